@@ -1,0 +1,17 @@
+#pragma once
+
+#include "forms/controls.h"
+#include "platform/platform.h"
+
+namespace app {
+
+// What the main window needs from its surroundings. main() passes the real ones; tests pass
+// temporary folders, a recording starter and a recording notifier.
+struct AppContext {
+    QString applicationFolder;  // folder of the executable; made the current folder at start-up
+    QString configFile;         // the file that stands for "quorvane.ini"
+    platform::ProcessStarter start = platform::startDetached;
+    forms::Notifier notify = forms::showMessage;
+};
+
+} // namespace app

@@ -1,0 +1,202 @@
+#include "app/form1.h"
+
+#include "config/directories.h"
+#include "config/romslots.h"
+#include "forms/controls.h"
+#include "forms/filelistbox.h"
+#include "forms/formbuilder.h"
+#include "forms/formspec.h"
+#include "help/about.h"
+#include "help/readme.h"
+#include "launch/emulator.h"
+#include "launch/launchcommand.h"
+#include "launch/snapshot.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenuBar>
+
+namespace app {
+
+QString RomCountCaption(int count) { return QStringLiteral("ROMs : ") + QString::number(count); }
+
+Form1::Form1(AppContext context, QWidget *parent) : QMainWindow(parent), m_context(std::move(context))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setCentralWidget(forms::buildForm(this, forms::form1Spec()));
+    layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
+    buildMenus();
+
+    m_check1 = findChild<forms::CheckBox *>(QStringLiteral("Check1"));
+    m_list1 = findChild<QListWidget *>(QStringLiteral("List1"));
+    m_list2 = findChild<QListWidget *>(QStringLiteral("List2"));
+    m_picture2 = findChild<forms::PictureBox *>(QStringLiteral("Picture2"));
+    m_tabs = findChild<forms::TabControl *>(QStringLiteral("SSTab1"));
+    findChild<forms::PictureBox *>(QStringLiteral("Picture1"))->setPicture(forms::bannerImage());
+
+    connect(m_check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
+    connect(fileList(1), &forms::FileListBox::Click, this, &Form1::File1_Click);
+    connect(fileList(2), &forms::FileListBox::Click, this, &Form1::File2_Click);
+    connect(fileList(3), &forms::FileListBox::Click, this, &Form1::File3_Click);
+    connect(fileList(1), &forms::FileListBox::DblClick, this, &Form1::File1_DblClick);
+    connect(fileList(2), &forms::FileListBox::DblClick, this, &Form1::File2_DblClick);
+    connect(fileList(3), &forms::FileListBox::DblClick, this, &Form1::File3_DblClick);
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildMenus()
+{
+    struct Item {
+        const char *name;
+        const char *caption;
+        void (Form1::*handler)();
+    };
+    struct Menu {
+        const char *name;
+        const char *caption;
+        std::vector<Item> items;
+    };
+    const std::vector<Menu> menus{
+        {"filemnu", "&File", {{"filemnuexit", "&Exit", &Form1::filemnuexit_Click}}},
+        {"mnuoptions", "&Options", {{"mnuoptionsdir", "&Directories", &Form1::mnuoptionsdir_Click}}},
+        {"mnuhelp", "&Help",
+         {{"mnuhelpreadme", "&Readme", &Form1::mnuhelpreadme_Click},
+          {"mnuhelpabout", "&About", &Form1::mnuhelpabout_Click}}},
+    };
+    for (const Menu &menu : menus) {
+        QMenu *popup = menuBar()->addMenu(QString::fromLatin1(menu.caption));
+        popup->setObjectName(QString::fromLatin1(menu.name));
+        popup->menuAction()->setObjectName(QString::fromLatin1(menu.name));
+        for (const Item &item : menu.items) {
+            QAction *action = popup->addAction(QString::fromLatin1(item.caption));
+            action->setObjectName(QString::fromLatin1(item.name));
+            connect(action, &QAction::triggered, this, item.handler);
+        }
+    }
+}
+
+QAction *Form1::action(const char *name) const
+{
+    return findChild<QAction *>(QLatin1String(name));
+}
+
+forms::FileListBox *Form1::fileList(int slot) const
+{
+    return findChild<forms::FileListBox *>(QLatin1String(config::kRomSlots.at(size_t(slot - 1)).fileList));
+}
+
+QLabel *Form1::countLabel(int slot) const
+{
+    return findChild<QLabel *>(QLatin1String(config::kRomSlots.at(size_t(slot - 1)).countLabel));
+}
+
+void Form1::Form_Load()
+{
+    if (!m_directories) {
+        m_directories = new config::Directories(m_context.configFile, m_context.notify,
+                                                [this] { repointFileLists(); }, this);
+    }
+    m_directories->reload();                      // steps 1 and 2: the file into the store
+    for (const config::RomSlot &slot : config::kRomSlots) // step 3
+        fileList(slot.number)->setPath(m_directories->folder(slot.number));
+    m_check1->setValue(1);                        // step 4, caption follows through Check1_Click
+    m_list1->setCurrentRow(4);                    // step 5
+    setCountLabels();                             // step 6
+    m_list2->setCurrentRow(1);                    // step 7
+    QDir::setCurrent(m_context.applicationFolder); // step 8
+}
+
+void Form1::setCountLabels()
+{
+    for (const config::RomSlot &slot : config::kRomSlots)
+        countLabel(slot.number)->setText(RomCountCaption(fileList(slot.number)->listCount()));
+}
+
+void Form1::repointFileLists()
+{
+    for (const config::RomSlot &slot : config::kRomSlots)
+        fileList(slot.number)->setPath(m_directories->folder(slot.number));
+    setCountLabels();
+}
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+void Form1::Form_Unload()
+{
+    // Ends at once; the hidden Directories form goes with its parent and nothing is written.
+    QCoreApplication::quit();
+}
+
+void Form1::filemnuexit_Click() { close(); }
+
+void Form1::Check1_Click()
+{
+    switch (m_check1->value()) {
+    case 0: m_check1->setText(QStringLiteral("No Sound")); break;
+    case 1: m_check1->setText(QStringLiteral("Sound")); break;
+    default: break; // grayed: the caption stays as it was
+    }
+}
+
+void Form1::File1_Click() { previewSnapshot(1); }
+void Form1::File2_Click() { previewSnapshot(2); }
+void Form1::File3_Click() { previewSnapshot(3); }
+void Form1::File1_DblClick() { launchRom(1); }
+void Form1::File2_DblClick() { launchRom(2); }
+void Form1::File3_DblClick() { launchRom(3); }
+
+void Form1::previewSnapshot(int slot)
+{
+    // Blank first, so that the previous selection's snapshot never stays; a failed load is silent.
+    m_picture2->setPicture(QImage());
+    const QString path = launch::SnapshotPath(m_context.applicationFolder, fileList(slot)->fileName());
+    m_picture2->setPicture(launch::loadSnapshot(path, m_picture2->visibleSize()));
+}
+
+void Form1::launchRom(int slot)
+{
+    const QString commandLine =
+        launch::LaunchCommand(m_directories->folder(slot), fileList(slot)->fileName(), m_list1->currentRow(),
+                              m_check1->value(), m_list2->currentRow());
+    const launch::LaunchPlan plan = launch::planLaunch(commandLine, m_context.applicationFolder);
+    platform::StartResult result;
+    if (plan.error.isEmpty())
+        result = m_context.start(plan.program, plan.arguments, QDir::currentPath());
+    else
+        result.error = plan.error;
+    if (!result.started) {
+        m_context.notify(this, QStringLiteral("Quorvane"),
+                         QStringLiteral("The emulator could not be started.\n\n%1\n%2")
+                             .arg(plan.tried.isEmpty() ? plan.program : plan.tried, result.error));
+    }
+}
+
+void Form1::mnuoptionsdir_Click()
+{
+    m_directories->centreOnScreen();
+    m_directories->exec();
+    m_directories->reload(); // unsaved edits are gone; after a Save the saved values come back
+}
+
+void Form1::mnuhelpreadme_Click()
+{
+    const platform::StartResult result = help::openReadme(m_context.start);
+    if (!result.started) {
+        m_context.notify(this, QStringLiteral("Readme"),
+                         QStringLiteral("The readme could not be opened.\n\n%1\n%2")
+                             .arg(help::readmeCommand().display(), result.error));
+    }
+}
+
+void Form1::mnuhelpabout_Click() { help::showAbout(this); }
+
+} // namespace app

@@ -1,0 +1,28 @@
+#include "app/form1.h"
+#include "config/romfolders.h"
+#include "forms/formbuilder.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    QApplication::setWindowIcon(forms::applicationIcon());
+
+    app::AppContext context;
+    context.applicationFolder = platform::applicationFolder();
+    context.configFile = platform::systemFilePath(config::kConfigFileName);
+
+    app::Form1 window(context);
+    window.Form_Load();
+    window.adjustSize();
+    if (const QScreen *screen = window.screen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
+    window.show();
+    return application.exec();
+}

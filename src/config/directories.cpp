@@ -1,0 +1,83 @@
+#include "config/directories.h"
+
+#include "config/folderpicker.h"
+#include "config/romfolders.h"
+#include "config/romslots.h"
+#include "forms/formspec.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace config {
+
+Directories::Directories(const QString &configFile, forms::Notifier notify, std::function<void()> onSaved,
+                         QWidget *parent)
+    : forms::FormDialog(forms::directoriesSpec(), parent), m_configFile(configFile),
+      m_notify(std::move(notify)), m_onSaved(std::move(onSaved))
+{
+    auto button = [this](const char *name) { return findChild<QPushButton *>(QLatin1String(name)); };
+    connect(button("Command1"), &QPushButton::clicked, this, &Directories::Command1_Click);
+    connect(button("Command3"), &QPushButton::clicked, this, &Directories::Command3_Click);
+    connect(button("Command4"), &QPushButton::clicked, this, &Directories::Command4_Click);
+    connect(button("Command2"), &QPushButton::clicked, this, &Directories::Command2_Click);
+}
+
+QLineEdit *Directories::field(int slot) const
+{
+    return findChild<QLineEdit *>(QLatin1String(kRomSlots.at(size_t(slot - 1)).storeField));
+}
+
+QString Directories::folder(int slot) const { return field(slot)->text(); }
+
+void Directories::setFolder(int slot, const QString &path)
+{
+    // A field keeps only what stands before the first NUL.
+    const qsizetype nul = path.indexOf(QChar(0));
+    field(slot)->setText(nul < 0 ? path : path.left(nul));
+}
+
+bool Directories::reload()
+{
+    QString error;
+    const QStringList folders = ReadRomFolders(m_configFile, &error);
+    for (const RomSlot &slot : kRomSlots)
+        setFolder(slot.number, folders.at(slot.number - 1));
+    if (error.isEmpty())
+        return true;
+    m_notify(parentWidget(), QStringLiteral("Quorvane"),
+             QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
+                 .arg(QDir::toNativeSeparators(m_configFile), error));
+    return false;
+}
+
+void Directories::Command1_Click() { browse(1); }
+void Directories::Command3_Click() { browse(2); }
+void Directories::Command4_Click() { browse(3); }
+
+void Directories::browse(int slot)
+{
+    FolderPicker picker(kRomSlots.at(size_t(slot - 1)).picker, field(slot), m_notify, this);
+    picker.centreOnScreen();
+    picker.exec();
+}
+
+void Directories::Command2_Click()
+{
+    QStringList folders;
+    for (const RomSlot &slot : kRomSlots)
+        folders.append(folder(slot.number));
+    QString error;
+    if (!WriteRomFolders(m_configFile, folders, &error)) {
+        // Nothing was saved: keep the dialog open with what the user entered.
+        m_notify(this, QStringLiteral("Save"),
+                 QStringLiteral("The folders could not be saved.\n\n%1\n%2")
+                     .arg(QDir::toNativeSeparators(m_configFile), error));
+        return;
+    }
+    if (m_onSaved)
+        m_onSaved();
+    accept();
+}
+
+} // namespace config

@@ -1,0 +1,56 @@
+#include "config/folderpicker.h"
+
+#include "forms/dirlistbox.h"
+#include "forms/filelistbox.h"
+#include "forms/formspec.h"
+#include "platform/drives.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace config {
+
+QString pickedFolderText(const QString &folderPath)
+{
+    return QDir::toNativeSeparators(folderPath) + QDir::separator();
+}
+
+FolderPicker::FolderPicker(const char *formName, QLineEdit *target, forms::Notifier notify, QWidget *parent)
+    : forms::FormDialog(forms::pickerSpec(formName), parent), m_target(target), m_notify(std::move(notify)),
+      m_drive(findChild<forms::DriveListBox *>(QStringLiteral("Drive1"))),
+      m_dir(findChild<forms::DirListBox *>(QStringLiteral("Dir1")))
+{
+    connect(m_drive, &forms::DriveListBox::Change, this, &FolderPicker::Drive1_Change);
+    connect(findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, this,
+            &FolderPicker::Command1_Click);
+    connect(m_dir, &forms::DirListBox::pathChanged, this, [this](const QString &path) {
+        const QString drive = platform::driveOf(path);
+        platform::rememberDriveFolder(drive, QDir::fromNativeSeparators(path));
+        m_drive->setDrive(drive);
+    });
+    connect(m_dir, &forms::DirListBox::openFailed, this, [this](const QString &folder, const QString &reason) {
+        m_notify(this, QStringLiteral("Select Directory"),
+                 QStringLiteral("%1 cannot be opened.\n\n%2").arg(QDir::toNativeSeparators(folder), reason));
+    });
+}
+
+void FolderPicker::Drive1_Change()
+{
+    const QString drive = m_drive->drive();
+    const QString folder = platform::driveCurrentFolder(drive);
+    QString reason;
+    if (!m_dir->setPath(folder, &reason)) {
+        m_notify(this, QStringLiteral("Select Directory"),
+                 QStringLiteral("The drive %1 cannot be read.\n\n%2").arg(QDir::toNativeSeparators(drive), reason));
+        m_drive->setDrive(platform::driveOf(m_dir->path())); // stay where the list was
+    }
+}
+
+void FolderPicker::Command1_Click()
+{
+    m_target->setText(pickedFolderText(m_dir->path()));
+    accept();
+}
+
+} // namespace config

@@ -1,0 +1,285 @@
+#include "config/module2.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace Module2 {
+
+namespace {
+
+const QByteArray kBom("\xEF\xBB\xBF");
+const QByteArray kLineEnd("\r\n");
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
+
+// One line of the file: [begin, end) is its text without the line break; next is where the
+// following line starts (after the whole run of CR and LF).
+struct Line {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    qsizetype next = 0;
+};
+
+// Position of one key line's value, and where the section's last line ends.
+struct Location {
+    bool sectionFound = false;
+    bool keyFound = false;
+    qsizetype valueBegin = 0; // value without surrounding blanks, quotes included
+    qsizetype valueEnd = 0;
+    Line lastSectionLine;     // the last non-blank line of the section (its header at least)
+};
+
+class LineReader
+{
+public:
+    explicit LineReader(const QByteArray &data)
+        : m_data(data.constData()), m_size(data.size()), m_pos(data.startsWith(kBom) ? kBom.size() : 0)
+    {
+    }
+
+    // Next non-blank line, trimmed of blanks and tabs; false at the end.
+    bool next(Line &line)
+    {
+        while (m_pos < m_size) {
+            qsizetype end = m_pos;
+            while (end < m_size && !isLineBreak(m_data[end]))
+                ++end;
+            qsizetype next = end;
+            while (next < m_size && isLineBreak(m_data[next]))
+                ++next;
+            qsizetype begin = m_pos;
+            m_pos = next;
+            qsizetype trimmedEnd = end;
+            while (begin < trimmedEnd && isBlank(m_data[begin]))
+                ++begin;
+            while (trimmedEnd > begin && isBlank(m_data[trimmedEnd - 1]))
+                --trimmedEnd;
+            if (begin == trimmedEnd)
+                continue;
+            line = {begin, trimmedEnd, next};
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const char *m_data;
+    qsizetype m_size;
+    qsizetype m_pos;
+};
+
+QString decode(const char *data, qsizetype begin, qsizetype end)
+{
+    return QString::fromLocal8Bit(data + begin, end - begin);
+}
+
+bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// The name of a section line "[name]": up to the last "]", trimmed. Empty optional when the line
+// is no section line.
+std::optional<QString> sectionName(const char *data, const Line &line)
+{
+    if (data[line.begin] != '[')
+        return std::nullopt;
+    qsizetype close = line.end;
+    for (qsizetype i = line.end - 1; i > line.begin; --i) {
+        if (data[i] == ']') {
+            close = i;
+            break;
+        }
+    }
+    qsizetype begin = line.begin + 1;
+    while (begin < close && isBlank(data[begin]))
+        ++begin;
+    while (close > begin && isBlank(data[close - 1]))
+        --close;
+    return decode(data, begin, close);
+}
+
+Location locate(const QByteArray &contents, const QString &section, const QString &key)
+{
+    const char *data = contents.constData();
+    Location where;
+    bool inSection = false;
+    LineReader reader(contents);
+    Line line;
+    while (reader.next(line)) {
+        if (const auto name = sectionName(data, line)) {
+            if (inSection)
+                break; // the first matching section is the only one looked at
+            inSection = sameName(*name, section);
+            if (inSection) {
+                where.sectionFound = true;
+                where.lastSectionLine = line;
+            }
+            continue;
+        }
+        if (!inSection)
+            continue;
+        where.lastSectionLine = line;
+        if (where.keyFound)
+            continue;
+        const char *eq = static_cast<const char *>(memchr(data + line.begin, '=', size_t(line.end - line.begin)));
+        if (!eq)
+            continue; // a line without "=" holds no value
+        qsizetype keyEnd = eq - data;
+        while (keyEnd > line.begin && isBlank(data[keyEnd - 1]))
+            --keyEnd;
+        if (!sameName(decode(data, line.begin, keyEnd), key))
+            continue;
+        where.keyFound = true;
+        qsizetype valueBegin = (eq - data) + 1;
+        while (valueBegin < line.end && isBlank(data[valueBegin]))
+            ++valueBegin;
+        where.valueBegin = valueBegin;
+        where.valueEnd = line.end;
+    }
+    return where;
+}
+
+bool isQuote(char c) { return c == '"' || c == '\''; }
+
+// A value the reader would alter (blanks at either end, or one enclosing pair of quotes) is
+// written inside double quotes, which the reader takes off again.
+QByteArray encodeValue(const QString &value)
+{
+    QByteArray bytes = value.toLocal8Bit();
+    const bool needsQuotes = !bytes.isEmpty()
+        && (isBlank(bytes.front()) || isBlank(bytes.back())
+            || (bytes.size() >= 2 && isQuote(bytes.front()) && bytes.front() == bytes.back()));
+    if (needsQuotes)
+        bytes = '"' + bytes + '"';
+    return bytes;
+}
+
+bool breaksLine(const QString &text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
+        || text.contains(QChar(0));
+}
+
+void setOne(QByteArray &contents, const QString &section, const QString &key, const QString &value)
+{
+    const Location where = locate(contents, section, key);
+    const QByteArray encoded = encodeValue(value);
+    if (where.keyFound) {
+        contents.replace(where.valueBegin, where.valueEnd - where.valueBegin, encoded);
+        return;
+    }
+    const QByteArray keyLine = key.toLocal8Bit() + '=' + encoded + kLineEnd;
+    if (where.sectionFound) {
+        // Right after the line break of the section's last line, before any blank lines.
+        const Line &last = where.lastSectionLine;
+        qsizetype at = last.end;
+        while (at < contents.size() && isBlank(contents.at(at)))
+            ++at;
+        if (at == contents.size()) {
+            contents.append(kLineEnd + keyLine);
+            return;
+        }
+        at += (contents.at(at) == '\r' && at + 1 < contents.size() && contents.at(at + 1) == '\n') ? 2 : 1;
+        contents.insert(at, keyLine);
+        return;
+    }
+    if (!contents.isEmpty() && contents != kBom && !isLineBreak(contents.back()))
+        contents.append(kLineEnd);
+    contents.append('[' + section.toLocal8Bit() + ']' + kLineEnd + keyLine);
+}
+
+} // namespace
+
+std::optional<QString> profileValue(const QByteArray &contents, const QString &section,
+                                    const QString &key)
+{
+    const Location where = locate(contents, section, key);
+    if (!where.keyFound)
+        return std::nullopt;
+    const char *data = contents.constData();
+    qsizetype begin = where.valueBegin;
+    qsizetype end = where.valueEnd;
+    if (end - begin >= 2 && isQuote(data[begin]) && data[begin] == data[end - 1]) {
+        ++begin;
+        --end;
+    }
+    // A text field keeps only what stands before the first NUL.
+    if (const void *nul = memchr(data + begin, '\0', size_t(end - begin)))
+        end = static_cast<const char *>(nul) - data;
+    return decode(data, begin, end);
+}
+
+bool setProfileValues(QByteArray &contents, const QString &section, const QList<KeyValue> &values,
+                      QString *error)
+{
+    if (breaksLine(section) || section.contains(QLatin1Char(']'))) {
+        if (error)
+            *error = QStringLiteral("The section name \"%1\" cannot be stored in a profile file.").arg(section);
+        return false;
+    }
+    for (const auto &[key, value] : values) {
+        if (breaksLine(key) || key.contains(QLatin1Char('=')) || key.trimmed().isEmpty()
+            || key.startsWith(QLatin1Char('['))) {
+            if (error)
+                *error = QStringLiteral("The key name \"%1\" cannot be stored in a profile file.").arg(key);
+            return false;
+        }
+        if (breaksLine(value)) {
+            if (error)
+                *error = QStringLiteral("The value of \"%1\" contains a line break or a NUL character, "
+                                        "which the file cannot hold.").arg(key);
+            return false;
+        }
+    }
+    for (const auto &[key, value] : values)
+        setOne(contents, section, key, value);
+    return true;
+}
+
+QString GetPrivateProfileString(const QString &section, const QString &key,
+                                const QString &defaultText, const QString &fileName, QString *error)
+{
+    QFile file(fileName);
+    if (!file.exists())
+        return defaultText;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return defaultText;
+    }
+    return profileValue(file.readAll(), section, key).value_or(defaultText);
+}
+
+bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
+                               const QString &fileName, QString *error)
+{
+    return WritePrivateProfileStrings(section, {{key, value}}, fileName, error);
+}
+
+bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &values,
+                                const QString &fileName, QString *error)
+{
+    QByteArray contents;
+    QFile current(fileName);
+    if (current.exists()) {
+        // Never replace a file whose contents could not be read: they would be lost.
+        if (!current.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = current.errorString();
+            return false;
+        }
+        contents = current.readAll();
+        current.close();
+    }
+    if (!setProfileValues(contents, section, values, error))
+        return false;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace Module2

@@ -1,0 +1,42 @@
+#pragma once
+// Profile-string ("ini") files: a reader and writer that behave as the Windows profile functions
+// do for this program's use. Text is the machine's 8-bit encoding (UTF-8 here).
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+namespace Module2 {
+
+using KeyValue = std::pair<QString, QString>;
+
+// The value of key in section within the bytes of a profile file, or nothing when the section or
+// the key is missing. Section and key names match without regard to case; the first matching
+// section and, in it, the first matching key win.
+std::optional<QString> profileValue(const QByteArray &contents, const QString &section,
+                                    const QString &key);
+
+// Sets the keys of section within contents: an existing key's value is replaced in place, a new
+// key goes at the end of its section, a new section at the end of the file. Every other byte is
+// kept. Refuses (returns false, contents untouched) a key or value that would break the line.
+bool setProfileValues(QByteArray &contents, const QString &section, const QList<KeyValue> &values,
+                      QString *error);
+
+// Reads key from the file; defaultText when the file, section or key does not exist. When the
+// file exists but cannot be read, error receives the reason.
+QString GetPrivateProfileString(const QString &section, const QString &key,
+                                const QString &defaultText, const QString &fileName,
+                                QString *error = nullptr);
+
+// Writes one key. The file is replaced as a whole, so a failed write leaves the old one intact.
+bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
+                               const QString &fileName, QString *error = nullptr);
+
+// Writes several keys of one section in a single replacement of the file.
+bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &values,
+                                const QString &fileName, QString *error = nullptr);
+
+} // namespace Module2

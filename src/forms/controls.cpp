@@ -1,0 +1,155 @@
+#include "forms/controls.h"
+
+#include "forms/formbuilder.h"
+#include "forms/twips.h"
+
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScreen>
+
+namespace forms {
+
+void showMessage(QWidget *parent, const QString &title, const QString &text)
+{
+    QMessageBox::warning(parent, title, text);
+}
+
+FormSurface::FormSurface(const FormSpec &spec, QWidget *parent) : QWidget(parent), m_spec(spec)
+{
+    setObjectName(QStringLiteral("surface"));
+    setFixedSize(spec.pixelSize());
+    if (spec.background != kNoColour) {
+        QPalette p = palette();
+        p.setColor(QPalette::Window, QColor::fromRgb(QRgb(spec.background)));
+        setPalette(p);
+        setAutoFillBackground(true);
+    }
+}
+
+void FormSurface::paintEvent(QPaintEvent *)
+{
+    // Lines lie on the window surface beneath the controls; the widget clips them at its edge.
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Mid), 1));
+    for (const LineSpec &line : m_spec.lines)
+        painter.drawLine(twipsPoint(line.x1, line.y1), twipsPoint(line.x2, line.y2));
+}
+
+int CheckBox::value() const
+{
+    switch (checkState()) {
+    case Qt::Unchecked: return 0;
+    case Qt::Checked: return 1;
+    default: return 2;
+    }
+}
+
+void CheckBox::setValue(int value)
+{
+    setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+}
+
+void CheckBox::nextCheckState()
+{
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+PictureBox::PictureBox(bool flat, QWidget *parent) : QFrame(parent)
+{
+    setFrameStyle(flat ? (QFrame::Box | QFrame::Plain) : (QFrame::StyledPanel | QFrame::Sunken));
+    setLineWidth(1);
+    setAutoFillBackground(true);
+}
+
+void PictureBox::setPicture(const QImage &picture)
+{
+    m_picture = picture;
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    painter.setClipRect(area);
+    painter.drawImage(area.topLeft(), m_picture);
+}
+
+QSize TabStrip::tabSizeHint(int index) const
+{
+    QSize size = QTabBar::tabSizeHint(index);
+    size.setHeight(twipsToPixels(295)); // the tab strip's height, 520 HIMETRIC
+    if (const QWidget *control = parentWidget(); control && count() > 0)
+        size.setWidth((control->width() - 2) / count());
+    return size;
+}
+
+TabControl::TabControl(const QStringList &captions, QWidget *parent) : QTabWidget(parent)
+{
+    setTabBar(new TabStrip(this));
+    for (const QString &caption : captions)
+        addTab(new QWidget(this), caption);
+}
+
+void TabControl::placeOnTab(int page, QWidget *child, const QRect &rect)
+{
+    child->setParent(widget(page));
+    m_placements.push_back({page, child, rect});
+    relayout();
+}
+
+void TabControl::resizeEvent(QResizeEvent *event)
+{
+    QTabWidget::resizeEvent(event);
+    relayout();
+}
+
+void TabControl::showEvent(QShowEvent *event)
+{
+    QTabWidget::showEvent(event);
+    relayout();
+}
+
+void TabControl::relayout()
+{
+    for (const Placement &p : m_placements) {
+        const QPoint pageOrigin = widget(p.page)->mapTo(this, QPoint(0, 0));
+        p.child->setGeometry(p.rect.translated(-pageOrigin));
+    }
+}
+
+FormDialog::FormDialog(const FormSpec &spec, QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QString::fromLatin1(spec.name));
+    m_surface = buildForm(this, spec);
+}
+
+void FormDialog::centreOnScreen()
+{
+    const QScreen *screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    if (!screen)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void FormDialog::keyPressEvent(QKeyEvent *event)
+{
+    // No cancel and no default button: Escape and Enter do nothing to the window.
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->ignore();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
+}
+
+} // namespace forms

@@ -1,0 +1,120 @@
+#pragma once
+// Control kinds that Qt lacks in the shape the forms need.
+
+#include "forms/formspec.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QFrame>
+#include <QImage>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <functional>
+
+namespace forms {
+
+// Shows the user one message about a failure: title and text, over parent. Injected into the
+// windows so that tests can record the messages instead of showing them.
+using Notifier = std::function<void(QWidget *parent, const QString &title, const QString &text)>;
+void showMessage(QWidget *parent, const QString &title, const QString &text);
+
+// The surface of a window: the controls' parent, painting the form's lines beneath them.
+class FormSurface : public QWidget
+{
+    Q_OBJECT
+public:
+    FormSurface(const FormSpec &spec, QWidget *parent);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    const FormSpec &m_spec;
+};
+
+// A check box whose value is 0 (clear), 1 (ticked) or 2 (grayed). Only code grays it; a click
+// toggles between clear and ticked.
+class CheckBox : public QCheckBox
+{
+    Q_OBJECT
+public:
+    using QCheckBox::QCheckBox;
+    int value() const;
+    void setValue(int value);
+
+protected:
+    void nextCheckState() override;
+};
+
+// A picture box: shows its picture at the picture's own size from the top-left corner of its
+// content area, cut at the edges; an empty picture leaves it blank.
+class PictureBox : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit PictureBox(bool flat, QWidget *parent = nullptr);
+    void setPicture(const QImage &picture);
+    const QImage &picture() const { return m_picture; }
+    QSize visibleSize() const { return contentsRect().size(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_picture;
+};
+
+// Tab strip of the tab control: one row, tabs sharing the control's width, fixed strip height.
+class TabStrip : public QTabBar
+{
+    Q_OBJECT
+public:
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int index) const override;
+};
+
+// The tab control: controls on a tab are placed relative to the control's own top-left corner,
+// as the form definitions measure them, whatever room the toolkit's tab pane takes.
+class TabControl : public QTabWidget
+{
+    Q_OBJECT
+public:
+    explicit TabControl(const QStringList &captions, QWidget *parent = nullptr);
+    // Places child at rect (pixels, relative to the tab control) on tab page.
+    void placeOnTab(int page, QWidget *child, const QRect &rect);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void relayout();
+    struct Placement {
+        int page;
+        QWidget *child;
+        QRect rect;
+    };
+    std::vector<Placement> m_placements;
+};
+
+// Base of the dialogs: no default or cancel button, so Escape and Enter close nothing.
+class FormDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    FormDialog(const FormSpec &spec, QWidget *parent);
+    FormSurface *surface() const { return m_surface; }
+    // Centres the window on the screen, as every window opens.
+    void centreOnScreen();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    FormSurface *m_surface;
+};
+
+} // namespace forms

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QTreeWidget>
+
+namespace forms {
+
+// Whether a folder can be listed, and why not.
+bool canReadFolder(const QString &folder, QString *reason = nullptr);
+
+// A directory list: the chain of folders from the drive's root down to the current folder, then
+// the current folder's subfolders. A double click opens a folder and makes it the current one; a
+// folder that is only highlighted is not.
+class DirListBox : public QTreeWidget
+{
+    Q_OBJECT
+public:
+    explicit DirListBox(QWidget *parent = nullptr);
+
+    // The current folder's full path; only a root ends in a separator.
+    QString path() const { return m_path; }
+    // Makes folder the current one. A folder that cannot be read is refused (false), the list
+    // stays where it was, and reason names why.
+    bool setPath(const QString &folder, QString *reason = nullptr);
+    // The folders listed, the chain first, then the subfolders.
+    QStringList entryPaths() const;
+
+signals:
+    void pathChanged(const QString &path);
+    // A folder the user tried to open could not be read.
+    void openFailed(const QString &folder, const QString &reason);
+
+private:
+    void open(QTreeWidgetItem *item);
+    QString m_path;
+};
+
+} // namespace forms

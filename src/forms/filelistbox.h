@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QComboBox>
+#include <QListView>
+#include <QStringList>
+
+class QStringListModel;
+
+namespace forms {
+
+// The names of the files in folder that match pattern ("*.nes": by ending, without regard to
+// case), hidden files and subfolders left out, sorted by name without regard to case.
+QStringList matchingFiles(const QString &folder, const QString &pattern);
+
+// A file list: shows the matching files of one folder; one entry can be selected at a time.
+// Click is raised when the selection changes (mouse or keyboard), DblClick on a double click.
+class FileListBox : public QListView
+{
+    Q_OBJECT
+public:
+    explicit FileListBox(const QString &pattern, QWidget *parent = nullptr);
+
+    // Points the list at folder and reads it again, even when it is the folder already shown.
+    void setPath(const QString &folder);
+    QString path() const { return m_path; }
+    QString pattern() const { return m_pattern; }
+    int listCount() const;
+    // The selected entry's name without folder; empty when nothing is selected.
+    QString fileName() const;
+    // Selects the entry named name (as a click would); false when there is none.
+    bool selectFile(const QString &name);
+    QStringList entries() const;
+
+signals:
+    void Click();
+    void DblClick();
+
+private:
+    QString m_pattern;
+    QString m_path;
+    QStringListModel *m_model;
+};
+
+// A drive list: the machine's drives; Change is raised when the user picks another drive.
+class DriveListBox : public QComboBox
+{
+    Q_OBJECT
+public:
+    explicit DriveListBox(QWidget *parent = nullptr);
+    QString drive() const { return currentText(); }
+    void setDrive(const QString &drive);
+
+signals:
+    void Change();
+};
+
+} // namespace forms

@@ -1,0 +1,193 @@
+#include "forms/formbuilder.h"
+
+#include "forms/controls.h"
+#include "forms/dirlistbox.h"
+#include "forms/filelistbox.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <algorithm>
+
+// The pictures live in a static library: register them before first use.
+static void initResources() { Q_INIT_RESOURCE(quorvane); }
+
+namespace forms {
+
+namespace {
+
+QColor resolveColour(int colour, const QPalette &palette)
+{
+    switch (colour) {
+    case kSystemWindow: return palette.color(QPalette::Base);
+    case kSystemWindowText: return palette.color(QPalette::Text);
+    default: return QColor::fromRgb(QRgb(colour));
+    }
+}
+
+void applyColours(QWidget *widget, const ControlSpec &spec)
+{
+    // Start from the kind's own colours, not the ones the (black) window would hand down.
+    QPalette p = QApplication::palette(widget);
+    p.setResolveMask(~QPalette::ResolveMask(0));
+    if (spec.foreground != kNoColour) {
+        const QColor fg = resolveColour(spec.foreground, p);
+        p.setColor(QPalette::WindowText, fg);
+        p.setColor(QPalette::Text, fg);
+        p.setColor(QPalette::ButtonText, fg);
+    }
+    if (spec.background != kNoColour) {
+        const QColor bg = resolveColour(spec.background, p);
+        p.setColor(QPalette::Window, bg);
+        p.setColor(widget->backgroundRole(), bg); // Button for the check box
+        widget->setAutoFillBackground(true);
+    }
+    widget->setPalette(p);
+}
+
+QWidget *createControl(const ControlSpec &spec)
+{
+    const QString caption = QString::fromLatin1(spec.caption ? spec.caption : "");
+    switch (spec.kind) {
+    case Kind::Label: {
+        auto *label = new QLabel(caption);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(spec.flags & WordWrap);
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    }
+    case Kind::TextField: return new QLineEdit(caption);
+    case Kind::CommandButton: {
+        auto *button = new QPushButton(caption);
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        return button;
+    }
+    case Kind::CheckBox: return new CheckBox(caption);
+    case Kind::ListBox: {
+        auto *list = new QListWidget;
+        list->addItems(spec.items());
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        return list;
+    }
+    case Kind::PictureBox: return new PictureBox(spec.flags & Flat);
+    case Kind::Image: {
+        auto *image = new QLabel;
+        image->setPixmap(applicationIcon().pixmap(QSize(32, 32)));
+        image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return image;
+    }
+    case Kind::TabControl: return new TabControl(spec.items());
+    case Kind::FileList: return new FileListBox(caption);
+    case Kind::DriveList: return new DriveListBox;
+    case Kind::DirList: return new DirListBox;
+    }
+    return new QWidget;
+}
+
+bool takesFocus(Kind kind)
+{
+    return kind != Kind::Label && kind != Kind::PictureBox && kind != Kind::Image;
+}
+
+} // namespace
+
+QString formFontFamily()
+{
+    static const QString family = [] {
+        const QStringList families = QFontDatabase::families();
+        for (const char *candidate : {"MS Sans Serif", "Liberation Sans", "Arial", "Helvetica"}) {
+            if (families.contains(QLatin1String(candidate), Qt::CaseInsensitive))
+                return QString::fromLatin1(candidate);
+        }
+        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    }();
+    return family;
+}
+
+QFont formFont(double points)
+{
+    QFont font(formFontFamily());
+    font.setPixelSize(qRound(points * 96.0 / 72.0));
+    return font;
+}
+
+QIcon applicationIcon()
+{
+    initResources();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/quorvane/icon16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/quorvane/icon32.png"), QSize(32, 32));
+    return icon;
+}
+
+QImage bannerImage()
+{
+    initResources();
+    return QImage(QStringLiteral(":/quorvane/banner.png"));
+}
+
+FormSurface *buildForm(QWidget *window, const FormSpec &spec)
+{
+    window->setWindowTitle(QString::fromLatin1(spec.caption));
+    window->setWindowIcon(applicationIcon());
+    window->setFont(formFont(kDefaultFont));
+
+    Qt::WindowFlags flags = (qobject_cast<QDialog *>(window) ? Qt::Dialog : Qt::Window)
+        | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (spec.minimizeButton)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (spec.maximizeButton)
+        flags |= Qt::WindowMaximizeButtonHint;
+    if (spec.border == Border::FixedSingle)
+        flags |= Qt::MSWindowsFixedSizeDialogHint;
+    window->setWindowFlags(flags);
+
+    auto *surface = new FormSurface(spec, window);
+    if (qobject_cast<QDialog *>(window)) {
+        if (spec.border == Border::FixedSingle)
+            window->setFixedSize(surface->size());
+        else
+            window->resize(surface->size());
+    }
+
+    TabControl *tabControl = nullptr;
+    std::vector<std::pair<int, QWidget *>> tabStops;
+    for (const ControlSpec &control : spec.controls) {
+        QWidget *widget = createControl(control);
+        widget->setObjectName(QString::fromLatin1(control.name));
+        if (control.fontPoints > 0) {
+            QFont font = formFont(control.fontPoints);
+            font.setUnderline(control.flags & Underline);
+            widget->setFont(font);
+        }
+        applyColours(widget, control);
+        if (control.container == kOnWindow || !tabControl) {
+            widget->setParent(surface);
+            widget->setGeometry(control.pixelRect());
+        } else {
+            tabControl->placeOnTab(control.container, widget, control.pixelRect());
+        }
+        if (auto *tabs = qobject_cast<TabControl *>(widget))
+            tabControl = tabs;
+        if (!takesFocus(control.kind))
+            widget->setFocusPolicy(Qt::NoFocus);
+        else if (control.tabIndex != kNoTabStop)
+            tabStops.emplace_back(control.tabIndex, widget);
+    }
+    std::sort(tabStops.begin(), tabStops.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    // Chain the focus targets themselves (the tab control's is its tab strip), so that the
+    // controls on its pages follow the strip instead of being taken as part of the tab control.
+    auto target = [](QWidget *w) { return w->focusProxy() ? w->focusProxy() : w; };
+    for (size_t i = 1; i < tabStops.size(); ++i)
+        QWidget::setTabOrder(target(tabStops[i - 1].second), target(tabStops[i].second));
+    return surface;
+}
+
+} // namespace forms

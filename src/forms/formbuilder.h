@@ -1,0 +1,31 @@
+#pragma once
+
+#include "forms/formspec.h"
+
+#include <QFont>
+#include <QIcon>
+#include <QImage>
+#include <QWidget>
+
+namespace forms {
+
+class FormSurface;
+
+// The family that stands in for MS Sans Serif: the closest sans-serif available whose metrics
+// keep every caption inside its control.
+QString formFontFamily();
+
+// A form font of the given point size, sized in pixels at 96 dots per inch like the geometry.
+QFont formFont(double points);
+
+// The application icon (32 x 32 and 16 x 16) and the main window's banner (300 x 80).
+QIcon applicationIcon();
+QImage bannerImage();
+
+// Gives window the form's caption, icon, font, frame and size, creates every control of spec on
+// a new surface (the controls' parent) with its name, place, caption, font and colours, and
+// chains the tab order. The window must be a QDialog or a QMainWindow; for a main window the
+// caller makes the surface its central widget.
+FormSurface *buildForm(QWidget *window, const FormSpec &spec);
+
+} // namespace forms

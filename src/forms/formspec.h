@@ -1,0 +1,71 @@
+#pragma once
+// The static definitions of the six windows: window properties and every control with kind,
+// place and size in twips, caption, font, colours and tab index. Windows are built from these
+// tables and tests walk the same tables.
+
+#include <QRect>
+#include <QStringList>
+
+#include <vector>
+
+namespace forms {
+
+enum class Kind { Label, TextField, CommandButton, CheckBox, ListBox, PictureBox, Image, TabControl,
+                  FileList, DriveList, DirList };
+
+inline constexpr int kOnWindow = -1; // container: the window, or the tab page 0..2 of the tab control
+inline constexpr int kNoColour = -1;
+inline constexpr int kSystemWindow = -2;     // the system window background colour
+inline constexpr int kSystemWindowText = -3; // the system window text colour
+inline constexpr int kNoTabStop = -1;
+inline constexpr double kDefaultFont = 8.25; // the kind default, MS Sans Serif 8.25 pt
+
+enum Flag { NoFlags = 0, Flat = 1, Underline = 2, WordWrap = 4 };
+
+struct ControlSpec {
+    const char *name;
+    Kind kind;
+    int container;
+    int left, top, width, height; // twips, from the top-left corner of the container
+    const char *caption;          // caption, or list items / tab captions separated by "|"
+    double fontPoints;            // 0: the window's font
+    int foreground;               // 0xRRGGBB, kNoColour or a system colour
+    int background;
+    int tabIndex;
+    int flags;
+
+    QRect pixelRect() const;
+    QStringList items() const; // caption split at "|"
+};
+
+struct LineSpec {
+    const char *name;
+    int x1, y1, x2, y2; // twips
+};
+
+enum class Border { FixedSingle, Sizable };
+
+struct FormSpec {
+    const char *name;
+    const char *caption;
+    int clientWidth, clientHeight; // twips
+    Border border;
+    bool minimizeButton;
+    bool maximizeButton;
+    int background;
+    std::vector<ControlSpec> controls;
+    std::vector<LineSpec> lines;
+
+    const ControlSpec *control(const char *controlName) const;
+    QSize pixelSize() const;
+};
+
+const FormSpec &form1Spec();
+const FormSpec &directoriesSpec();
+const FormSpec &pickerSpec(const char *formName); // "Form3", "Directories2" or "Form4"
+const FormSpec &form2Spec();
+
+// Every window of the program, for tests that check them all alike.
+std::vector<const FormSpec *> allFormSpecs();
+
+} // namespace forms

@@ -1,0 +1,71 @@
+#include "launch/emulator.h"
+
+#include "launch/launchcommand.h"
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace launch {
+
+namespace {
+
+bool isWindowsProgram(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(2) == "MZ";
+}
+
+} // namespace
+
+QString wineDrivePath(const QString &absolutePath)
+{
+    QString path = absolutePath;
+    path.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return QStringLiteral("Z:") + path;
+}
+
+LaunchPlan planLaunch(const QString &commandLine, const QString &applicationFolder)
+{
+    LaunchPlan plan;
+    QStringList arguments = splitCommandLine(commandLine);
+    if (arguments.isEmpty()) {
+        plan.error = QStringLiteral("The command line is empty.");
+        return plan;
+    }
+    const QString name = arguments.takeFirst();
+    plan.tried = QDir::toNativeSeparators(QDir(applicationFolder).absoluteFilePath(name));
+    QString program = plan.tried;
+    if (!QFileInfo(program).isFile())
+        program = platform::findOnPath(name);
+    if (program.isEmpty()) {
+        plan.error = QStringLiteral("The file does not exist, and %1 is not on the search path either.").arg(name);
+        return plan;
+    }
+    plan.tried = QDir::toNativeSeparators(program);
+#ifndef Q_OS_WIN
+    if (isWindowsProgram(program)) {
+        const QString wine = platform::findOnPath(QStringLiteral("wine"));
+        if (wine.isEmpty()) {
+            plan.error = QStringLiteral("It is a Windows program, and Wine, which runs Windows programs "
+                                        "here, was not found on the search path.");
+            return plan;
+        }
+        const qsizetype rom = arguments.indexOf(QStringLiteral("-run")) + 1;
+        if (rom > 0 && rom < arguments.size() && QDir::isAbsolutePath(arguments.at(rom))
+            && arguments.at(rom).startsWith(QLatin1Char('/')))
+            arguments[rom] = wineDrivePath(arguments.at(rom));
+        arguments.prepend(program);
+        program = wine;
+    } else if (!QFileInfo(program).isExecutable()) {
+        plan.error = QStringLiteral("The file is not executable (permission denied).");
+        return plan;
+    }
+#endif
+    plan.program = program;
+    plan.arguments = arguments;
+    return plan;
+}
+
+} // namespace launch

@@ -1,0 +1,121 @@
+#include "launch/launchcommand.h"
+
+#include <algorithm>
+#include <array>
+
+namespace launch {
+
+namespace {
+bool isSeparator(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+} // namespace
+
+QString resolutionSwitch(int list1Index)
+{
+    static const std::array<const char *, 6> switches{
+        "-res 256 224", "-res 256 240", "-res 256 256", "-res 320 200", "-res 320 240", "-res 640 480"};
+    if (list1Index < 0 || list1Index >= int(switches.size()))
+        return QString();
+    return QString::fromLatin1(switches[size_t(list1Index)]);
+}
+
+QString soundSwitch(int check1Value)
+{
+    return check1Value == 0 ? QStringLiteral("-nosound") : QString();
+}
+
+QString controllerSwitch(int list2Index)
+{
+    static const std::array<const char *, 3> switches{
+        "-setinput 1 KEY1", "-setinput 1 GRAVIS", "-setinput 1 JOY1"};
+    if (list2Index < 0 || list2Index >= int(switches.size()))
+        return QString();
+    return QString::fromLatin1(switches[size_t(list2Index)]);
+}
+
+QString romArgument(const QString &folder, const QString &fileName)
+{
+    const QString path = folder + fileName;
+    const bool needsQuotes = std::any_of(path.begin(), path.end(), [](QChar c) {
+        return isSeparator(c) || c == QLatin1Char('"');
+    });
+    if (!needsQuotes)
+        return path;
+    // Backslashes count only before a quote: double those, and escape the quote itself.
+    QString quoted(QLatin1Char('"'));
+    int backslashes = 0;
+    for (const QChar c : path) {
+        if (c == QLatin1Char('\\')) {
+            ++backslashes;
+            continue;
+        }
+        if (c == QLatin1Char('"')) {
+            quoted += QString(backslashes * 2 + 1, QLatin1Char('\\'));
+        } else {
+            quoted += QString(backslashes, QLatin1Char('\\'));
+        }
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted += QString(backslashes * 2, QLatin1Char('\\'));
+    quoted += QLatin1Char('"');
+    return quoted;
+}
+
+QString LaunchCommand(const QString &folder, const QString &fileName, int list1Index,
+                      int check1Value, int list2Index)
+{
+    const QChar blank(QLatin1Char(' '));
+    return kEmulatorProgram + QStringLiteral(" -run") + blank + romArgument(folder, fileName) + blank
+        + soundSwitch(check1Value) + blank + resolutionSwitch(list1Index) + blank
+        + controllerSwitch(list2Index);
+}
+
+QStringList splitCommandLine(const QString &commandLine)
+{
+    QStringList arguments;
+    QString current;
+    bool inArgument = false;
+    bool inQuotes = false;
+    int backslashes = 0;
+    const qsizetype length = commandLine.size();
+    for (qsizetype i = 0; i < length; ++i) {
+        const QChar c = commandLine.at(i);
+        if (c == QLatin1Char('\\')) {
+            ++backslashes;
+            inArgument = true;
+            continue;
+        }
+        if (c == QLatin1Char('"')) {
+            current += QString(backslashes / 2, QLatin1Char('\\'));
+            const bool escaped = backslashes % 2 == 1;
+            backslashes = 0;
+            inArgument = true;
+            if (escaped) {
+                current += c;
+            } else if (inQuotes && i + 1 < length && commandLine.at(i + 1) == QLatin1Char('"')) {
+                current += c; // "" inside quotes stands for one quote
+                ++i;
+            } else {
+                inQuotes = !inQuotes;
+            }
+            continue;
+        }
+        current += QString(backslashes, QLatin1Char('\\'));
+        backslashes = 0;
+        if (isSeparator(c) && !inQuotes) {
+            if (inArgument)
+                arguments.append(current);
+            current.clear();
+            inArgument = false;
+            continue;
+        }
+        current += c;
+        inArgument = true;
+    }
+    current += QString(backslashes, QLatin1Char('\\'));
+    if (inArgument)
+        arguments.append(current);
+    return arguments;
+}
+
+} // namespace launch

@@ -1,0 +1,20 @@
+#include "platform/platform.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace platform {
+
+QString systemConfigFolder()
+{
+#ifdef Q_OS_WIN
+    wchar_t buffer[MAX_PATH + 1] = {};
+    const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+    if (length > 0 && length <= MAX_PATH)
+        return QString::fromWCharArray(buffer, int(length));
+#endif
+    return QStringLiteral(QUORVANE_CONFIG_DIR);
+}
+
+} // namespace platform

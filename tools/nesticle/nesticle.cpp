@@ -1,0 +1,115 @@
+// A stand-in for the Nesticle emulator: shows what it was asked to run and logs every start.
+//
+// Reads "-run <rom>", "-nosound", "-res W H" and "-setinput 1 KEY1|GRAVIS|JOY1", looks at the
+// ROM's iNES header and shows it all in a small window that Alt+Q or the close box ends. Each
+// start appends its arguments, exactly as received, as one JSON array line to nesticle.log in the
+// stand-in's own folder.
+//
+// For tests: NESTICLE_STANDIN_EXIT=1 logs and ends at once; NESTICLE_STANDIN_QUIT_AFTER_MS=N
+// closes the window after N milliseconds.
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace {
+
+void appendLog(const QString &folder, const QStringList &arguments)
+{
+    QFile log(folder + QStringLiteral("/nesticle.log"));
+    if (!log.open(QIODevice::Append))
+        return;
+    log.write(QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact) + '\n');
+}
+
+struct Options {
+    QString rom;
+    bool sound = true;
+    QString resolution = QStringLiteral("default");
+    QString input = QStringLiteral("default");
+    QStringList unknown;
+};
+
+Options parse(const QStringList &arguments)
+{
+    Options options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments.at(i);
+        if (a == QLatin1String("-run") && i + 1 < arguments.size()) {
+            options.rom = arguments.at(++i);
+        } else if (a == QLatin1String("-nosound")) {
+            options.sound = false;
+        } else if (a == QLatin1String("-res") && i + 2 < arguments.size()) {
+            options.resolution = arguments.at(i + 1) + QLatin1Char('x') + arguments.at(i + 2);
+            i += 2;
+        } else if (a == QLatin1String("-setinput") && i + 2 < arguments.size()) {
+            options.input = arguments.at(i + 2);
+            i += 2;
+        } else {
+            options.unknown.append(a);
+        }
+    }
+    return options;
+}
+
+QString describeRom(const QString &path)
+{
+    QFile rom(path);
+    if (!rom.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot open the ROM: %1").arg(rom.errorString());
+    const QByteArray header = rom.read(16);
+    if (header.size() < 16 || !header.startsWith("NES\x1A"))
+        return QStringLiteral("not an iNES image");
+    const int prg = quint8(header[4]) * 16;
+    const int chr = quint8(header[5]) * 8;
+    const int mapper = (quint8(header[6]) >> 4) | (quint8(header[7]) & 0xF0);
+    return QStringLiteral("iNES image: PRG %1 KB, CHR %2 KB, mapper %3").arg(prg).arg(chr).arg(mapper);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QString folder;
+    QStringList arguments;
+    {
+        QCoreApplication probe(argc, argv);
+        folder = QCoreApplication::applicationDirPath();
+        arguments = QCoreApplication::arguments().mid(1);
+    }
+    appendLog(folder, arguments);
+    if (qEnvironmentVariableIntValue("NESTICLE_STANDIN_EXIT") == 1)
+        return 0;
+
+    QApplication application(argc, argv);
+    const Options options = parse(arguments);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Nesticle (stand-in)"));
+    auto *layout = new QVBoxLayout(&window);
+    const QStringList lines{
+        QStringLiteral("ROM: %1").arg(options.rom.isEmpty() ? QStringLiteral("(none)") : options.rom),
+        options.rom.isEmpty() ? QString() : describeRom(options.rom),
+        QStringLiteral("Sound: %1").arg(options.sound ? QStringLiteral("on") : QStringLiteral("off")),
+        QStringLiteral("Resolution: %1").arg(options.resolution),
+        QStringLiteral("Controller: %1").arg(options.input),
+        options.unknown.isEmpty() ? QString() : QStringLiteral("Not understood: %1").arg(options.unknown.join(QLatin1Char(' '))),
+        QStringLiteral("Alt+Q quits."),
+    };
+    for (const QString &line : lines) {
+        if (!line.isEmpty())
+            layout->addWidget(new QLabel(line));
+    }
+    auto *quit = new QShortcut(QKeySequence(QStringLiteral("Alt+Q")), &window);
+    QObject::connect(quit, &QShortcut::activated, &window, &QWidget::close);
+    if (const int ms = qEnvironmentVariableIntValue("NESTICLE_STANDIN_QUIT_AFTER_MS"); ms > 0)
+        QTimer::singleShot(ms, &window, &QWidget::close);
+    window.show();
+    return application.exec();
+}
