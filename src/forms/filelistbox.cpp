@@ -37,11 +37,12 @@ FileListBox::FileListBox(const QString &pattern, QWidget *parent)
     setUniformItemSizes(true); // thousands of entries lay out in no time
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    emit Click();
-            });
+    // The selection, not the current index: focus alone makes the first entry current without
+    // selecting it, and the click that selects it must still count.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (selectionModel()->hasSelection())
+            emit Click();
+    });
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit DblClick(); });
 }
 
