@@ -2,6 +2,7 @@
 #include "config/romfolders.h"
 #include "testutil.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,6 +76,13 @@ void TestConfig::readsLikeTheProfileFunctions()
     QFETCH(QString, expected);
     const auto value = Module2::profileValue(contents, config::kConfigSection, key);
     QCOMPARE(value.value_or(QStringLiteral("<missing>")), expected);
+    // Read from a file in pieces of every small size: lines cut anywhere read the same.
+    for (const qsizetype piece : {1, 2, 3, 5, 7, 64}) {
+        QBuffer device(&contents);
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        QCOMPARE(Module2::profileValue(device, config::kConfigSection, key, piece).value_or(QStringLiteral("<missing>")),
+                 expected);
+    }
 }
 
 void TestConfig::writesBytesExactly_data()

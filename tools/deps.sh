@@ -17,4 +17,4 @@ need_packages() {
 }
 
 # Packages for building and for the program's own look (the form font).
-BUILD_PACKAGES=(cmake make g++ qt6-base-dev fonts-liberation)
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev libjpeg-dev fonts-liberation)

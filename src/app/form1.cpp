@@ -20,6 +20,9 @@
 #include <QListWidget>
 #include <QMenuBar>
 
+#include <array>
+#include <future>
+
 namespace app {
 
 QString RomCountCaption(int count) { return QStringLiteral("ROMs : ") + QString::number(count); }
@@ -102,8 +105,7 @@ void Form1::Form_Load()
                                                 [this] { repointFileLists(); }, this);
     }
     m_directories->reload();                      // steps 1 and 2: the file into the store
-    for (const config::RomSlot &slot : config::kRomSlots) // step 3
-        fileList(slot.number)->setPath(m_directories->folder(slot.number));
+    pointFileLists();                             // step 3
     m_check1->setValue(1);                        // step 4, caption follows through Check1_Click
     m_list1->setCurrentRow(4);                    // step 5
     setCountLabels();                             // step 6
@@ -117,10 +119,22 @@ void Form1::setCountLabels()
         countLabel(slot.number)->setText(RomCountCaption(fileList(slot.number)->listCount()));
 }
 
+void Form1::pointFileLists()
+{
+    // Reading a folder is waiting on the file system: read the three at once, then fill the lists
+    // in slot order on this thread.
+    std::array<std::future<QStringList>, config::kSlotCount> scans;
+    for (const config::RomSlot &slot : config::kRomSlots) {
+        scans[size_t(slot.number - 1)] = std::async(std::launch::async, forms::matchingFiles,
+            QDir::fromNativeSeparators(m_directories->folder(slot.number)), fileList(slot.number)->pattern());
+    }
+    for (const config::RomSlot &slot : config::kRomSlots)
+        fileList(slot.number)->setPath(m_directories->folder(slot.number), scans[size_t(slot.number - 1)].get());
+}
+
 void Form1::repointFileLists()
 {
-    for (const config::RomSlot &slot : config::kRomSlots)
-        fileList(slot.number)->setPath(m_directories->folder(slot.number));
+    pointFileLists();
     setCountLabels();
 }
 

@@ -66,7 +66,9 @@ protected:
 
 private:
     void buildMenus();
-    // Points the three file lists at the store's folders and sets the count labels again.
+    // Points the three file lists at the store's folders, reading the folders side by side.
+    void pointFileLists();
+    // After Save: the lists pointed again and the count labels set again.
     void repointFileLists();
     void setCountLabels();
 

@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <cstring>
+
 namespace Module2 {
 
 namespace {
@@ -14,40 +17,29 @@ const QByteArray kLineEnd("\r\n");
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
 
-// One line of the file: [begin, end) is its text without the line break; next is where the
-// following line starts (after the whole run of CR and LF).
+// One line of the file: [begin, end) is its text without the line break and without blanks at
+// either end; next is where the following line starts (after the whole run of CR and LF).
 struct Line {
     qsizetype begin = 0;
     qsizetype end = 0;
     qsizetype next = 0;
 };
 
-// Position of one key line's value, and where the section's last line ends.
-struct Location {
-    bool sectionFound = false;
-    bool keyFound = false;
-    qsizetype valueBegin = 0; // value without surrounding blanks, quotes included
-    qsizetype valueEnd = 0;
-    Line lastSectionLine;     // the last non-blank line of the section (its header at least)
-};
-
+// Yields the non-blank lines of data[begin, end), which must end at a line break or at the end of
+// the file.
 class LineReader
 {
 public:
-    explicit LineReader(const QByteArray &data)
-        : m_data(data.constData()), m_size(data.size()), m_pos(data.startsWith(kBom) ? kBom.size() : 0)
-    {
-    }
+    LineReader(const char *data, qsizetype begin, qsizetype end) : m_data(data), m_end(end), m_pos(begin) {}
 
-    // Next non-blank line, trimmed of blanks and tabs; false at the end.
     bool next(Line &line)
     {
-        while (m_pos < m_size) {
+        while (m_pos < m_end) {
             qsizetype end = m_pos;
-            while (end < m_size && !isLineBreak(m_data[end]))
+            while (end < m_end && !isLineBreak(m_data[end]))
                 ++end;
             qsizetype next = end;
-            while (next < m_size && isLineBreak(m_data[next]))
+            while (next < m_end && isLineBreak(m_data[next]))
                 ++next;
             qsizetype begin = m_pos;
             m_pos = next;
@@ -66,7 +58,7 @@ public:
 
 private:
     const char *m_data;
-    qsizetype m_size;
+    qsizetype m_end;
     qsizetype m_pos;
 };
 
@@ -98,48 +90,94 @@ std::optional<QString> sectionName(const char *data, const Line &line)
     return decode(data, begin, close);
 }
 
-Location locate(const QByteArray &contents, const QString &section, const QString &key)
+bool isQuote(char c) { return c == '"' || c == '\''; }
+
+// The value as read: one enclosing pair of quotes taken off, cut at a NUL as a text field would.
+QString readValue(const char *data, qsizetype begin, qsizetype end)
 {
-    const char *data = contents.constData();
-    Location where;
-    bool inSection = false;
-    LineReader reader(contents);
-    Line line;
-    while (reader.next(line)) {
-        if (const auto name = sectionName(data, line)) {
-            if (inSection)
-                break; // the first matching section is the only one looked at
-            inSection = sameName(*name, section);
-            if (inSection) {
-                where.sectionFound = true;
-                where.lastSectionLine = line;
-            }
-            continue;
-        }
-        if (!inSection)
-            continue;
-        where.lastSectionLine = line;
-        if (where.keyFound)
-            continue;
-        const char *eq = static_cast<const char *>(memchr(data + line.begin, '=', size_t(line.end - line.begin)));
-        if (!eq)
-            continue; // a line without "=" holds no value
-        qsizetype keyEnd = eq - data;
-        while (keyEnd > line.begin && isBlank(data[keyEnd - 1]))
-            --keyEnd;
-        if (!sameName(decode(data, line.begin, keyEnd), key))
-            continue;
-        where.keyFound = true;
-        qsizetype valueBegin = (eq - data) + 1;
-        while (valueBegin < line.end && isBlank(data[valueBegin]))
-            ++valueBegin;
-        where.valueBegin = valueBegin;
-        where.valueEnd = line.end;
+    if (end - begin >= 2 && isQuote(data[begin]) && data[begin] == data[end - 1]) {
+        ++begin;
+        --end;
     }
-    return where;
+    if (const void *nul = memchr(data + begin, '\0', size_t(end - begin)))
+        end = static_cast<const char *>(nul) - data;
+    return decode(data, begin, end);
 }
 
-bool isQuote(char c) { return c == '"' || c == '\''; }
+// Finds a key of a section, line by line, in one piece of the file or in consecutive pieces.
+// Offsets it records are those of the piece given last.
+class KeyScanner
+{
+public:
+    KeyScanner(const QString &section, const QString &key) : m_section(section), m_key(key) {}
+
+    // Looks at the lines of data[begin, end); false once the answer is known (the key found, or
+    // the first matching section over), so that a reader can stop early.
+    bool feed(const char *data, qsizetype begin, qsizetype end)
+    {
+        LineReader reader(data, begin, end);
+        Line line;
+        while (!m_finished && reader.next(line)) {
+            if (const auto name = sectionName(data, line)) {
+                if (m_inSection) {
+                    m_finished = true; // only the first matching section counts
+                    break;
+                }
+                m_inSection = sameName(*name, m_section);
+                if (m_inSection) {
+                    sectionFound = true;
+                    lastSectionLine = line;
+                }
+                continue;
+            }
+            if (!m_inSection)
+                continue;
+            lastSectionLine = line;
+            if (value)
+                continue; // still looking for the section's end
+            const char *eq = static_cast<const char *>(memchr(data + line.begin, '=', size_t(line.end - line.begin)));
+            if (!eq)
+                continue; // a line without "=" holds no value
+            qsizetype keyEnd = eq - data;
+            while (keyEnd > line.begin && isBlank(data[keyEnd - 1]))
+                --keyEnd;
+            if (!sameName(decode(data, line.begin, keyEnd), m_key))
+                continue;
+            valueBegin = (eq - data) + 1;
+            while (valueBegin < line.end && isBlank(data[valueBegin]))
+                ++valueBegin;
+            valueEnd = line.end;
+            value = readValue(data, valueBegin, valueEnd);
+            if (m_stopAtKey)
+                m_finished = true;
+        }
+        return !m_finished;
+    }
+
+    void stopAtKey() { m_stopAtKey = true; }
+
+    bool sectionFound = false;
+    std::optional<QString> value;
+    qsizetype valueBegin = 0; // the value without surrounding blanks, quotes included
+    qsizetype valueEnd = 0;
+    Line lastSectionLine;     // the last non-blank line of the section (its header at least)
+
+private:
+    QString m_section;
+    QString m_key;
+    bool m_inSection = false;
+    bool m_finished = false;
+    bool m_stopAtKey = false;
+};
+
+qsizetype bomLength(const QByteArray &data) { return data.startsWith(kBom) ? kBom.size() : 0; }
+
+KeyScanner locate(const QByteArray &contents, const QString &section, const QString &key)
+{
+    KeyScanner scanner(section, key);
+    scanner.feed(contents.constData(), bomLength(contents), contents.size());
+    return scanner;
+}
 
 // A value the reader would alter (blanks at either end, or one enclosing pair of quotes) is
 // written inside double quotes, which the reader takes off again.
@@ -162,9 +200,9 @@ bool breaksLine(const QString &text)
 
 void setOne(QByteArray &contents, const QString &section, const QString &key, const QString &value)
 {
-    const Location where = locate(contents, section, key);
+    const KeyScanner where = locate(contents, section, key);
     const QByteArray encoded = encodeValue(value);
-    if (where.keyFound) {
+    if (where.value) {
         contents.replace(where.valueBegin, where.valueEnd - where.valueBegin, encoded);
         return;
     }
@@ -193,20 +231,43 @@ void setOne(QByteArray &contents, const QString &section, const QString &key, co
 std::optional<QString> profileValue(const QByteArray &contents, const QString &section,
                                     const QString &key)
 {
-    const Location where = locate(contents, section, key);
-    if (!where.keyFound)
-        return std::nullopt;
-    const char *data = contents.constData();
-    qsizetype begin = where.valueBegin;
-    qsizetype end = where.valueEnd;
-    if (end - begin >= 2 && isQuote(data[begin]) && data[begin] == data[end - 1]) {
-        ++begin;
-        --end;
+    return locate(contents, section, key).value;
+}
+
+std::optional<QString> profileValue(QIODevice &device, const QString &section, const QString &key,
+                                    qsizetype pieceSize)
+{
+    // Pieces of whole lines through one reused buffer: a large file is neither held in memory at
+    // once nor read past the section that answers.
+    const qsizetype kPiece = std::max<qsizetype>(pieceSize, 1);
+    KeyScanner scanner(section, key);
+    scanner.stopAtKey();
+    QByteArray buffer;
+    bool first = true;
+    qsizetype searched = 0; // buffer[0, searched) is known to hold no line break
+    for (;;) {
+        const qsizetype held = buffer.size();
+        buffer.resize(held + kPiece);
+        const qint64 got = device.read(buffer.data() + held, kPiece);
+        buffer.resize(held + std::max<qint64>(got, 0));
+        const bool atEnd = got <= 0;
+        qsizetype cut = buffer.size();
+        if (!atEnd) {
+            while (cut > searched && !isLineBreak(buffer.at(cut - 1)))
+                --cut;
+            if (cut == searched) { // no line break yet: one long line, read on
+                searched = buffer.size();
+                continue;
+            }
+        }
+        const qsizetype begin = first ? bomLength(buffer) : 0;
+        first = false;
+        if (!scanner.feed(buffer.constData(), begin, cut) || atEnd)
+            break;
+        buffer.remove(0, cut);
+        searched = 0;
     }
-    // A text field keeps only what stands before the first NUL.
-    if (const void *nul = memchr(data + begin, '\0', size_t(end - begin)))
-        end = static_cast<const char *>(nul) - data;
-    return decode(data, begin, end);
+    return scanner.value;
 }
 
 bool setProfileValues(QByteArray &contents, const QString &section, const QList<KeyValue> &values,
@@ -236,18 +297,24 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
     return true;
 }
 
-QString GetPrivateProfileString(const QString &section, const QString &key,
-                                const QString &defaultText, const QString &fileName, QString *error)
+std::optional<QString> readProfileValue(const QString &fileName, const QString &section, const QString &key,
+                                        QString *error)
 {
     QFile file(fileName);
     if (!file.exists())
-        return defaultText;
+        return std::nullopt;
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = file.errorString();
-        return defaultText;
+        return std::nullopt;
     }
-    return profileValue(file.readAll(), section, key).value_or(defaultText);
+    return profileValue(file, section, key);
+}
+
+QString GetPrivateProfileString(const QString &section, const QString &key,
+                                const QString &defaultText, const QString &fileName, QString *error)
+{
+    return readProfileValue(fileName, section, key, error).value_or(defaultText);
 }
 
 bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,

@@ -3,6 +3,7 @@
 // do for this program's use. Text is the machine's 8-bit encoding (UTF-8 here).
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
@@ -30,6 +31,15 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
 QString GetPrivateProfileString(const QString &section, const QString &key,
                                 const QString &defaultText, const QString &fileName,
                                 QString *error = nullptr);
+
+// The same, read from a device piece by piece, stopping as soon as the answer is known.
+std::optional<QString> profileValue(QIODevice &device, const QString &section, const QString &key,
+                                    qsizetype pieceSize = 64 * 1024);
+
+// The value of key in section of the file; nothing when the file, section or key is missing, or
+// when the file cannot be read (error then says why).
+std::optional<QString> readProfileValue(const QString &fileName, const QString &section, const QString &key,
+                                        QString *error = nullptr);
 
 // Writes one key. The file is replaced as a whole, so a failed write leaves the old one intact.
 bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,

@@ -7,26 +7,49 @@
 #include <QStringListModel>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 namespace forms {
+
+namespace {
+
+// A sort key that orders names without regard to case: the case-folded name as UTF-8, whose byte
+// order is the order of the characters. Plain ASCII names, the common case, skip the folding.
+std::string sortKey(const QString &name)
+{
+    std::string key;
+    key.reserve(size_t(name.size()));
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80)
+            return name.toCaseFolded().toStdString();
+        key.push_back(char(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u));
+    }
+    return key;
+}
+
+} // namespace
 
 QStringList matchingFiles(const QString &folder, const QString &pattern)
 {
     const QString suffix = pattern.startsWith(QLatin1Char('*')) ? pattern.mid(1) : pattern;
-    QStringList names = platform::filesWithSuffix(folder, suffix);
-    // Case-folded keys once per name, instead of folding inside every comparison.
-    std::vector<std::pair<QString, qsizetype>> keys;
+    const QStringList names = platform::filesWithSuffix(folder, suffix);
+    std::vector<std::string> keys;
     keys.reserve(size_t(names.size()));
-    for (qsizetype i = 0; i < names.size(); ++i)
-        keys.emplace_back(names.at(i).toCaseFolded(), i);
-    std::sort(keys.begin(), keys.end(), [&names](const auto &a, const auto &b) {
-        const int byKey = a.first.compare(b.first);
-        return byKey != 0 ? byKey < 0 : names.at(a.second) < names.at(b.second);
+    for (const QString &name : names)
+        keys.push_back(sortKey(name));
+    std::vector<int> order(size_t(names.size()));
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const int byKey = keys[size_t(a)].compare(keys[size_t(b)]);
+        return byKey != 0 ? byKey < 0 : names.at(a) < names.at(b); // names differing in case only
     });
     QStringList sorted;
     sorted.reserve(names.size());
-    for (const auto &key : keys)
-        sorted.append(names.at(key.second));
+    for (const int i : order)
+        sorted.append(names.at(i));
     return sorted;
 }
 
@@ -48,8 +71,13 @@ FileListBox::FileListBox(const QString &pattern, QWidget *parent)
 
 void FileListBox::setPath(const QString &folder)
 {
+    setPath(folder, matchingFiles(QDir::fromNativeSeparators(folder), m_pattern));
+}
+
+void FileListBox::setPath(const QString &folder, const QStringList &entries)
+{
     m_path = folder;
-    m_model->setStringList(matchingFiles(QDir::fromNativeSeparators(folder), m_pattern));
+    m_model->setStringList(entries);
 }
 
 int FileListBox::listCount() const { return m_model->rowCount(); }

@@ -22,6 +22,8 @@ public:
 
     // Points the list at folder and reads it again, even when it is the folder already shown.
     void setPath(const QString &folder);
+    // Points the list at folder with entries already read by matchingFiles(folder, pattern()).
+    void setPath(const QString &folder, const QStringList &entries);
     QString path() const { return m_path; }
     QString pattern() const { return m_pattern; }
     int listCount() const;

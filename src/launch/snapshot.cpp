@@ -4,6 +4,10 @@
 
 #include <QImageReader>
 
+#ifdef QUORVANE_HAVE_LIBJPEG_TURBO
+#include "launch/jpegclip.h"
+#endif
+
 namespace launch {
 
 QString SnapshotPath(const QString &applicationFolder, const QString &romFileName)
@@ -14,6 +18,10 @@ QString SnapshotPath(const QString &applicationFolder, const QString &romFileNam
 
 QImage loadSnapshot(const QString &path, const QSize &visible)
 {
+#ifdef QUORVANE_HAVE_LIBJPEG_TURBO
+    if (QImage image = decodeJpegTopLeft(path, visible); !image.isNull())
+        return image;
+#endif
     QImageReader reader(path);
     reader.setAutoTransform(false);
     if (!reader.canRead())
