@@ -2,7 +2,7 @@
 // Helpers shared by the tests: temporary application folders, recording starters and notifiers,
 // and answering modal dialogs.
 
-#include "app/appcontext.h"
+#include "app/form1.h"
 
 #include <QApplication>
 #include <QDir>
@@ -62,6 +62,23 @@ struct Recorder {
             messages.append({title, text});
         };
         return c;
+    }
+};
+
+// A temporary application folder, ROM folders and configuration file, and a main window over them.
+struct Layout {
+    QTemporaryDir dir;
+    Recorder recorder;
+    QString app() const { return dir.filePath(QStringLiteral("emu")); }
+    QString rom(int n) const { return dir.filePath(QStringLiteral("roms%1").arg(n)) + QLatin1Char('/'); }
+    QString config() const { return dir.filePath(QStringLiteral("etc/quorvane.ini")); }
+
+    // The window after start-up.
+    std::unique_ptr<app::Form1> loaded()
+    {
+        auto window = std::make_unique<app::Form1>(recorder.context(app(), config()));
+        window->Form_Load();
+        return window;
     }
 };
 

@@ -18,12 +18,7 @@ using namespace testutil;
 
 namespace {
 
-struct Fixture {
-    QTemporaryDir dir;
-    Recorder recorder;
-    QString app() const { return dir.filePath(QStringLiteral("emu")); }
-    QString rom(int n) const { return dir.filePath(QStringLiteral("roms%1").arg(n)) + QLatin1Char('/'); }
-    QString config() const { return dir.filePath(QStringLiteral("etc/quorvane.ini")); }
+struct Fixture : Layout {
     QByteArray configFor(const QString &a, const QString &b, const QString &c) const
     {
         return "[Quorvane v1.0b Config File]\r\nRoms=" + a.toUtf8() + "\r\nRoms2=" + b.toUtf8() + "\r\nRoms3="
@@ -41,10 +36,9 @@ struct Fixture {
         writeFile(config(), configFor(rom(1), rom(2), rom(3)));
     }
 
-    std::unique_ptr<app::Form1> loaded()
+    std::unique_ptr<app::Form1> shown()
     {
-        auto window = std::make_unique<app::Form1>(recorder.context(app(), config()));
-        window->Form_Load();
+        auto window = loaded();
         window->show();
         return window;
     }
@@ -80,7 +74,7 @@ private slots:
 void TestDialogs::saveWritesRepointsAndCloses()
 {
     Fixture f;
-    const auto w = f.loaded();
+    const auto w = f.shown();
     const QString before5 = w->countLabel(2)->text();
     bool seen = false;
     onNextModal(w.get(), [&](QWidget *dialog) {
@@ -111,7 +105,7 @@ void TestDialogs::saveWithoutChangeRereadsEverything()
 {
     Fixture f;
     writeFile(f.config(), "; hand-written\n[quorvane v1.0b config file]\nroms = " + f.rom(1).toUtf8() + "\n[Other]\nk=v\n");
-    const auto w = f.loaded();
+    const auto w = f.shown();
     writeFile(f.rom(1) + QStringLiteral("added.nes"), "x"); // shown once the list is pointed again
     onNextModal(w.get(), [&](QWidget *dialog) { button(dialog, "Command2")->click(); });
     w->mnuoptionsdir_Click();
@@ -124,7 +118,7 @@ void TestDialogs::saveWithoutChangeRereadsEverything()
 void TestDialogs::closingDiscardsUnsavedEdits()
 {
     Fixture f;
-    const auto w = f.loaded();
+    const auto w = f.shown();
     const QByteArray before = readAll(f.config());
     onNextModal(w.get(), [&](QWidget *dialog) {
         field(dialog, "Text1")->setText(f.rom(4));
@@ -142,7 +136,7 @@ void TestDialogs::closingDiscardsUnsavedEdits()
 void TestDialogs::failedSaveKeepsTheDialogAndTheFile()
 {
     Fixture f;
-    const auto w = f.loaded();
+    const auto w = f.shown();
     const QByteArray before = readAll(f.config());
     bool stayedOpen = false;
     onNextModal(w.get(), [&](QWidget *dialog) {
@@ -177,7 +171,7 @@ void TestDialogs::failedSaveKeepsTheDialogAndTheFile()
 void TestDialogs::missingFolderAtSaveGivesAnEmptyList()
 {
     Fixture f;
-    const auto w = f.loaded();
+    const auto w = f.shown();
     onNextModal(w.get(), [&](QWidget *dialog) {
         field(dialog, "Text1")->setText(f.dir.filePath(QStringLiteral("gone/")));
         button(dialog, "Command2")->click();
@@ -203,7 +197,7 @@ void TestDialogs::browseButtonsOpenTheirOwnPickers()
     QFETCH(QString, picker);
     QFETCH(int, slot);
     Fixture f;
-    const auto w = f.loaded();
+    const auto w = f.shown();
     QDir::setCurrent(f.rom(4));
     QString pickerName;
     QStringList fieldsWhileOpen;
@@ -304,7 +298,7 @@ void TestDialogs::pickerRefusesUnreadableFolders()
 void TestDialogs::aboutShowsAndClosesAfreshEachTime()
 {
     Fixture f;
-    const auto w = f.loaded();
+    const auto w = f.shown();
     QList<QObject *> seen;
     for (int round = 0; round < 2; ++round) {
         onNextModal(w.get(), [&](QWidget *about) {
@@ -324,7 +318,7 @@ void TestDialogs::aboutShowsAndClosesAfreshEachTime()
 void TestDialogs::readmeStartsTheEditorFromTheApplicationFolder()
 {
     Fixture f;
-    const auto w = f.loaded();
+    const auto w = f.shown();
     w->mnuhelpreadme_Click();
     w->mnuhelpreadme_Click(); // every choice starts another
     QCOMPARE(f.recorder.starts.size(), 2);

@@ -16,13 +16,7 @@ using namespace testutil;
 namespace {
 
 // An application folder, three ROM folders and a configuration file naming them.
-struct Fixture {
-    QTemporaryDir dir;
-    Recorder recorder;
-    QString app() const { return dir.filePath(QStringLiteral("emu")); }
-    QString rom(int n) const { return dir.filePath(QStringLiteral("roms%1").arg(n)) + QLatin1Char('/'); }
-    QString config() const { return dir.filePath(QStringLiteral("etc/quorvane.ini")); }
-
+struct Fixture : Layout {
     Fixture()
     {
         QDir().mkpath(app() + QStringLiteral("/snap"));
@@ -34,13 +28,6 @@ struct Fixture {
         writeFile(rom(2) + QStringLiteral("two.nes"), "x");
         writeFile(config(), "[Quorvane v1.0b Config File]\r\nRoms=" + rom(1).toUtf8() + "\r\nRoms2=" + rom(2).toUtf8()
                                 + "\r\nRoms3=" + dir.filePath(QStringLiteral("missing/")).toUtf8() + "\r\n");
-    }
-
-    std::unique_ptr<app::Form1> loaded()
-    {
-        auto window = std::make_unique<app::Form1>(recorder.context(app(), config()));
-        window->Form_Load();
-        return window;
     }
 };
 

@@ -1,4 +1,7 @@
+// Compiled into each executable on its own, with the folder fixed for that executable.
 #include "platform/platform.h"
+
+#include <QDir>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -15,6 +18,11 @@ QString systemConfigFolder()
         return QString::fromWCharArray(buffer, int(length));
 #endif
     return QStringLiteral(QUORVANE_CONFIG_DIR);
+}
+
+QString systemFilePath(const QString &bareName)
+{
+    return QDir::toNativeSeparators(QDir(systemConfigFolder()).filePath(bareName));
 }
 
 } // namespace platform

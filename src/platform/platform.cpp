@@ -13,11 +13,6 @@ QString applicationFolder()
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 
-QString systemFilePath(const QString &bareName)
-{
-    return QDir::toNativeSeparators(QDir(systemConfigFolder()).filePath(bareName));
-}
-
 QString findOnPath(const QString &program)
 {
     return QStandardPaths::findExecutable(program);

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The real program in a real window on a virtual display: double-click the first ROM of tab "Dir1"
+# at its place on screen, read what the stand-in emulator received, then leave with Alt+F, E and
+# check that the configuration file is byte for byte what it was.
+#   real_window.sh PROGRAM STAND_IN CONFIG_DIR
+set -euo pipefail
+program=$1 standin=$2 configdir=$3
+
+for tool in xvfb-run xdotool; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+app="$work/emu"
+roms="$work/my roms"
+mkdir -p "$app/snap" "$roms" "$configdir"
+cp "$program" "$app/quorvane"
+cp "$standin" "$app/nesticle.exe"
+printf 'NES\032' > "$roms/A first game.nes"
+printf 'NES\032' > "$roms/b second.nes"
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s/\r\nRoms2=\r\nRoms3=%s\r\n[Other]\r\nkeep=1\r\n' "$roms" "$work/none/" \
+  > "$configdir/quorvane.ini"
+cp "$configdir/quorvane.ini" "$work/before.ini"
+
+cat > "$work/drive.sh" <<'DRIVE'
+#!/usr/bin/env bash
+set -euo pipefail
+app=$1
+NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" &
+pid=$!
+wid=$(timeout 20 xdotool search --sync --name '^Quorvane v1\.0b$' | head -n 1)
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+menu=$((HEIGHT - 370))          # the client area below the menu bar is 370 pixels high
+x=$((8 + 8 + 30))               # tab control at 8, list at 8 on it, into the first entry
+y=$((menu + 112 + 24 + 8))      # tab control at 112, list at 24 on it, into the first row
+xdotool mousemove --window "$wid" "$x" "$y" click 1
+sleep 0.3
+xdotool mousemove --window "$wid" "$x" "$y" click --repeat 2 --delay 60 1
+for _ in $(seq 100); do [ -s "$app/nesticle.log" ] && break; sleep 0.1; done
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
+xdotool key --window "$wid" alt+f
+sleep 0.3
+xdotool key --window "$wid" e 2>/dev/null || true   # the window is gone before the key is let go
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then
+  echo "FAIL: the program is still running after File > Exit"
+  kill "$pid"
+  exit 1
+fi
+wait "$pid" || true
+DRIVE
+chmod +x "$work/drive.sh"
+xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
+
+expected='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'
+actual=$(cat "$app/nesticle.log" 2>/dev/null || echo "(no launch)")
+if [ "$actual" != "$expected" ]; then
+  echo "FAIL: the emulator received $actual"
+  echo "      expected             $expected"
+  exit 1
+fi
+cmp "$work/before.ini" "$configdir/quorvane.ini" || { echo "FAIL: the configuration file changed"; exit 1; }
+echo "1 passed, 0 failed"
