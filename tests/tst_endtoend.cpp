@@ -48,6 +48,7 @@ private slots:
     void initTestCase() { qputenv("NESTICLE_STANDIN_EXIT", "1"); }
     void hostileNamesArriveAsOneArgument();
     void missingEmulatorIsReported();
+    void startsInTheGivenFolderAndReportsFailures();
 };
 
 void TestEndToEnd::hostileNamesArriveAsOneArgument()
@@ -116,6 +117,28 @@ void TestEndToEnd::missingEmulatorIsReported()
     QVERIFY(recorder.messages[0].text.contains(QDir::toNativeSeparators(dir.filePath(QStringLiteral("nesticle.exe")))));
     window.File1_DblClick(); // and again: the program goes on
     QCOMPARE(recorder.messages.size(), 2);
+}
+
+void TestEndToEnd::startsInTheGivenFolderAndReportsFailures()
+{
+#ifdef Q_OS_WIN
+    QSKIP("uses a POSIX shell as the started program");
+#else
+    QTemporaryDir dir;
+    const platform::StartResult started = platform::startDetached(
+        QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("pwd > where.txt")}, dir.path());
+    QVERIFY2(started.started, qPrintable(started.error));
+    QDeadlineTimer deadline(10000);
+    while (readAll(dir.filePath(QStringLiteral("where.txt"))).isEmpty() && !deadline.hasExpired())
+        QTest::qWait(20);
+    QCOMPARE(QDir(QString::fromLocal8Bit(readAll(dir.filePath(QStringLiteral("where.txt"))).trimmed())).canonicalPath(),
+             QDir(dir.path()).canonicalPath());
+
+    const platform::StartResult missing =
+        platform::startDetached(dir.filePath(QStringLiteral("no-such-program")), {}, dir.path());
+    QVERIFY(!missing.started);
+    QVERIFY(!missing.error.isEmpty());
+#endif
 }
 
 QTEST_MAIN(TestEndToEnd)

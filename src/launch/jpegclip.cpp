@@ -71,6 +71,9 @@ QImage decodeJpegTopLeft(const QString &path, const QSize &visible)
     std::FILE *file = std::fopen(name.constData(), "rb");
     if (!file)
         return QImage();
+    // libjpeg asks for 4 KB at a time; a larger stdio buffer turns a large snapshot's top rows
+    // into a few reads instead of hundreds.
+    std::setvbuf(file, nullptr, _IOFBF, 256 * 1024);
     unsigned char magic[3] = {};
     QImage image;
     const bool isJpeg = std::fread(magic, 1, 3, file) == 3 && magic[0] == 0xFF && magic[1] == 0xD8 && magic[2] == 0xFF;

@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
 #include <QStandardPaths>
 
 namespace platform {
@@ -16,21 +15,6 @@ QString applicationFolder()
 QString findOnPath(const QString &program)
 {
     return QStandardPaths::findExecutable(program);
-}
-
-StartResult startDetached(const QString &program, const QStringList &arguments,
-                          const QString &workingFolder)
-{
-    QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(workingFolder);
-    process.setStandardInputFile(QProcess::nullDevice());
-    StartResult result;
-    result.started = process.startDetached();
-    if (!result.started)
-        result.error = process.errorString();
-    return result;
 }
 
 } // namespace platform

@@ -1,0 +1,67 @@
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+extern char **environ;
+
+namespace platform {
+
+// posix_spawn rather than fork: a GUI process has a large address space, and spawning does not
+// copy it, so the double click returns sooner. The program still never goes through a shell.
+StartResult startDetached(const QString &program, const QStringList &arguments,
+                          const QString &workingFolder)
+{
+    std::vector<QByteArray> encoded;
+    encoded.reserve(size_t(arguments.size()) + 1);
+    encoded.push_back(QFile::encodeName(program));
+    for (const QString &argument : arguments)
+        encoded.push_back(argument.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &bytes : encoded)
+        argv.push_back(bytes.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const QByteArray folder = QFile::encodeName(workingFolder);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 29))
+    if (!workingFolder.isEmpty() && QDir(workingFolder) != QDir::current())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
+#endif
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+#ifdef POSIX_SPAWN_SETSID
+    // A session of its own: the emulator outlives the launcher and its terminal.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+#endif
+    pid_t pid = 0;
+    const int error = ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+
+    StartResult result;
+    result.started = error == 0;
+    if (!result.started) {
+        result.error = QString::fromLocal8Bit(std::strerror(error));
+        return result;
+    }
+    // Nobody waits for the emulator; a thread of its own only collects its exit status so that it
+    // leaves no zombie behind.
+    std::thread([pid] {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+    return result;
+}
+
+} // namespace platform
