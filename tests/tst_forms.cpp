@@ -1,7 +1,7 @@
 #include "app/form1.h"
 #include "forms/controls.h"
 #include "forms/formbuilder.h"
-#include "forms/formspec.h"
+#include "forms/formdefs.h"
 #include "forms/twips.h"
 #include "testutil.h"
 
@@ -17,18 +17,18 @@ using namespace testutil;
 
 namespace {
 
-// The window built from spec: the real main window, or the dialog base that every dialog uses.
-std::unique_ptr<QWidget> buildWindow(const forms::FormSpec &spec, Recorder &recorder, const QTemporaryDir &dir)
+// The window built from def: the real main window, or the dialog base that every dialog uses.
+std::unique_ptr<QWidget> buildWindow(const forms::FormDef &def, Recorder &recorder, const QTemporaryDir &dir)
 {
-    if (QLatin1String(spec.name) == QLatin1String("Form1")) {
+    if (QLatin1String(def.name) == QLatin1String("Form1")) {
         auto window = std::make_unique<app::Form1>(
             recorder.context(dir.path(), dir.filePath(QStringLiteral("quorvane.ini"))));
         return window;
     }
-    return std::make_unique<forms::FormDialog>(spec, nullptr);
+    return std::make_unique<forms::FormDialog>(def, nullptr);
 }
 
-QWidget *controlWidget(QWidget *window, const forms::ControlSpec &control)
+QWidget *controlWidget(QWidget *window, const forms::ControlDef &control)
 {
     return window->findChild<QWidget *>(QLatin1String(control.name));
 }
@@ -39,7 +39,7 @@ QString plainCaption(const char *caption)
 }
 
 // Why text does not fit in a control of the given kind and size; empty when it fits.
-QString misfit(QWidget *widget, const forms::ControlSpec &control, const QString &text)
+QString misfit(QWidget *widget, const forms::ControlDef &control, const QString &text)
 {
     const QFontMetrics metrics(widget->font());
     const QRect box = control.pixelRect();
@@ -97,26 +97,26 @@ void TestForms::twips()
 void TestForms::everyControlStandsWhereItsFormSays_data()
 {
     QTest::addColumn<QString>("form");
-    for (const forms::FormSpec *spec : forms::allFormSpecs())
-        QTest::newRow(spec->name) << QString::fromLatin1(spec->name);
+    for (const forms::FormDef *def : forms::allFormDefs())
+        QTest::newRow(def->name) << QString::fromLatin1(def->name);
 }
 
 void TestForms::everyControlStandsWhereItsFormSays()
 {
     QFETCH(QString, form);
-    const forms::FormSpec *spec = nullptr;
-    for (const forms::FormSpec *s : forms::allFormSpecs())
-        spec = QLatin1String(s->name) == form ? s : spec;
+    const forms::FormDef *def = nullptr;
+    for (const forms::FormDef *s : forms::allFormDefs())
+        def = QLatin1String(s->name) == form ? s : def;
     Recorder recorder;
     QTemporaryDir dir;
-    const auto window = buildWindow(*spec, recorder, dir);
+    const auto window = buildWindow(*def, recorder, dir);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    QCOMPARE(window->windowTitle(), QString::fromLatin1(spec->caption));
+    QCOMPARE(window->windowTitle(), QString::fromLatin1(def->caption));
     const QWidget *surface = window->findChild<QWidget *>(QStringLiteral("surface"));
-    QCOMPARE(surface->size(), spec->pixelSize());
+    QCOMPARE(surface->size(), def->pixelSize());
     QWidget *tabControl = window->findChild<QWidget *>(QStringLiteral("SSTab1"));
-    for (const forms::ControlSpec &control : spec->controls) {
+    for (const forms::ControlDef &control : def->controls) {
         QWidget *widget = controlWidget(window.get(), control);
         QVERIFY2(widget, control.name);
         const QWidget *container = control.container == forms::kOnWindow ? surface : tabControl;
@@ -152,16 +152,16 @@ void TestForms::tabOrderFollowsTheTabIndexes_data() { everyControlStandsWhereIts
 void TestForms::tabOrderFollowsTheTabIndexes()
 {
     QFETCH(QString, form);
-    const forms::FormSpec *spec = nullptr;
-    for (const forms::FormSpec *s : forms::allFormSpecs())
-        spec = QLatin1String(s->name) == form ? s : spec;
+    const forms::FormDef *def = nullptr;
+    for (const forms::FormDef *s : forms::allFormDefs())
+        def = QLatin1String(s->name) == form ? s : def;
     Recorder recorder;
     QTemporaryDir dir;
-    const auto window = buildWindow(*spec, recorder, dir);
+    const auto window = buildWindow(*def, recorder, dir);
 
     // The focus targets in tab-index order; labels, pictures and images take no focus.
     std::vector<std::pair<int, QWidget *>> expected;
-    for (const forms::ControlSpec &control : spec->controls) {
+    for (const forms::ControlDef &control : def->controls) {
         QWidget *widget = controlWidget(window.get(), control);
         const bool focusable = control.kind != forms::Kind::Label && control.kind != forms::Kind::PictureBox
             && control.kind != forms::Kind::Image;
@@ -191,13 +191,13 @@ void TestForms::captionsFitTheirControls_data() { everyControlStandsWhereItsForm
 void TestForms::captionsFitTheirControls()
 {
     QFETCH(QString, form);
-    const forms::FormSpec *spec = nullptr;
-    for (const forms::FormSpec *s : forms::allFormSpecs())
-        spec = QLatin1String(s->name) == form ? s : spec;
+    const forms::FormDef *def = nullptr;
+    for (const forms::FormDef *s : forms::allFormDefs())
+        def = QLatin1String(s->name) == form ? s : def;
     Recorder recorder;
     QTemporaryDir dir;
-    const auto window = buildWindow(*spec, recorder, dir);
-    for (const forms::ControlSpec &control : spec->controls) {
+    const auto window = buildWindow(*def, recorder, dir);
+    for (const forms::ControlDef &control : def->controls) {
         QWidget *widget = controlWidget(window.get(), control);
         QStringList texts;
         if (control.kind == forms::Kind::ListBox)
@@ -266,14 +266,14 @@ void TestForms::mainWindowFrameAndMenus()
 void TestForms::dialogsFrames()
 {
     for (const char *name : {"Directories", "Form3", "Form4", "Directories2", "Form2"}) {
-        const forms::FormSpec &spec = QLatin1String(name) == QLatin1String("Directories") ? forms::directoriesSpec()
-            : QLatin1String(name) == QLatin1String("Form2") ? forms::form2Spec() : forms::pickerSpec(name);
-        forms::FormDialog dialog(spec, nullptr);
-        const bool sizable = spec.border == forms::Border::Sizable;
+        const forms::FormDef &def = QLatin1String(name) == QLatin1String("Directories") ? forms::directoriesDef()
+            : QLatin1String(name) == QLatin1String("Form2") ? forms::form2Def() : forms::pickerDef(name);
+        forms::FormDialog dialog(def, nullptr);
+        const bool sizable = def.border == forms::Border::Sizable;
         QCOMPARE(dialog.minimumSize() == dialog.maximumSize(), !sizable);
         QCOMPARE(bool(dialog.windowFlags() & Qt::WindowMaximizeButtonHint), sizable);
         QCOMPARE(bool(dialog.windowFlags() & Qt::WindowMinimizeButtonHint), sizable);
-        QCOMPARE(dialog.size(), spec.pixelSize());
+        QCOMPARE(dialog.size(), def.pixelSize());
         for (QPushButton *button : dialog.findChildren<QPushButton *>())
             QVERIFY(!button->isDefault() && !button->autoDefault());
         // Escape closes nothing.

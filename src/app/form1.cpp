@@ -5,7 +5,7 @@
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
 #include "forms/formbuilder.h"
-#include "forms/formspec.h"
+#include "forms/formdefs.h"
 #include "help/about.h"
 #include "help/readme.h"
 #include "launch/emulator.h"
@@ -30,7 +30,7 @@ QString RomCountCaption(int count) { return QStringLiteral("ROMs : ") + QString:
 Form1::Form1(AppContext context, QWidget *parent) : QMainWindow(parent), m_context(std::move(context))
 {
     setObjectName(QStringLiteral("Form1"));
-    setCentralWidget(forms::buildForm(this, forms::form1Spec()));
+    setCentralWidget(forms::buildForm(this, forms::form1Def()));
     layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
     buildMenus();
 

@@ -3,7 +3,7 @@
 #include "config/folderpicker.h"
 #include "config/romfolders.h"
 #include "config/romslots.h"
-#include "forms/formspec.h"
+#include "forms/formdefs.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -13,7 +13,7 @@ namespace config {
 
 Directories::Directories(const QString &configFile, forms::Notifier notify, std::function<void()> onSaved,
                          QWidget *parent)
-    : forms::FormDialog(forms::directoriesSpec(), parent), m_configFile(configFile),
+    : forms::FormDialog(forms::directoriesDef(), parent), m_configFile(configFile),
       m_notify(std::move(notify)), m_onSaved(std::move(onSaved))
 {
     auto button = [this](const char *name) { return findChild<QPushButton *>(QLatin1String(name)); };

@@ -2,7 +2,7 @@
 
 #include "forms/dirlistbox.h"
 #include "forms/filelistbox.h"
-#include "forms/formspec.h"
+#include "forms/formdefs.h"
 #include "platform/drives.h"
 
 #include <QDir>
@@ -17,7 +17,7 @@ QString pickedFolderText(const QString &folderPath)
 }
 
 FolderPicker::FolderPicker(const char *formName, QLineEdit *target, forms::Notifier notify, QWidget *parent)
-    : forms::FormDialog(forms::pickerSpec(formName), parent), m_target(target), m_notify(std::move(notify)),
+    : forms::FormDialog(forms::pickerDef(formName), parent), m_target(target), m_notify(std::move(notify)),
       m_drive(findChild<forms::DriveListBox *>(QStringLiteral("Drive1"))),
       m_dir(findChild<forms::DirListBox *>(QStringLiteral("Dir1")))
 {

@@ -15,13 +15,13 @@ void showMessage(QWidget *parent, const QString &title, const QString &text)
     QMessageBox::warning(parent, title, text);
 }
 
-FormSurface::FormSurface(const FormSpec &spec, QWidget *parent) : QWidget(parent), m_spec(spec)
+FormSurface::FormSurface(const FormDef &def, QWidget *parent) : QWidget(parent), m_def(def)
 {
     setObjectName(QStringLiteral("surface"));
-    setFixedSize(spec.pixelSize());
-    if (spec.background != kNoColour) {
+    setFixedSize(def.pixelSize());
+    if (def.background != kNoColour) {
         QPalette p = palette();
-        p.setColor(QPalette::Window, QColor::fromRgb(QRgb(spec.background)));
+        p.setColor(QPalette::Window, QColor::fromRgb(QRgb(def.background)));
         setPalette(p);
         setAutoFillBackground(true);
     }
@@ -32,7 +32,7 @@ void FormSurface::paintEvent(QPaintEvent *)
     // Lines lie on the window surface beneath the controls; the widget clips them at its edge.
     QPainter painter(this);
     painter.setPen(QPen(palette().color(QPalette::Mid), 1));
-    for (const LineSpec &line : m_spec.lines)
+    for (const LineDef &line : m_def.lines)
         painter.drawLine(twipsPoint(line.x1, line.y1), twipsPoint(line.x2, line.y2));
 }
 
@@ -122,10 +122,10 @@ void TabControl::relayout()
     }
 }
 
-FormDialog::FormDialog(const FormSpec &spec, QWidget *parent) : QDialog(parent)
+FormDialog::FormDialog(const FormDef &def, QWidget *parent) : QDialog(parent)
 {
-    setObjectName(QString::fromLatin1(spec.name));
-    m_surface = buildForm(this, spec);
+    setObjectName(QString::fromLatin1(def.name));
+    m_surface = buildForm(this, def);
 }
 
 void FormDialog::centreOnScreen()

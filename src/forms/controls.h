@@ -1,7 +1,7 @@
 #pragma once
 // Control kinds that Qt lacks in the shape the forms need.
 
-#include "forms/formspec.h"
+#include "forms/formdefs.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -24,13 +24,13 @@ class FormSurface : public QWidget
 {
     Q_OBJECT
 public:
-    FormSurface(const FormSpec &spec, QWidget *parent);
+    FormSurface(const FormDef &def, QWidget *parent);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    const FormSpec &m_spec;
+    const FormDef &m_def;
 };
 
 // A check box whose value is 0 (clear), 1 (ticked) or 2 (grayed). Only code grays it; a click
@@ -105,7 +105,7 @@ class FormDialog : public QDialog
 {
     Q_OBJECT
 public:
-    FormDialog(const FormSpec &spec, QWidget *parent);
+    FormDialog(const FormDef &def, QWidget *parent);
     FormSurface *surface() const { return m_surface; }
     // Centres the window on the screen, as every window opens.
     void centreOnScreen();

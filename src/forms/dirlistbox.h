@@ -29,6 +29,10 @@ signals:
     // A folder the user tried to open could not be read.
     void openFailed(const QString &folder, const QString &reason);
 
+protected:
+    // The chain is always open and cannot be folded: no expand arrows.
+    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
+
 private:
     void open(QTreeWidgetItem *item);
     QString m_path;

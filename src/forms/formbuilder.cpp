@@ -30,19 +30,19 @@ QColor resolveColour(int colour, const QPalette &palette)
     }
 }
 
-void applyColours(QWidget *widget, const ControlSpec &spec)
+void applyColours(QWidget *widget, const ControlDef &def)
 {
     // Start from the kind's own colours, not the ones the (black) window would hand down.
     QPalette p = QApplication::palette(widget);
     p.setResolveMask(~QPalette::ResolveMask(0));
-    if (spec.foreground != kNoColour) {
-        const QColor fg = resolveColour(spec.foreground, p);
+    if (def.foreground != kNoColour) {
+        const QColor fg = resolveColour(def.foreground, p);
         p.setColor(QPalette::WindowText, fg);
         p.setColor(QPalette::Text, fg);
         p.setColor(QPalette::ButtonText, fg);
     }
-    if (spec.background != kNoColour) {
-        const QColor bg = resolveColour(spec.background, p);
+    if (def.background != kNoColour) {
+        const QColor bg = resolveColour(def.background, p);
         p.setColor(QPalette::Window, bg);
         p.setColor(widget->backgroundRole(), bg); // Button for the check box
         widget->setAutoFillBackground(true);
@@ -50,14 +50,14 @@ void applyColours(QWidget *widget, const ControlSpec &spec)
     widget->setPalette(p);
 }
 
-QWidget *createControl(const ControlSpec &spec)
+QWidget *createControl(const ControlDef &def)
 {
-    const QString caption = QString::fromLatin1(spec.caption ? spec.caption : "");
-    switch (spec.kind) {
+    const QString caption = QString::fromLatin1(def.caption ? def.caption : "");
+    switch (def.kind) {
     case Kind::Label: {
         auto *label = new QLabel(caption);
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setWordWrap(spec.flags & WordWrap);
+        label->setWordWrap(def.flags & WordWrap);
         label->setTextFormat(Qt::PlainText);
         return label;
     }
@@ -71,18 +71,18 @@ QWidget *createControl(const ControlSpec &spec)
     case Kind::CheckBox: return new CheckBox(caption);
     case Kind::ListBox: {
         auto *list = new QListWidget;
-        list->addItems(spec.items());
+        list->addItems(def.items());
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         return list;
     }
-    case Kind::PictureBox: return new PictureBox(spec.flags & Flat);
+    case Kind::PictureBox: return new PictureBox(def.flags & Flat);
     case Kind::Image: {
         auto *image = new QLabel;
         image->setPixmap(applicationIcon().pixmap(QSize(32, 32)));
         image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return image;
     }
-    case Kind::TabControl: return new TabControl(spec.items());
+    case Kind::TabControl: return new TabControl(def.items());
     case Kind::FileList: return new FileListBox(caption);
     case Kind::DriveList: return new DriveListBox;
     case Kind::DirList: return new DirListBox;
@@ -132,25 +132,25 @@ QImage bannerImage()
     return QImage(QStringLiteral(":/quorvane/banner.png"));
 }
 
-FormSurface *buildForm(QWidget *window, const FormSpec &spec)
+FormSurface *buildForm(QWidget *window, const FormDef &def)
 {
-    window->setWindowTitle(QString::fromLatin1(spec.caption));
+    window->setWindowTitle(QString::fromLatin1(def.caption));
     window->setWindowIcon(applicationIcon());
     window->setFont(formFont(kDefaultFont));
 
     Qt::WindowFlags flags = (qobject_cast<QDialog *>(window) ? Qt::Dialog : Qt::Window)
         | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (spec.minimizeButton)
+    if (def.minimizeButton)
         flags |= Qt::WindowMinimizeButtonHint;
-    if (spec.maximizeButton)
+    if (def.maximizeButton)
         flags |= Qt::WindowMaximizeButtonHint;
-    if (spec.border == Border::FixedSingle)
+    if (def.border == Border::FixedSingle)
         flags |= Qt::MSWindowsFixedSizeDialogHint;
     window->setWindowFlags(flags);
 
-    auto *surface = new FormSurface(spec, window);
+    auto *surface = new FormSurface(def, window);
     if (qobject_cast<QDialog *>(window)) {
-        if (spec.border == Border::FixedSingle)
+        if (def.border == Border::FixedSingle)
             window->setFixedSize(surface->size());
         else
             window->resize(surface->size());
@@ -158,7 +158,7 @@ FormSurface *buildForm(QWidget *window, const FormSpec &spec)
 
     TabControl *tabControl = nullptr;
     std::vector<std::pair<int, QWidget *>> tabStops;
-    for (const ControlSpec &control : spec.controls) {
+    for (const ControlDef &control : def.controls) {
         QWidget *widget = createControl(control);
         widget->setObjectName(QString::fromLatin1(control.name));
         if (control.fontPoints > 0) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/formspec.h"
+#include "forms/formdefs.h"
 
 #include <QFont>
 #include <QIcon>
@@ -22,10 +22,10 @@ QFont formFont(double points);
 QIcon applicationIcon();
 QImage bannerImage();
 
-// Gives window the form's caption, icon, font, frame and size, creates every control of spec on
+// Gives window the form's caption, icon, font, frame and size, creates every control of def on
 // a new surface (the controls' parent) with its name, place, caption, font and colours, and
 // chains the tab order. The window must be a QDialog or a QMainWindow; for a main window the
 // caller makes the surface its central widget.
-FormSurface *buildForm(QWidget *window, const FormSpec &spec);
+FormSurface *buildForm(QWidget *window, const FormDef &def);
 
 } // namespace forms

@@ -1,12 +1,12 @@
 #include "help/about.h"
 
-#include "forms/formspec.h"
+#include "forms/formdefs.h"
 
 #include <QPushButton>
 
 namespace help {
 
-Form2::Form2(QWidget *parent) : forms::FormDialog(forms::form2Spec(), parent)
+Form2::Form2(QWidget *parent) : forms::FormDialog(forms::form2Def(), parent)
 {
     connect(findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, this,
             &Form2::Command1_Click);

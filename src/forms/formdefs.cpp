@@ -1,4 +1,4 @@
-#include "forms/formspec.h"
+#include "forms/formdefs.h"
 
 #include "forms/twips.h"
 
@@ -16,10 +16,10 @@ const char *const kDescription =
     "Frontend for Nesticle. This Program is freeware and you can give it to anyone you want. If you "
     "need any help using it please read the help file. Hope you like it and have fun using it.";
 
-FormSpec makePicker(const char *name, int width, int height, Border border, bool minMax,
+FormDef makePicker(const char *name, int width, int height, Border border, bool minMax,
                     int driveTab, int dirTab, int okTab)
 {
-    return FormSpec{name, "Select Directory", width, height, border, minMax, minMax, kNoColour,
+    return FormDef{name, "Select Directory", width, height, border, minMax, minMax, kNoColour,
         {
             {"Drive1", Kind::DriveList, kOnWindow, 0, 0, 2895, 315, nullptr, 0, kNoColour, kNoColour, driveTab, NoFlags},
             {"Dir1", Kind::DirList, kOnWindow, 0, 360, 2895, 3015, nullptr, 0, kNoColour, kNoColour, dirTab, NoFlags},
@@ -29,30 +29,30 @@ FormSpec makePicker(const char *name, int width, int height, Border border, bool
 }
 } // namespace
 
-QRect ControlSpec::pixelRect() const { return twipsRect(left, top, width, height); }
+QRect ControlDef::pixelRect() const { return twipsRect(left, top, width, height); }
 
-QStringList ControlSpec::items() const
+QStringList ControlDef::items() const
 {
     return caption ? QString::fromLatin1(caption).split(QLatin1Char('|')) : QStringList();
 }
 
-const ControlSpec *FormSpec::control(const char *controlName) const
+const ControlDef *FormDef::control(const char *controlName) const
 {
-    for (const ControlSpec &c : controls) {
+    for (const ControlDef &c : controls) {
         if (std::strcmp(c.name, controlName) == 0)
             return &c;
     }
     return nullptr;
 }
 
-QSize FormSpec::pixelSize() const
+QSize FormDef::pixelSize() const
 {
     return QSize(twipsToPixels(clientWidth), twipsToPixels(clientHeight));
 }
 
-const FormSpec &form1Spec()
+const FormDef &form1Def()
 {
-    static const FormSpec spec{"Form1", "Quorvane v1.0b", 9000, 5550, Border::FixedSingle, true, false, kBlack,
+    static const FormDef def{"Form1", "Quorvane v1.0b", 9000, 5550, Border::FixedSingle, true, false, kBlack,
         {
             {"Check1", Kind::CheckBox, kOnWindow, 7440, 5040, 1335, 255, "Sound", 9.75, kRed, kBlack, 0, NoFlags},
             {"List1", Kind::ListBox, kOnWindow, 7440, 3480, 1455, 1425,
@@ -79,12 +79,12 @@ const FormSpec &form1Spec()
             {"Line1", 3240, 0, 3240, 8040},
             {"Line2", 3240, 1440, 9240, 1440},
         }};
-    return spec;
+    return def;
 }
 
-const FormSpec &directoriesSpec()
+const FormDef &directoriesDef()
 {
-    static const FormSpec spec{"Directories", "Directories", 4500, 2250, Border::FixedSingle, false, false, kNoColour,
+    static const FormDef def{"Directories", "Directories", 4500, 2250, Border::FixedSingle, false, false, kNoColour,
         {
             {"Label1", Kind::Label, kOnWindow, 120, 240, 1455, 255, "Roms Folder 1", 9.75, kNoColour, kNoColour, 0, NoFlags},
             {"Text1", Kind::TextField, kOnWindow, 1920, 150, 1935, 345, "", 0, kNoColour, kNoColour, 1, NoFlags},
@@ -100,14 +100,14 @@ const FormSpec &directoriesSpec()
         {
             {"Line1", 0, 1680, 4680, 1680},
         }};
-    return spec;
+    return def;
 }
 
-const FormSpec &pickerSpec(const char *formName)
+const FormDef &pickerDef(const char *formName)
 {
-    static const FormSpec form3 = makePicker("Form3", 2925, 3735, Border::FixedSingle, false, 0, 1, 2);
-    static const FormSpec directories2 = makePicker("Directories2", 2895, 3705, Border::Sizable, true, 0, 2, 1);
-    static const FormSpec form4 = makePicker("Form4", 2895, 3705, Border::FixedSingle, false, 0, 1, 2);
+    static const FormDef form3 = makePicker("Form3", 2925, 3735, Border::FixedSingle, false, 0, 1, 2);
+    static const FormDef directories2 = makePicker("Directories2", 2895, 3705, Border::Sizable, true, 0, 2, 1);
+    static const FormDef form4 = makePicker("Form4", 2895, 3705, Border::FixedSingle, false, 0, 1, 2);
     if (std::strcmp(formName, "Directories2") == 0)
         return directories2;
     if (std::strcmp(formName, "Form4") == 0)
@@ -115,9 +115,9 @@ const FormSpec &pickerSpec(const char *formName)
     return form3;
 }
 
-const FormSpec &form2Spec()
+const FormDef &form2Def()
 {
-    static const FormSpec spec{"Form2", "About", 4455, 3705, Border::FixedSingle, false, false, kNoColour,
+    static const FormDef def{"Form2", "About", 4455, 3705, Border::FixedSingle, false, false, kNoColour,
         {
             {"Image1", Kind::Image, kOnWindow, 240, 120, 480, 480, nullptr, 0, kNoColour, kNoColour, kNoTabStop, NoFlags},
             {"Label3", Kind::Label, kOnWindow, 960, 120, 1695, 495, "Quorvane", 18, kRed, kNoColour, 3, NoFlags},
@@ -132,13 +132,13 @@ const FormSpec &form2Spec()
              kNoColour, kNoColour, 5, NoFlags},
         },
         {}};
-    return spec;
+    return def;
 }
 
-std::vector<const FormSpec *> allFormSpecs()
+std::vector<const FormDef *> allFormDefs()
 {
-    return {&form1Spec(), &directoriesSpec(), &pickerSpec("Form3"), &pickerSpec("Directories2"),
-            &pickerSpec("Form4"), &form2Spec()};
+    return {&form1Def(), &directoriesDef(), &pickerDef("Form3"), &pickerDef("Directories2"),
+            &pickerDef("Form4"), &form2Def()};
 }
 
 } // namespace forms

@@ -22,7 +22,7 @@ inline constexpr double kDefaultFont = 8.25; // the kind default, MS Sans Serif 
 
 enum Flag { NoFlags = 0, Flat = 1, Underline = 2, WordWrap = 4 };
 
-struct ControlSpec {
+struct ControlDef {
     const char *name;
     Kind kind;
     int container;
@@ -38,14 +38,14 @@ struct ControlSpec {
     QStringList items() const; // caption split at "|"
 };
 
-struct LineSpec {
+struct LineDef {
     const char *name;
     int x1, y1, x2, y2; // twips
 };
 
 enum class Border { FixedSingle, Sizable };
 
-struct FormSpec {
+struct FormDef {
     const char *name;
     const char *caption;
     int clientWidth, clientHeight; // twips
@@ -53,19 +53,19 @@ struct FormSpec {
     bool minimizeButton;
     bool maximizeButton;
     int background;
-    std::vector<ControlSpec> controls;
-    std::vector<LineSpec> lines;
+    std::vector<ControlDef> controls;
+    std::vector<LineDef> lines;
 
-    const ControlSpec *control(const char *controlName) const;
+    const ControlDef *control(const char *controlName) const;
     QSize pixelSize() const;
 };
 
-const FormSpec &form1Spec();
-const FormSpec &directoriesSpec();
-const FormSpec &pickerSpec(const char *formName); // "Form3", "Directories2" or "Form4"
-const FormSpec &form2Spec();
+const FormDef &form1Def();
+const FormDef &directoriesDef();
+const FormDef &pickerDef(const char *formName); // "Form3", "Directories2" or "Form4"
+const FormDef &form2Def();
 
 // Every window of the program, for tests that check them all alike.
-std::vector<const FormSpec *> allFormSpecs();
+std::vector<const FormDef *> allFormDefs();
 
 } // namespace forms
