@@ -1,5 +1,7 @@
 #include "forms/dirlistbox.h"
 
+#include "platform/drives.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -102,6 +104,20 @@ QStringList DirListBox::entryPaths() const
     for (QTreeWidgetItemIterator it(const_cast<DirListBox *>(this)); *it; ++it)
         paths.append((*it)->data(0, kPathRole).toString());
     return paths;
+}
+
+DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
+{
+    addItems(platform::drives());
+    setDrive(platform::driveOf(QDir::currentPath()));
+    connect(this, &QComboBox::activated, this, [this] { emit Change(); });
+}
+
+void DriveListBox::setDrive(const QString &drive)
+{
+    const int index = findText(drive);
+    if (index >= 0)
+        setCurrentIndex(index);
 }
 
 } // namespace forms

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QComboBox>
 #include <QTreeWidget>
 
 namespace forms {
@@ -36,6 +37,19 @@ protected:
 private:
     void open(QTreeWidgetItem *item);
     QString m_path;
+};
+
+// A drive list: the machine's drives; Change is raised when the user picks another drive.
+class DriveListBox : public QComboBox
+{
+    Q_OBJECT
+public:
+    explicit DriveListBox(QWidget *parent = nullptr);
+    QString drive() const { return currentText(); }
+    void setDrive(const QString &drive);
+
+signals:
+    void Change();
 };
 
 } // namespace forms

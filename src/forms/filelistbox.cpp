@@ -1,7 +1,6 @@
 #include "forms/filelistbox.h"
 
 #include "platform/dirscan.h"
-#include "platform/drives.h"
 
 #include <QDir>
 #include <QStringListModel>
@@ -100,19 +99,5 @@ bool FileListBox::selectFile(const QString &name)
 }
 
 QStringList FileListBox::entries() const { return m_model->stringList(); }
-
-DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
-{
-    addItems(platform::drives());
-    setDrive(platform::driveOf(QDir::currentPath()));
-    connect(this, &QComboBox::activated, this, [this] { emit Change(); });
-}
-
-void DriveListBox::setDrive(const QString &drive)
-{
-    const int index = findText(drive);
-    if (index >= 0)
-        setCurrentIndex(index);
-}
 
 } // namespace forms

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QComboBox>
 #include <QListView>
 #include <QStringList>
 
@@ -41,19 +40,6 @@ private:
     QString m_pattern;
     QString m_path;
     QStringListModel *m_model;
-};
-
-// A drive list: the machine's drives; Change is raised when the user picks another drive.
-class DriveListBox : public QComboBox
-{
-    Q_OBJECT
-public:
-    explicit DriveListBox(QWidget *parent = nullptr);
-    QString drive() const { return currentText(); }
-    void setDrive(const QString &drive);
-
-signals:
-    void Change();
 };
 
 } // namespace forms
