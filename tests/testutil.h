@@ -1,16 +1,13 @@
 #pragma once
-// Helpers shared by the tests: temporary application folders, recording starters and notifiers,
-// and answering modal dialogs.
+// Shared by the tests: files, a recording context, a temporary layout, answering modal dialogs.
 
 #include "app/form1.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <functional>
 
 namespace testutil {
 
@@ -24,8 +21,7 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(bytes);
+    QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(), qPrintable(path));
 }
 
 struct StartCall {
@@ -39,7 +35,7 @@ struct Message {
     QString text;
 };
 
-// A context over temporary folders whose starter and notifier record what they are given.
+// A context whose starter and notifier record what they are given instead of acting.
 struct Recorder {
     QList<StartCall> starts;
     QList<Message> messages;
@@ -47,20 +43,12 @@ struct Recorder {
 
     app::AppContext context(const QString &applicationFolder, const QString &configFile)
     {
-        app::AppContext c;
-        c.applicationFolder = applicationFolder;
-        c.configFile = configFile;
+        app::AppContext c{applicationFolder, configFile, {}, {}};
         c.start = [this](const QString &program, const QStringList &arguments, const QString &folder) {
             starts.append({program, arguments, folder});
-            platform::StartResult result;
-            result.started = startSucceeds;
-            if (!startSucceeds)
-                result.error = QStringLiteral("refused by the test");
-            return result;
+            return platform::StartResult{startSucceeds, startSucceeds ? QString() : QStringLiteral("refused by the test")};
         };
-        c.notify = [this](QWidget *, const QString &title, const QString &text) {
-            messages.append({title, text});
-        };
+        c.notify = [this](QWidget *, const QString &title, const QString &text) { messages.append({title, text}); };
         return c;
     }
 };
@@ -73,8 +61,7 @@ struct Layout {
     QString rom(int n) const { return dir.filePath(QStringLiteral("roms%1").arg(n)) + QLatin1Char('/'); }
     QString config() const { return dir.filePath(QStringLiteral("etc/quorvane.ini")); }
 
-    // The window after start-up.
-    std::unique_ptr<app::Form1> loaded()
+    std::unique_ptr<app::Form1> loaded() // the window after start-up
     {
         auto window = std::make_unique<app::Form1>(recorder.context(app(), config()));
         window->Form_Load();
@@ -82,23 +69,16 @@ struct Layout {
     }
 };
 
-// Runs action on the next modal window that is not `under` once it is shown.
+// Runs action on the next modal window other than `under`, once it is shown.
 inline void onNextModal(QWidget *under, std::function<void(QWidget *)> action, int attempts = 200)
 {
     QTimer::singleShot(10, [under, action, attempts] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (modal && modal != under && modal->isVisible()) {
+        if (modal && modal != under && modal->isVisible())
             action(modal);
-        } else if (attempts > 0) {
+        else if (attempts > 0)
             onNextModal(under, action, attempts - 1);
-        }
     });
-}
-
-// The same sequence of bytes as a string with visible line ends, for readable failures.
-inline QByteArray visible(QByteArray bytes)
-{
-    return bytes.replace("\r", "\\r").replace("\n", "\\n");
 }
 
 } // namespace testutil
