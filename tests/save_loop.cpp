@@ -18,13 +18,15 @@ int main(int argc, char *argv[])
         {QStringLiteral("/") + QString(200, QLatin1Char('b')) + QStringLiteral("/"), QStringLiteral("/b b/"),
          QString(300, QLatin1Char('c'))},
     };
-    std::fputs("saving\n", stdout); // the parent's cue: kills from now on land among the saves
-    std::fflush(stdout);
     for (unsigned long round = 0;; ++round) {
         QString error;
         if (!config::WriteRomFolders(file, sets[round % 2], &error)) {
             std::fprintf(stderr, "save failed: %s\n", qPrintable(error));
             return 1;
+        }
+        if (round == 0) { // the parent's cue: kills from now on land among the saves
+            std::fputs("saving\n", stdout);
+            std::fflush(stdout);
         }
     }
 }
