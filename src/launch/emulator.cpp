@@ -53,8 +53,7 @@ LaunchPlan planLaunch(const QString &commandLine, const QString &applicationFold
             return plan;
         }
         const qsizetype rom = arguments.indexOf(QStringLiteral("-run")) + 1;
-        if (rom > 0 && rom < arguments.size() && QDir::isAbsolutePath(arguments.at(rom))
-            && arguments.at(rom).startsWith(QLatin1Char('/')))
+        if (rom > 0 && rom < arguments.size() && arguments.at(rom).startsWith(QLatin1Char('/')))
             arguments[rom] = wineDrivePath(arguments.at(rom));
         arguments.prepend(program);
         program = wine;
