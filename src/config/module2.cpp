@@ -297,30 +297,18 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
     return true;
 }
 
-std::optional<QString> readProfileValue(const QString &fileName, const QString &section, const QString &key,
-                                        QString *error)
-{
-    QFile file(fileName);
-    if (!file.exists())
-        return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = file.errorString();
-        return std::nullopt;
-    }
-    return profileValue(file, section, key);
-}
-
 QString GetPrivateProfileString(const QString &section, const QString &key,
                                 const QString &defaultText, const QString &fileName, QString *error)
 {
-    return readProfileValue(fileName, section, key, error).value_or(defaultText);
-}
-
-bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
-                               const QString &fileName, QString *error)
-{
-    return WritePrivateProfileStrings(section, {{key, value}}, fileName, error);
+    QFile file(fileName);
+    if (!file.exists())
+        return defaultText;
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return defaultText;
+    }
+    return profileValue(file, section, key).value_or(defaultText);
 }
 
 bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &values,

@@ -36,14 +36,6 @@ QString GetPrivateProfileString(const QString &section, const QString &key,
 std::optional<QString> profileValue(QIODevice &device, const QString &section, const QString &key,
                                     qsizetype pieceSize = 64 * 1024);
 
-// The value of key in section of the file; nothing when the file, section or key is missing, or
-// when the file cannot be read (error then says why).
-std::optional<QString> readProfileValue(const QString &fileName, const QString &section, const QString &key,
-                                        QString *error = nullptr);
-
-// Writes one key. The file is replaced as a whole, so a failed write leaves the old one intact.
-bool WritePrivateProfileString(const QString &section, const QString &key, const QString &value,
-                               const QString &fileName, QString *error = nullptr);
 
 // Writes several keys of one section in a single replacement of the file.
 bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &values,

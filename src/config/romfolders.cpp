@@ -12,8 +12,8 @@ QStringList ReadRomFolders(const QString &configFile, QString *error)
     QStringList folders;
     for (const RomSlot &slot : kRomSlots) {
         QString readError;
-        folders.append(Module2::readProfileValue(configFile, kConfigSection, QString::fromLatin1(slot.key),
-                                                 &readError).value_or(QString()));
+        folders.append(Module2::GetPrivateProfileString(kConfigSection, QString::fromLatin1(slot.key), QString(),
+                                                        configFile, &readError));
         if (error && error->isEmpty())
             *error = readError;
     }

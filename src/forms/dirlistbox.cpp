@@ -98,14 +98,6 @@ bool DirListBox::setPath(const QString &folder, QString *reason)
     return true;
 }
 
-QStringList DirListBox::entryPaths() const
-{
-    QStringList paths;
-    for (QTreeWidgetItemIterator it(const_cast<DirListBox *>(this)); *it; ++it)
-        paths.append((*it)->data(0, kPathRole).toString());
-    return paths;
-}
-
 DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
 {
     addItems(platform::drives());

@@ -22,8 +22,6 @@ public:
     // Makes folder the current one. A folder that cannot be read is refused (false), the list
     // stays where it was, and reason names why.
     bool setPath(const QString &folder, QString *reason = nullptr);
-    // The folders listed, the chain first, then the subfolders.
-    QStringList entryPaths() const;
 
 signals:
     void pathChanged(const QString &path);
