@@ -20,6 +20,10 @@ using KeyValue = std::pair<QString, QString>;
 std::optional<QString> profileValue(const QByteArray &contents, const QString &section,
                                     const QString &key);
 
+// The same, read from a device piece by piece, stopping as soon as the answer is known.
+std::optional<QString> profileValue(QIODevice &device, const QString &section, const QString &key,
+                                    qsizetype pieceSize = 64 * 1024);
+
 // Sets the keys of section within contents: an existing key's value is replaced in place, a new
 // key goes at the end of its section, a new section at the end of the file. Every other byte is
 // kept. Refuses (returns false, contents untouched) a key or value that would break the line.
@@ -31,11 +35,6 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
 QString GetPrivateProfileString(const QString &section, const QString &key,
                                 const QString &defaultText, const QString &fileName,
                                 QString *error = nullptr);
-
-// The same, read from a device piece by piece, stopping as soon as the answer is known.
-std::optional<QString> profileValue(QIODevice &device, const QString &section, const QString &key,
-                                    qsizetype pieceSize = 64 * 1024);
-
 
 // Writes several keys of one section in a single replacement of the file.
 bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &values,
