@@ -8,8 +8,8 @@
 //                 of the same stand-in emulator
 //   config read   reading a 50 MB configuration file against a 5 MB one
 
-#include "app/form1.h"
-#include "config/directories.h"
+#include "app/mainwindow.h"
+#include "config/romfoldersdialog.h"
 #include "config/romfolders.h"
 #include "forms/filelistbox.h"
 
@@ -108,7 +108,7 @@ void benchStartUp(const QTemporaryDir &dir)
     app::AppContext context;
     context.applicationFolder = dir.path();
     context.configFile = dir.filePath(QStringLiteral("quorvane.ini"));
-    app::Form1 window(context);
+    app::MainWindow window(context);
     window.show();
     bareScan(folders); // warm the cache for both
     const double startUp = medianMs(9, [&] { window.Form_Load(); });
@@ -133,7 +133,7 @@ void benchPreview(const QTemporaryDir &dir)
     app::AppContext context;
     context.applicationFolder = app;
     context.configFile = app + QStringLiteral("/quorvane.ini");
-    app::Form1 window(context);
+    app::MainWindow window(context);
     window.Form_Load();
     window.show();
     std::vector<double> large, small;
@@ -169,7 +169,7 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
     app::AppContext context;
     context.applicationFolder = app;
     context.configFile = app + QStringLiteral("/quorvane.ini");
-    app::Form1 window(context);
+    app::MainWindow window(context);
     window.Form_Load();
     window.fileList(1)->selectFile(QStringLiteral("game.nes"));
     const double handler = medianMs(21, [&] { window.File1_DblClick(); });

@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the tests: files, a recording context, a temporary layout, answering modal dialogs.
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -61,9 +61,9 @@ struct Layout {
     QString rom(int n) const { return dir.filePath(QStringLiteral("roms%1").arg(n)) + QLatin1Char('/'); }
     QString config() const { return dir.filePath(QStringLiteral("etc/quorvane.ini")); }
 
-    std::unique_ptr<app::Form1> loaded() // the window after start-up
+    std::unique_ptr<app::MainWindow> loaded() // the window after start-up
     {
-        auto window = std::make_unique<app::Form1>(recorder.context(app(), config()));
+        auto window = std::make_unique<app::MainWindow>(recorder.context(app(), config()));
         window->Form_Load();
         return window;
     }

@@ -1,4 +1,4 @@
-#include "config/module2.h"
+#include "config/profilefile.h"
 #include "config/romfolders.h"
 #include "testutil.h"
 
@@ -50,12 +50,12 @@ void TestConfig::reads()
     QFETCH(QByteArray, contents);
     QFETCH(QString, key);
     QFETCH(QString, expected);
-    QCOMPARE(Module2::profileValue(contents, config::kConfigSection, key).value_or("<missing>"), expected);
+    QCOMPARE(profile::profileValue(contents, config::kConfigSection, key).value_or("<missing>"), expected);
     // Read from a device in pieces of any size: lines cut anywhere read the same.
     for (const qsizetype piece : {1, 3, 7, 64 * 1024}) {
         QBuffer device(&contents);
         device.open(QIODevice::ReadOnly);
-        QCOMPARE(Module2::profileValue(device, config::kConfigSection, key, piece).value_or("<missing>"), expected);
+        QCOMPARE(profile::profileValue(device, config::kConfigSection, key, piece).value_or("<missing>"), expected);
     }
 }
 

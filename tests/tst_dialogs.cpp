@@ -1,9 +1,9 @@
-#include "config/directories.h"
+#include "config/romfoldersdialog.h"
 #include "config/folderpicker.h"
 #include "config/romfolders.h"
 #include "forms/dirlistbox.h"
 #include "forms/filelistbox.h"
-#include "help/about.h"
+#include "help/aboutbox.h"
 #include "help/readme.h"
 #include "platform/drives.h"
 #include "testutil.h"
@@ -39,7 +39,7 @@ struct Fixture : Layout {
         onNextModal(window.get(), act);
         window->mnuoptionsdir_Click();
     }
-    std::unique_ptr<app::Form1> window;
+    std::unique_ptr<app::MainWindow> window;
 };
 
 QPushButton *button(QWidget *form, const char *name) { return form->findChild<QPushButton *>(QLatin1String(name)); }
@@ -64,19 +64,19 @@ private slots:
 void TestDialogs::saveWritesRepointsAndCloses()
 {
     Fixture f;
-    app::Form1 &w = *f.window;
+    app::MainWindow &w = *f.window;
     writeFile(f.rom(1) + QStringLiteral("added.nes"), "x"); // listed once the list is pointed again
     f.inDirectories([&](QWidget *dialog) {
         QCOMPARE(field(dialog, "Text3")->text(), f.rom(3)); // shows what the file held
         field(dialog, "Text3")->setText(f.rom(4));
         button(dialog, "Command2")->click();
     });
-    QVERIFY(!w.directories()->isVisible());
+    QVERIFY(!w.romFoldersDialog()->isVisible());
     QCOMPARE(readAll(f.config()), f.configFor(f.rom(1), f.rom(2), f.rom(4)));
     QCOMPARE(w.countLabel(1)->text(), QStringLiteral("ROMs : 2")); // all three pointed again
     QCOMPARE(w.countLabel(2)->text(), QStringLiteral("ROMs : 2"));
     QCOMPARE(w.countLabel(3)->text(), QStringLiteral("ROMs : 4")); // Label6 follows File3
-    QCOMPARE(w.directories()->folder(3), f.rom(4));                // read back from the file
+    QCOMPARE(w.romFoldersDialog()->folder(3), f.rom(4));                // read back from the file
 
     // A field naming no folder: saved all the same; its list is empty.
     f.inDirectories([&](QWidget *dialog) {
@@ -96,7 +96,7 @@ void TestDialogs::closingDiscardsUnsavedEdits()
         dialog->close(); // the close box
     });
     QCOMPARE(readAll(f.config()), before);
-    QCOMPARE(f.window->directories()->folder(1), f.rom(1));
+    QCOMPARE(f.window->romFoldersDialog()->folder(1), f.rom(1));
     QCOMPARE(f.window->fileList(1)->path(), f.rom(1));
 }
 
@@ -212,7 +212,7 @@ void TestDialogs::pickerStartsAfreshAndRefusesUnreadableFolders()
 void TestDialogs::aboutAndReadme()
 {
     Fixture f;
-    app::Form1 &w = *f.window;
+    app::MainWindow &w = *f.window;
     QList<QObject *> seen;
     for (int round = 0; round < 2; ++round) { // afresh each time
         onNextModal(&w, [&](QWidget *about) {
@@ -224,7 +224,7 @@ void TestDialogs::aboutAndReadme()
         w.mnuhelpabout_Click();
     }
     QCOMPARE(seen.size(), 2);
-    QVERIFY(w.findChildren<help::Form2 *>().isEmpty()); // closed and gone
+    QVERIFY(w.findChildren<help::AboutBox *>().isEmpty()); // closed and gone
 
     w.mnuhelpreadme_Click();
     w.mnuhelpreadme_Click(); // every choice starts another editor

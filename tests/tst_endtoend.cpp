@@ -35,7 +35,7 @@ void TestEndToEnd::hostileNamesArriveAsOneArgument()
 
     app::AppContext context = layout.recorder.context(layout.app(), layout.config());
     context.start = platform::startDetached; // the real thing
-    app::Form1 window(context);
+    app::MainWindow window(context);
     window.Form_Load();
     window.fileList(1)->selectFile(names.front());
     window.File1_DblClick(); // no emulator yet: said, and the window goes on

@@ -18,7 +18,7 @@ namespace {
 std::unique_ptr<QWidget> buildWindow(const forms::FormDef &def, Recorder &recorder, const QTemporaryDir &dir)
 {
     if (QLatin1String(def.name) == QLatin1String("Form1"))
-        return std::make_unique<app::Form1>(recorder.context(dir.path(), dir.filePath(QStringLiteral("quorvane.ini"))));
+        return std::make_unique<app::MainWindow>(recorder.context(dir.path(), dir.filePath(QStringLiteral("quorvane.ini"))));
     return std::make_unique<forms::FormDialog>(def, nullptr);
 }
 
@@ -151,7 +151,7 @@ void TestForms::mainWindowFrameMenusAndFirstState()
 {
     Recorder recorder;
     QTemporaryDir dir;
-    app::Form1 window(recorder.context(dir.path(), dir.filePath(QStringLiteral("quorvane.ini"))));
+    app::MainWindow window(recorder.context(dir.path(), dir.filePath(QStringLiteral("quorvane.ini"))));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.centralWidget()->geometry(), QRect(0, window.menuBar()->height(), 600, 370));
@@ -183,8 +183,8 @@ void TestForms::mainWindowFrameMenusAndFirstState()
 void TestForms::dialogFrames()
 {
     for (const char *name : {"Directories", "Form3", "Directories2", "Form2"}) {
-        const forms::FormDef &def = QLatin1String(name) == QLatin1String("Directories") ? forms::directoriesDef()
-            : QLatin1String(name) == QLatin1String("Form2") ? forms::form2Def() : forms::pickerDef(name);
+        const forms::FormDef &def = QLatin1String(name) == QLatin1String("Directories") ? forms::romFoldersDialogDef()
+            : QLatin1String(name) == QLatin1String("Form2") ? forms::aboutBoxDef() : forms::pickerDef(name);
         forms::FormDialog dialog(def, nullptr);
         const bool sizable = def.border == forms::Border::Sizable;
         QCOMPARE(dialog.minimumSize() == dialog.maximumSize(), !sizable);

@@ -1,6 +1,6 @@
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
-#include "launch/module1.h"
+#include "launch/textreplace.h"
 #include "launch/snapshot.h"
 #include "testutil.h"
 
@@ -106,7 +106,7 @@ void TestLaunch::replaceAll()
     QFETCH(QString, search);
     QFETCH(QString, replacement);
     QFETCH(QString, expected);
-    QCOMPARE(Module1::ReplaceAll(text, search, replacement), expected);
+    QCOMPARE(launch::ReplaceAll(text, search, replacement), expected);
     QCOMPARE(text, expected); // the argument is changed in place
 }
 

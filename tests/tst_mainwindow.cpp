@@ -1,4 +1,4 @@
-#include "config/directories.h"
+#include "config/romfoldersdialog.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
 #include "testutil.h"
@@ -64,8 +64,8 @@ void TestMainWindow::startUpFillsTheWindow()
     Fixture f;
     const auto w = f.loaded();
     for (int slot = 1; slot <= 3; ++slot)
-        QCOMPARE(w->directories()->folder(slot), f.rom(slot));
-    QVERIFY(w->directories()->isHidden());
+        QCOMPARE(w->romFoldersDialog()->folder(slot), f.rom(slot));
+    QVERIFY(w->romFoldersDialog()->isHidden());
     // Matched without regard to case and sorted so; hidden files, folders, other names left out.
     QCOMPARE(w->fileList(1)->entries(), (QStringList{"A.nes", "b.nes", "c.Nes", "GAME.NES"}));
     QCOMPARE(w->countLabel(1)->text(), QStringLiteral("ROMs : 4"));
@@ -164,7 +164,7 @@ void TestMainWindow::doubleClickLaunchesFromItsOwnSlot()
     f.emulator();
     const auto w = f.loaded();
     for (int s = 1; s <= 3; ++s) // the store, not the list's own folder, names the folder
-        w->directories()->setFolder(s, QStringLiteral("/store%1/").arg(s));
+        w->romFoldersDialog()->setFolder(s, QStringLiteral("/store%1/").arg(s));
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     w->ssTab1()->setCurrentIndex(slot - 1);
@@ -215,7 +215,7 @@ void TestMainWindow::exitWritesNothing()
         const auto w = f.loaded();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        w->directories()->setFolder(1, QStringLiteral("/changed/")); // loaded, hidden, with a change
+        w->romFoldersDialog()->setFolder(1, QStringLiteral("/changed/")); // loaded, hidden, with a change
         if (byMenu)
             w->action("filemnuexit")->trigger();
         else

@@ -1,6 +1,6 @@
 // The configuration file under faults: a save killed at any moment, and hostile file contents.
 
-#include "config/module2.h"
+#include "config/profilefile.h"
 #include "config/romfolders.h"
 #include "testutil.h"
 
@@ -120,7 +120,7 @@ void TestRobustness::killedSavesNeverTearTheFile()
         const QStringList folders = config::ReadRomFolders(file);
         QVERIFY2(folders == kSetA || folders == kSetB, qPrintable(folders.join(QLatin1Char('|'))));
         ++seen[folders == kSetA ? 0 : 1];
-        QCOMPARE(Module2::GetPrivateProfileString(QStringLiteral("Unrelated"), QStringLiteral("x"), QString(), file),
+        QCOMPARE(profile::GetPrivateProfileString(QStringLiteral("Unrelated"), QStringLiteral("x"), QString(), file),
                  QStringLiteral("1"));
         ++survived;
     }
@@ -143,7 +143,7 @@ void TestRobustness::readerMatchesAReferenceOnMutatedFiles()
         const QByteArray input = mutate(seeds.at(i % seeds.size()), random);
         for (const QString &key : keys) {
             const auto expected = referenceValue(input, config::kConfigSection, key);
-            const auto actual = Module2::profileValue(input, config::kConfigSection, key);
+            const auto actual = profile::profileValue(input, config::kConfigSection, key);
             if (actual != expected) {
                 QFAIL(qPrintable(QStringLiteral("input %1, key %2: read \"%3\", reference \"%4\"\n%5")
                                      .arg(i).arg(key, actual.value_or(QStringLiteral("<missing>")),
@@ -156,7 +156,7 @@ void TestRobustness::readerMatchesAReferenceOnMutatedFiles()
             QBuffer device(&copy);
             device.open(QIODevice::ReadOnly);
             const qsizetype piece = 1 + qsizetype(random.bounded(300));
-            QCOMPARE(Module2::profileValue(device, config::kConfigSection, keys.at(i % 3), piece),
+            QCOMPARE(profile::profileValue(device, config::kConfigSection, keys.at(i % 3), piece),
                      referenceValue(input, config::kConfigSection, keys.at(i % 3)));
         }
         ++tried;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "forms/controls.h"
-#include "platform/platform.h"
+#include "platform/process.h"
 
 namespace app {
 

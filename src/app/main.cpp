@@ -1,6 +1,7 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "config/romfolders.h"
 #include "forms/formbuilder.h"
+#include "platform/folders.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -15,7 +16,7 @@ int main(int argc, char *argv[])
     context.applicationFolder = platform::applicationFolder();
     context.configFile = platform::systemFilePath(config::kConfigFileName);
 
-    app::Form1 window(context);
+    app::MainWindow window(context);
     window.Form_Load();
     window.adjustSize();
     if (const QScreen *screen = window.screen()) {

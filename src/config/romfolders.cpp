@@ -1,6 +1,6 @@
 #include "config/romfolders.h"
 
-#include "config/module2.h"
+#include "config/profilefile.h"
 #include "config/romslots.h"
 
 #include <QDir>
@@ -12,7 +12,7 @@ QStringList ReadRomFolders(const QString &configFile, QString *error)
     QStringList folders;
     for (const RomSlot &slot : kRomSlots) {
         QString readError;
-        folders.append(Module2::GetPrivateProfileString(kConfigSection, QString::fromLatin1(slot.key), QString(),
+        folders.append(profile::GetPrivateProfileString(kConfigSection, QString::fromLatin1(slot.key), QString(),
                                                         configFile, &readError));
         if (error && error->isEmpty())
             *error = readError;
@@ -22,11 +22,11 @@ QStringList ReadRomFolders(const QString &configFile, QString *error)
 
 bool WriteRomFolders(const QString &configFile, const QStringList &folders, QString *error)
 {
-    QList<Module2::KeyValue> values;
+    QList<profile::KeyValue> values;
     for (const RomSlot &slot : kRomSlots)
         values.append({QString::fromLatin1(slot.key), folders.value(slot.number - 1)});
     QString reason;
-    if (Module2::WritePrivateProfileStrings(kConfigSection, values, configFile, &reason))
+    if (profile::WritePrivateProfileStrings(kConfigSection, values, configFile, &reason))
         return true;
     if (error)
         *error = reason;

@@ -50,7 +50,7 @@ QSize FormDef::pixelSize() const
     return QSize(twipsToPixels(clientWidth), twipsToPixels(clientHeight));
 }
 
-const FormDef &form1Def()
+const FormDef &mainWindowDef()
 {
     static const FormDef def{"Form1", "Quorvane v1.0b", 9000, 5550, Border::FixedSingle, true, false, kBlack,
         {
@@ -82,7 +82,7 @@ const FormDef &form1Def()
     return def;
 }
 
-const FormDef &directoriesDef()
+const FormDef &romFoldersDialogDef()
 {
     static const FormDef def{"Directories", "Directories", 4500, 2250, Border::FixedSingle, false, false, kNoColour,
         {
@@ -115,7 +115,7 @@ const FormDef &pickerDef(const char *formName)
     return form3;
 }
 
-const FormDef &form2Def()
+const FormDef &aboutBoxDef()
 {
     static const FormDef def{"Form2", "About", 4455, 3705, Border::FixedSingle, false, false, kNoColour,
         {
@@ -137,8 +137,8 @@ const FormDef &form2Def()
 
 std::vector<const FormDef *> allFormDefs()
 {
-    return {&form1Def(), &directoriesDef(), &pickerDef("Form3"), &pickerDef("Directories2"),
-            &pickerDef("Form4"), &form2Def()};
+    return {&mainWindowDef(), &romFoldersDialogDef(), &pickerDef("Form3"), &pickerDef("Directories2"),
+            &pickerDef("Form4"), &aboutBoxDef()};
 }
 
 } // namespace forms

@@ -60,10 +60,10 @@ struct FormDef {
     QSize pixelSize() const;
 };
 
-const FormDef &form1Def();
-const FormDef &directoriesDef();
+const FormDef &mainWindowDef();
+const FormDef &romFoldersDialogDef();
 const FormDef &pickerDef(const char *formName); // "Form3", "Directories2" or "Form4"
-const FormDef &form2Def();
+const FormDef &aboutBoxDef();
 
 // Every window of the program, for tests that check them all alike.
 std::vector<const FormDef *> allFormDefs();

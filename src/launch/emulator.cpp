@@ -1,7 +1,7 @@
 #include "launch/emulator.h"
 
 #include "launch/launchcommand.h"
-#include "platform/platform.h"
+#include "platform/process.h"
 
 #include <QDir>
 #include <QFile>

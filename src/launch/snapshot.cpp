@@ -1,6 +1,6 @@
 #include "launch/snapshot.h"
 
-#include "launch/module1.h"
+#include "launch/textreplace.h"
 
 #include <QImageReader>
 
@@ -13,7 +13,7 @@ namespace launch {
 QString SnapshotPath(const QString &applicationFolder, const QString &romFileName)
 {
     QString path = applicationFolder + QStringLiteral("/snap/") + romFileName;
-    return Module1::ReplaceAll(path, QStringLiteral(".nes"), QStringLiteral(".jpg"));
+    return launch::ReplaceAll(path, QStringLiteral(".nes"), QStringLiteral(".jpg"));
 }
 
 QImage loadSnapshot(const QString &path, const QSize &visible)

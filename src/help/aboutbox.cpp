@@ -1,4 +1,4 @@
-#include "help/about.h"
+#include "help/aboutbox.h"
 
 #include "forms/formdefs.h"
 
@@ -6,17 +6,17 @@
 
 namespace help {
 
-Form2::Form2(QWidget *parent) : forms::FormDialog(forms::form2Def(), parent)
+AboutBox::AboutBox(QWidget *parent) : forms::FormDialog(forms::aboutBoxDef(), parent)
 {
     connect(findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, this,
-            &Form2::Command1_Click);
+            &AboutBox::Command1_Click);
 }
 
-void Form2::Command1_Click() { accept(); }
+void AboutBox::Command1_Click() { accept(); }
 
 void showAbout(QWidget *parent)
 {
-    Form2 about(parent);
+    AboutBox about(parent);
     about.centreOnScreen();
     about.exec();
 }

@@ -10,7 +10,7 @@
 #include <optional>
 #include <utility>
 
-namespace Module2 {
+namespace profile {
 
 using KeyValue = std::pair<QString, QString>;
 
@@ -40,4 +40,4 @@ QString GetPrivateProfileString(const QString &section, const QString &key,
 bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &values,
                                 const QString &fileName, QString *error = nullptr);
 
-} // namespace Module2
+} // namespace profile

@@ -1,6 +1,6 @@
-#include "launch/module1.h"
+#include "launch/textreplace.h"
 
-namespace Module1 {
+namespace launch {
 
 QString ReplaceAll(QString &text, const QString &search, const QString &replacement)
 {
@@ -18,4 +18,4 @@ QString ReplaceAll(QString &text, const QString &search, const QString &replacem
     return text;
 }
 
-} // namespace Module1
+} // namespace launch

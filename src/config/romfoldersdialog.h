@@ -9,13 +9,13 @@ namespace config {
 // The ROM folders dialog. Its three text fields are also where the current folder paths live
 // while the program runs: start-up fills them, every launch reads them, the pickers write them,
 // Save stores them in the configuration file.
-class Directories : public forms::FormDialog
+class RomFoldersDialog : public forms::FormDialog
 {
     Q_OBJECT
 public:
     // onSaved runs after a successful write, before the dialog closes: it re-points the main
     // window's file lists and count labels.
-    Directories(const QString &configFile, forms::Notifier notify, std::function<void()> onSaved,
+    RomFoldersDialog(const QString &configFile, forms::Notifier notify, std::function<void()> onSaved,
                 QWidget *parent = nullptr);
 
     QLineEdit *field(int slot) const; // slot 1..3: Text1, Text2, Text3

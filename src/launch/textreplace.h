@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace Module1 {
+namespace launch {
 
 // Replaces every occurrence of search in text by replacement, case-sensitively, leftmost first,
 // searching again from the first character after each replacement (so "abb" with "ab" -> "a"
@@ -11,4 +11,4 @@ namespace Module1 {
 // back unchanged.
 QString ReplaceAll(QString &text, const QString &search, const QString &replacement);
 
-} // namespace Module1
+} // namespace launch

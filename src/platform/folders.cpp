@@ -1,6 +1,7 @@
 // Compiled into each executable on its own, with the folder fixed for that executable.
-#include "platform/platform.h"
+#include "platform/folders.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #ifdef Q_OS_WIN
@@ -8,6 +9,11 @@
 #endif
 
 namespace platform {
+
+QString applicationFolder()
+{
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
 
 QString systemConfigFolder()
 {

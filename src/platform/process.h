@@ -1,20 +1,11 @@
 #pragma once
-// What Windows gives the launcher and this platform lacks, behind a few small functions.
+// Starting other programs: the emulator and the readme's editor.
 
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 namespace platform {
-
-// Folder of the running executable, native separators, no trailing separator except at a root.
-QString applicationFolder();
-
-// The machine-wide folder that stands in for the Windows directory.
-QString systemConfigFolder();
-
-// A bare file name resolved the way the profile functions resolve it: in systemConfigFolder().
-QString systemFilePath(const QString &bareName);
 
 // Outcome of starting a process; error names the reason when started is false.
 struct StartResult {

@@ -1,12 +1,12 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
-#include "config/directories.h"
+#include "config/romfoldersdialog.h"
 #include "config/romslots.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
 #include "forms/formbuilder.h"
 #include "forms/formdefs.h"
-#include "help/about.h"
+#include "help/aboutbox.h"
 #include "help/readme.h"
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
@@ -27,10 +27,10 @@ namespace app {
 
 QString RomCountCaption(int count) { return QStringLiteral("ROMs : ") + QString::number(count); }
 
-Form1::Form1(AppContext context, QWidget *parent) : QMainWindow(parent), m_context(std::move(context))
+MainWindow::MainWindow(AppContext context, QWidget *parent) : QMainWindow(parent), m_context(std::move(context))
 {
     setObjectName(QStringLiteral("Form1"));
-    setCentralWidget(forms::buildForm(this, forms::form1Def()));
+    setCentralWidget(forms::buildForm(this, forms::mainWindowDef()));
     layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
     buildMenus();
 
@@ -41,23 +41,23 @@ Form1::Form1(AppContext context, QWidget *parent) : QMainWindow(parent), m_conte
     m_tabs = findChild<forms::TabControl *>(QStringLiteral("SSTab1"));
     findChild<forms::PictureBox *>(QStringLiteral("Picture1"))->setPicture(forms::bannerImage());
 
-    connect(m_check1, &QCheckBox::stateChanged, this, &Form1::Check1_Click);
-    connect(fileList(1), &forms::FileListBox::Click, this, &Form1::File1_Click);
-    connect(fileList(2), &forms::FileListBox::Click, this, &Form1::File2_Click);
-    connect(fileList(3), &forms::FileListBox::Click, this, &Form1::File3_Click);
-    connect(fileList(1), &forms::FileListBox::DblClick, this, &Form1::File1_DblClick);
-    connect(fileList(2), &forms::FileListBox::DblClick, this, &Form1::File2_DblClick);
-    connect(fileList(3), &forms::FileListBox::DblClick, this, &Form1::File3_DblClick);
+    connect(m_check1, &QCheckBox::stateChanged, this, &MainWindow::Check1_Click);
+    connect(fileList(1), &forms::FileListBox::Click, this, &MainWindow::File1_Click);
+    connect(fileList(2), &forms::FileListBox::Click, this, &MainWindow::File2_Click);
+    connect(fileList(3), &forms::FileListBox::Click, this, &MainWindow::File3_Click);
+    connect(fileList(1), &forms::FileListBox::DblClick, this, &MainWindow::File1_DblClick);
+    connect(fileList(2), &forms::FileListBox::DblClick, this, &MainWindow::File2_DblClick);
+    connect(fileList(3), &forms::FileListBox::DblClick, this, &MainWindow::File3_DblClick);
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-void Form1::buildMenus()
+void MainWindow::buildMenus()
 {
     struct Item {
         const char *name;
         const char *caption;
-        void (Form1::*handler)();
+        void (MainWindow::*handler)();
     };
     struct Menu {
         const char *name;
@@ -65,11 +65,11 @@ void Form1::buildMenus()
         std::vector<Item> items;
     };
     const std::vector<Menu> menus{
-        {"filemnu", "&File", {{"filemnuexit", "&Exit", &Form1::filemnuexit_Click}}},
-        {"mnuoptions", "&Options", {{"mnuoptionsdir", "&Directories", &Form1::mnuoptionsdir_Click}}},
+        {"filemnu", "&File", {{"filemnuexit", "&Exit", &MainWindow::filemnuexit_Click}}},
+        {"mnuoptions", "&Options", {{"mnuoptionsdir", "&Directories", &MainWindow::mnuoptionsdir_Click}}},
         {"mnuhelp", "&Help",
-         {{"mnuhelpreadme", "&Readme", &Form1::mnuhelpreadme_Click},
-          {"mnuhelpabout", "&About", &Form1::mnuhelpabout_Click}}},
+         {{"mnuhelpreadme", "&Readme", &MainWindow::mnuhelpreadme_Click},
+          {"mnuhelpabout", "&About", &MainWindow::mnuhelpabout_Click}}},
     };
     for (const Menu &menu : menus) {
         QMenu *popup = menuBar()->addMenu(QString::fromLatin1(menu.caption));
@@ -83,25 +83,25 @@ void Form1::buildMenus()
     }
 }
 
-QAction *Form1::action(const char *name) const
+QAction *MainWindow::action(const char *name) const
 {
     return findChild<QAction *>(QLatin1String(name));
 }
 
-forms::FileListBox *Form1::fileList(int slot) const
+forms::FileListBox *MainWindow::fileList(int slot) const
 {
     return findChild<forms::FileListBox *>(QLatin1String(config::kRomSlots.at(size_t(slot - 1)).fileList));
 }
 
-QLabel *Form1::countLabel(int slot) const
+QLabel *MainWindow::countLabel(int slot) const
 {
     return findChild<QLabel *>(QLatin1String(config::kRomSlots.at(size_t(slot - 1)).countLabel));
 }
 
-void Form1::Form_Load()
+void MainWindow::Form_Load()
 {
     if (!m_directories) {
-        m_directories = new config::Directories(m_context.configFile, m_context.notify,
+        m_directories = new config::RomFoldersDialog(m_context.configFile, m_context.notify,
                                                 [this] { repointFileLists(); }, this);
     }
     m_directories->reload();                      // steps 1 and 2: the file into the store
@@ -113,13 +113,13 @@ void Form1::Form_Load()
     QDir::setCurrent(m_context.applicationFolder); // step 8
 }
 
-void Form1::setCountLabels()
+void MainWindow::setCountLabels()
 {
     for (const config::RomSlot &slot : config::kRomSlots)
         countLabel(slot.number)->setText(RomCountCaption(fileList(slot.number)->listCount()));
 }
 
-void Form1::pointFileLists()
+void MainWindow::pointFileLists()
 {
     // Reading a folder is waiting on the file system: read the three at once, then fill the lists
     // in slot order on this thread.
@@ -132,27 +132,27 @@ void Form1::pointFileLists()
         fileList(slot.number)->setPath(m_directories->folder(slot.number), scans[size_t(slot.number - 1)].get());
 }
 
-void Form1::repointFileLists()
+void MainWindow::repointFileLists()
 {
     pointFileLists();
     setCountLabels();
 }
 
-void Form1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     event->accept();
     Form_Unload();
 }
 
-void Form1::Form_Unload()
+void MainWindow::Form_Unload()
 {
     // Ends at once; the hidden Directories form goes with its parent and nothing is written.
     QCoreApplication::quit();
 }
 
-void Form1::filemnuexit_Click() { close(); }
+void MainWindow::filemnuexit_Click() { close(); }
 
-void Form1::Check1_Click()
+void MainWindow::Check1_Click()
 {
     switch (m_check1->value()) {
     case 0: m_check1->setText(QStringLiteral("No Sound")); break;
@@ -161,14 +161,14 @@ void Form1::Check1_Click()
     }
 }
 
-void Form1::File1_Click() { previewSnapshot(1); }
-void Form1::File2_Click() { previewSnapshot(2); }
-void Form1::File3_Click() { previewSnapshot(3); }
-void Form1::File1_DblClick() { launchRom(1); }
-void Form1::File2_DblClick() { launchRom(2); }
-void Form1::File3_DblClick() { launchRom(3); }
+void MainWindow::File1_Click() { previewSnapshot(1); }
+void MainWindow::File2_Click() { previewSnapshot(2); }
+void MainWindow::File3_Click() { previewSnapshot(3); }
+void MainWindow::File1_DblClick() { launchRom(1); }
+void MainWindow::File2_DblClick() { launchRom(2); }
+void MainWindow::File3_DblClick() { launchRom(3); }
 
-void Form1::previewSnapshot(int slot)
+void MainWindow::previewSnapshot(int slot)
 {
     // Blank first, so that the previous selection's snapshot never stays; a failed load is silent.
     m_picture2->setPicture(QImage());
@@ -176,7 +176,7 @@ void Form1::previewSnapshot(int slot)
     m_picture2->setPicture(launch::loadSnapshot(path, m_picture2->visibleSize()));
 }
 
-void Form1::launchRom(int slot)
+void MainWindow::launchRom(int slot)
 {
     const QString commandLine =
         launch::LaunchCommand(m_directories->folder(slot), fileList(slot)->fileName(), m_list1->currentRow(),
@@ -194,14 +194,14 @@ void Form1::launchRom(int slot)
     }
 }
 
-void Form1::mnuoptionsdir_Click()
+void MainWindow::mnuoptionsdir_Click()
 {
     m_directories->centreOnScreen();
     m_directories->exec();
     m_directories->reload(); // unsaved edits are gone; after a Save the saved values come back
 }
 
-void Form1::mnuhelpreadme_Click()
+void MainWindow::mnuhelpreadme_Click()
 {
     const platform::StartResult result = help::openReadme(m_context.start);
     if (!result.started) {
@@ -211,6 +211,6 @@ void Form1::mnuhelpreadme_Click()
     }
 }
 
-void Form1::mnuhelpabout_Click() { help::showAbout(this); }
+void MainWindow::mnuhelpabout_Click() { help::showAbout(this); }
 
 } // namespace app

@@ -9,7 +9,7 @@ class QLabel;
 class QListWidget;
 
 namespace config {
-class Directories;
+class RomFoldersDialog;
 }
 namespace forms {
 class CheckBox;
@@ -24,12 +24,12 @@ namespace app {
 QString RomCountCaption(int count);
 
 // The main window: three tabs of ROMs, the option lists, the snapshot preview and the menus.
-class Form1 : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit Form1(AppContext context, QWidget *parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(AppContext context, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // Start-up: reads the folders, fills the tabs, sets the options, enters the application folder.
     void Form_Load();
@@ -53,7 +53,7 @@ public:
 
     forms::FileListBox *fileList(int slot) const;
     QLabel *countLabel(int slot) const;
-    config::Directories *directories() const { return m_directories; }
+    config::RomFoldersDialog *romFoldersDialog() const { return m_directories; }
     forms::CheckBox *check1() const { return m_check1; }
     QListWidget *list1() const { return m_list1; }
     QListWidget *list2() const { return m_list2; }
@@ -73,7 +73,7 @@ private:
     void setCountLabels();
 
     AppContext m_context;
-    config::Directories *m_directories = nullptr;
+    config::RomFoldersDialog *m_directories = nullptr;
     forms::CheckBox *m_check1;
     QListWidget *m_list1;
     QListWidget *m_list2;

@@ -1,4 +1,4 @@
-#include "config/directories.h"
+#include "config/romfoldersdialog.h"
 
 #include "config/folderpicker.h"
 #include "config/romfolders.h"
@@ -11,33 +11,33 @@
 
 namespace config {
 
-Directories::Directories(const QString &configFile, forms::Notifier notify, std::function<void()> onSaved,
+RomFoldersDialog::RomFoldersDialog(const QString &configFile, forms::Notifier notify, std::function<void()> onSaved,
                          QWidget *parent)
-    : forms::FormDialog(forms::directoriesDef(), parent), m_configFile(configFile),
+    : forms::FormDialog(forms::romFoldersDialogDef(), parent), m_configFile(configFile),
       m_notify(std::move(notify)), m_onSaved(std::move(onSaved))
 {
     auto button = [this](const char *name) { return findChild<QPushButton *>(QLatin1String(name)); };
-    connect(button("Command1"), &QPushButton::clicked, this, &Directories::Command1_Click);
-    connect(button("Command3"), &QPushButton::clicked, this, &Directories::Command3_Click);
-    connect(button("Command4"), &QPushButton::clicked, this, &Directories::Command4_Click);
-    connect(button("Command2"), &QPushButton::clicked, this, &Directories::Command2_Click);
+    connect(button("Command1"), &QPushButton::clicked, this, &RomFoldersDialog::Command1_Click);
+    connect(button("Command3"), &QPushButton::clicked, this, &RomFoldersDialog::Command3_Click);
+    connect(button("Command4"), &QPushButton::clicked, this, &RomFoldersDialog::Command4_Click);
+    connect(button("Command2"), &QPushButton::clicked, this, &RomFoldersDialog::Command2_Click);
 }
 
-QLineEdit *Directories::field(int slot) const
+QLineEdit *RomFoldersDialog::field(int slot) const
 {
     return findChild<QLineEdit *>(QLatin1String(kRomSlots.at(size_t(slot - 1)).storeField));
 }
 
-QString Directories::folder(int slot) const { return field(slot)->text(); }
+QString RomFoldersDialog::folder(int slot) const { return field(slot)->text(); }
 
-void Directories::setFolder(int slot, const QString &path)
+void RomFoldersDialog::setFolder(int slot, const QString &path)
 {
     // A field keeps only what stands before the first NUL.
     const qsizetype nul = path.indexOf(QChar(0));
     field(slot)->setText(nul < 0 ? path : path.left(nul));
 }
 
-bool Directories::reload()
+bool RomFoldersDialog::reload()
 {
     QString error;
     const QStringList folders = ReadRomFolders(m_configFile, &error);
@@ -51,18 +51,18 @@ bool Directories::reload()
     return false;
 }
 
-void Directories::Command1_Click() { browse(1); }
-void Directories::Command3_Click() { browse(2); }
-void Directories::Command4_Click() { browse(3); }
+void RomFoldersDialog::Command1_Click() { browse(1); }
+void RomFoldersDialog::Command3_Click() { browse(2); }
+void RomFoldersDialog::Command4_Click() { browse(3); }
 
-void Directories::browse(int slot)
+void RomFoldersDialog::browse(int slot)
 {
     FolderPicker picker(kRomSlots.at(size_t(slot - 1)).picker, field(slot), m_notify, this);
     picker.centreOnScreen();
     picker.exec();
 }
 
-void Directories::Command2_Click()
+void RomFoldersDialog::Command2_Click()
 {
     QStringList folders;
     for (const RomSlot &slot : kRomSlots)

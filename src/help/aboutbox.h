@@ -5,11 +5,11 @@
 namespace help {
 
 // The About box: product name, version, description, credits; "&OK" closes it.
-class Form2 : public forms::FormDialog
+class AboutBox : public forms::FormDialog
 {
     Q_OBJECT
 public:
-    explicit Form2(QWidget *parent = nullptr);
+    explicit AboutBox(QWidget *parent = nullptr);
     void Command1_Click();
 };
 

@@ -1,4 +1,4 @@
-#include "config/module2.h"
+#include "config/profilefile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace Module2 {
+namespace profile {
 
 namespace {
 
@@ -337,4 +337,4 @@ bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &v
     return true;
 }
 
-} // namespace Module2
+} // namespace profile
