@@ -120,7 +120,7 @@ void benchStartUp(const QTemporaryDir &dir, int perFolder)
 
     app::AppContext context;
     context.applicationFolder = dir.path();
-    context.configFile = configFile;
+    context.configFiles.file = configFile;
     app::MainWindow window(context);
     window.show();
     bareParallelScan(folders); // warm the cache for both
@@ -146,7 +146,7 @@ void benchPreview(const QTemporaryDir &dir)
 
     app::AppContext context;
     context.applicationFolder = app;
-    context.configFile = app + QStringLiteral("/quorvane.ini");
+    context.configFiles.file = app + QStringLiteral("/quorvane.ini");
     app::MainWindow window(context);
     window.Form_Load();
     window.show();
@@ -182,7 +182,7 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
 
     app::AppContext context;
     context.applicationFolder = app;
-    context.configFile = app + QStringLiteral("/quorvane.ini");
+    context.configFiles.file = app + QStringLiteral("/quorvane.ini");
     app::MainWindow window(context);
     window.Form_Load();
     window.fileList(1)->selectFile(QStringLiteral("game.nes"));

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program in a real window on a virtual display: double-click the first ROM of tab "Dir1"
-# at its place on screen, read what the stand-in emulator received, then leave with Alt+F, E and
-# check that the configuration file is byte for byte what it was.
+# at its place on screen and press Enter on it, read what the stand-in emulator received twice;
+# open Options > Directories and press Tab, Tab, Enter (the Save button), leave with Alt+F, E and
+# check that the configuration file holds what that Save wrote.
 #   real_window.sh PROGRAM STAND_IN CONFIG_DIR
 set -euo pipefail
 program=$1 standin=$2 configdir=$3
@@ -19,9 +20,11 @@ cp "$program" "$app/quorvane"
 cp "$standin" "$app/nesticle.exe"
 printf 'NES\032' > "$roms/A first game.nes"
 printf 'NES\032' > "$roms/b second.nes"
-printf '[Quorvane v1.0b Config File]\r\nRoms=%s/\r\nRoms2=\r\nRoms3=%s\r\n[Other]\r\nkeep=1\r\n' "$roms" "$work/none/" \
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s/\r\nRoms3=%s\r\n[Other]\r\nkeep=1\r\n' "$roms" "$work/none/" \
   > "$configdir/quorvane.ini"
-cp "$configdir/quorvane.ini" "$work/before.ini"
+# Save writes all three keys: the missing one goes at the end of the section.
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s/\r\nRoms3=%s\r\nRoms2=\r\n[Other]\r\nkeep=1\r\n' "$roms" "$work/none/" \
+  > "$work/expected.ini"
 
 cat > "$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
@@ -40,6 +43,16 @@ sleep 0.3
 xdotool mousemove --window "$wid" "$x" "$y" click --repeat 2 --delay 60 1
 for _ in $(seq 100); do [ -s "$app/nesticle.log" ] && break; sleep 0.1; done
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
+xdotool key --window "$wid" Return
+for _ in $(seq 100); do [ "$(wc -l < "$app/nesticle.log")" -ge 2 ] && break; sleep 0.1; done
+xdotool key --window "$wid" alt+o
+sleep 0.3
+xdotool key d
+dialog=$(timeout 10 xdotool search --sync --name '^Directories$' | head -n 1)
+sleep 0.3
+xdotool key --window "$dialog" Tab Tab Return
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^Directories$' >/dev/null 2>&1 || break; sleep 0.1; done
+xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" alt+f
 sleep 0.3
 xdotool key --window "$wid" e 2>/dev/null || true   # the window is gone before the key is let go
@@ -54,12 +67,13 @@ DRIVE
 chmod +x "$work/drive.sh"
 xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
 
-expected='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'
+launch='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'
+expected=$(printf '%s\n%s' "$launch" "$launch")
 actual=$(cat "$app/nesticle.log" 2>/dev/null || echo "(no launch)")
 if [ "$actual" != "$expected" ]; then
   echo "FAIL: the emulator received $actual"
   echo "      expected             $expected"
   exit 1
 fi
-cmp "$work/before.ini" "$configdir/quorvane.ini" || { echo "FAIL: the configuration file changed"; exit 1; }
+cmp "$work/expected.ini" "$configdir/quorvane.ini" || { echo "FAIL: the configuration file is not what Save writes"; exit 1; }
 echo "1 passed, 0 failed"

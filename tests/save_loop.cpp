@@ -1,5 +1,6 @@
-// Saves the three folders over and over, alternating two sets, until it is killed.
-//   save_loop CONFIG_FILE
+// Saves the three folders: once, or over and over (alternating two sets) until it is killed.
+//   save_loop CONFIG_FILE          saves until killed; prints "saving" after the first save
+//   save_loop CONFIG_FILE once     saves once; exit status 1 and the reason on stderr on failure
 
 #include "config/romfolders.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return 2;
     const QString file = QString::fromLocal8Bit(argv[1]);
+    const bool once = argc > 2 && qstrcmp(argv[2], "once") == 0;
     const QStringList sets[2] = {
         {QStringLiteral("/a/"), QStringLiteral("/aa/"), QStringLiteral("/aaa/")},
         {QStringLiteral("/") + QString(200, QLatin1Char('b')) + QStringLiteral("/"), QStringLiteral("/b b/"),
@@ -24,6 +26,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "save failed: %s\n", qPrintable(error));
             return 1;
         }
+        if (once)
+            return 0;
         if (round == 0) { // the parent's cue: kills from now on land among the saves
             std::fputs("saving\n", stdout);
             std::fflush(stdout);

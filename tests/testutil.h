@@ -24,10 +24,16 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(), qPrintable(path));
 }
 
+inline QByteArray configFor(const QString &a, const QString &b, const QString &c)
+{
+    return "[Quorvane v1.0b Config File]\r\nRoms=" + a.toUtf8() + "\r\nRoms2=" + b.toUtf8() + "\r\nRoms3=" + c.toUtf8() + "\r\n";
+}
+
 struct StartCall {
     QString program;
     QStringList arguments;
     QString workingFolder;
+    platform::FailureHandler onFailure;
 };
 
 struct Message {
@@ -43,9 +49,10 @@ struct Recorder {
 
     app::AppContext context(const QString &applicationFolder, const QString &configFile)
     {
-        app::AppContext c{applicationFolder, configFile, {}, {}};
-        c.start = [this](const QString &program, const QStringList &arguments, const QString &folder) {
-            starts.append({program, arguments, folder});
+        app::AppContext c{applicationFolder, {configFile, {}}, {}, {}};
+        c.start = [this](const QString &program, const QStringList &arguments, const QString &folder,
+                         const platform::FailureHandler &onFailure) {
+            starts.append({program, arguments, folder, onFailure});
             return platform::StartResult{startSucceeds, startSucceeds ? QString() : QStringLiteral("refused by the test")};
         };
         c.notify = [this](QWidget *, const QString &title, const QString &text) { messages.append({title, text}); };

@@ -6,10 +6,12 @@
 #include "help/aboutbox.h"
 #include "help/readme.h"
 #include "platform/drives.h"
+#include "platform/process.h"
 #include "testutil.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 
 using namespace testutil;
@@ -28,10 +30,6 @@ struct Fixture : Layout {
         writeFile(config(), configFor(rom(1), rom(2), rom(3)));
         window = loaded();
         window->show();
-    }
-    QByteArray configFor(const QString &a, const QString &b, const QString &c) const
-    {
-        return "[Quorvane v1.0b Config File]\r\nRoms=" + a.toUtf8() + "\r\nRoms2=" + b.toUtf8() + "\r\nRoms3=" + c.toUtf8() + "\r\n";
     }
     // Opens Options > Directories and lets act work in the dialog, which it must close.
     void inDirectories(const std::function<void(QWidget *)> &act)
@@ -52,13 +50,16 @@ class TestDialogs : public QObject
     Q_OBJECT
 private slots:
     void saveWritesRepointsAndCloses();
-    void closingDiscardsUnsavedEdits();
+    void opensOnText1AndTheCloseBoxForgets();
     void failedSaveKeepsTheDialogAndTheFile();
     void browseButtonsOpenTheirOwnPickers_data();
     void browseButtonsOpenTheirOwnPickers();
-    void pickerWritesTheCurrentFolderAndASeparator();
-    void pickerStartsAfreshAndRefusesUnreadableFolders();
-    void aboutAndReadme();
+    void pickerWritesTheOpenedFolder();
+    void pickerStartsAboveAnUnreadableCurrentFolder();
+    void drivesAreTheUsersVolumes_data();
+    void drivesAreTheUsersVolumes();
+    void aboutBox();
+    void readmeReachesTheUser();
 };
 
 void TestDialogs::saveWritesRepointsAndCloses()
@@ -72,7 +73,7 @@ void TestDialogs::saveWritesRepointsAndCloses()
         button(dialog, "Command2")->click();
     });
     QVERIFY(!w.romFoldersDialog()->isVisible());
-    QCOMPARE(readAll(f.config()), f.configFor(f.rom(1), f.rom(2), f.rom(4)));
+    QCOMPARE(readAll(f.config()), configFor(f.rom(1), f.rom(2), f.rom(4)));
     QCOMPARE(w.countLabel(1)->text(), QStringLiteral("ROMs : 2")); // all three pointed again
     QCOMPARE(w.countLabel(2)->text(), QStringLiteral("ROMs : 2"));
     QCOMPARE(w.countLabel(3)->text(), QStringLiteral("ROMs : 4")); // Label6 follows File3
@@ -87,14 +88,25 @@ void TestDialogs::saveWritesRepointsAndCloses()
     QCOMPARE(config::ReadRomFolders(f.config()).at(0), f.dir.filePath(QStringLiteral("gone/")));
 }
 
-void TestDialogs::closingDiscardsUnsavedEdits()
+// Every opening starts on Text1 with nothing selected; the close box forgets the edits.
+void TestDialogs::opensOnText1AndTheCloseBoxForgets()
 {
     Fixture f;
     const QByteArray before = readAll(f.config());
-    f.inDirectories([&](QWidget *dialog) {
-        field(dialog, "Text1")->setText(f.rom(4));
-        dialog->close(); // the close box
-    });
+    for (int round = 0; round < 2; ++round) {
+        QString focus;
+        bool selected = true;
+        f.inDirectories([&](QWidget *dialog) {
+            focus = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
+            selected = field(dialog, "Text1")->hasSelectedText();
+            field(dialog, "Text1")->setText(f.rom(4));
+            for (int tab = 0; tab < 3; ++tab) // to Text2, all its text selected
+                QTest::keyClick(dialog->focusWidget(), Qt::Key_Tab);
+            dialog->close();
+        });
+        QCOMPARE(focus, QStringLiteral("Text1"));
+        QVERIFY(!selected);
+    }
     QCOMPARE(readAll(f.config()), before);
     QCOMPARE(f.window->romFoldersDialog()->folder(1), f.rom(1));
     QCOMPARE(f.window->fileList(1)->path(), f.rom(1));
@@ -121,11 +133,13 @@ void TestDialogs::failedSaveKeepsTheDialogAndTheFile()
     QCOMPARE(readAll(f.config()), before);
     QCOMPARE(f.window->fileList(2)->path(), f.rom(2)); // nothing pointed again
 
-    QDir(QFileInfo(f.config()).absolutePath()).removeRecursively(); // no folder to save into
+    QFile::remove(f.config()); // a folder in the file's place: no regular file to save into
+    QDir().mkpath(f.config());
     stayedOpen = false;
     failingSave("Text1", f.rom(4));
     QVERIFY(stayedOpen);
-    QCOMPARE(f.recorder.messages.size(), 2);
+    QCOMPARE(f.recorder.messages.value(1).title, QStringLiteral("Save"));
+    QVERIFY(f.recorder.messages.value(1).text.contains(QLatin1String("not a regular file")));
     QCOMPARE(f.window->countLabel(2)->text(), QStringLiteral("ROMs : 2"));
 }
 
@@ -162,82 +176,145 @@ void TestDialogs::browseButtonsOpenTheirOwnPickers()
     QStringList expected{f.rom(1), f.rom(2), f.rom(3)};
     expected[slot - 1] = QDir::toNativeSeparators(QDir::currentPath()) + QDir::separator();
     QCOMPARE(fields, expected);
-    QCOMPARE(readAll(f.config()), f.configFor(f.rom(1), f.rom(2), f.rom(3))); // nothing saved without Save
+    QCOMPARE(readAll(f.config()), configFor(f.rom(1), f.rom(2), f.rom(3))); // nothing saved without Save
 }
 
-void TestDialogs::pickerWritesTheCurrentFolderAndASeparator()
+// OK writes the folder opened (not one merely highlighted) and a separator; an unreadable folder
+// is refused with a message and the list stays.
+void TestDialogs::pickerWritesTheOpenedFolder()
 {
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(QStringLiteral("a/b")));
     QDir::setCurrent(dir.filePath(QStringLiteral("a")));
     QLineEdit target;
-    config::FolderPicker picker("Form4", &target, forms::Notifier(), nullptr);
-    // Highlighting a subfolder does not make it current; opening it does.
+    QList<Message> messages;
+    config::FolderPicker picker("Form4", &target, [&](QWidget *, const QString &t, const QString &x) { messages.append({t, x}); },
+                                nullptr);
+    const QString a = QDir::toNativeSeparators(QDir::currentPath());
     picker.dir1()->setCurrentItem(picker.dir1()->findItems(QStringLiteral("b"), Qt::MatchRecursive).value(0));
     picker.Command1_Click();
-    QCOMPARE(target.text(), QDir::toNativeSeparators(QDir::currentPath()) + QDir::separator());
-    QVERIFY(picker.dir1()->setPath(QDir::current().filePath(QStringLiteral("b"))));
-    picker.Command1_Click();
-    QCOMPARE(target.text(), QDir::toNativeSeparators(QDir::current().filePath(QStringLiteral("b"))) + QDir::separator());
+    QCOMPARE(target.text(), a + QDir::separator());
     QVERIFY(picker.dir1()->setPath(QDir::rootPath()));
     picker.Command1_Click();
     QCOMPARE(target.text(), QDir::toNativeSeparators(QDir::rootPath()) + QDir::separator()); // "//"
+
+    QVERIFY(picker.dir1()->setPath(a));
+    QDir(dir.filePath(QStringLiteral("a/b"))).removeRecursively(); // gone before it is opened
+    emit picker.dir1()->itemDoubleClicked(picker.dir1()->findItems(QStringLiteral("b"), Qt::MatchRecursive).value(0), 0);
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(picker.dir1()->path(), a);
+    // Picking the drive already chosen keeps the folder the user had opened.
+    emit picker.drive1()->activated(picker.drive1()->currentIndex());
+    QCOMPARE(picker.dir1()->path(), a);
 }
 
-void TestDialogs::pickerStartsAfreshAndRefusesUnreadableFolders()
+void TestDialogs::pickerStartsAboveAnUnreadableCurrentFolder()
 {
     QTemporaryDir dir;
-    QDir().mkpath(dir.filePath(QStringLiteral("brief")));
-    QDir::setCurrent(dir.path());
-    QLineEdit target(QStringLiteral("/kept/"));
+    const QString gone = dir.filePath(QStringLiteral("a/gone"));
+    QDir().mkpath(gone);
+    QDir::setCurrent(gone);
+    QDir(gone).removeRecursively(); // the process stands in a folder that no longer exists
+    QLineEdit target;
     QList<Message> messages;
-    auto notify = [&](QWidget *, const QString &title, const QString &text) { messages.append({title, text}); };
-    {
-        config::FolderPicker picker("Form3", &target, notify, nullptr);
-        picker.show();
-        QVERIFY(!picker.dir1()->setPath(dir.filePath(QStringLiteral("missing"))));
-        QCOMPARE(QDir(picker.dir1()->path()).canonicalPath(), QDir(dir.path()).canonicalPath()); // stays
-        QDir(dir.filePath(QStringLiteral("brief"))).removeRecursively(); // gone before it is opened
-        emit picker.dir1()->itemDoubleClicked(picker.dir1()->findItems(QStringLiteral("brief"), Qt::MatchRecursive).value(0), 0);
-        QCOMPARE(messages.size(), 1);
-        QVERIFY(messages[0].text.contains(QLatin1String("brief")));
-        picker.close(); // the close box writes nothing
-    }
-    QCOMPARE(target.text(), QStringLiteral("/kept/"));
-    config::FolderPicker again("Form3", &target, notify, nullptr);
-    QCOMPARE(QDir(again.dir1()->path()).canonicalPath(), QDir(dir.path()).canonicalPath());
-    QCOMPARE(again.drive1()->drive(), platform::driveOf(QDir::currentPath()));
+    config::FolderPicker picker("Form3", &target, [&](QWidget *, const QString &t, const QString &x) { messages.append({t, x}); },
+                                nullptr);
+    QDir::setCurrent(dir.path());
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].text.contains(QLatin1String("cannot be opened")), qPrintable(messages[0].text));
+    QCOMPARE(QDir(picker.dir1()->path()).canonicalPath(), QDir(dir.filePath(QStringLiteral("a"))).canonicalPath());
+    QCOMPARE(picker.drive1()->drive(), platform::driveOf(picker.dir1()->path()));
 }
 
-void TestDialogs::aboutAndReadme()
+void TestDialogs::drivesAreTheUsersVolumes_data()
+{
+#ifdef Q_OS_WIN
+    QSKIP("drive letters on Windows");
+#else
+    QTest::addColumn<QString>("root");
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QByteArray>("device");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("second disk") << "/data" << QByteArray("ext4") << QByteArray("/dev/sdb1") << true;
+    QTest::newRow("usb stick") << "/media/me/STICK" << QByteArray("vfat") << QByteArray("/dev/sdc1") << true;
+    QTest::newRow("ntfs through fuse") << "/mnt/win" << QByteArray("fuseblk") << QByteArray("/dev/nvme0n1p3") << true;
+    QTest::newRow("nfs share") << "/mnt/nas" << QByteArray("nfs4") << QByteArray("nas:/export") << true;
+    QTest::newRow("tmpfs") << "/tmp" << QByteArray("tmpfs") << QByteArray("tmpfs") << false;
+    QTest::newRow("run") << "/run/user/1000" << QByteArray("tmpfs") << QByteArray("tmpfs") << false;
+    QTest::newRow("efi partition") << "/boot/efi" << QByteArray("vfat") << QByteArray("/dev/sda1") << false;
+    QTest::newRow("snap image") << "/snap/core/1" << QByteArray("squashfs") << QByteArray("/dev/loop3") << false;
+    QTest::newRow("proc") << "/proc" << QByteArray("proc") << QByteArray("proc") << false;
+    QTest::newRow("bind mount of the root disk") << "/srv/www" << QByteArray("ext4") << QByteArray("/dev/sda2") << false;
+#endif
+}
+
+void TestDialogs::drivesAreTheUsersVolumes()
+{
+    QFETCH(QString, root);
+    QFETCH(QByteArray, type);
+    QFETCH(QByteArray, device);
+    QFETCH(bool, listed);
+    const QList<platform::MountEntry> mounts{
+        {QStringLiteral("/"), "ext4", "/dev/sda2", {}, true},
+        {root, type, device, {}, true},
+        {QStringLiteral("/etc/hosts"), "ext4", "/dev/sdb1", {}, false}, // a file bind-mounted
+    };
+    QCOMPARE(platform::userVolumes(mounts), (listed ? QStringList{"/", root} : QStringList{"/"}));
+}
+
+void TestDialogs::aboutBox()
+{
+    Fixture f;
+    QList<QObject *> seen;
+    for (int round = 0; round < 2; ++round) { // afresh each time, owned by no window
+        onNextModal(f.window.get(), [&](QWidget *about) {
+            seen.append(about);
+            QVERIFY(!about->parentWidget());
+            QCOMPARE(about->windowModality(), Qt::ApplicationModal);
+            QCOMPARE(about->findChild<QLabel *>(QStringLiteral("Label6"))->text(), QStringLiteral("Help: see readme.txt (Help > Readme)"));
+            button(about, "Command1")->click();
+        });
+        f.window->mnuhelpabout_Click();
+    }
+    QCOMPARE(seen.size(), 2);
+}
+
+void TestDialogs::readmeReachesTheUser()
 {
     Fixture f;
     app::MainWindow &w = *f.window;
-    QList<QObject *> seen;
-    for (int round = 0; round < 2; ++round) { // afresh each time
-        onNextModal(&w, [&](QWidget *about) {
-            seen.append(about);
-            QCOMPARE(about->findChild<QLabel *>(QStringLiteral("Label3"))->text(), QStringLiteral("Quorvane"));
-            QCOMPARE(about->findChild<QLabel *>(QStringLiteral("Label4"))->text(), QStringLiteral("v1.0b"));
-            button(about, "Command1")->click();
-        });
-        w.mnuhelpabout_Click();
+    auto viewers = [&] { return w.findChildren<QPlainTextEdit *>(QStringLiteral("readmeViewer")); };
+    const QString readme = QDir(f.app()).absoluteFilePath(QStringLiteral("readme.txt"));
+    const bool notepad = !platform::findOnPath(QStringLiteral("notepad")).isEmpty();
+    if (!notepad) { // a missing file is said as such, naming it
+        w.mnuhelpreadme_Click();
+        QCOMPARE(f.recorder.messages.size(), 1);
+        QVERIFY(f.recorder.messages[0].text.contains(QLatin1String("missing"))
+                && f.recorder.messages[0].text.contains(QDir::toNativeSeparators(readme)));
     }
-    QCOMPARE(seen.size(), 2);
-    QVERIFY(w.findChildren<help::AboutBox *>().isEmpty()); // closed and gone
-
+    writeFile(readme, "HELP TEXT\n");
     w.mnuhelpreadme_Click();
-    w.mnuhelpreadme_Click(); // every choice starts another editor
+    w.mnuhelpreadme_Click(); // every choice starts another
     QCOMPARE(f.recorder.starts.size(), 2);
-    const StartCall &call = f.recorder.starts[0];
+    const StartCall call = f.recorder.starts[0];
     QCOMPARE(QDir(call.workingFolder).canonicalPath(), QDir(f.app()).canonicalPath());
-    const QStringList expected = call.program == QLatin1String("notepad")
-        ? QStringList{"readme.txt"} : QStringList{QDir(f.app()).absoluteFilePath(QStringLiteral("readme.txt"))};
-    QCOMPARE(call.arguments, expected);
-    f.recorder.startSucceeds = false;
+    QCOMPARE(call.arguments, notepad ? QStringList{"readme.txt"} : QStringList{readme});
+    if (notepad)
+        return;
+    QCOMPARE(call.program, QStringLiteral("xdg-open"));
+    QVERIFY(viewers().isEmpty());
+    call.onFailure(1); // the opener ended with a failure: our own viewer shows the text
+    QCOMPARE(viewers().size(), 1);
+    QPlainTextEdit *viewer = viewers().front();
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("readme.txt - Quorvane"));
+    QVERIFY(viewer->isReadOnly() && viewer->isVisible() && viewer->windowModality() == Qt::NonModal);
+    QCOMPARE(viewer->toPlainText(), QStringLiteral("HELP TEXT\n"));
+    QVERIFY(QFontInfo(viewer->font()).fixedPitch());
+    QCOMPARE(viewer->size(), QSize(640, 480));
+    f.recorder.startSucceeds = false; // the opener cannot start: the viewer again
     w.mnuhelpreadme_Click();
+    QCOMPARE(viewers().size(), 2);
     QCOMPARE(f.recorder.messages.size(), 1);
-    QVERIFY(f.recorder.messages[0].text.contains(help::readmeCommand().display()));
 }
 
 QTEST_MAIN(TestDialogs)

@@ -4,6 +4,8 @@
 #include "launch/snapshot.h"
 #include "testutil.h"
 
+#include <QPainter>
+
 using namespace testutil;
 
 class TestLaunch : public QObject
@@ -14,10 +16,7 @@ private slots:
     void launchCommand();
     void romPathArrivesWhole_data();
     void romPathArrivesWhole();
-    void replaceAll_data();
-    void replaceAll();
-    void snapshotPath_data();
-    void snapshotPath();
+    void replaceAllAndSnapshotPath();
     void snapshotDecodesOnlyTheVisiblePart();
     void planFindsTheEmulatorOrSaysWhy();
 };
@@ -33,24 +32,18 @@ void TestLaunch::launchCommand_data()
     const QString c = QStringLiteral("C:\\Games\\Roms\\");
     QTest::newRow("worked example") << c << "Sample.nes" << 4 << 0 << 1
         << "nesticle.exe -run C:\\Games\\Roms\\Sample.nes -nosound -res 320 240 -setinput 1 GRAVIS";
-    QTest::newRow("start-up state") << c << "Sample.nes" << 4 << 1 << 1
+    QTest::newRow("start-up state: empty switch keeps its blank") << c << "Sample.nes" << 4 << 1 << 1
         << "nesticle.exe -run C:\\Games\\Roms\\Sample.nes  -res 320 240 -setinput 1 GRAVIS";
-    QTest::newRow("grayed is sound on; 0, keyboard") << "/r/" << "a.nes" << 0 << 2 << 0
+    QTest::newRow("grayed is sound on; first items") << "/r/" << "a.nes" << 0 << 2 << 0
         << "nesticle.exe -run /r/a.nes  -res 256 224 -setinput 1 KEY1";
-    QTest::newRow("1, joystick") << "/r/" << "a.nes" << 1 << 0 << 2 << "nesticle.exe -run /r/a.nes -nosound -res 256 240 -setinput 1 JOY1";
-    QTest::newRow("2") << "/r/" << "a.nes" << 2 << 0 << 0 << "nesticle.exe -run /r/a.nes -nosound -res 256 256 -setinput 1 KEY1";
-    QTest::newRow("3") << "/r/" << "a.nes" << 3 << 0 << 0 << "nesticle.exe -run /r/a.nes -nosound -res 320 200 -setinput 1 KEY1";
-    QTest::newRow("5") << "/r/" << "a.nes" << 5 << 0 << 0 << "nesticle.exe -run /r/a.nes -nosound -res 640 480 -setinput 1 KEY1";
-    QTest::newRow("no resolution, sound on: three blanks") << "/r/" << "a.nes" << -1 << 1 << 1
-        << "nesticle.exe -run /r/a.nes   -setinput 1 GRAVIS";
-    QTest::newRow("out of range: trailing blank") << "/r/" << "a.nes" << 6 << 0 << 3 << "nesticle.exe -run /r/a.nes -nosound  ";
-    QTest::newRow("no file selected") << c << "" << 4 << 0 << -1 << "nesticle.exe -run C:\\Games\\Roms\\ -nosound -res 320 240 ";
-    QTest::newRow("no trailing separator") << "C:\\Games\\Roms" << "Sample.nes" << 4 << 0 << 1
-        << "nesticle.exe -run C:\\Games\\RomsSample.nes -nosound -res 320 240 -setinput 1 GRAVIS";
-    QTest::newRow("root, doubled separator") << "C:\\\\" << "Sample.nes" << 4 << 0 << 1
-        << "nesticle.exe -run C:\\\\Sample.nes -nosound -res 320 240 -setinput 1 GRAVIS";
-    QTest::newRow("blanks are quoted") << "C:\\Games\\" << "Super Mario Bros. (W) [!].nes" << 4 << 1 << 1
-        << "nesticle.exe -run \"C:\\Games\\Super Mario Bros. (W) [!].nes\"  -res 320 240 -setinput 1 GRAVIS";
+    QTest::newRow("last items") << "/r/" << "a.nes" << 5 << 0 << 2 << "nesticle.exe -run /r/a.nes -nosound -res 640 480 -setinput 1 JOY1";
+    QTest::newRow("none selected: three blanks") << "/r/" << "a.nes" << -1 << 1 << -1 << "nesticle.exe -run /r/a.nes   ";
+    QTest::newRow("no trailing separator") << "C:\\Games\\Roms" << "Sample.nes" << 3 << 0 << 1
+        << "nesticle.exe -run C:\\Games\\RomsSample.nes -nosound -res 320 200 -setinput 1 GRAVIS";
+    QTest::newRow("root, doubled separator") << "C:\\\\" << "Sample.nes" << 2 << 0 << 1
+        << "nesticle.exe -run C:\\\\Sample.nes -nosound -res 256 256 -setinput 1 GRAVIS";
+    QTest::newRow("blanks are quoted") << "C:\\Games\\" << "Super Mario Bros. (W) [!].nes" << 1 << 1 << 1
+        << "nesticle.exe -run \"C:\\Games\\Super Mario Bros. (W) [!].nes\"  -res 256 240 -setinput 1 GRAVIS";
     QTest::newRow("quoted folder keeps its last backslash") << "C:\\My Roms\\" << "" << 4 << 0 << 1
         << "nesticle.exe -run \"C:\\My Roms\\\\\" -nosound -res 320 240 -setinput 1 GRAVIS";
 }
@@ -85,49 +78,24 @@ void TestLaunch::romPathArrivesWhole()
              (QStringList{"nesticle.exe", "-run", folder + file, "-nosound", "-res", "640", "480", "-setinput", "1", "JOY1"}));
 }
 
-void TestLaunch::replaceAll_data()
+void TestLaunch::replaceAllAndSnapshotPath()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<QString>("replacement");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("two, leftmost first") << "a.nes.b.nes" << ".nes" << ".jpg" << "a.jpg.b.jpg";
-    QTest::newRow("case-sensitive") << "GAME.Nes" << ".nes" << ".jpg" << "GAME.Nes";
-    QTest::newRow("whole text") << ".nes" << ".nes" << ".jpg" << ".jpg";
-    QTest::newRow("empty text") << "" << ".nes" << ".jpg" << "";
-    QTest::newRow("restarts from the first character") << "abb" << "ab" << "a" << "a";
-    QTest::newRow("empty search refused") << "abc" << "" << "x" << "abc";
-    QTest::newRow("replacement holding the search refused") << "a.nes" << ".nes" << "x.nes" << "a.nes";
-}
-
-void TestLaunch::replaceAll()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, search);
-    QFETCH(QString, replacement);
-    QFETCH(QString, expected);
-    QCOMPARE(launch::ReplaceAll(text, search, replacement), expected);
-    QCOMPARE(text, expected); // the argument is changed in place
-}
-
-void TestLaunch::snapshotPath_data()
-{
-    QTest::addColumn<QString>("appFolder");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("backslashes kept") << "C:\\EMU" << "a.nes.b.nes" << "C:\\EMU/snap/a.jpg.b.jpg";
-    QTest::newRow("drive root") << "C:\\" << "game.nes" << "C:\\/snap/game.jpg";
-    QTest::newRow("capitals untouched") << "/opt/emu" << "GAME.NES" << "/opt/emu/snap/GAME.NES";
-    QTest::newRow("folder part replaced too") << "/opt/emu.nes" << "game.nes" << "/opt/emu.jpg/snap/game.jpg";
-    QTest::newRow("nothing selected") << "/opt/emu" << "" << "/opt/emu/snap/";
-}
-
-void TestLaunch::snapshotPath()
-{
-    QFETCH(QString, appFolder);
-    QFETCH(QString, file);
-    QFETCH(QString, expected);
-    QCOMPARE(launch::SnapshotPath(appFolder, file), expected);
+    const struct { const char *text, *search, *replacement, *expected; } cases[] = {
+        {"a.nes.b.nes", ".nes", ".jpg", "a.jpg.b.jpg"}, // every one, leftmost first
+        {"GAME.Nes", ".nes", ".jpg", "GAME.Nes"},       // case-sensitive
+        {"abb", "ab", "a", "a"},                         // searched again from the start
+        {"abc", "", "x", "abc"},                         // refused: would never end
+        {"a.nes", ".nes", "x.nes", "a.nes"},
+    };
+    for (const auto &c : cases) {
+        QString text = QString::fromLatin1(c.text);
+        QCOMPARE(launch::ReplaceAll(text, QString::fromLatin1(c.search), QString::fromLatin1(c.replacement)),
+                 QString::fromLatin1(c.expected));
+        QCOMPARE(text, QString::fromLatin1(c.expected)); // changed in place
+    }
+    QCOMPARE(launch::SnapshotPath("C:\\EMU", "a.nes.b.nes"), QStringLiteral("C:\\EMU/snap/a.jpg.b.jpg"));
+    QCOMPARE(launch::SnapshotPath("/opt/emu.nes", "GAME.NES"), QStringLiteral("/opt/emu.jpg/snap/GAME.NES"));
+    QCOMPARE(launch::SnapshotPath("/opt/emu", ""), QStringLiteral("/opt/emu/snap/"));
 }
 
 void TestLaunch::snapshotDecodesOnlyTheVisiblePart()
@@ -135,9 +103,7 @@ void TestLaunch::snapshotDecodesOnlyTheVisiblePart()
     QTemporaryDir dir;
     QImage big(600, 500, QImage::Format_RGB32);
     big.fill(Qt::blue);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            big.setPixelColor(x, y, Qt::red);
+    QPainter(&big).fillRect(0, 0, 16, 16, Qt::red);
     QVERIFY(big.save(dir.filePath(QStringLiteral("big.jpg")), "JPEG", 95));
     const QImage shown = launch::loadSnapshot(dir.filePath(QStringLiteral("big.jpg")), QSize(253, 221));
     QCOMPARE(shown.size(), QSize(253, 221)); // cut at the box, not scaled

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/romfolders.h"
 #include "forms/controls.h"
 #include "platform/process.h"
 
@@ -9,7 +10,7 @@ namespace app {
 // temporary folders, a recording starter and a recording notifier.
 struct AppContext {
     QString applicationFolder;  // folder of the executable; made the current folder at start-up
-    QString configFile;         // the file that stands for "quorvane.ini"
+    config::ConfigFiles configFiles; // the files that stand for "quorvane.ini"
     platform::ProcessStarter start = platform::startDetached;
     forms::Notifier notify = forms::showMessage;
 };

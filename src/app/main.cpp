@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
 
     app::AppContext context;
     context.applicationFolder = platform::applicationFolder();
-    context.configFile = platform::systemFilePath(config::kConfigFileName);
+    context.configFiles = config::configFiles(QStringLiteral(QUORVANE_CONFIG_DIR));
 
     app::MainWindow window(context);
     window.Form_Load();

@@ -35,8 +35,8 @@ MainWindow::MainWindow(AppContext context, QWidget *parent) : QMainWindow(parent
     buildMenus();
 
     m_check1 = findChild<forms::CheckBox *>(QStringLiteral("Check1"));
-    m_list1 = findChild<QListWidget *>(QStringLiteral("List1"));
-    m_list2 = findChild<QListWidget *>(QStringLiteral("List2"));
+    m_list1 = findChild<forms::OptionList *>(QStringLiteral("List1"));
+    m_list2 = findChild<forms::OptionList *>(QStringLiteral("List2"));
     m_picture2 = findChild<forms::PictureBox *>(QStringLiteral("Picture2"));
     m_tabs = findChild<forms::TabControl *>(QStringLiteral("SSTab1"));
     findChild<forms::PictureBox *>(QStringLiteral("Picture1"))->setPicture(forms::bannerImage());
@@ -101,7 +101,7 @@ QLabel *MainWindow::countLabel(int slot) const
 void MainWindow::Form_Load()
 {
     if (!m_directories) {
-        m_directories = new config::RomFoldersDialog(m_context.configFile, m_context.notify,
+        m_directories = new config::RomFoldersDialog(m_context.configFiles, m_context.notify,
                                                 [this] { repointFileLists(); }, this);
     }
     m_directories->reload();                      // steps 1 and 2: the file into the store
@@ -179,12 +179,12 @@ void MainWindow::previewSnapshot(int slot)
 void MainWindow::launchRom(int slot)
 {
     const QString commandLine =
-        launch::LaunchCommand(m_directories->folder(slot), fileList(slot)->fileName(), m_list1->currentRow(),
-                              m_check1->value(), m_list2->currentRow());
+        launch::LaunchCommand(m_directories->folder(slot), fileList(slot)->fileName(), m_list1->selectedIndex(),
+                              m_check1->value(), m_list2->selectedIndex());
     const launch::LaunchPlan plan = launch::planLaunch(commandLine, m_context.applicationFolder);
     platform::StartResult result;
     if (plan.error.isEmpty())
-        result = m_context.start(plan.program, plan.arguments, QDir::currentPath());
+        result = m_context.start(plan.program, plan.arguments, QDir::currentPath(), {});
     else
         result.error = plan.error;
     if (!result.started) {
@@ -203,14 +203,9 @@ void MainWindow::mnuoptionsdir_Click()
 
 void MainWindow::mnuhelpreadme_Click()
 {
-    const platform::StartResult result = help::openReadme(m_context.start);
-    if (!result.started) {
-        m_context.notify(this, QStringLiteral("Readme"),
-                         QStringLiteral("The readme could not be opened.\n\n%1\n%2")
-                             .arg(help::readmeCommand().display(), result.error));
-    }
+    help::openReadme(this, m_context.start, m_context.notify);
 }
 
-void MainWindow::mnuhelpabout_Click() { help::showAbout(this); }
+void MainWindow::mnuhelpabout_Click() { help::showAbout(); }
 
 } // namespace app

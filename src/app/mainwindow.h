@@ -6,7 +6,6 @@
 
 class QAction;
 class QLabel;
-class QListWidget;
 
 namespace config {
 class RomFoldersDialog;
@@ -14,6 +13,7 @@ class RomFoldersDialog;
 namespace forms {
 class CheckBox;
 class FileListBox;
+class OptionList;
 class PictureBox;
 class TabControl;
 } // namespace forms
@@ -55,8 +55,8 @@ public:
     QLabel *countLabel(int slot) const;
     config::RomFoldersDialog *romFoldersDialog() const { return m_directories; }
     forms::CheckBox *check1() const { return m_check1; }
-    QListWidget *list1() const { return m_list1; }
-    QListWidget *list2() const { return m_list2; }
+    forms::OptionList *list1() const { return m_list1; }
+    forms::OptionList *list2() const { return m_list2; }
     forms::PictureBox *picture2() const { return m_picture2; }
     forms::TabControl *ssTab1() const { return m_tabs; }
     QAction *action(const char *name) const;
@@ -75,8 +75,8 @@ private:
     AppContext m_context;
     config::RomFoldersDialog *m_directories = nullptr;
     forms::CheckBox *m_check1;
-    QListWidget *m_list1;
-    QListWidget *m_list2;
+    forms::OptionList *m_list1;
+    forms::OptionList *m_list2;
     forms::PictureBox *m_picture2;
     forms::TabControl *m_tabs;
 };

@@ -4,6 +4,7 @@
 #include "forms/filelistbox.h"
 #include "forms/formdefs.h"
 #include "platform/drives.h"
+#include "platform/folders.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -33,6 +34,16 @@ FolderPicker::FolderPicker(const char *formName, QLineEdit *target, forms::Notif
         m_notify(this, QStringLiteral("Select Directory"),
                  QStringLiteral("%1 cannot be opened.\n\n%2").arg(QDir::toNativeSeparators(folder), reason));
     });
+    // The lists start at the process's current folder. When that cannot be read (removed, or no
+    // permission), say so and start at the nearest folder above it that can, never at nothing.
+    const QString start = platform::currentFolder();
+    QString reason = QStringLiteral("The folder no longer exists.");
+    const bool opened = m_dir->openNearest(start.isEmpty() ? QDir::rootPath() : start, &reason) && !start.isEmpty();
+    if (!opened) {
+        m_notify(this, QStringLiteral("Select Directory"),
+                 QStringLiteral("The current folder %1 cannot be opened.\n\n%2\n\nShowing %3 instead.")
+                     .arg(QDir::toNativeSeparators(start), reason, m_dir->path()));
+    }
 }
 
 void FolderPicker::Drive1_Change()

@@ -13,6 +13,8 @@ namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
 const QByteArray kLineEnd("\r\n");
+// No system allows a path this long: a line beyond it holds no usable value.
+constexpr qsizetype kLongLine = 64 * 1024;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineBreak(char c) { return c == '\r' || c == '\n'; }
@@ -70,18 +72,21 @@ QString decode(const char *data, qsizetype begin, qsizetype end)
 bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // The name of a section line "[name]": up to the last "]", trimmed. Empty optional when the line
-// is no section line.
+// is no section line: one that starts with "[" but holds no "]" is an ordinary line, as Windows
+// reads it.
 std::optional<QString> sectionName(const char *data, const Line &line)
 {
     if (data[line.begin] != '[')
         return std::nullopt;
-    qsizetype close = line.end;
+    qsizetype close = -1;
     for (qsizetype i = line.end - 1; i > line.begin; --i) {
         if (data[i] == ']') {
             close = i;
             break;
         }
     }
+    if (close < 0)
+        return std::nullopt;
     qsizetype begin = line.begin + 1;
     while (begin < close && isBlank(data[begin]))
         ++begin;
@@ -117,52 +122,72 @@ public:
     {
         LineReader reader(data, begin, end);
         Line line;
-        while (!m_finished && reader.next(line)) {
-            if (const auto name = sectionName(data, line)) {
-                if (m_inSection) {
-                    m_finished = true; // only the first matching section counts
-                    break;
-                }
-                m_inSection = sameName(*name, m_section);
-                if (m_inSection) {
-                    sectionFound = true;
-                    lastSectionLine = line;
-                }
-                continue;
-            }
-            if (!m_inSection)
-                continue;
-            lastSectionLine = line;
-            if (value)
-                continue; // still looking for the section's end
-            const char *eq = static_cast<const char *>(memchr(data + line.begin, '=', size_t(line.end - line.begin)));
-            if (!eq)
-                continue; // a line without "=" holds no value
-            qsizetype keyEnd = eq - data;
-            while (keyEnd > line.begin && isBlank(data[keyEnd - 1]))
-                --keyEnd;
-            if (!sameName(decode(data, line.begin, keyEnd), m_key))
-                continue;
-            valueBegin = (eq - data) + 1;
-            while (valueBegin < line.end && isBlank(data[valueBegin]))
-                ++valueBegin;
-            valueEnd = line.end;
-            value = readValue(data, valueBegin, valueEnd);
-            if (m_stopAtKey)
-                m_finished = true;
-        }
+        while (!m_finished && reader.next(line))
+            look(data, line, false);
+        return !m_finished;
+    }
+
+    // The first part of a line too long to hold a value anyone could use: it counts as a line of
+    // that start, and when it names the key, the key reads as missing.
+    bool feedHead(const char *data, qsizetype begin, qsizetype end)
+    {
+        LineReader reader(data, begin, end);
+        Line line;
+        if (!m_finished && reader.next(line))
+            look(data, line, true);
         return !m_finished;
     }
 
     void stopAtKey() { m_stopAtKey = true; }
 
     bool sectionFound = false;
-    std::optional<QString> value;
-    qsizetype valueBegin = 0; // the value without surrounding blanks, quotes included
+    bool keyFound = false;          // the key's first line, with or without "="
+    std::optional<QString> value;   // its value; none for a line without "=" or a cut line
+    Line keyLine;
+    qsizetype valueBegin = 0;       // the value without surrounding blanks, quotes included
     qsizetype valueEnd = 0;
-    Line lastSectionLine;     // the last non-blank line of the section (its header at least)
+    Line lastSectionLine;           // the last non-blank line of the section (its header at least)
 
 private:
+    void look(const char *data, const Line &line, bool cut)
+    {
+        if (const auto name = sectionName(data, line)) {
+            if (m_inSection) {
+                m_finished = true; // only the first matching section counts
+                return;
+            }
+            m_inSection = sameName(*name, m_section);
+            if (m_inSection) {
+                sectionFound = true;
+                lastSectionLine = line;
+            }
+            return;
+        }
+        if (!m_inSection)
+            return;
+        lastSectionLine = line;
+        if (keyFound)
+            return; // still looking for the section's end
+        // A line without "=" is a key named by the whole line, with no value.
+        const char *eq = static_cast<const char *>(memchr(data + line.begin, '=', size_t(line.end - line.begin)));
+        qsizetype keyEnd = eq ? eq - data : line.end;
+        while (keyEnd > line.begin && isBlank(data[keyEnd - 1]))
+            --keyEnd;
+        if (!sameName(decode(data, line.begin, keyEnd), m_key))
+            return;
+        keyFound = true;
+        keyLine = line;
+        if (eq && !cut) {
+            valueBegin = (eq - data) + 1;
+            while (valueBegin < line.end && isBlank(data[valueBegin]))
+                ++valueBegin;
+            valueEnd = line.end;
+            value = readValue(data, valueBegin, valueEnd);
+        }
+        if (m_stopAtKey)
+            m_finished = true;
+    }
+
     QString m_section;
     QString m_key;
     bool m_inSection = false;
@@ -206,6 +231,11 @@ void setOne(QByteArray &contents, const QString &section, const QString &key, co
         contents.replace(where.valueBegin, where.valueEnd - where.valueBegin, encoded);
         return;
     }
+    if (where.keyFound) { // "Roms" alone becomes "Roms=value"
+        const Line &line = where.keyLine;
+        contents.replace(line.begin, line.end - line.begin, key.toLocal8Bit() + '=' + encoded);
+        return;
+    }
     const QByteArray keyLine = key.toLocal8Bit() + '=' + encoded + kLineEnd;
     if (where.sectionFound) {
         // Right after the line break of the section's last line, before any blank lines.
@@ -238,12 +268,15 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
                                     qsizetype pieceSize)
 {
     // Pieces of whole lines through one reused buffer: a large file is neither held in memory at
-    // once nor read past the section that answers.
+    // once nor read past the section that answers. A line longer than kLongLine is known by its
+    // head alone and the rest of it is read past, so the buffer never outgrows one piece and one
+    // long line's head, whatever the file holds.
     const qsizetype kPiece = std::max<qsizetype>(pieceSize, 1);
     KeyScanner scanner(section, key);
     scanner.stopAtKey();
     QByteArray buffer;
     bool first = true;
+    bool skipping = false;  // inside a long line whose head has been looked at
     qsizetype searched = 0; // buffer[0, searched) is known to hold no line break
     for (;;) {
         const qsizetype held = buffer.size();
@@ -251,16 +284,37 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
         const qint64 got = device.read(buffer.data() + held, kPiece);
         buffer.resize(held + std::max<qint64>(got, 0));
         const bool atEnd = got <= 0;
+        if (skipping) {
+            qsizetype lineEnd = 0;
+            while (lineEnd < buffer.size() && !isLineBreak(buffer.at(lineEnd)))
+                ++lineEnd;
+            buffer.remove(0, lineEnd);
+            if (buffer.isEmpty()) {
+                if (atEnd)
+                    break;
+                continue;
+            }
+            skipping = false;
+        }
+        const qsizetype begin = first ? bomLength(buffer) : 0;
         qsizetype cut = buffer.size();
         if (!atEnd) {
             while (cut > searched && !isLineBreak(buffer.at(cut - 1)))
                 --cut;
-            if (cut == searched) { // no line break yet: one long line, read on
-                searched = buffer.size();
+            if (cut == searched) { // no line break yet
+                if (buffer.size() - begin <= kLongLine) {
+                    searched = buffer.size();
+                    continue;
+                }
+                first = false;
+                if (!scanner.feedHead(buffer.constData(), begin, begin + kLongLine))
+                    break;
+                buffer.clear();
+                searched = 0;
+                skipping = true;
                 continue;
             }
         }
-        const qsizetype begin = first ? bomLength(buffer) : 0;
         first = false;
         if (!scanner.feed(buffer.constData(), begin, cut) || atEnd)
             break;
@@ -300,9 +354,16 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
 QString GetPrivateProfileString(const QString &section, const QString &key,
                                 const QString &defaultText, const QString &fileName, QString *error)
 {
-    QFile file(fileName);
-    if (!file.exists())
+    const QFileInfo info(fileName);
+    if (!info.exists())
         return defaultText;
+    // A FIFO would block the read forever and a device never ends: only plain files are read.
+    if (!info.isFile()) {
+        if (error)
+            *error = QStringLiteral("It is not a regular file.");
+        return defaultText;
+    }
+    QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         if (error)
             *error = file.errorString();
@@ -314,26 +375,30 @@ QString GetPrivateProfileString(const QString &section, const QString &key,
 bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &values,
                                 const QString &fileName, QString *error)
 {
+    auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
     QByteArray contents;
-    QFile current(fileName);
-    if (current.exists()) {
+    const QFileInfo info(fileName);
+    if (info.exists()) {
+        if (!info.isFile())
+            return fail(QStringLiteral("It is not a regular file."));
         // Never replace a file whose contents could not be read: they would be lost.
-        if (!current.open(QIODevice::ReadOnly)) {
-            if (error)
-                *error = current.errorString();
-            return false;
-        }
+        QFile current(fileName);
+        if (!current.open(QIODevice::ReadOnly))
+            return fail(current.errorString());
         contents = current.readAll();
-        current.close();
     }
     if (!setProfileValues(contents, section, values, error))
         return false;
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
+    // Atomic wherever a replacement can be made beside the file; where only the file itself is
+    // writable (a folder the user may not write in), it is written in place.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
+        return fail(file.errorString());
     return true;
 }
 

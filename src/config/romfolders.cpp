@@ -2,10 +2,28 @@
 
 #include "config/profilefile.h"
 #include "config/romslots.h"
+#include "platform/folders.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace config {
+
+QString ConfigFiles::fileToRead() const
+{
+    if (legacyFile.isEmpty() || QFileInfo::exists(file) || !QFileInfo::exists(legacyFile))
+        return file;
+    return legacyFile;
+}
+
+ConfigFiles configFiles(const QString &fixedFolder)
+{
+    auto in = [](const QString &folder) { return QDir::toNativeSeparators(QDir(folder).filePath(kConfigFileName)); };
+    if (!fixedFolder.isEmpty())
+        return {in(fixedFolder), QString()};
+    const QString windows = platform::windowsFolder();
+    return {in(platform::userConfigFolder()), windows.isEmpty() ? QString() : in(windows)};
+}
 
 QStringList ReadRomFolders(const QString &configFile, QString *error)
 {
@@ -26,6 +44,13 @@ bool WriteRomFolders(const QString &configFile, const QStringList &folders, QStr
     for (const RomSlot &slot : kRomSlots)
         values.append({QString::fromLatin1(slot.key), folders.value(slot.number - 1)});
     QString reason;
+    // The user's configuration folder may not exist yet: a first Save makes it.
+    const QString folder = QFileInfo(configFile).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
     if (profile::WritePrivateProfileStrings(kConfigSection, values, configFile, &reason))
         return true;
     if (error)

@@ -11,9 +11,9 @@
 
 namespace config {
 
-RomFoldersDialog::RomFoldersDialog(const QString &configFile, forms::Notifier notify, std::function<void()> onSaved,
+RomFoldersDialog::RomFoldersDialog(const ConfigFiles &files, forms::Notifier notify, std::function<void()> onSaved,
                          QWidget *parent)
-    : forms::FormDialog(forms::romFoldersDialogDef(), parent), m_configFile(configFile),
+    : forms::FormDialog(forms::romFoldersDialogDef(), parent), m_files(files),
       m_notify(std::move(notify)), m_onSaved(std::move(onSaved))
 {
     auto button = [this](const char *name) { return findChild<QPushButton *>(QLatin1String(name)); };
@@ -40,15 +40,28 @@ void RomFoldersDialog::setFolder(int slot, const QString &path)
 bool RomFoldersDialog::reload()
 {
     QString error;
-    const QStringList folders = ReadRomFolders(m_configFile, &error);
+    const QString file = m_files.fileToRead();
+    const QStringList folders = ReadRomFolders(file, &error);
     for (const RomSlot &slot : kRomSlots)
         setFolder(slot.number, folders.at(slot.number - 1));
     if (error.isEmpty())
         return true;
     m_notify(parentWidget(), QStringLiteral("Quorvane"),
              QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
-                 .arg(QDir::toNativeSeparators(m_configFile), error));
+                 .arg(QDir::toNativeSeparators(file), error));
     return false;
+}
+
+void RomFoldersDialog::setVisible(bool visible)
+{
+    if (visible)
+        field(1)->setFocus(Qt::OtherFocusReason);
+    forms::FormDialog::setVisible(visible);
+    // Showing hands the focus field a Tab-like focus, which would select all its text.
+    if (visible) {
+        for (const RomSlot &slot : kRomSlots)
+            field(slot.number)->deselect();
+    }
 }
 
 void RomFoldersDialog::Command1_Click() { browse(1); }
@@ -68,11 +81,11 @@ void RomFoldersDialog::Command2_Click()
     for (const RomSlot &slot : kRomSlots)
         folders.append(folder(slot.number));
     QString error;
-    if (!WriteRomFolders(m_configFile, folders, &error)) {
+    if (!WriteRomFolders(m_files.file, folders, &error)) {
         // Nothing was saved: keep the dialog open with what the user entered.
         m_notify(this, QStringLiteral("Save"),
                  QStringLiteral("The folders could not be saved.\n\n%1\n%2")
-                     .arg(QDir::toNativeSeparators(m_configFile), error));
+                     .arg(QDir::toNativeSeparators(m_files.file), error));
         return;
     }
     if (m_onSaved)

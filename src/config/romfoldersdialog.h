@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/romfolders.h"
 #include "forms/controls.h"
 
 class QLineEdit;
@@ -15,7 +16,7 @@ class RomFoldersDialog : public forms::FormDialog
 public:
     // onSaved runs after a successful write, before the dialog closes: it re-points the main
     // window's file lists and count labels.
-    RomFoldersDialog(const QString &configFile, forms::Notifier notify, std::function<void()> onSaved,
+    RomFoldersDialog(const ConfigFiles &files, forms::Notifier notify, std::function<void()> onSaved,
                 QWidget *parent = nullptr);
 
     QLineEdit *field(int slot) const; // slot 1..3: Text1, Text2, Text3
@@ -30,10 +31,13 @@ public:
     void Command4_Click(); // browse for folder 3 (Form4)
     void Command2_Click(); // Save
 
+    // Every opening starts on Text1 with nothing selected, so that no key replaces a path unasked.
+    void setVisible(bool visible) override;
+
 private:
     void browse(int slot);
 
-    QString m_configFile;
+    ConfigFiles m_files;
     forms::Notifier m_notify;
     std::function<void()> m_onSaved;
 };

@@ -3,6 +3,7 @@
 #include "forms/formbuilder.h"
 #include "forms/twips.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
@@ -34,6 +35,12 @@ void FormSurface::paintEvent(QPaintEvent *)
     painter.setPen(QPen(palette().color(QPalette::Mid), 1));
     for (const LineDef &line : m_def.lines)
         painter.drawLine(twipsPoint(line.x1, line.y1), twipsPoint(line.x2, line.y2));
+}
+
+int OptionList::selectedIndex() const
+{
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.front().row();
 }
 
 int CheckBox::value() const
@@ -140,11 +147,16 @@ void FormDialog::centreOnScreen()
 
 void FormDialog::keyPressEvent(QKeyEvent *event)
 {
-    // No cancel and no default button: Escape and Enter do nothing to the window.
+    // No cancel and no default button: Escape does nothing, and Enter presses only the button that
+    // has the focus, as on Windows; on a text field or a list it does nothing.
     switch (event->key()) {
-    case Qt::Key_Escape:
     case Qt::Key_Return:
     case Qt::Key_Enter:
+        if (auto *button = qobject_cast<QAbstractButton *>(focusWidget()); button && event->modifiers() == Qt::NoModifier)
+            button->click();
+        event->accept();
+        return;
+    case Qt::Key_Escape:
         event->ignore();
         return;
     default:

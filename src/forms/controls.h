@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QFrame>
 #include <QImage>
+#include <QItemSelectionModel>
+#include <QListWidget>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -18,6 +20,31 @@ namespace forms {
 // windows so that tests can record the messages instead of showing them.
 using Notifier = std::function<void(QWidget *parent, const QString &title, const QString &text)>;
 void showMessage(QWidget *parent, const QString &title, const QString &text);
+
+// A single-selection list keeps one entry selected once one is, as a Windows list box does: the
+// selection commands that would clear it (Ctrl+click or Ctrl+Space on the selected entry) do
+// nothing instead.
+inline QItemSelectionModel::SelectionFlags keepingSelection(QItemSelectionModel::SelectionFlags command)
+{
+    return command.testFlag(QItemSelectionModel::Deselect) ? QItemSelectionModel::NoUpdate : command;
+}
+
+// A list box of fixed items with one of them selected.
+class OptionList : public QListWidget
+{
+    Q_OBJECT
+public:
+    using QListWidget::QListWidget;
+    // The selected item's index, -1 when none is.
+    int selectedIndex() const;
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event = nullptr) const override
+    {
+        return keepingSelection(QListWidget::selectionCommand(index, event));
+    }
+};
 
 // The surface of a window: the controls' parent, painting the form's lines beneath them.
 class FormSurface : public QWidget

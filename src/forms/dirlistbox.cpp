@@ -48,7 +48,20 @@ DirListBox::DirListBox(QWidget *parent) : QTreeWidget(parent)
     setIndentation(12);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { open(item); });
-    setPath(QDir::currentPath());
+}
+
+bool DirListBox::openNearest(const QString &folder, QString *reason)
+{
+    if (setPath(folder, reason))
+        return true;
+    // Up the chain to the first folder that can be read; the root at worst.
+    QDir dir(QDir::cleanPath(QDir::fromNativeSeparators(folder)));
+    while (!dir.isRoot() && dir.cdUp()) {
+        if (setPath(dir.path()))
+            return false;
+    }
+    setPath(QDir::fromNativeSeparators(platform::driveOf(folder)));
+    return false;
 }
 
 void DirListBox::open(QTreeWidgetItem *item)
@@ -102,14 +115,22 @@ DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
 {
     addItems(platform::drives());
     setDrive(platform::driveOf(QDir::currentPath()));
-    connect(this, &QComboBox::activated, this, [this] { emit Change(); });
+    // Picking the drive that is already chosen changes nothing.
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (itemText(index) == m_drive)
+            return;
+        m_drive = itemText(index);
+        emit Change();
+    });
 }
 
 void DriveListBox::setDrive(const QString &drive)
 {
     const int index = findText(drive);
-    if (index >= 0)
+    if (index >= 0) {
         setCurrentIndex(index);
+        m_drive = drive;
+    }
 }
 
 } // namespace forms

@@ -22,6 +22,9 @@ public:
     // Makes folder the current one. A folder that cannot be read is refused (false), the list
     // stays where it was, and reason names why.
     bool setPath(const QString &folder, QString *reason = nullptr);
+    // Makes folder the current one, or when it cannot be read, the nearest readable folder above
+    // it (its drive's root at worst); false, with the reason, when folder itself could not be.
+    bool openNearest(const QString &folder, QString *reason);
 
 signals:
     void pathChanged(const QString &path);
@@ -43,11 +46,14 @@ class DriveListBox : public QComboBox
     Q_OBJECT
 public:
     explicit DriveListBox(QWidget *parent = nullptr);
-    QString drive() const { return currentText(); }
+    QString drive() const { return m_drive; }
     void setDrive(const QString &drive);
 
 signals:
     void Change();
+
+private:
+    QString m_drive;
 };
 
 } // namespace forms

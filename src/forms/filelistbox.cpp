@@ -1,8 +1,11 @@
 #include "forms/filelistbox.h"
 
+#include "forms/controls.h"
 #include "platform/dirscan.h"
 
 #include <QDir>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QStringListModel>
 
 #include <algorithm>
@@ -68,6 +71,30 @@ FileListBox::FileListBox(const QString &pattern, QWidget *parent)
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit DblClick(); });
 }
 
+QItemSelectionModel::SelectionFlags FileListBox::selectionCommand(const QModelIndex &index, const QEvent *event) const
+{
+    return keepingSelection(QListView::selectionCommand(index, event));
+}
+
+void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        QListView::mouseDoubleClickEvent(event);
+    else
+        event->accept(); // the other buttons start nothing
+}
+
+void FileListBox::keyPressEvent(QKeyEvent *event)
+{
+    // Enter starts the selected ROM, so that the keyboard alone can start a game.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !fileName().isEmpty()) {
+        event->accept();
+        emit DblClick();
+        return;
+    }
+    QListView::keyPressEvent(event);
+}
+
 void FileListBox::setPath(const QString &folder)
 {
     setPath(folder, matchingFiles(QDir::fromNativeSeparators(folder), m_pattern));
@@ -83,10 +110,8 @@ int FileListBox::listCount() const { return m_model->rowCount(); }
 
 QString FileListBox::fileName() const
 {
-    const QModelIndex current = selectionModel()->currentIndex();
-    if (!current.isValid() || !selectionModel()->isSelected(current))
-        return QString();
-    return current.data().toString();
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? QString() : selected.front().data().toString();
 }
 
 bool FileListBox::selectFile(const QString &name)

@@ -34,7 +34,13 @@ public:
 
 signals:
     void Click();
-    void DblClick();
+    void DblClick(); // a left-button double click on an entry, or Enter on the selected one
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event = nullptr) const override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QString m_pattern;

@@ -70,7 +70,7 @@ QWidget *createControl(const ControlDef &def)
     }
     case Kind::CheckBox: return new CheckBox(caption);
     case Kind::ListBox: {
-        auto *list = new QListWidget;
+        auto *list = new OptionList;
         list->addItems(def.items());
         list->setSelectionMode(QAbstractItemView::SingleSelection);
         return list;

@@ -126,7 +126,7 @@ const FormDef &aboutBoxDef()
             {"Label2", Kind::Label, kOnWindow, 120, 2040, 3975, 615,
              "Written in C++ with the Qt toolkit by the Quorvane project.", 0, kNoColour, kNoColour, 1, WordWrap},
             {"Command1", Kind::CommandButton, kOnWindow, 1200, 2760, 1695, 375, "&OK", 0, kNoColour, kNoColour, 2, NoFlags},
-            {"Label6", Kind::Label, kOnWindow, 1080, 3240, 1935, 255, "Help: see README.md", 8.25, kBlue,
+            {"Label6", Kind::Label, kOnWindow, 480, 3240, 3495, 255, "Help: see readme.txt (Help > Readme)", 8.25, kBlue,
              kNoColour, 6, Underline},
             {"Label5", Kind::Label, kOnWindow, 480, 3480, 3255, 255, "Freeware, without any warranty.", 0,
              kNoColour, kNoColour, 5, NoFlags},

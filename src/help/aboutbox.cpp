@@ -14,9 +14,11 @@ AboutBox::AboutBox(QWidget *parent) : forms::FormDialog(forms::aboutBoxDef(), pa
 
 void AboutBox::Command1_Click() { accept(); }
 
-void showAbout(QWidget *parent)
+void showAbout()
 {
-    AboutBox about(parent);
+    // No owner window: modal to the whole application.
+    AboutBox about;
+    about.setWindowModality(Qt::ApplicationModal);
     about.centreOnScreen();
     about.exec();
 }

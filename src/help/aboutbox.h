@@ -13,7 +13,7 @@ public:
     void Command1_Click();
 };
 
-// Shows a fresh About box modally and returns when it has been closed.
-void showAbout(QWidget *parent);
+// Shows a fresh About box, modal to the application, and returns when it has been closed.
+void showAbout();
 
 } // namespace help

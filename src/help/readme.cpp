@@ -1,33 +1,78 @@
 #include "help/readme.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QPointer>
 
 namespace help {
 
 namespace {
-const QString kReadme = QStringLiteral("readme.txt");
-}
-
-QString ReadmeCommand::display() const
-{
-    return (QStringList{program} + arguments).join(QLatin1Char(' '));
-}
+const QString kNotepad = QStringLiteral("notepad");
+const QString kOpener = QStringLiteral("xdg-open");
+const QString kTitle = QStringLiteral("Readme");
+} // namespace
 
 ReadmeCommand readmeCommand()
 {
-#ifdef Q_OS_WIN
-    return {QStringLiteral("notepad"), {kReadme}};
-#else
-    if (!platform::findOnPath(QStringLiteral("notepad")).isEmpty())
-        return {QStringLiteral("notepad"), {kReadme}};
-    return {QStringLiteral("xdg-open"), {QDir::current().absoluteFilePath(kReadme)}};
+#ifndef Q_OS_WIN
+    if (platform::findOnPath(kNotepad).isEmpty())
+        return {kOpener, {QDir::current().absoluteFilePath(kReadmeFile)}};
 #endif
+    return {kNotepad, {kReadmeFile}};
 }
 
-platform::StartResult openReadme(const platform::ProcessStarter &start)
+QWidget *showReadmeViewer(QWidget *parent, const QString &path, const forms::Notifier &notify)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        notify(parent, kTitle,
+               QStringLiteral("The help file readme.txt cannot be read.\n\n%1\n%2")
+                   .arg(QDir::toNativeSeparators(path),
+                        QFileInfo::exists(path) ? file.errorString() : QStringLiteral("The file does not exist.")));
+        return nullptr;
+    }
+    auto *viewer = new QPlainTextEdit(parent);
+    viewer->setObjectName(QStringLiteral("readmeViewer"));
+    viewer->setWindowFlag(Qt::Window);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->setWindowTitle(QStringLiteral("readme.txt - Quorvane"));
+    viewer->setReadOnly(true);
+    viewer->setLineWrapMode(QPlainTextEdit::NoWrap);
+    viewer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    viewer->setPlainText(QString::fromUtf8(file.readAll()));
+    viewer->resize(640, 480);
+    viewer->show();
+    return viewer;
+}
+
+void openReadme(QWidget *parent, const platform::ProcessStarter &start, const forms::Notifier &notify)
 {
     const ReadmeCommand command = readmeCommand();
-    return start(command.program, command.arguments, QDir::currentPath());
+    if (command.program == kNotepad) {
+        // Notepad is handed the bare name and deals with a missing file itself.
+        const platform::StartResult result = start(command.program, command.arguments, QDir::currentPath(), {});
+        if (!result.started) {
+            notify(parent, kTitle, QStringLiteral("The editor notepad could not be started.\n\n%1").arg(result.error));
+        }
+        return;
+    }
+    const QString path = command.arguments.front();
+    if (!QFileInfo::exists(path)) {
+        notify(parent, kTitle, QStringLiteral("The help file readme.txt is missing.\n\n%1").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    // Whatever keeps the opener from showing the file, the user still gets to read it.
+    QPointer<QWidget> owner(parent);
+    auto fallback = [owner, path, notify](int) {
+        if (owner)
+            showReadmeViewer(owner, path, notify);
+    };
+    // A missing opener fails to start, like one that cannot.
+    if (!start(kOpener, command.arguments, QDir::currentPath(), fallback).started)
+        fallback(0);
 }
 
 } // namespace help

@@ -1,20 +1,30 @@
 #pragma once
 
+#include "forms/controls.h"
 #include "platform/process.h"
 
+class QPlainTextEdit;
+
 namespace help {
+
+inline const QString kReadmeFile = QStringLiteral("readme.txt");
 
 struct ReadmeCommand {
     QString program;
     QStringList arguments;
-    QString display() const; // as the user would type it
 };
 
-// "notepad readme.txt" where a notepad program exists; otherwise the desktop's default editor for
-// text files opened on readme.txt, resolved against the current folder.
+// "notepad readme.txt" where a notepad program exists (always on Windows); otherwise the
+// desktop's opener for files (xdg-open) on readme.txt, resolved against the current folder.
 ReadmeCommand readmeCommand();
 
-// Starts the readme command without waiting for it, from the current folder.
-platform::StartResult openReadme(const platform::ProcessStarter &start);
+// A read-only window of our own that shows readme.txt, for when no editor could show it:
+// captioned "readme.txt - Quorvane", not modal, the text in a fixed-pitch font.
+QWidget *showReadmeViewer(QWidget *parent, const QString &path, const forms::Notifier &notify);
+
+// Help > Readme from the current folder: notepad, or the desktop's opener with our own viewer
+// when the opener is missing, cannot start or ends with a failure. Every failure gets a message
+// that names what failed.
+void openReadme(QWidget *parent, const platform::ProcessStarter &start, const forms::Notifier &notify);
 
 } // namespace help

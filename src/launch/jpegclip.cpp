@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <unistd.h>
 
 namespace launch {
 
@@ -65,12 +66,17 @@ bool decode(std::FILE *file, int maxWidth, int maxHeight, QImage *image)
 
 } // namespace
 
-QImage decodeJpegTopLeft(const QString &path, const QSize &visible)
+QImage decodeJpegTopLeft(QFile &opened, const QSize &visible)
 {
-    const QByteArray name = QFile::encodeName(path);
-    std::FILE *file = std::fopen(name.constData(), "rb");
-    if (!file)
+    // A stream of its own over the same open file: the very file the caller opened, nothing
+    // looked up by name again.
+    const int fd = ::dup(opened.handle());
+    std::FILE *file = fd < 0 ? nullptr : ::fdopen(fd, "rb");
+    if (!file) {
+        if (fd >= 0)
+            ::close(fd);
         return QImage();
+    }
     // libjpeg asks for 4 KB at a time; a larger stdio buffer turns a large snapshot's top rows
     // into a few reads instead of hundreds.
     std::setvbuf(file, nullptr, _IOFBF, 256 * 1024);

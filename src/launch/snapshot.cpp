@@ -2,6 +2,8 @@
 
 #include "launch/textreplace.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
 #ifdef QUORVANE_HAVE_LIBJPEG_TURBO
@@ -18,11 +20,19 @@ QString SnapshotPath(const QString &applicationFolder, const QString &romFileNam
 
 QImage loadSnapshot(const QString &path, const QSize &visible)
 {
+    // Exactly the file named, opened here: given a name, Qt's reader would also try other names
+    // (the name with an image suffix added) and show a picture that belongs to no ROM.
+    if (!QFileInfo(path).isFile())
+        return QImage();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
 #ifdef QUORVANE_HAVE_LIBJPEG_TURBO
-    if (QImage image = decodeJpegTopLeft(path, visible); !image.isNull())
+    if (QImage image = decodeJpegTopLeft(file, visible); !image.isNull())
         return image;
+    file.seek(0);
 #endif
-    QImageReader reader(path);
+    QImageReader reader(&file);
     reader.setAutoTransform(false);
     if (!reader.canRead())
         return QImage();

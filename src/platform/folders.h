@@ -1,5 +1,5 @@
 #pragma once
-// The folders Windows gives the launcher: its own folder and where its configuration file lives.
+// The folders Windows gives the launcher: its own folder and where configuration files live.
 
 #include <QString>
 
@@ -8,10 +8,16 @@ namespace platform {
 // Folder of the running executable, native separators, no trailing separator except at a root.
 QString applicationFolder();
 
-// The machine-wide folder that stands in for the Windows directory.
-QString systemConfigFolder();
+// The process's current folder. When it has been removed, the path it had (Linux tells it), so
+// that a caller can find the nearest folder above it that still exists; empty when unknown.
+QString currentFolder();
 
-// A bare file name resolved the way the profile functions resolve it: in systemConfigFolder().
-QString systemFilePath(const QString &bareName);
+// The user's own folder for Quorvane's configuration: "quorvane" in $XDG_CONFIG_HOME (or
+// ~/.config when that is unset or empty); on Windows "Quorvane" in the roaming application data
+// folder (%APPDATA%). Nothing is created.
+QString userConfigFolder();
+
+// The Windows directory, where the original program kept its file; empty off Windows.
+QString windowsFolder();
 
 } // namespace platform

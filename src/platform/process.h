@@ -13,12 +13,18 @@ struct StartResult {
     QString error;
 };
 
+// Told, on the thread of the application's event loop, that a started program ended with a
+// failure status (not 0).
+using FailureHandler = std::function<void(int status)>;
+
 // Starts a program with its arguments as a separate process, never through a shell, and does not
-// wait for it. Injected into the windows so that tests can record instead of starting.
+// wait for it; it keeps running when the launcher ends. When onFailure is given, it is called
+// later if the program ends with a failure status (POSIX only: on Windows nobody watches).
+// Injected into the windows so that tests can record instead of starting.
 using ProcessStarter = std::function<StartResult(const QString &program, const QStringList &arguments,
-                                                 const QString &workingFolder)>;
+                                                 const QString &workingFolder, const FailureHandler &onFailure)>;
 StartResult startDetached(const QString &program, const QStringList &arguments,
-                          const QString &workingFolder);
+                          const QString &workingFolder, const FailureHandler &onFailure = {});
 
 // Finds an executable the way the system's program search does (PATH); empty when there is none.
 QString findOnPath(const QString &program);

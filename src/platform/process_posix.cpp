@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -18,7 +19,7 @@ namespace platform {
 // posix_spawn rather than fork: a GUI process has a large address space, and spawning does not
 // copy it, so the double click returns sooner. The program still never goes through a shell.
 StartResult startDetached(const QString &program, const QStringList &arguments,
-                          const QString &workingFolder)
+                          const QString &workingFolder, const FailureHandler &onFailure)
 {
     std::vector<QByteArray> encoded;
     encoded.reserve(size_t(arguments.size()) + 1);
@@ -56,9 +57,15 @@ StartResult startDetached(const QString &program, const QStringList &arguments,
         return result;
     }
     // Nobody waits for the emulator; a thread of its own only collects its exit status so that it
-    // leaves no zombie behind.
-    std::thread([pid] {
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    // leaves no zombie behind, and hands a failure to the event loop's thread when asked to.
+    std::thread([pid, onFailure] {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (onFailure && code != 0) {
+            if (QCoreApplication *application = QCoreApplication::instance())
+                QMetaObject::invokeMethod(application, [onFailure, code] { onFailure(code); }, Qt::QueuedConnection);
         }
     }).detach();
     return result;

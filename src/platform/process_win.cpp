@@ -5,7 +5,7 @@
 namespace platform {
 
 StartResult startDetached(const QString &program, const QStringList &arguments,
-                          const QString &workingFolder)
+                          const QString &workingFolder, const FailureHandler &)
 {
     QProcess process;
     process.setProgram(program);
