@@ -117,24 +117,18 @@ public:
     KeyScanner(const QString &section, const QString &key) : m_section(section), m_key(key) {}
 
     // Looks at the lines of data[begin, end); false once the answer is known (the key found, or
-    // the first matching section over), so that a reader can stop early.
-    bool feed(const char *data, qsizetype begin, qsizetype end)
+    // the first matching section over), so that a reader can stop early. With head, data holds
+    // only the first part of a line too long to hold a value anyone could use: it counts as a
+    // line of that start, and when it names the key, the key reads as missing.
+    bool feed(const char *data, qsizetype begin, qsizetype end, bool head = false)
     {
         LineReader reader(data, begin, end);
         Line line;
-        while (!m_finished && reader.next(line))
-            look(data, line, false);
-        return !m_finished;
-    }
-
-    // The first part of a line too long to hold a value anyone could use: it counts as a line of
-    // that start, and when it names the key, the key reads as missing.
-    bool feedHead(const char *data, qsizetype begin, qsizetype end)
-    {
-        LineReader reader(data, begin, end);
-        Line line;
-        if (!m_finished && reader.next(line))
-            look(data, line, true);
+        while (!m_finished && reader.next(line)) {
+            look(data, line, head);
+            if (head)
+                break;
+        }
         return !m_finished;
     }
 
@@ -307,7 +301,7 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
                     continue;
                 }
                 first = false;
-                if (!scanner.feedHead(buffer.constData(), begin, begin + kLongLine))
+                if (!scanner.feed(buffer.constData(), begin, begin + kLongLine, true))
                     break;
                 buffer.clear();
                 searched = 0;

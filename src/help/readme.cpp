@@ -44,6 +44,8 @@ QWidget *showReadmeViewer(QWidget *parent, const QString &path, const forms::Not
     viewer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     viewer->setPlainText(QString::fromUtf8(file.readAll()));
     viewer->resize(640, 480);
+    if (parent) // over the main window, as a window of its own opens
+        viewer->move(parent->window()->frameGeometry().center() - QPoint(320, 240));
     viewer->show();
     return viewer;
 }
