@@ -100,11 +100,11 @@ QLabel *MainWindow::countLabel(int slot) const
 
 void MainWindow::Form_Load()
 {
-    if (!m_directories) {
-        m_directories = new config::RomFoldersDialog(m_context.configFiles, m_context.notify,
+    if (!m_romFoldersDialog) {
+        m_romFoldersDialog = new config::RomFoldersDialog(m_context.configFiles, m_context.notify,
                                                 [this] { repointFileLists(); }, this);
     }
-    m_directories->reload();                      // steps 1 and 2: the file into the store
+    m_romFoldersDialog->reload();                      // steps 1 and 2: the file into the store
     pointFileLists();                             // step 3
     m_check1->setValue(1);                        // step 4, caption follows through Check1_Click
     m_list1->setCurrentRow(4);                    // step 5
@@ -126,10 +126,10 @@ void MainWindow::pointFileLists()
     std::array<std::future<QStringList>, config::kSlotCount> scans;
     for (const config::RomSlot &slot : config::kRomSlots) {
         scans[size_t(slot.number - 1)] = std::async(std::launch::async, forms::matchingFiles,
-            QDir::fromNativeSeparators(m_directories->folder(slot.number)), fileList(slot.number)->pattern());
+            QDir::fromNativeSeparators(m_romFoldersDialog->folder(slot.number)), fileList(slot.number)->pattern());
     }
     for (const config::RomSlot &slot : config::kRomSlots)
-        fileList(slot.number)->setPath(m_directories->folder(slot.number), scans[size_t(slot.number - 1)].get());
+        fileList(slot.number)->setPath(m_romFoldersDialog->folder(slot.number), scans[size_t(slot.number - 1)].get());
 }
 
 void MainWindow::repointFileLists()
@@ -179,7 +179,7 @@ void MainWindow::previewSnapshot(int slot)
 void MainWindow::launchRom(int slot)
 {
     const QString commandLine =
-        launch::LaunchCommand(m_directories->folder(slot), fileList(slot)->fileName(), m_list1->selectedIndex(),
+        launch::LaunchCommand(m_romFoldersDialog->folder(slot), fileList(slot)->fileName(), m_list1->selectedIndex(),
                               m_check1->value(), m_list2->selectedIndex());
     const launch::LaunchPlan plan = launch::planLaunch(commandLine, m_context.applicationFolder);
     platform::StartResult result;
@@ -196,9 +196,9 @@ void MainWindow::launchRom(int slot)
 
 void MainWindow::mnuoptionsdir_Click()
 {
-    m_directories->centreOnScreen();
-    m_directories->exec();
-    m_directories->reload(); // unsaved edits are gone; after a Save the saved values come back
+    m_romFoldersDialog->centreOnScreen();
+    m_romFoldersDialog->exec();
+    m_romFoldersDialog->reload(); // unsaved edits are gone; after a Save the saved values come back
 }
 
 void MainWindow::mnuhelpreadme_Click()

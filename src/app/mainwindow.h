@@ -53,7 +53,7 @@ public:
 
     forms::FileListBox *fileList(int slot) const;
     QLabel *countLabel(int slot) const;
-    config::RomFoldersDialog *romFoldersDialog() const { return m_directories; }
+    config::RomFoldersDialog *romFoldersDialog() const { return m_romFoldersDialog; }
     forms::CheckBox *check1() const { return m_check1; }
     forms::OptionList *list1() const { return m_list1; }
     forms::OptionList *list2() const { return m_list2; }
@@ -73,7 +73,7 @@ private:
     void setCountLabels();
 
     AppContext m_context;
-    config::RomFoldersDialog *m_directories = nullptr;
+    config::RomFoldersDialog *m_romFoldersDialog = nullptr;
     forms::CheckBox *m_check1;
     forms::OptionList *m_list1;
     forms::OptionList *m_list2;
