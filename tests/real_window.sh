@@ -50,7 +50,7 @@ sleep 0.3
 xdotool key d
 dialog=$(timeout 10 xdotool search --sync --name '^Directories$' | head -n 1)
 sleep 0.3
-xdotool key --window "$dialog" Tab Tab Return
+xdotool key --window "$dialog" Tab Tab Return 2>/dev/null || true   # gone before Return is let go
 for _ in $(seq 50); do xdotool search --onlyvisible --name '^Directories$' >/dev/null 2>&1 || break; sleep 0.1; done
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" alt+f

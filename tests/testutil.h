@@ -29,10 +29,7 @@ inline QByteArray configFor(const QString &a, const QString &b, const QString &c
     return "[Quorvane v1.0b Config File]\r\nRoms=" + a.toUtf8() + "\r\nRoms2=" + b.toUtf8() + "\r\nRoms3=" + c.toUtf8() + "\r\n";
 }
 
-struct StartCall {
-    QString program;
-    QStringList arguments;
-    QString workingFolder;
+struct StartCall : platform::Command {
     platform::FailureHandler onFailure;
 };
 
@@ -50,9 +47,8 @@ struct Recorder {
     app::AppContext context(const QString &applicationFolder, const QString &configFile)
     {
         app::AppContext c{applicationFolder, {configFile, {}}, {}, {}};
-        c.start = [this](const QString &program, const QStringList &arguments, const QString &folder,
-                         const platform::FailureHandler &onFailure) {
-            starts.append({program, arguments, folder, onFailure});
+        c.start = [this](const platform::Command &command, const platform::FailureHandler &onFailure) {
+            starts.append({command, onFailure});
             return platform::StartResult{startSucceeds, startSucceeds ? QString() : QStringLiteral("refused by the test")};
         };
         c.notify = [this](QWidget *, const QString &title, const QString &text) { messages.append({title, text}); };
@@ -64,6 +60,8 @@ struct Recorder {
 struct Layout {
     QTemporaryDir dir;
     Recorder recorder;
+    // The window makes the application folder current, and Windows removes no current folder.
+    ~Layout() { QDir::setCurrent(QDir::tempPath()); }
     QString app() const { return dir.filePath(QStringLiteral("emu")); }
     QString rom(int n) const { return dir.filePath(QStringLiteral("roms%1").arg(n)) + QLatin1Char('/'); }
     QString config() const { return dir.filePath(QStringLiteral("etc/quorvane.ini")); }

@@ -14,20 +14,22 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 private slots:
     void hostileNamesArriveAsOneArgument();
-    void startsInTheGivenFolderAndReportsFailures();
 };
 
 void TestEndToEnd::hostileNamesArriveAsOneArgument()
 {
     qputenv("NESTICLE_STANDIN_EXIT", "1"); // the stand-in logs its arguments and ends
     Layout layout;
-    const QString roms = layout.dir.filePath(QStringLiteral("my roms")) + QLatin1Char('/');
-    const QStringList names{
-        QStringLiteral("Super Mario Bros. (W) [!].nes"), QStringLiteral("say \"hi\".nes"),
-        QStringLiteral("a;b&c|d$(touch x)`id`.nes"), QStringLiteral("it's.nes"),
-        QStringLiteral("\u00FCn\u00EFc\u00F6d\u00E9 \u30B2\u30FC\u30E0.nes"), QStringLiteral("back\\slash\\.nes"),
-        QStringLiteral(" leading.nes"), QStringLiteral("tab\there.nes"), QStringLiteral("-nosound.nes"),
+    const QString roms = QDir::toNativeSeparators(layout.dir.filePath(QStringLiteral("my roms")) + QLatin1Char('/'));
+    QStringList names{
+        QStringLiteral("Super Mario Bros. (W) [!].nes"), QStringLiteral("a;b&c^d$(touch x)`id`.nes"),
+        QStringLiteral("it's.nes"), QStringLiteral("%PATH% 100%.nes"), QStringLiteral("-nosound.nes"),
+        QStringLiteral("\u00FCn\u00EFc\u00F6d\u00E9 \u30B2\u30FC\u30E0.nes"), QStringLiteral(" leading.nes"),
     };
+#ifndef Q_OS_WIN // names Windows does not allow
+    names << QStringLiteral("say \"hi\".nes") << QStringLiteral("pipe|d.nes") << QStringLiteral("back\\slash\\.nes")
+          << QStringLiteral("tab\there.nes");
+#endif
     for (const QString &name : names)
         writeFile(roms + name, "NES\x1A");
     writeFile(layout.config(), "[Quorvane v1.0b Config File]\r\nRoms=" + roms.toUtf8() + "\r\n");
@@ -67,25 +69,9 @@ void TestEndToEnd::hostileNamesArriveAsOneArgument()
         expected.append(roms + name);
     received.sort();
     expected.sort();
-    QCOMPARE(received, expected);
+    QCOMPARE(received.join(QLatin1Char('\n')), expected.join(QLatin1Char('\n')));
     QCOMPARE(layout.recorder.messages.size(), 1);
     QVERIFY(!QFileInfo::exists(layout.app() + QStringLiteral("/x"))); // no shell ran anything
-}
-
-void TestEndToEnd::startsInTheGivenFolderAndReportsFailures()
-{
-#ifdef Q_OS_WIN
-    QSKIP("uses a POSIX shell as the started program");
-#else
-    QTemporaryDir dir;
-    const auto started = platform::startDetached(QStringLiteral("/bin/sh"), {"-c", "pwd > where.txt"}, dir.path());
-    QVERIFY2(started.started, qPrintable(started.error));
-    QTRY_VERIFY_WITH_TIMEOUT(!readAll(dir.filePath(QStringLiteral("where.txt"))).isEmpty(), 10000);
-    QCOMPARE(QDir(QString::fromLocal8Bit(readAll(dir.filePath(QStringLiteral("where.txt"))).trimmed())).canonicalPath(),
-             QDir(dir.path()).canonicalPath());
-    const auto missing = platform::startDetached(dir.filePath(QStringLiteral("no-such-program")), {}, dir.path());
-    QVERIFY(!missing.started && !missing.error.isEmpty());
-#endif
 }
 
 QTEST_MAIN(TestEndToEnd)

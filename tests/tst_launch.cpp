@@ -130,21 +130,8 @@ void TestLaunch::planFindsTheEmulatorOrSaysWhy()
     plan = launch::planLaunch(line, dir.path());
     QCOMPARE(plan.program, QDir::toNativeSeparators(emulator));
     QCOMPARE(plan.arguments, (QStringList{"-run", "/home/me/my roms/a.nes", "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
-#ifndef Q_OS_WIN
-    // A Windows program runs through Wine, which must be on the search path.
-    writeFile(emulator, "MZ\x90 a windows program");
-    const QByteArray savedPath = qgetenv("PATH");
-    qputenv("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
-    plan = launch::planLaunch(line, dir.path());
-    QVERIFY2(plan.error.contains(QLatin1String("Wine")), qPrintable(plan.error));
-    const QString wine = dir.filePath(QStringLiteral("bin/wine"));
-    writeFile(wine, "#!/bin/sh\n");
-    QFile::setPermissions(wine, QFile::permissions(wine) | QFileDevice::ExeOwner);
-    plan = launch::planLaunch(line, dir.path());
-    qputenv("PATH", savedPath);
-    QCOMPARE(plan.program, wine);
-    QCOMPARE(plan.arguments, (QStringList{emulator, "-run", "Z:\\home\\me\\my roms\\a.nes", "-res", "320", "240",
-                                          "-setinput", "1", "GRAVIS"}));
+#ifdef Q_OS_WIN
+    QCOMPARE(plan.commandLine, line); // handed over as built
 #endif
 }
 

@@ -18,3 +18,29 @@ need_packages() {
 
 # Packages for building and for the program's own look (the form font).
 BUILD_PACKAGES=(cmake make g++ qt6-base-dev libjpeg-dev fonts-liberation)
+
+# Cross-building for Windows and running the result under Wine (./test --windows).
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools xz-utils unzip)
+
+# Prints the folder of a Qt for Windows (MinGW) in the build tree, unpacking the prebuilt one from
+# ../shared/windows when it is there. Without either, says how to build one and fails.
+windows_qt() {
+  local qt=$PWD/build/qt6-mingw archive=../shared/windows/qt-6.4.2-mingw-w64-x86_64.tar.xz
+  if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { [ -f "$archive" ] && [ "$archive" -nt "$qt/.unpacked" ]; }; then
+    if [ ! -f "$archive" ]; then
+      {
+        echo "No Qt for Windows: neither $qt nor $archive exists."
+        echo "Build one (about 30 minutes on 2 cores, as root on Debian 12) with"
+        echo "  sudo PREFIX=$qt tools/windows/build-qt.sh"
+        echo "then run ./test --windows again."
+      } >&2
+      return 1
+    fi
+    echo "Unpacking the Qt for Windows into build/" >&2
+    rm -rf "$qt"
+    mkdir -p build
+    tar -xJf "$archive" -C build
+    touch "$qt/.unpacked"
+  fi
+  printf '%s\n' "$qt"
+}

@@ -184,7 +184,7 @@ void MainWindow::launchRom(int slot)
     const launch::LaunchPlan plan = launch::planLaunch(commandLine, m_context.applicationFolder);
     platform::StartResult result;
     if (plan.error.isEmpty())
-        result = m_context.start(plan.program, plan.arguments, QDir::currentPath(), {});
+        result = m_context.start({plan.program, plan.arguments, plan.commandLine, QDir::currentPath()}, {});
     else
         result.error = plan.error;
     if (!result.started) {

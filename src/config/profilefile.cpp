@@ -64,17 +64,23 @@ private:
     qsizetype m_pos;
 };
 
-QString decode(const char *data, qsizetype begin, qsizetype end)
+// The text of a file that starts with a UTF-8 byte order mark is UTF-8; any other file is in the
+// system's 8-bit code page (the ANSI code page on Windows, UTF-8 on Linux), as Windows reads them.
+QString decode(const char *data, qsizetype begin, qsizetype end, bool utf8)
 {
-    return QString::fromLocal8Bit(data + begin, end - begin);
+    return utf8 ? QString::fromUtf8(data + begin, end - begin) : QString::fromLocal8Bit(data + begin, end - begin);
 }
+
+QByteArray encode(const QString &text, bool utf8) { return utf8 ? text.toUtf8() : text.toLocal8Bit(); }
+
+bool fitsCodePage(const QString &text) { return QString::fromLocal8Bit(text.toLocal8Bit()) == text; }
 
 bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // The name of a section line "[name]": up to the last "]", trimmed. Empty optional when the line
 // is no section line: one that starts with "[" but holds no "]" is an ordinary line, as Windows
 // reads it.
-std::optional<QString> sectionName(const char *data, const Line &line)
+std::optional<QString> sectionName(const char *data, const Line &line, bool utf8)
 {
     if (data[line.begin] != '[')
         return std::nullopt;
@@ -92,13 +98,13 @@ std::optional<QString> sectionName(const char *data, const Line &line)
         ++begin;
     while (close > begin && isBlank(data[close - 1]))
         --close;
-    return decode(data, begin, close);
+    return decode(data, begin, close, utf8);
 }
 
 bool isQuote(char c) { return c == '"' || c == '\''; }
 
 // The value as read: one enclosing pair of quotes taken off, cut at a NUL as a text field would.
-QString readValue(const char *data, qsizetype begin, qsizetype end)
+QString readValue(const char *data, qsizetype begin, qsizetype end, bool utf8)
 {
     if (end - begin >= 2 && isQuote(data[begin]) && data[begin] == data[end - 1]) {
         ++begin;
@@ -106,7 +112,7 @@ QString readValue(const char *data, qsizetype begin, qsizetype end)
     }
     if (const void *nul = memchr(data + begin, '\0', size_t(end - begin)))
         end = static_cast<const char *>(nul) - data;
-    return decode(data, begin, end);
+    return decode(data, begin, end, utf8);
 }
 
 // Finds a key of a section, line by line, in one piece of the file or in consecutive pieces.
@@ -114,7 +120,8 @@ QString readValue(const char *data, qsizetype begin, qsizetype end)
 class KeyScanner
 {
 public:
-    KeyScanner(const QString &section, const QString &key) : m_section(section), m_key(key) {}
+    KeyScanner(const QString &section, const QString &key, bool utf8)
+        : m_section(section), m_key(key), m_utf8(utf8) {}
 
     // Looks at the lines of data[begin, end); false once the answer is known (the key found, or
     // the first matching section over), so that a reader can stop early. With head, data holds
@@ -145,7 +152,7 @@ public:
 private:
     void look(const char *data, const Line &line, bool cut)
     {
-        if (const auto name = sectionName(data, line)) {
+        if (const auto name = sectionName(data, line, m_utf8)) {
             if (m_inSection) {
                 m_finished = true; // only the first matching section counts
                 return;
@@ -167,7 +174,7 @@ private:
         qsizetype keyEnd = eq ? eq - data : line.end;
         while (keyEnd > line.begin && isBlank(data[keyEnd - 1]))
             --keyEnd;
-        if (!sameName(decode(data, line.begin, keyEnd), m_key))
+        if (!sameName(decode(data, line.begin, keyEnd, m_utf8), m_key))
             return;
         keyFound = true;
         keyLine = line;
@@ -176,7 +183,7 @@ private:
             while (valueBegin < line.end && isBlank(data[valueBegin]))
                 ++valueBegin;
             valueEnd = line.end;
-            value = readValue(data, valueBegin, valueEnd);
+            value = readValue(data, valueBegin, valueEnd, m_utf8);
         }
         if (m_stopAtKey)
             m_finished = true;
@@ -184,6 +191,7 @@ private:
 
     QString m_section;
     QString m_key;
+    bool m_utf8;
     bool m_inSection = false;
     bool m_finished = false;
     bool m_stopAtKey = false;
@@ -193,16 +201,16 @@ qsizetype bomLength(const QByteArray &data) { return data.startsWith(kBom) ? kBo
 
 KeyScanner locate(const QByteArray &contents, const QString &section, const QString &key)
 {
-    KeyScanner scanner(section, key);
+    KeyScanner scanner(section, key, bomLength(contents) > 0);
     scanner.feed(contents.constData(), bomLength(contents), contents.size());
     return scanner;
 }
 
 // A value the reader would alter (blanks at either end, or one enclosing pair of quotes) is
 // written inside double quotes, which the reader takes off again.
-QByteArray encodeValue(const QString &value)
+QByteArray encodeValue(const QString &value, bool utf8)
 {
-    QByteArray bytes = value.toLocal8Bit();
+    QByteArray bytes = encode(value, utf8);
     const bool needsQuotes = !bytes.isEmpty()
         && (isBlank(bytes.front()) || isBlank(bytes.back())
             || (bytes.size() >= 2 && isQuote(bytes.front()) && bytes.front() == bytes.back()));
@@ -220,17 +228,18 @@ bool breaksLine(const QString &text)
 void setOne(QByteArray &contents, const QString &section, const QString &key, const QString &value)
 {
     const KeyScanner where = locate(contents, section, key);
-    const QByteArray encoded = encodeValue(value);
+    const bool utf8 = bomLength(contents) > 0;
+    const QByteArray encoded = encodeValue(value, utf8);
     if (where.value) {
         contents.replace(where.valueBegin, where.valueEnd - where.valueBegin, encoded);
         return;
     }
     if (where.keyFound) { // "Roms" alone becomes "Roms=value"
         const Line &line = where.keyLine;
-        contents.replace(line.begin, line.end - line.begin, key.toLocal8Bit() + '=' + encoded);
+        contents.replace(line.begin, line.end - line.begin, encode(key, utf8) + '=' + encoded);
         return;
     }
-    const QByteArray keyLine = key.toLocal8Bit() + '=' + encoded + kLineEnd;
+    const QByteArray keyLine = encode(key, utf8) + '=' + encoded + kLineEnd;
     if (where.sectionFound) {
         // Right after the line break of the section's last line, before any blank lines.
         const Line &last = where.lastSectionLine;
@@ -247,7 +256,7 @@ void setOne(QByteArray &contents, const QString &section, const QString &key, co
     }
     if (!contents.isEmpty() && contents != kBom && !isLineBreak(contents.back()))
         contents.append(kLineEnd);
-    contents.append('[' + section.toLocal8Bit() + ']' + kLineEnd + keyLine);
+    contents.append('[' + encode(section, utf8) + ']' + kLineEnd + keyLine);
 }
 
 } // namespace
@@ -266,10 +275,18 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
     // head alone and the rest of it is read past, so the buffer never outgrows one piece and one
     // long line's head, whatever the file holds.
     const qsizetype kPiece = std::max<qsizetype>(pieceSize, 1);
-    KeyScanner scanner(section, key);
-    scanner.stopAtKey();
+    std::optional<KeyScanner> scanner;
     QByteArray buffer;
     bool first = true;
+    // Made at the first feed: the buffer then holds a whole line or a long line's head, so a byte
+    // order mark, which decides the encoding, is wholly in it.
+    auto startScanner = [&](qsizetype bom) {
+        if (!first)
+            return;
+        first = false;
+        scanner.emplace(section, key, bom > 0);
+        scanner->stopAtKey();
+    };
     bool skipping = false;  // inside a long line whose head has been looked at
     qsizetype searched = 0; // buffer[0, searched) is known to hold no line break
     for (;;) {
@@ -300,8 +317,8 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
                     searched = buffer.size();
                     continue;
                 }
-                first = false;
-                if (!scanner.feed(buffer.constData(), begin, begin + kLongLine, true))
+                startScanner(begin);
+                if (!scanner->feed(buffer.constData(), begin, begin + kLongLine, true))
                     break;
                 buffer.clear();
                 searched = 0;
@@ -309,13 +326,13 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
                 continue;
             }
         }
-        first = false;
-        if (!scanner.feed(buffer.constData(), begin, cut) || atEnd)
+        startScanner(begin);
+        if (!scanner->feed(buffer.constData(), begin, cut) || atEnd)
             break;
         buffer.remove(0, cut);
         searched = 0;
     }
-    return scanner.value;
+    return scanner ? scanner->value : std::nullopt;
 }
 
 bool setProfileValues(QByteArray &contents, const QString &section, const QList<KeyValue> &values,
@@ -340,6 +357,13 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
             return false;
         }
     }
+    // Text the code page cannot hold would be saved as "?": the file becomes UTF-8 with a byte
+    // order mark instead, every other line's text kept, which Windows reads back as written.
+    const bool fits = bomLength(contents) > 0 || (fitsCodePage(section) && std::all_of(values.begin(), values.end(), [](const KeyValue &kv) {
+                          return fitsCodePage(kv.first) && fitsCodePage(kv.second);
+                      }));
+    if (!fits)
+        contents = kBom + QString::fromLocal8Bit(contents).toUtf8();
     for (const auto &[key, value] : values)
         setOne(contents, section, key, value);
     return true;

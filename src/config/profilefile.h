@@ -1,6 +1,7 @@
 #pragma once
 // Profile-string ("ini") files: a reader and writer that behave as the Windows profile functions
-// do for this program's use. Text is the machine's 8-bit encoding (UTF-8 here).
+// do for this program's use. A file that starts with a UTF-8 byte order mark is UTF-8; any other is
+// in the system's 8-bit code page (UTF-8 on Linux, the ANSI code page on Windows).
 
 #include <QByteArray>
 #include <QIODevice>
@@ -26,7 +27,8 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
 
 // Sets the keys of section within contents: an existing key's value is replaced in place, a new
 // key goes at the end of its section, a new section at the end of the file. Every other byte is
-// kept. Refuses (returns false, contents untouched) a key or value that would break the line.
+// kept. Refuses (returns false, contents untouched) a key or value that would break the line. When
+// the code page cannot hold a value, the contents become UTF-8 with a byte order mark.
 bool setProfileValues(QByteArray &contents, const QString &section, const QList<KeyValue> &values,
                       QString *error);
 

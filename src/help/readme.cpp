@@ -55,7 +55,7 @@ void openReadme(QWidget *parent, const platform::ProcessStarter &start, const fo
     const ReadmeCommand command = readmeCommand();
     if (command.program == kNotepad) {
         // Notepad is handed the bare name and deals with a missing file itself.
-        const platform::StartResult result = start(command.program, command.arguments, QDir::currentPath(), {});
+        const platform::StartResult result = start({command.program, command.arguments, {}, QDir::currentPath()}, {});
         if (!result.started) {
             notify(parent, kTitle, QStringLiteral("The editor notepad could not be started.\n\n%1").arg(result.error));
         }
@@ -73,7 +73,7 @@ void openReadme(QWidget *parent, const platform::ProcessStarter &start, const fo
             showReadmeViewer(owner, path, notify);
     };
     // A missing opener fails to start, like one that cannot.
-    if (!start(kOpener, command.arguments, QDir::currentPath(), fallback).started)
+    if (!start({kOpener, command.arguments, {}, QDir::currentPath()}, fallback).started)
         fallback(0);
 }
 

@@ -11,11 +11,13 @@ namespace launch {
 
 namespace {
 
+#ifndef Q_OS_WIN
 bool isWindowsProgram(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) && file.read(2) == "MZ";
 }
+#endif
 
 } // namespace
 
@@ -61,6 +63,8 @@ LaunchPlan planLaunch(const QString &commandLine, const QString &applicationFold
         plan.error = QStringLiteral("The file is not executable (permission denied).");
         return plan;
     }
+#else
+    plan.commandLine = commandLine;
 #endif
     plan.program = program;
     plan.arguments = arguments;

@@ -46,7 +46,8 @@ QString driveCurrentFolder(const QString &drive)
     const QString remembered = rememberedFolders().value(drive);
     if (!remembered.isEmpty() && QDir(remembered).exists())
         return remembered;
-    return drive;
+    const QString inherited = systemDriveFolder(drive);
+    return QDir(inherited).exists() ? inherited : drive;
 }
 
 void rememberDriveFolder(const QString &drive, const QString &folder)

@@ -34,8 +34,10 @@ QString driveOf(const QString &path);
 
 // Each drive keeps its own current folder for the life of the process, as Windows does. The
 // drive that holds the process's current folder answers with that folder; any other drive with
-// the folder last remembered for it, or its root.
+// the folder last remembered for it, else the one the system keeps for it (on Windows, what the
+// program inherited), else its root.
 QString driveCurrentFolder(const QString &drive);
 void rememberDriveFolder(const QString &drive, const QString &folder);
+QString systemDriveFolder(const QString &drive); // the system's own idea; the root off Windows
 
 } // namespace platform

@@ -74,4 +74,6 @@ QStringList drives()
     return userVolumes(mounts);
 }
 
+QString systemDriveFolder(const QString &drive) { return drive; }
+
 } // namespace platform

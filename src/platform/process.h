@@ -13,6 +13,16 @@ struct StartResult {
     QString error;
 };
 
+// A program to start. On Windows a program is handed one command line and splits it itself;
+// commandLine, when set, is that line exactly as it is to be seen (program name first), and
+// arguments is then only what Windows' own parser makes of the rest of it.
+struct Command {
+    QString program; // the file to run
+    QStringList arguments;
+    QString commandLine;
+    QString workingFolder;
+};
+
 // Told, on the thread of the application's event loop, that a started program ended with a
 // failure status (not 0).
 using FailureHandler = std::function<void(int status)>;
@@ -21,10 +31,8 @@ using FailureHandler = std::function<void(int status)>;
 // wait for it; it keeps running when the launcher ends. When onFailure is given, it is called
 // later if the program ends with a failure status (POSIX only: on Windows nobody watches).
 // Injected into the windows so that tests can record instead of starting.
-using ProcessStarter = std::function<StartResult(const QString &program, const QStringList &arguments,
-                                                 const QString &workingFolder, const FailureHandler &onFailure)>;
-StartResult startDetached(const QString &program, const QStringList &arguments,
-                          const QString &workingFolder, const FailureHandler &onFailure = {});
+using ProcessStarter = std::function<StartResult(const Command &command, const FailureHandler &onFailure)>;
+StartResult startDetached(const Command &command, const FailureHandler &onFailure = {});
 
 // Finds an executable the way the system's program search does (PATH); empty when there is none.
 QString findOnPath(const QString &program);

@@ -18,9 +18,11 @@ namespace platform {
 
 // posix_spawn rather than fork: a GUI process has a large address space, and spawning does not
 // copy it, so the double click returns sooner. The program still never goes through a shell.
-StartResult startDetached(const QString &program, const QStringList &arguments,
-                          const QString &workingFolder, const FailureHandler &onFailure)
+StartResult startDetached(const Command &command, const FailureHandler &onFailure)
 {
+    const QString &program = command.program;
+    const QStringList &arguments = command.arguments;
+    const QString &workingFolder = command.workingFolder;
     std::vector<QByteArray> encoded;
     encoded.reserve(size_t(arguments.size()) + 1);
     encoded.push_back(QFile::encodeName(program));

@@ -1,16 +1,50 @@
 #include "platform/process.h"
 
+#include <QDir>
 #include <QProcess>
+
+#include <windows.h>
+
+#include <vector>
 
 namespace platform {
 
-StartResult startDetached(const QString &program, const QStringList &arguments,
-                          const QString &workingFolder, const FailureHandler &)
+namespace {
+
+// CreateProcess with the line as it stands: the program parses that very string, so nothing is
+// re-quoted on the way. No shell and no console are involved.
+StartResult createProcess(const Command &command)
 {
+    const std::wstring program = QDir::toNativeSeparators(command.program).toStdWString();
+    std::vector<wchar_t> line(size_t(command.commandLine.size()) + 1, L'\0'); // CreateProcessW may write to it
+    command.commandLine.toWCharArray(line.data());
+    const std::wstring folder = QDir::toNativeSeparators(command.workingFolder).toStdWString();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    StartResult result;
+    result.started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE,
+                                    CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, nullptr,
+                                    folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+    if (!result.started) {
+        result.error = qt_error_string(int(GetLastError()));
+        return result;
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return result;
+}
+
+} // namespace
+
+StartResult startDetached(const Command &command, const FailureHandler &)
+{
+    if (!command.commandLine.isEmpty())
+        return createProcess(command);
     QProcess process;
-    process.setProgram(program);
-    process.setArguments(arguments);
-    process.setWorkingDirectory(workingFolder);
+    process.setProgram(command.program);
+    process.setArguments(command.arguments);
+    process.setWorkingDirectory(command.workingFolder);
     process.setStandardInputFile(QProcess::nullDevice());
     StartResult result;
     result.started = process.startDetached();

@@ -3,7 +3,8 @@
 // Reads "-run <rom>", "-nosound", "-res W H" and "-setinput 1 KEY1|GRAVIS|JOY1", looks at the
 // ROM's iNES header and shows it all in a small window that Alt+Q or the close box ends. Each
 // start appends its arguments, exactly as received, as one JSON array line to nesticle.log in the
-// stand-in's own folder.
+// stand-in's own folder. On Windows "as received" is what Windows' own parser, CommandLineToArgvW,
+// makes of the command line the program was given.
 //
 // For tests: NESTICLE_STANDIN_EXIT=1 logs and ends at once; NESTICLE_STANDIN_QUIT_AFTER_MS=N
 // closes the window after N milliseconds.
@@ -14,15 +15,40 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QLockFile>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
 namespace {
+
+QStringList receivedArguments()
+{
+#ifdef Q_OS_WIN
+    QStringList arguments;
+    int count = 0;
+    if (wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count; ++i)
+            arguments.append(QString::fromWCharArray(argv[i]));
+        LocalFree(argv);
+    }
+    return arguments;
+#else
+    return QCoreApplication::arguments().mid(1);
+#endif
+}
 
 void appendLog(const QString &folder, const QStringList &arguments)
 {
+    // Several starts may log at once, and Windows does not append atomically.
+    QLockFile lock(folder + QStringLiteral("/nesticle.log.lock"));
+    lock.lock();
     QFile log(folder + QStringLiteral("/nesticle.log"));
     if (!log.open(QIODevice::Append))
         return;
@@ -82,7 +108,7 @@ int main(int argc, char *argv[])
     {
         QCoreApplication probe(argc, argv);
         folder = QCoreApplication::applicationDirPath();
-        arguments = QCoreApplication::arguments().mid(1);
+        arguments = receivedArguments();
     }
     appendLog(folder, arguments);
     if (qEnvironmentVariableIntValue("NESTICLE_STANDIN_EXIT") == 1)

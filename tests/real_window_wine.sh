@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The Windows package in a real window: unpack the zip, start quorvane.exe under Wine on a virtual
+# display with only the file an older version left in the Windows directory, double-click the
+# first ROM and press Enter on it, then Options > Directories > Save (Tab, Tab, Enter). Checks what
+# the Windows stand-in emulator received, and that Save wrote the user's own file and left the
+# old one as it was.
+#   real_window_wine.sh PACKAGE_ZIP STAND_IN_EXE      (WINEPREFIX set, the prefix made)
+set -euo pipefail
+zip=$1 standin=$2
+
+for tool in xvfb-run xdotool unzip wine; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+[ -f "$zip" ] || { echo "FAIL: no package at $zip (cmake --build <build> --target package)"; exit 1; }
+
+work=$(mktemp -d)
+user_dir="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Quorvane"
+legacy="$WINEPREFIX/drive_c/windows/quorvane.ini"
+trap 'rm -rf "$work" "$user_dir" "$legacy"' EXIT
+rm -rf "$user_dir"
+app="$work/emu"
+roms="$work/my roms"
+mkdir -p "$app" "$roms"
+unzip -q "$zip" -d "$app"
+cp "$standin" "$app/nesticle.exe"
+printf 'NES\032' > "$roms/A first game.nes"
+printf 'NES\032' > "$roms/b second.nes"
+winroms="Z:${roms//\//\\}\\"
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s\r\n[Other]\r\nkeep=1\r\n' "$winroms" > "$legacy"
+cp "$legacy" "$work/legacy.ini"
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s\r\nRoms2=\r\nRoms3=\r\n' "$winroms" > "$work/expected.ini"
+
+cat > "$work/drive.sh" <<'DRIVE'
+#!/usr/bin/env bash
+set -euo pipefail
+app=$1
+cd "$app"
+NESTICLE_STANDIN_EXIT=1 WINEDEBUG=-all wine "$app/quorvane.exe" &
+pid=$!
+wid=$(timeout 60 xdotool search --sync --onlyvisible --name '^Quorvane v1\.0b$' | head -n 1)
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+menu=$((HEIGHT - 370))          # the client area below the menu bar is 370 pixels high
+x=$((8 + 8 + 30))               # tab control at 8, list at 8 on it, into the first entry
+y=$((menu + 112 + 24 + 8))      # tab control at 112, list at 24 on it, into the first row
+xdotool mousemove --window "$wid" "$x" "$y" click 1
+sleep 0.3
+xdotool mousemove --window "$wid" "$x" "$y" click --repeat 2 --delay 60 1
+for _ in $(seq 200); do [ -s "$app/nesticle.log" ] && break; sleep 0.1; done
+xdotool key Return
+for _ in $(seq 200); do [ "$(wc -l < "$app/nesticle.log")" -ge 2 ] && break; sleep 0.1; done
+xdotool key alt+o
+sleep 0.5
+xdotool key d
+timeout 20 xdotool search --sync --onlyvisible --name '^Directories$' >/dev/null
+sleep 0.5
+xdotool key Tab Tab Return
+for _ in $(seq 100); do xdotool search --onlyvisible --name '^Directories$' >/dev/null 2>&1 || break; sleep 0.1; done
+[ -n "${SHOT:-}" ] && import -window root "$SHOT"
+xdotool key alt+f
+sleep 0.5
+xdotool key e
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then
+  echo "FAIL: the program is still running after File > Exit"
+  kill "$pid"
+  exit 1
+fi
+wait "$pid" || true
+DRIVE
+chmod +x "$work/drive.sh"
+xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
+
+rom="${winroms//\\/\\\\}A first game.nes"
+launch='["-run","'"$rom"'","-res","320","240","-setinput","1","GRAVIS"]'
+expected=$(printf '%s\r\n%s' "$launch" "$launch")
+actual=$(cat "$app/nesticle.log" 2>/dev/null || echo "(no launch)")
+if [ "$actual" != "$expected" ] && [ "$actual" != "$(printf '%s\n%s' "$launch" "$launch")" ]; then
+  echo "FAIL: the emulator received $actual"
+  echo "      expected             $launch (twice)"
+  exit 1
+fi
+cmp "$work/expected.ini" "$user_dir/quorvane.ini" || { echo "FAIL: the user's file is not what Save writes"; exit 1; }
+cmp "$work/legacy.ini" "$legacy" || { echo "FAIL: the file in the Windows directory was changed"; exit 1; }
+echo "1 passed, 0 failed"
