@@ -3,8 +3,6 @@
 #include "forms/formdefs.h"
 #include "testutil.h"
 
-#include <QLabel>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
 
@@ -17,16 +15,14 @@ QString misfit(QWidget *widget, const forms::ControlDef &control, const QRect &b
 {
     const QFontMetrics metrics(widget->font());
     int needed = metrics.horizontalAdvance(text);
+    const QStyle *style = widget->style();
     if (control.flags & forms::WordWrap)
-        needed = metrics.boundingRect(QRect(0, 0, box.width(), 10000), Qt::TextWordWrap, text).height() > box.height()
-            ? box.width() + 1 : 0;
-    else if (control.kind == forms::Kind::CommandButton)
-        needed += 4;
-    else if (control.kind == forms::Kind::ListBox)
-        needed += 8; // frame and item margins
-    else if (control.kind == forms::Kind::CheckBox)
-        needed += widget->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, widget)
-            + widget->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, widget);
+        needed = metrics.boundingRect(box, Qt::TextWordWrap, text).height() > box.height() ? box.width() + 1 : 0;
+    else if (control.kind != forms::Kind::Label) // button margins; list frame and item margins; check box
+        needed += control.kind == forms::Kind::CommandButton ? 4
+            : control.kind == forms::Kind::ListBox           ? 8
+            : style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, widget)
+                + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, widget);
     if (needed > box.width() || metrics.height() > box.height())
         return QStringLiteral("needs %1 x %2 px, has %3 x %4").arg(needed).arg(metrics.height()).arg(box.width()).arg(box.height());
     return QString();
@@ -54,8 +50,6 @@ class TestForms : public QObject
 private slots:
     void everyWindow_data();
     void everyWindow();
-    void mainWindowMenusAndFirstState();
-    void dialogFramesAndKeys();
 };
 
 void TestForms::everyWindow_data()
@@ -67,7 +61,7 @@ void TestForms::everyWindow_data()
 }
 
 // Walks each window's definition for what could really go wrong: a control outside its window,
-// a text that does not fit, the tab order not following the tab indexes.
+// a text that does not fit, the tab order not following the tab indexes; and the dialogs' keys.
 void TestForms::everyWindow()
 {
     QFETCH(int, index);
@@ -84,6 +78,7 @@ void TestForms::everyWindow()
     QCOMPARE(window->windowTitle(), QString::fromLatin1(def.caption));
     const QWidget *surface = window->findChild<QWidget *>(QStringLiteral("surface"));
     QCOMPARE(surface->size(), def.pixelSize());
+    QCOMPARE(window->minimumSize() == window->maximumSize(), def.border != forms::Border::Sizable);
 
     std::vector<std::pair<int, QWidget *>> tabStops;
     for (const forms::ControlDef &control : def.controls) {
@@ -107,58 +102,21 @@ void TestForms::everyWindow()
         while (std::none_of(tabStops.begin(), tabStops.end(), [w](const auto &stop) { return stop.second == w; }));
         QVERIFY2(w == tabStops[i].second, qPrintable(QStringLiteral("tab stop %1").arg(tabStops[i].first)));
     }
-}
-
-void TestForms::mainWindowMenusAndFirstState()
-{
-    Recorder recorder;
-    QTemporaryDir dir;
-    app::MainWindow window(recorder.context(dir.path(), dir.filePath(QStringLiteral("quorvane.ini"))));
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.minimumSize(), window.maximumSize()); // not resizable
-    QStringList tree;
-    for (QAction *top : window.menuBar()->actions()) {
-        tree.append(top->objectName() + QLatin1Char(':') + top->text());
-        for (QAction *item : top->menu()->actions())
-            tree.append(item->objectName() + QLatin1Char(':') + item->text());
-    }
-    QCOMPARE(tree, (QStringList{"filemnu:&File", "filemnuexit:&Exit", "mnuoptions:&Options", "mnuoptionsdir:&Directories",
-                                "mnuhelp:&Help", "mnuhelpreadme:&Readme", "mnuhelpabout:&About"}));
-    // Before start-up: nothing selected, the box clear, count labels empty, preview blank.
-    QCOMPARE(window.check1()->value(), 0);
-    QCOMPARE(window.list1()->selectedIndex(), -1);
-    QCOMPARE(window.list2()->selectedIndex(), -1);
-    QCOMPARE(window.countLabel(1)->text(), QString());
-    QVERIFY(window.picture2()->picture().isNull());
-}
-
-void TestForms::dialogFramesAndKeys()
-{
-    for (const forms::FormDef *def : forms::allFormDefs()) {
-        if (QLatin1String(def->name) == QLatin1String("Form1"))
+    if (QLatin1String(def.name) == QLatin1String("Form1"))
+        return;
+    // No cancel button: Escape closes nothing. Enter presses only the focused button.
+    int clicks = 0;
+    for (QPushButton *button : window->findChildren<QPushButton *>())
+        connect(button, &QPushButton::clicked, window.get(), [&clicks] { ++clicks; });
+    for (QWidget *focus : window->findChildren<QWidget *>()) {
+        if (focus->focusPolicy() == Qt::NoFocus || focus->focusProxy())
             continue;
-        forms::FormDialog dialog(*def, nullptr);
-        const bool sizable = def->border == forms::Border::Sizable;
-        QCOMPARE(dialog.minimumSize() == dialog.maximumSize(), !sizable);
-        QCOMPARE(bool(dialog.windowFlags() & Qt::WindowMaximizeButtonHint), sizable);
-        // No cancel button: Escape closes nothing. Enter presses only the focused button.
-        int clicks = 0;
-        for (QPushButton *button : dialog.findChildren<QPushButton *>())
-            connect(button, &QPushButton::clicked, &dialog, [&clicks] { ++clicks; });
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        for (QWidget *focus : dialog.findChildren<QWidget *>()) {
-            if (focus->focusPolicy() == Qt::NoFocus || focus->focusProxy())
-                continue;
-            focus->setFocus();
-            const bool isButton = qobject_cast<QPushButton *>(focus);
-            const int before = clicks;
-            QTest::keyClick(focus, Qt::Key_Escape);
-            QTest::keyClick(focus, Qt::Key_Return);
-            QVERIFY2(dialog.isVisible(), def->name);
-            QCOMPARE(clicks - before, isButton ? 1 : 0);
-        }
+        focus->setFocus();
+        const int before = clicks;
+        QTest::keyClick(focus, Qt::Key_Escape);
+        QTest::keyClick(focus, Qt::Key_Return);
+        QVERIFY2(window->isVisible(), def.name);
+        QCOMPARE(clicks - before, qobject_cast<QPushButton *>(focus) ? 1 : 0);
     }
 }
 

@@ -1,9 +1,15 @@
+// The emulator's command line, the snapshot, and the real stand-in emulator started for real.
+
+#include "forms/filelistbox.h"
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
 #include "launch/textreplace.h"
 #include "launch/snapshot.h"
 #include "testutil.h"
 
+#include <QDeadlineTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QPainter>
 
 using namespace testutil;
@@ -12,70 +18,47 @@ class TestLaunch : public QObject
 {
     Q_OBJECT
 private slots:
-    void launchCommand_data();
     void launchCommand();
-    void romPathArrivesWhole_data();
     void romPathArrivesWhole();
     void replaceAllAndSnapshotPath();
     void snapshotDecodesOnlyTheVisiblePart();
     void planFindsTheEmulatorOrSaysWhy();
+    void hostileNamesArriveAsOneArgument();
 };
-
-void TestLaunch::launchCommand_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<int>("resolution");
-    QTest::addColumn<int>("sound");
-    QTest::addColumn<int>("controller");
-    QTest::addColumn<QString>("expected");
-    const QString c = QStringLiteral("C:\\Games\\Roms\\");
-    QTest::newRow("worked example") << c << "Sample.nes" << 4 << 0 << 1
-        << "nesticle.exe -run C:\\Games\\Roms\\Sample.nes -nosound -res 320 240 -setinput 1 GRAVIS";
-    QTest::newRow("start-up state: empty switch keeps its blank") << c << "Sample.nes" << 4 << 1 << 1
-        << "nesticle.exe -run C:\\Games\\Roms\\Sample.nes  -res 320 240 -setinput 1 GRAVIS";
-    QTest::newRow("grayed is sound on; first items") << "/r/" << "a.nes" << 0 << 2 << 0
-        << "nesticle.exe -run /r/a.nes  -res 256 224 -setinput 1 KEY1";
-    QTest::newRow("last items") << "/r/" << "a.nes" << 5 << 0 << 2 << "nesticle.exe -run /r/a.nes -nosound -res 640 480 -setinput 1 JOY1";
-    QTest::newRow("none selected: three blanks") << "/r/" << "a.nes" << -1 << 1 << -1 << "nesticle.exe -run /r/a.nes   ";
-    QTest::newRow("no trailing separator") << "C:\\Games\\Roms" << "Sample.nes" << 3 << 0 << 1
-        << "nesticle.exe -run C:\\Games\\RomsSample.nes -nosound -res 320 200 -setinput 1 GRAVIS";
-    QTest::newRow("root, doubled separator") << "C:\\\\" << "Sample.nes" << 2 << 0 << 1
-        << "nesticle.exe -run C:\\\\Sample.nes -nosound -res 256 256 -setinput 1 GRAVIS";
-    QTest::newRow("blanks are quoted") << "C:\\Games\\" << "Super Mario Bros. (W) [!].nes" << 1 << 1 << 1
-        << "nesticle.exe -run \"C:\\Games\\Super Mario Bros. (W) [!].nes\"  -res 256 240 -setinput 1 GRAVIS";
-    QTest::newRow("quoted folder keeps its last backslash") << "C:\\My Roms\\" << "" << 4 << 0 << 1
-        << "nesticle.exe -run \"C:\\My Roms\\\\\" -nosound -res 320 240 -setinput 1 GRAVIS";
-}
 
 void TestLaunch::launchCommand()
 {
-    QFETCH(QString, folder);
-    QFETCH(QString, file);
-    QFETCH(int, resolution);
-    QFETCH(int, sound);
-    QFETCH(int, controller);
-    QFETCH(QString, expected);
-    QCOMPARE(launch::LaunchCommand(folder, file, resolution, sound, controller), expected);
+    const struct { const char *folder, *file; int resolution, sound, controller; const char *expected; } cases[] = {
+        {"C:\\Games\\Roms\\", "Sample.nes", 4, 0, 1, // the worked example
+         "nesticle.exe -run C:\\Games\\Roms\\Sample.nes -nosound -res 320 240 -setinput 1 GRAVIS"},
+        {"C:\\Games\\Roms\\", "Sample.nes", 4, 1, 1, // start-up state: an empty switch keeps its blank
+         "nesticle.exe -run C:\\Games\\Roms\\Sample.nes  -res 320 240 -setinput 1 GRAVIS"},
+        {"/r/", "a.nes", 0, 2, 0, "nesticle.exe -run /r/a.nes  -res 256 224 -setinput 1 KEY1"}, // grayed: sound on
+        {"/r/", "a.nes", 5, 0, 2, "nesticle.exe -run /r/a.nes -nosound -res 640 480 -setinput 1 JOY1"},
+        {"C:\\\\", "Sample.nes", 2, 0, 1, "nesticle.exe -run C:\\\\Sample.nes -nosound -res 256 256 -setinput 1 GRAVIS"},
+        {"/r/", "a.nes", -1, 1, -1, "nesticle.exe -run /r/a.nes   "}, // none selected: three blanks
+        {"C:\\Games\\Roms", "Sample.nes", 3, 0, 1, // no trailing separator
+         "nesticle.exe -run C:\\Games\\RomsSample.nes -nosound -res 320 200 -setinput 1 GRAVIS"},
+        {"C:\\Games\\", "Super Mario Bros. (W) [!].nes", 1, 1, 1, // blanks are quoted
+         "nesticle.exe -run \"C:\\Games\\Super Mario Bros. (W) [!].nes\"  -res 256 240 -setinput 1 GRAVIS"},
+        {"C:\\My Roms\\", "", 4, 0, 1, // a quoted folder keeps its last backslash
+         "nesticle.exe -run \"C:\\My Roms\\\\\" -nosound -res 320 240 -setinput 1 GRAVIS"},
+    };
+    for (const auto &c : cases) {
+        QCOMPARE(launch::LaunchCommand(QString::fromLatin1(c.folder), QString::fromLatin1(c.file), c.resolution, c.sound,
+                                       c.controller), QString::fromLatin1(c.expected));
+    }
 }
 
-void TestLaunch::romPathArrivesWhole_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("file");
-    QTest::newRow("blanks and tab") << "/my roms/" << "a\tb (W) [!].nes";
-    QTest::newRow("quotes after backslashes") << "C:\\a\\\\" << "say \"hi\".nes";
-    QTest::newRow("trailing backslashes") << "C:\\my roms\\\\" << "";
-    QTest::newRow("shell characters") << "/r/" << "a;b&c|d$(rm -rf x)`e`'f'.nes";
-    QTest::newRow("non-ascii, leading dash") << "/r\u00F6ms/" << "-nosound \u30B2\u30FC\u30E0.nes";
-}
-
+// Whatever the name, Windows' way of splitting the line gives the ROM path back whole.
 void TestLaunch::romPathArrivesWhole()
 {
-    QFETCH(QString, folder);
-    QFETCH(QString, file);
-    QCOMPARE(launch::splitCommandLine(launch::LaunchCommand(folder, file, 5, 0, 2)),
-             (QStringList{"nesticle.exe", "-run", folder + file, "-nosound", "-res", "640", "480", "-setinput", "1", "JOY1"}));
+    const QStringList paths{"/my roms/a\tb (W) [!].nes", "C:\\a\\\\say \"hi\".nes", "C:\\my roms\\\\",
+                            "/r/a;b&c|d$(rm -rf x)`e`'f'%PATH%.nes", QStringLiteral("/r\u00F6ms/-nosound \u30B2\u30FC\u30E0.nes")};
+    for (const QString &path : paths) {
+        QCOMPARE(launch::splitCommandLine(launch::LaunchCommand(path, QString(), 5, 0, 2)),
+                 (QStringList{"nesticle.exe", "-run", path, "-nosound", "-res", "640", "480", "-setinput", "1", "JOY1"}));
+    }
 }
 
 void TestLaunch::replaceAllAndSnapshotPath()
@@ -132,7 +115,65 @@ void TestLaunch::planFindsTheEmulatorOrSaysWhy()
     QCOMPARE(plan.arguments, (QStringList{"-run", "/home/me/my roms/a.nes", "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
 #ifdef Q_OS_WIN
     QCOMPARE(plan.commandLine, line); // handed over as built
+#else
+    // A Windows program runs through Wine, which must be on the search path.
+    writeFile(emulator, "MZ\x90 a windows program");
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
+    QVERIFY2(launch::planLaunch(line, dir.path()).error.contains(QLatin1String("Wine")), qPrintable(plan.error));
+    const QString wine = dir.filePath(QStringLiteral("bin/wine"));
+    writeFile(wine, "#!/bin/sh\n");
+    QFile::setPermissions(wine, QFile::permissions(wine) | QFileDevice::ExeOwner);
+    plan = launch::planLaunch(line, dir.path());
+    qputenv("PATH", savedPath);
+    QCOMPARE(plan.program, wine);
+    QCOMPARE(plan.arguments, (QStringList{emulator, "-run", "Z:\\home\\me\\my roms\\a.nes", "-res", "320", "240",
+                                          "-setinput", "1", "GRAVIS"}));
 #endif
+}
+
+// The real stand-in emulator started through the main window: no shell, names arrive whole.
+void TestLaunch::hostileNamesArriveAsOneArgument()
+{
+    qputenv("NESTICLE_STANDIN_EXIT", "1"); // the stand-in logs its arguments and ends
+    Layout layout;
+    const QString roms = QDir::toNativeSeparators(layout.dir.filePath(QStringLiteral("my roms")) + QLatin1Char('/'));
+    QStringList names{"Super Mario Bros. (W) [!].nes", "a;b&c^d$(touch x)`id`.nes", "it's.nes", "%PATH% 100%.nes",
+                      "-nosound.nes", QStringLiteral("\u00FCn\u00EFc\u00F6d\u00E9 \u30B2\u30FC\u30E0.nes"), " leading.nes"};
+#ifndef Q_OS_WIN // names Windows does not allow
+    names << "say \"hi\".nes" << "pipe|d.nes" << "back\\slash\\.nes" << "tab\there.nes";
+#endif
+    QStringList expected;
+    for (const QString &name : names) {
+        writeFile(roms + name, "NES\x1A");
+        const QStringList arguments{"-run", roms + name, "-nosound", "-res", "320", "240", "-setinput", "1", "GRAVIS"};
+        expected << QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact));
+    }
+    writeFile(layout.config(), configFor(roms, "", ""));
+    QDir().mkpath(layout.app());
+    app::AppContext context = layout.recorder.context(layout.app(), layout.config());
+    context.start = platform::startDetached; // the real thing
+    app::MainWindow window(context);
+    window.Form_Load();
+    window.fileList(1)->selectFile(names.front());
+    window.File1_DblClick(); // no emulator yet: said, and the window goes on
+    QVERIFY(layout.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(layout.app() + "/nesticle.exe")));
+
+    QVERIFY(QFile::copy(QStringLiteral(STANDIN_EMULATOR), layout.app() + QStringLiteral("/nesticle.exe")));
+    window.check1()->setValue(0);
+    for (const QString &name : names) {
+        QVERIFY(window.fileList(1)->selectFile(name));
+        window.File1_DblClick();
+    }
+    const QString log = layout.app() + QStringLiteral("/nesticle.log");
+    for (QDeadlineTimer deadline(20000); readAll(log).count('\n') < names.size() && !deadline.hasExpired();)
+        QTest::qWait(20);
+    QStringList received = QString::fromUtf8(readAll(log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    received.sort();
+    expected.sort();
+    QCOMPARE(received.join(QLatin1Char('\n')), expected.join(QLatin1Char('\n')));
+    QCOMPARE(layout.recorder.messages.size(), 1);
+    QVERIFY(!QFileInfo::exists(layout.app() + QStringLiteral("/x"))); // no shell ran anything
 }
 
 QTEST_MAIN(TestLaunch)
