@@ -74,6 +74,21 @@ struct Layout {
     }
 };
 
+// ROM folders named in the file: the first holds names of every kind (capitals, hidden, a folder,
+// other suffixes), the second one ROM, the third is missing; a fourth, not named, holds two.
+struct RomLayout : Layout {
+    RomLayout()
+    {
+        for (const char *name : {"b.nes", "A.nes", "GAME.NES", "c.Nes", ".hidden.nes", "notes.txt", "x.nes.bak"})
+            writeFile(rom(1) + QLatin1String(name), "NES\x1A");
+        QDir().mkpath(rom(1) + QStringLiteral("folder.nes"));
+        QDir().mkpath(app() + QStringLiteral("/snap"));
+        for (const QString &path : {rom(2) + "two.nes", rom(4) + "p.nes", rom(4) + "q.nes"})
+            writeFile(path, "x");
+        writeFile(config(), configFor(rom(1), rom(2), rom(3)));
+    }
+};
+
 // Runs action on the next modal window other than `under`, once it is shown.
 inline void onNextModal(QWidget *under, std::function<void(QWidget *)> action, int attempts = 200)
 {

@@ -50,8 +50,8 @@ std::optional<QString> referenceValue(QByteArray data, const QString &section, c
 
 QByteArray mutate(QByteArray data, QRandomGenerator &random)
 {
-    static const QList<QByteArray> pieces{"\0", "\r\n", "\r", "\n\r", "[", "]", "=", "\"'", " \t", "\xEF\xBB\xBF",
-                                          "\r\n[quorvane V1.0B config file]\r\n", "\r\nroms2\r\n"};
+    static const QList<QByteArray> pieces{QByteArray(1, '\0'), "\r\n", "\r", "\n\r", "[", "]", "=", "\"'", " \t", "\xEF\xBB\xBF",
+                                          "\r\n[quorvane V1.0B config file]\r\n", "\r\nroms2\r\n", "=\"\""};
     for (int step = 1 + int(random.bounded(4)); step > 0; --step) {
         const qsizetype at = data.isEmpty() ? 0 : qsizetype(random.bounded(quint32(data.size())));
         switch (random.bounded(5)) {
@@ -96,6 +96,7 @@ void TestConfig::reads_data()
     QTest::newRow("cr only, no final break") << s + "\rRoms=/x/\rRoms2=/y/" << "Roms2" << "/y/";
     QTest::newRow("blank lines, padding") << "\n\n \t" + s + " \n\n  Roms \t=  /a b/ \t\n" << "Roms" << "/a b/";
     QTest::newRow("quotes taken off once") << s + "\nRoms=\" /pad/ \"\n" << "Roms" << " /pad/ ";
+    QTest::newRow("quotes around nothing") << s + "\nRoms=''\n" << "Roms" << "";
     QTest::newRow("unpaired quotes kept") << s + "\nRoms=\"/a/'\n" << "Roms" << "\"/a/'";
     QTest::newRow("empty value") << s + "\r\nRoms=\r\n" << "Roms" << "";
     QTest::newRow("no equals sign: a key without value") << s + "\r\nRoms\r\nRoms=/later/\r\n" << "Roms" << "<missing>";
@@ -255,13 +256,9 @@ void TestConfig::readerMatchesAReferenceOnMutatedFiles()
         for (const QString &key : keys) {
             const auto expected = referenceValue(input, config::kConfigSection, key);
             const auto actual = profile::profileValue(input, config::kConfigSection, key);
-            if (actual != expected) {
-                QFAIL(qPrintable(QStringLiteral("input %1, key %2: read \"%3\", reference \"%4\"\n%5")
-                                     .arg(i).arg(key, actual.value_or(QStringLiteral("<missing>")),
-                                          expected.value_or(QStringLiteral("<missing>")),
-                                          QString::fromLatin1(input.left(400).toPercentEncoding(" /=[];'\"")))
-                                     .left(2000)));
-            }
+            if (actual != expected)
+                qWarning("input %d: %s", i, input.left(400).toPercentEncoding(" /=[];'\"").constData());
+            QCOMPARE(actual.value_or(QStringLiteral("<missing>")), expected.value_or(QStringLiteral("<missing>")));
         }
         if (i % 16 == 0) { // the piecewise reader, through pieces of random size
             QByteArray copy = input;

@@ -53,7 +53,7 @@ void TestLaunch::launchCommand()
 // Whatever the name, Windows' way of splitting the line gives the ROM path back whole.
 void TestLaunch::romPathArrivesWhole()
 {
-    const QStringList paths{"/my roms/a\tb (W) [!].nes", "C:\\a\\\\say \"hi\".nes", "C:\\my roms\\\\",
+    const QStringList paths{"/my roms/a\tb (W) [!].nes", "/r/say\"hi\".nes", "C:\\a\\\\say \"hi\".nes", "C:\\my roms\\\\",
                             "/r/a;b&c|d$(rm -rf x)`e`'f'%PATH%.nes", QStringLiteral("/r\u00F6ms/-nosound \u30B2\u30FC\u30E0.nes")};
     for (const QString &path : paths) {
         QCOMPARE(launch::splitCommandLine(launch::LaunchCommand(path, QString(), 5, 0, 2)),
@@ -113,12 +113,16 @@ void TestLaunch::planFindsTheEmulatorOrSaysWhy()
     plan = launch::planLaunch(line, dir.path());
     QCOMPARE(plan.program, QDir::toNativeSeparators(emulator));
     QCOMPARE(plan.arguments, (QStringList{"-run", "/home/me/my roms/a.nes", "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
+    const QByteArray savedPath = qgetenv("PATH"); // not in the application folder: on the search path
+    qputenv("PATH", QFile::encodeName(QDir::toNativeSeparators(dir.path())));
+    QCOMPARE(QDir::fromNativeSeparators(launch::planLaunch(line, dir.filePath(QStringLiteral("elsewhere"))).program),
+             QDir::fromNativeSeparators(emulator));
+    qputenv("PATH", savedPath);
 #ifdef Q_OS_WIN
     QCOMPARE(plan.commandLine, line); // handed over as built
 #else
     // A Windows program runs through Wine, which must be on the search path.
     writeFile(emulator, "MZ\x90 a windows program");
-    const QByteArray savedPath = qgetenv("PATH");
     qputenv("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
     QVERIFY2(launch::planLaunch(line, dir.path()).error.contains(QLatin1String("Wine")), qPrintable(plan.error));
     const QString wine = dir.filePath(QStringLiteral("bin/wine"));
@@ -143,8 +147,9 @@ void TestLaunch::hostileNamesArriveAsOneArgument()
 #ifndef Q_OS_WIN // names Windows does not allow
     names << "say \"hi\".nes" << "pipe|d.nes" << "back\\slash\\.nes" << "tab\there.nes";
 #endif
-    QStringList expected;
+    QStringList expected, lines;
     for (const QString &name : names) {
+        lines << launch::LaunchCommand(roms, name, 4, 0, 1);
         writeFile(roms + name, "NES\x1A");
         const QStringList arguments{"-run", roms + name, "-nosound", "-res", "320", "240", "-setinput", "1", "GRAVIS"};
         expected << QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact));
@@ -174,6 +179,12 @@ void TestLaunch::hostileNamesArriveAsOneArgument()
     QCOMPARE(received.join(QLatin1Char('\n')), expected.join(QLatin1Char('\n')));
     QCOMPARE(layout.recorder.messages.size(), 1);
     QVERIFY(!QFileInfo::exists(layout.app() + QStringLiteral("/x"))); // no shell ran anything
+#ifdef Q_OS_WIN // the very line that was built, not one quoted anew
+    received = QString::fromUtf8(readAll(layout.app() + QStringLiteral("/nesticle.cmdline"))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    received.sort();
+    lines.sort();
+    QCOMPARE(received.join(QLatin1Char('\n')), lines.join(QLatin1Char('\n')));
+#endif
 }
 
 QTEST_MAIN(TestLaunch)

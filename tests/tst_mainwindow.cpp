@@ -10,17 +10,7 @@ using namespace testutil;
 
 namespace {
 
-// Three ROM folders, the third missing, named in the configuration file.
-struct Fixture : Layout {
-    Fixture()
-    {
-        QDir().mkpath(app() + QStringLiteral("/snap"));
-        for (const char *name : {"b.nes", "A.nes", "GAME.NES", "c.Nes", ".hidden.nes", "notes.txt", "x.nes.bak"})
-            writeFile(rom(1) + QLatin1String(name), "NES\x1A");
-        QDir().mkpath(rom(1) + QStringLiteral("folder.nes"));
-        writeFile(rom(2) + QStringLiteral("two.nes"), "x");
-        writeFile(config(), configFor(rom(1), rom(2), rom(3)));
-    }
+struct Fixture : RomLayout {
     void snapshot(const char *name, QSize size, QColor colour)
     {
         QImage image(size, QImage::Format_RGB32);
@@ -163,6 +153,7 @@ void TestMainWindow::whatIsSelectedIsWhatRuns()
     for (QAbstractItemView *list : std::initializer_list<QAbstractItemView *>{w->list1(), w->list2(), w->fileList(3)}) {
         const QModelIndex selected = list->selectionModel()->selectedIndexes().value(0);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualRect(selected).center());
+        QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
         QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});

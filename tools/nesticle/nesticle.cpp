@@ -4,7 +4,7 @@
 // ROM's iNES header and shows it all in a small window that Alt+Q or the close box ends. Each
 // start appends its arguments, exactly as received, as one JSON array line to nesticle.log in the
 // stand-in's own folder. On Windows "as received" is what Windows' own parser, CommandLineToArgvW,
-// makes of the command line the program was given.
+// makes of the command line the program was given, and that line itself goes to nesticle.cmdline.
 //
 // For tests: NESTICLE_STANDIN_EXIT=1 logs and ends at once; NESTICLE_STANDIN_QUIT_AFTER_MS=N
 // closes the window after N milliseconds.
@@ -28,9 +28,12 @@
 
 namespace {
 
-QStringList receivedArguments()
+QStringList receivedArguments(const QString &folder)
 {
 #ifdef Q_OS_WIN
+    QFile line(folder + QStringLiteral("/nesticle.cmdline"));
+    if (line.open(QIODevice::Append))
+        line.write(QString::fromWCharArray(GetCommandLineW()).toUtf8() + '\n');
     QStringList arguments;
     int count = 0;
     if (wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
@@ -40,15 +43,13 @@ QStringList receivedArguments()
     }
     return arguments;
 #else
+    Q_UNUSED(folder);
     return QCoreApplication::arguments().mid(1);
 #endif
 }
 
 void appendLog(const QString &folder, const QStringList &arguments)
 {
-    // Several starts may log at once, and Windows does not append atomically.
-    QLockFile lock(folder + QStringLiteral("/nesticle.log.lock"));
-    lock.lock();
     QFile log(folder + QStringLiteral("/nesticle.log"));
     if (!log.open(QIODevice::Append))
         return;
@@ -108,9 +109,12 @@ int main(int argc, char *argv[])
     {
         QCoreApplication probe(argc, argv);
         folder = QCoreApplication::applicationDirPath();
-        arguments = receivedArguments();
+        // Several starts may log at once, and Windows does not append atomically.
+        QLockFile lock(folder + QStringLiteral("/nesticle.log.lock"));
+        lock.lock();
+        arguments = receivedArguments(folder);
+        appendLog(folder, arguments);
     }
-    appendLog(folder, arguments);
     if (qEnvironmentVariableIntValue("NESTICLE_STANDIN_EXIT") == 1)
         return 0;
 
