@@ -135,7 +135,7 @@ void TestDialogs::pickerOpensFoldersAndDrives()
     emit picker.dir1()->itemDoubleClicked(picker.dir1()->findItems(QStringLiteral("b"), Qt::MatchRecursive).value(0), 0);
     QVERIFY(messages.size() == 1 && picker.dir1()->path() == a);
     auto pick = [&](const QString &drive) { // as the user picks it
-        emit picker.drive1()->activated(picker.drive1()->findText(drive));
+        emit picker.drive1()->activated(picker.drive1()->findData(drive));
         return QDir::fromNativeSeparators(picker.dir1()->path());
     };
     const QString here = platform::driveOf(a);

@@ -24,6 +24,7 @@ private slots:
     void snapshotDecodesOnlyTheVisiblePart();
     void planFindsTheEmulatorOrSaysWhy();
     void hostileNamesArriveAsOneArgument();
+    void startsInTheGivenFolderOrSaysWhy();
 };
 
 void TestLaunch::launchCommand()
@@ -185,6 +186,23 @@ void TestLaunch::hostileNamesArriveAsOneArgument()
     lines.sort();
     QCOMPARE(received.join(QLatin1Char('\n')), lines.join(QLatin1Char('\n')));
 #endif
+}
+
+void TestLaunch::startsInTheGivenFolderOrSaysWhy()
+{
+    QTemporaryDir dir;
+#ifdef Q_OS_WIN
+    const QString shell = qEnvironmentVariable("ComSpec");
+    const auto started = platform::startDetached({shell, {}, QStringLiteral("cmd /c cd > where.txt"), dir.path()});
+#else
+    const auto started = platform::startDetached({QStringLiteral("/bin/sh"), {"-c", "pwd > where.txt"}, {}, dir.path()});
+#endif
+    QVERIFY2(started.started, qPrintable(started.error));
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(dir.filePath(QStringLiteral("where.txt"))).endsWith('\n'), 20000);
+    QCOMPARE(QDir(QString::fromLocal8Bit(readAll(dir.filePath(QStringLiteral("where.txt"))).trimmed())).canonicalPath(),
+             QDir(dir.path()).canonicalPath());
+    const auto missing = platform::startDetached({dir.filePath(QStringLiteral("no-such-program")), {}, {}, dir.path()});
+    QVERIFY(!missing.started && !missing.error.isEmpty());
 }
 
 QTEST_MAIN(TestLaunch)

@@ -1,5 +1,5 @@
 // What only POSIX systems have: signals, users, FIFOs and devices, mount tables, a removed
-// current folder, posix_spawn.
+// current folder.
 
 #include "config/folderpicker.h"
 #include "config/profilefile.h"
@@ -37,7 +37,6 @@ private slots:
     void killedSavesNeverTearTheFile();
     void pickerStartsAboveAnUnreadableCurrentFolder();
     void drivesAreTheUsersVolumes();
-    void startsInTheGivenFolderAndReportsFailures();
 };
 
 // First, while the process's peak memory is still that of a normal start.
@@ -160,18 +159,6 @@ void TestPosix::drivesAreTheUsersVolumes()
         };
         QCOMPARE(platform::userVolumes(table), (m.listed ? QStringList{"/", QLatin1String(m.root)} : QStringList{"/"}));
     }
-}
-
-void TestPosix::startsInTheGivenFolderAndReportsFailures()
-{
-    QTemporaryDir dir;
-    const auto started = platform::startDetached({QStringLiteral("/bin/sh"), {"-c", "pwd > where.txt"}, {}, dir.path()});
-    QVERIFY2(started.started, qPrintable(started.error));
-    QTRY_VERIFY_WITH_TIMEOUT(!readAll(dir.filePath(QStringLiteral("where.txt"))).isEmpty(), 10000);
-    QCOMPARE(QDir(QString::fromLocal8Bit(readAll(dir.filePath(QStringLiteral("where.txt"))).trimmed())).canonicalPath(),
-             QDir(dir.path()).canonicalPath());
-    const auto missing = platform::startDetached({dir.filePath(QStringLiteral("no-such-program")), {}, {}, dir.path()});
-    QVERIFY(!missing.started && !missing.error.isEmpty());
 }
 
 // A FIFO would block a read forever and a device never ends: neither is read nor replaced.

@@ -113,20 +113,21 @@ bool DirListBox::setPath(const QString &folder, QString *reason)
 
 DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
 {
-    addItems(platform::drives());
+    for (const QString &drive : platform::drives())
+        addItem(QDir::toNativeSeparators(drive), drive); // shown as the system writes it: "C:\"
     setDrive(platform::driveOf(QDir::currentPath()));
     // Picking the drive that is already chosen changes nothing.
     connect(this, &QComboBox::activated, this, [this](int index) {
-        if (itemText(index) == m_drive)
+        if (itemData(index).toString() == m_drive)
             return;
-        m_drive = itemText(index);
+        m_drive = itemData(index).toString();
         emit Change();
     });
 }
 
 void DriveListBox::setDrive(const QString &drive)
 {
-    const int index = findText(drive);
+    const int index = findData(drive);
     if (index >= 0) {
         setCurrentIndex(index);
         m_drive = drive;
