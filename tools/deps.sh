@@ -30,8 +30,8 @@ windows_qt() {
     if [ ! -f "$archive" ]; then
       {
         echo "No Qt for Windows: neither $qt nor $archive exists."
-        echo "Build one (about 30 minutes on 2 cores, as root on Debian 12) with"
-        echo "  sudo PREFIX=$qt tools/windows/build-qt.sh"
+        echo "Build one into $qt (30 to 60 minutes on 2 cores; Debian 12, as root) with"
+        echo "  sudo tools/windows/build-qt.sh"
         echo "then run ./test --windows again."
       } >&2
       return 1

@@ -4,7 +4,7 @@
 # bundled PNG, JPEG, zlib, freetype, harfbuzz and pcre2) cross-compiled for x86-64 Windows with
 # Debian 12's mingw-w64 (posix threads), from Debian's own qt6-base source package, so that it
 # matches the host Qt whose moc, rcc and uic it uses.
-# Run as root on Debian 12 x86-64; about 30 minutes on 2 cores. The result goes to $PREFIX
+# Run as root on Debian 12 x86-64; 30 to 60 minutes on 2 cores. The result goes to $PREFIX
 # (default: build/qt6-mingw in this project, where ./test --windows looks for it).
 set -euo pipefail
 project=$(cd "$(dirname "$0")/../.." && pwd)
