@@ -5,6 +5,7 @@
 #include "config/profilefile.h"
 #include "config/romfolders.h"
 #include "forms/dirlistbox.h"
+#include "launch/snapshot.h"
 #include "platform/drives.h"
 #include "testutil.h"
 
@@ -32,7 +33,7 @@ class TestPosix : public QObject
     Q_OBJECT
 private slots:
     void boundedOnAOneLineFileOf300MB();
-    void noRegularFileIsNeverOpened();
+    void nonRegularFilesAreNeverOpened();
     void savesAsAnOrdinaryUser();
     void killedSavesNeverTearTheFile();
     void pickerStartsAboveAnUnreadableCurrentFolder();
@@ -161,8 +162,9 @@ void TestPosix::drivesAreTheUsersVolumes()
     }
 }
 
-// A FIFO would block a read forever and a device never ends: neither is read nor replaced.
-void TestPosix::noRegularFileIsNeverOpened()
+// A FIFO would block a read forever and a device never ends: neither is read nor replaced, nor
+// taken for a snapshot (the window would hang in the preview).
+void TestPosix::nonRegularFilesAreNeverOpened()
 {
     QTemporaryDir dir;
     const QStringList odd{dir.filePath(QStringLiteral("zero.ini")), dir.filePath(QStringLiteral("fifo.ini"))};
@@ -173,6 +175,7 @@ void TestPosix::noRegularFileIsNeverOpened()
         QCOMPARE(config::ReadRomFolders(path, &readError), (QStringList{"", "", ""}));
         QVERIFY(!config::WriteRomFolders(path, {"/a/", "", ""}, &writeError));
         QVERIFY2(readError.contains(QLatin1String("not a regular file")) && writeError == readError, qPrintable(writeError));
+        QVERIFY(launch::loadSnapshot(path, QSize(10, 10)).isNull());
     }
 }
 
