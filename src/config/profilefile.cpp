@@ -275,18 +275,16 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
     // head alone and the rest of it is read past, so the buffer never outgrows one piece and one
     // long line's head, whatever the file holds.
     const qsizetype kPiece = std::max<qsizetype>(pieceSize, 1);
-    std::optional<KeyScanner> scanner;
-    QByteArray buffer;
-    bool first = true;
     // Made at the first feed: the buffer then holds a whole line or a long line's head, so a byte
     // order mark, which decides the encoding, is wholly in it.
+    std::optional<KeyScanner> scanner;
     auto startScanner = [&](qsizetype bom) {
-        if (!first)
+        if (scanner)
             return;
-        first = false;
         scanner.emplace(section, key, bom > 0);
         scanner->stopAtKey();
     };
+    QByteArray buffer;
     bool skipping = false;  // inside a long line whose head has been looked at
     qsizetype searched = 0; // buffer[0, searched) is known to hold no line break
     for (;;) {
@@ -307,7 +305,7 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
             }
             skipping = false;
         }
-        const qsizetype begin = first ? bomLength(buffer) : 0;
+        const qsizetype begin = scanner ? 0 : bomLength(buffer);
         qsizetype cut = buffer.size();
         if (!atEnd) {
             while (cut > searched && !isLineBreak(buffer.at(cut - 1)))
@@ -359,10 +357,10 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
     }
     // Text the code page cannot hold would be saved as "?": the file becomes UTF-8 with a byte
     // order mark instead, every other line's text kept, which Windows reads back as written.
-    const bool fits = bomLength(contents) > 0 || (fitsCodePage(section) && std::all_of(values.begin(), values.end(), [](const KeyValue &kv) {
-                          return fitsCodePage(kv.first) && fitsCodePage(kv.second);
-                      }));
-    if (!fits)
+    const bool fits = fitsCodePage(section) && std::all_of(values.begin(), values.end(), [](const KeyValue &keyValue) {
+        return fitsCodePage(keyValue.first) && fitsCodePage(keyValue.second);
+    });
+    if (!fits && bomLength(contents) == 0)
         contents = kBom + QString::fromLocal8Bit(contents).toUtf8();
     for (const auto &[key, value] : values)
         setOne(contents, section, key, value);
