@@ -4,7 +4,7 @@
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
 #include "launch/textreplace.h"
-#include "launch/snapshot.h"
+#include "preview/snapshot.h"
 #include "testutil.h"
 
 #include <QDeadlineTimer>
@@ -77,9 +77,9 @@ void TestLaunch::replaceAllAndSnapshotPath()
                  QString::fromLatin1(c.expected));
         QCOMPARE(text, QString::fromLatin1(c.expected)); // changed in place
     }
-    QCOMPARE(launch::SnapshotPath("C:\\EMU", "a.nes.b.nes"), QStringLiteral("C:\\EMU/snap/a.jpg.b.jpg"));
-    QCOMPARE(launch::SnapshotPath("/opt/emu.nes", "GAME.NES"), QStringLiteral("/opt/emu.jpg/snap/GAME.NES"));
-    QCOMPARE(launch::SnapshotPath("/opt/emu", ""), QStringLiteral("/opt/emu/snap/"));
+    QCOMPARE(preview::SnapshotPath("C:\\EMU", "a.nes.b.nes"), QStringLiteral("C:\\EMU/snap/a.jpg.b.jpg"));
+    QCOMPARE(preview::SnapshotPath("/opt/emu.nes", "GAME.NES"), QStringLiteral("/opt/emu.jpg/snap/GAME.NES"));
+    QCOMPARE(preview::SnapshotPath("/opt/emu", ""), QStringLiteral("/opt/emu/snap/"));
 }
 
 void TestLaunch::snapshotDecodesOnlyTheVisiblePart()
@@ -89,15 +89,15 @@ void TestLaunch::snapshotDecodesOnlyTheVisiblePart()
     big.fill(Qt::blue);
     QPainter(&big).fillRect(0, 0, 16, 16, Qt::red);
     QVERIFY(big.save(dir.filePath(QStringLiteral("big.jpg")), "JPEG", 95));
-    const QImage shown = launch::loadSnapshot(dir.filePath(QStringLiteral("big.jpg")), QSize(253, 221));
+    const QImage shown = preview::loadSnapshot(dir.filePath(QStringLiteral("big.jpg")), QSize(253, 221));
     QCOMPARE(shown.size(), QSize(253, 221)); // cut at the box, not scaled
     QVERIFY(qRed(shown.pixel(4, 4)) > 200 && qBlue(shown.pixel(200, 200)) > 200);
     QVERIFY(QImage(40, 30, QImage::Format_RGB32).save(dir.filePath(QStringLiteral("small.png"))));
-    QCOMPARE(launch::loadSnapshot(dir.filePath(QStringLiteral("small.png")), QSize(253, 221)).size(), QSize(40, 30));
+    QCOMPARE(preview::loadSnapshot(dir.filePath(QStringLiteral("small.png")), QSize(253, 221)).size(), QSize(40, 30));
 
     writeFile(dir.filePath(QStringLiteral("bad.jpg")), "\xFF\xD8\xFF no picture after all");
     for (const char *name : {"missing.jpg", "bad.jpg", ""}) // a folder, for no selection
-        QVERIFY(launch::loadSnapshot(dir.filePath(QLatin1String(name)), QSize(10, 10)).isNull());
+        QVERIFY(preview::loadSnapshot(dir.filePath(QLatin1String(name)), QSize(10, 10)).isNull());
 }
 
 void TestLaunch::planFindsTheEmulatorOrSaysWhy()

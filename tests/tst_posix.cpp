@@ -5,7 +5,7 @@
 #include "config/profilefile.h"
 #include "config/romfolders.h"
 #include "forms/dirlistbox.h"
-#include "launch/snapshot.h"
+#include "preview/snapshot.h"
 #include "platform/drives.h"
 #include "testutil.h"
 
@@ -175,7 +175,7 @@ void TestPosix::nonRegularFilesAreNeverOpened()
         QCOMPARE(config::ReadRomFolders(path, &readError), (QStringList{"", "", ""}));
         QVERIFY(!config::WriteRomFolders(path, {"/a/", "", ""}, &writeError));
         QVERIFY2(readError.contains(QLatin1String("not a regular file")) && writeError == readError, qPrintable(writeError));
-        QVERIFY(launch::loadSnapshot(path, QSize(10, 10)).isNull());
+        QVERIFY(preview::loadSnapshot(path, QSize(10, 10)).isNull());
     }
 }
 

@@ -10,7 +10,8 @@
 #include "help/readme.h"
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
-#include "launch/snapshot.h"
+#include "preview/snapshot.h"
+#include "preview/snapshotloader.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -40,6 +41,9 @@ MainWindow::MainWindow(AppContext context, QWidget *parent) : QMainWindow(parent
     m_picture2 = findChild<forms::PictureBox *>(QStringLiteral("Picture2"));
     m_tabs = findChild<forms::TabControl *>(QStringLiteral("SSTab1"));
     findChild<forms::PictureBox *>(QStringLiteral("Picture1"))->setPicture(forms::bannerImage());
+
+    m_snapshotLoader = new preview::SnapshotLoader(this);
+    connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_picture2, &forms::PictureBox::setPicture);
 
     connect(m_check1, &QCheckBox::stateChanged, this, &MainWindow::Check1_Click);
     connect(fileList(1), &forms::FileListBox::Click, this, &MainWindow::File1_Click);
@@ -170,16 +174,20 @@ void MainWindow::File3_DblClick() { launchRom(3); }
 
 void MainWindow::previewSnapshot(int slot)
 {
-    // Blank first, so that the previous selection's snapshot never stays; a failed load is silent.
+    // Blank at once, so that the previous selection's snapshot never stays; the picture follows
+    // from another thread, the window never waits for a decode, and a failed load is silent.
     m_picture2->setPicture(QImage());
-    const QString path = launch::SnapshotPath(m_context.applicationFolder, fileList(slot)->fileName());
-    m_picture2->setPicture(launch::loadSnapshot(path, m_picture2->visibleSize()));
+    const QString path = preview::SnapshotPath(m_context.applicationFolder, fileList(slot)->fileName());
+    m_snapshotLoader->request(path, m_picture2->visibleSize());
 }
 
 void MainWindow::launchRom(int slot)
 {
+    // The folder the list shows, not the one the file holds now: another program may have saved
+    // other folders since, and the user starts only what they see.
+    const forms::FileListBox *list = fileList(slot);
     const QString commandLine =
-        launch::LaunchCommand(m_romFoldersDialog->folder(slot), fileList(slot)->fileName(), m_list1->selectedIndex(),
+        launch::LaunchCommand(list->path(), list->fileName(), m_list1->selectedIndex(),
                               m_check1->value(), m_list2->selectedIndex());
     const launch::LaunchPlan plan = launch::planLaunch(commandLine, m_context.applicationFolder);
     platform::StartResult result;

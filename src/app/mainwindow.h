@@ -18,6 +18,10 @@ class PictureBox;
 class TabControl;
 } // namespace forms
 
+namespace preview {
+class SnapshotLoader;
+}
+
 namespace app {
 
 // "ROMs : " followed by the number of entries of a file list.
@@ -79,6 +83,7 @@ private:
     forms::OptionList *m_list2;
     forms::PictureBox *m_picture2;
     forms::TabControl *m_tabs;
+    preview::SnapshotLoader *m_snapshotLoader;
 };
 
 } // namespace app

@@ -1,8 +1,12 @@
 #include "config/profilefile.h"
 
+#include "platform/filenames.h"
+#include "platform/filerewrite.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <algorithm>
 #include <cstring>
@@ -12,6 +16,8 @@ namespace profile {
 namespace {
 
 const QByteArray kBom("\xEF\xBB\xBF");
+const QByteArray kUtf16LeBom("\xFF\xFE");
+const QByteArray kUtf16BeBom("\xFE\xFF");
 const QByteArray kLineEnd("\r\n");
 // No system allows a path this long: a line beyond it holds no usable value.
 constexpr qsizetype kLongLine = 64 * 1024;
@@ -66,14 +72,60 @@ private:
 
 // The text of a file that starts with a UTF-8 byte order mark is UTF-8; any other file is in the
 // system's 8-bit code page (the ANSI code page on Windows, UTF-8 on Linux), as Windows reads them.
+// Bytes that are not valid UTF-8 are kept as they are, so that a folder's name survives a Save.
 QString decode(const char *data, qsizetype begin, qsizetype end, bool utf8)
 {
-    return utf8 ? QString::fromUtf8(data + begin, end - begin) : QString::fromLocal8Bit(data + begin, end - begin);
+    const QByteArrayView bytes(data + begin, end - begin);
+    return utf8 ? platform::fromUtf8Lossless(bytes) : platform::fromSystem8Bit(bytes);
 }
 
-QByteArray encode(const QString &text, bool utf8) { return utf8 ? text.toUtf8() : text.toLocal8Bit(); }
+QByteArray encode(const QString &text, bool utf8)
+{
+    return utf8 ? platform::toUtf8Lossless(text) : platform::toSystem8Bit(text);
+}
 
-bool fitsCodePage(const QString &text) { return QString::fromLocal8Bit(text.toLocal8Bit()) == text; }
+bool fitsCodePage(const QString &text) { return platform::fitsSystem8Bit(text); }
+
+// Files that Windows' profile functions and Notepad write in UTF-16 are read as UTF-8 with a byte
+// order mark and written back in their own encoding.
+enum class Utf16 { No, LittleEndian, BigEndian };
+
+Utf16 utf16Order(QByteArrayView head)
+{
+    if (head.startsWith(kUtf16LeBom))
+        return Utf16::LittleEndian;
+    if (head.startsWith(kUtf16BeBom))
+        return Utf16::BigEndian;
+    return Utf16::No;
+}
+
+QStringConverter::Encoding converterFor(Utf16 order)
+{
+    return order == Utf16::LittleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+}
+
+// UTF-16 as UTF-8; a last odd byte, half a character, reads as U+FFFD. Only the file's first
+// byte order mark is one: a later U+FEFF, wherever a piece starts, is text.
+QByteArray decodeUtf16(QByteArrayView bytes, Utf16 order)
+{
+    QStringDecoder decoder(converterFor(order), QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder(bytes.first(bytes.size() & ~qsizetype(1)));
+    if (bytes.size() % 2)
+        text.append(QChar::ReplacementCharacter);
+    return platform::toUtf8Lossless(text);
+}
+
+QByteArray utf16ToUtf8(const QByteArray &contents, Utf16 order)
+{
+    return kBom + decodeUtf16(QByteArrayView(contents).sliced(2), order);
+}
+
+QByteArray utf8ToUtf16(const QByteArray &contents, Utf16 order)
+{
+    QStringEncoder encoder(converterFor(order), QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QByteArray body = encoder(platform::fromUtf8Lossless(QByteArrayView(contents).sliced(kBom.size())));
+    return (order == Utf16::LittleEndian ? kUtf16LeBom : kUtf16BeBom) + body;
+}
 
 bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
@@ -264,8 +316,86 @@ void setOne(QByteArray &contents, const QString &section, const QString &key, co
 std::optional<QString> profileValue(const QByteArray &contents, const QString &section,
                                     const QString &key)
 {
+    const Utf16 order = utf16Order(contents);
+    if (order != Utf16::No)
+        return locate(utf16ToUtf8(contents, order), section, key).value;
     return locate(contents, section, key).value;
 }
+
+namespace {
+
+// The device's bytes as the line reader takes them: a byte order mark taken off and remembered,
+// UTF-16 handed on as UTF-8 piece by piece. UTF-16 is decoded in pieces that split no character,
+// so that any piece size reads exactly as the whole file does.
+class PieceSource
+{
+public:
+    explicit PieceSource(QIODevice &device) : m_device(device)
+    {
+        // The first bytes decide the encoding; they are read whatever the piece size.
+        char head[3];
+        qint64 held = 0;
+        while (held < 3) {
+            const qint64 got = m_device.read(head + held, 3 - held);
+            if (got <= 0)
+                break;
+            held += got;
+        }
+        m_pending = QByteArray(head, held);
+        m_utf16 = utf16Order(m_pending);
+        if (m_utf16 != Utf16::No) {
+            m_carry = m_pending.mid(2);
+            m_pending.clear();
+        } else if (m_pending.startsWith(kBom)) {
+            m_pending.clear();
+        }
+        m_utf8 = m_utf16 != Utf16::No || (held == 3 && QByteArray(head, 3) == kBom);
+    }
+
+    bool utf8() const { return m_utf8; }
+
+    // Appends about piece bytes to buffer; false once the device has nothing more.
+    bool append(QByteArray &buffer, qsizetype piece)
+    {
+        if (!m_pending.isEmpty()) {
+            buffer.append(m_pending);
+            m_pending.clear();
+            return true;
+        }
+        if (m_utf16 != Utf16::No) {
+            const qsizetype held = m_carry.size();
+            m_carry.resize(held + piece);
+            const qint64 got = m_device.read(m_carry.data() + held, piece);
+            m_carry.resize(held + std::max<qint64>(got, 0));
+            // Held back: an odd byte, and a high surrogate whose partner may come next.
+            qsizetype keep = got > 0 ? m_carry.size() % 2 : 0;
+            if (got > 0 && m_carry.size() - keep >= 2) {
+                const qsizetype unit = m_carry.size() - keep - 2;
+                const auto first = uchar(m_carry.at(unit)), second = uchar(m_carry.at(unit + 1));
+                const char16_t last = m_utf16 == Utf16::LittleEndian ? char16_t(first | second << 8) : char16_t(first << 8 | second);
+                if (QChar::isHighSurrogate(last))
+                    keep += 2;
+            }
+            buffer.append(decodeUtf16(QByteArrayView(m_carry).first(m_carry.size() - keep), m_utf16));
+            m_carry.remove(0, m_carry.size() - keep);
+            return got > 0;
+        }
+        const qsizetype held = buffer.size();
+        buffer.resize(held + piece);
+        const qint64 got = m_device.read(buffer.data() + held, piece);
+        buffer.resize(held + std::max<qint64>(got, 0));
+        return got > 0;
+    }
+
+private:
+    QIODevice &m_device;
+    QByteArray m_pending;
+    QByteArray m_carry; // UTF-16 bytes read but not yet decoded
+    Utf16 m_utf16 = Utf16::No;
+    bool m_utf8 = false;
+};
+
+} // namespace
 
 std::optional<QString> profileValue(QIODevice &device, const QString &section, const QString &key,
                                     qsizetype pieceSize)
@@ -275,24 +405,14 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
     // head alone and the rest of it is read past, so the buffer never outgrows one piece and one
     // long line's head, whatever the file holds.
     const qsizetype kPiece = std::max<qsizetype>(pieceSize, 1);
-    // Made at the first feed: the buffer then holds a whole line or a long line's head, so a byte
-    // order mark, which decides the encoding, is wholly in it.
-    std::optional<KeyScanner> scanner;
-    auto startScanner = [&](qsizetype bom) {
-        if (scanner)
-            return;
-        scanner.emplace(section, key, bom > 0);
-        scanner->stopAtKey();
-    };
+    PieceSource source(device);
+    KeyScanner scanner(section, key, source.utf8());
+    scanner.stopAtKey();
     QByteArray buffer;
     bool skipping = false;  // inside a long line whose head has been looked at
     qsizetype searched = 0; // buffer[0, searched) is known to hold no line break
     for (;;) {
-        const qsizetype held = buffer.size();
-        buffer.resize(held + kPiece);
-        const qint64 got = device.read(buffer.data() + held, kPiece);
-        buffer.resize(held + std::max<qint64>(got, 0));
-        const bool atEnd = got <= 0;
+        const bool atEnd = !source.append(buffer, kPiece);
         if (skipping) {
             qsizetype lineEnd = 0;
             while (lineEnd < buffer.size() && !isLineBreak(buffer.at(lineEnd)))
@@ -305,18 +425,16 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
             }
             skipping = false;
         }
-        const qsizetype begin = scanner ? 0 : bomLength(buffer);
         qsizetype cut = buffer.size();
         if (!atEnd) {
             while (cut > searched && !isLineBreak(buffer.at(cut - 1)))
                 --cut;
             if (cut == searched) { // no line break yet
-                if (buffer.size() - begin <= kLongLine) {
+                if (buffer.size() <= kLongLine) {
                     searched = buffer.size();
                     continue;
                 }
-                startScanner(begin);
-                if (!scanner->feed(buffer.constData(), begin, begin + kLongLine, true))
+                if (!scanner.feed(buffer.constData(), 0, kLongLine, true))
                     break;
                 buffer.clear();
                 searched = 0;
@@ -324,18 +442,25 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
                 continue;
             }
         }
-        startScanner(begin);
-        if (!scanner->feed(buffer.constData(), begin, cut) || atEnd)
+        if (!scanner.feed(buffer.constData(), 0, cut) || atEnd)
             break;
         buffer.remove(0, cut);
         searched = 0;
     }
-    return scanner ? scanner->value : std::nullopt;
+    return scanner.value;
 }
 
 bool setProfileValues(QByteArray &contents, const QString &section, const QList<KeyValue> &values,
                       QString *error)
 {
+    const Utf16 order = utf16Order(contents);
+    if (order != Utf16::No) {
+        QByteArray utf8 = utf16ToUtf8(contents, order);
+        if (!setProfileValues(utf8, section, values, error))
+            return false;
+        contents = utf8ToUtf16(utf8, order);
+        return true;
+    }
     if (breaksLine(section) || section.contains(QLatin1Char(']'))) {
         if (error)
             *error = QStringLiteral("The section name \"%1\" cannot be stored in a profile file.").arg(section);
@@ -361,7 +486,7 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
         return fitsCodePage(keyValue.first) && fitsCodePage(keyValue.second);
     });
     if (!fits && bomLength(contents) == 0)
-        contents = kBom + QString::fromLocal8Bit(contents).toUtf8();
+        contents = kBom + platform::toUtf8Lossless(platform::fromSystem8Bit(contents));
     for (const auto &[key, value] : values)
         setOne(contents, section, key, value);
     return true;
@@ -391,31 +516,9 @@ QString GetPrivateProfileString(const QString &section, const QString &key,
 bool WritePrivateProfileStrings(const QString &section, const QList<KeyValue> &values,
                                 const QString &fileName, QString *error)
 {
-    auto fail = [error](const QString &reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    QByteArray contents;
-    const QFileInfo info(fileName);
-    if (info.exists()) {
-        if (!info.isFile())
-            return fail(QStringLiteral("It is not a regular file."));
-        // Never replace a file whose contents could not be read: they would be lost.
-        QFile current(fileName);
-        if (!current.open(QIODevice::ReadOnly))
-            return fail(current.errorString());
-        contents = current.readAll();
-    }
-    if (!setProfileValues(contents, section, values, error))
-        return false;
-    QSaveFile file(fileName);
-    // Atomic wherever a replacement can be made beside the file; where only the file itself is
-    // writable (a folder the user may not write in), it is written in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() || !file.commit())
-        return fail(file.errorString());
-    return true;
+    return platform::rewriteFile(
+        fileName, [&](QByteArray &contents, QString *reason) { return setProfileValues(contents, section, values, reason); },
+        error);
 }
 
 } // namespace profile

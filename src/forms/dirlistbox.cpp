@@ -1,11 +1,15 @@
 #include "forms/dirlistbox.h"
 
+#include "platform/dirscan.h"
 #include "platform/drives.h"
+#include "platform/filenames.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace forms {
 
@@ -14,31 +18,26 @@ constexpr int kPathRole = Qt::UserRole;
 
 QTreeWidgetItem *makeItem(const QString &name, const QString &path, const QIcon &icon)
 {
-    auto *item = new QTreeWidgetItem(QStringList{name});
+    auto *item = new QTreeWidgetItem(QStringList{platform::displayName(name)});
     item->setData(0, kPathRole, path);
     item->setIcon(0, icon);
     return item;
 }
-} // namespace
-
-bool canReadFolder(const QString &folder, QString *reason)
+// The folder above a clean absolute path, by its text alone (names need not be valid text for Qt's
+// file functions); empty above a root.
+QString parentFolder(const QString &path)
 {
-    const QFileInfo info(folder);
-    QString why;
-    if (!info.exists())
-        why = QStringLiteral("The folder does not exist.");
-    else if (!info.isDir())
-        why = QStringLiteral("It is not a folder.");
-    else if (!info.isReadable() || !QDir(folder).isReadable())
-        why = QStringLiteral("Permission denied.");
-#ifndef Q_OS_WIN
-    else if (!info.isExecutable())
-        why = QStringLiteral("Permission denied.");
-#endif
-    if (reason)
-        *reason = why;
-    return why.isEmpty();
+    if (QDir(path).isRoot())
+        return QString();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QString();
+    QString up = path.left(slash);
+    if (up.isEmpty() || up.endsWith(QLatin1Char(':')))
+        up += QLatin1Char('/');
+    return up;
 }
+} // namespace
 
 DirListBox::DirListBox(QWidget *parent) : QTreeWidget(parent)
 {
@@ -55,9 +54,9 @@ bool DirListBox::openNearest(const QString &folder, QString *reason)
     if (setPath(folder, reason))
         return true;
     // Up the chain to the first folder that can be read; the root at worst.
-    QDir dir(QDir::cleanPath(QDir::fromNativeSeparators(folder)));
-    while (!dir.isRoot() && dir.cdUp()) {
-        if (setPath(dir.path()))
+    for (QString up = parentFolder(QDir::cleanPath(QDir::fromNativeSeparators(folder))); !up.isEmpty();
+         up = parentFolder(up)) {
+        if (setPath(up))
             return false;
     }
     setPath(QDir::fromNativeSeparators(platform::driveOf(folder)));
@@ -75,7 +74,7 @@ void DirListBox::open(QTreeWidgetItem *item)
 bool DirListBox::setPath(const QString &folder, QString *reason)
 {
     const QString clean = QDir::cleanPath(QDir(QDir::fromNativeSeparators(folder)).absolutePath());
-    if (!canReadFolder(clean, reason))
+    if (!platform::canReadFolder(clean, reason))
         return false;
 
     clear();
@@ -84,11 +83,8 @@ bool DirListBox::setPath(const QString &folder, QString *reason)
 
     // The chain from the root down to the folder, each a child of the one above.
     QStringList chain;
-    for (QDir dir(clean);; ) {
-        chain.prepend(dir.absolutePath());
-        if (dir.isRoot() || !dir.cdUp())
-            break;
-    }
+    for (QString step = clean; !step.isEmpty(); step = parentFolder(step))
+        chain.prepend(step);
     QTreeWidgetItem *parent = nullptr;
     for (const QString &step : chain) {
         const QString name = QDir(step).isRoot() ? QDir::toNativeSeparators(step) : QFileInfo(step).fileName();
@@ -99,8 +95,10 @@ bool DirListBox::setPath(const QString &folder, QString *reason)
             addTopLevelItem(item);
         parent = item;
     }
-    const QStringList subfolders =
-        QDir(clean).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    QStringList subfolders = platform::subfolders(clean);
+    std::sort(subfolders.begin(), subfolders.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
     for (const QString &name : subfolders)
         parent->addChild(makeItem(name, QDir(clean).filePath(name), closedIcon));
     expandAll();

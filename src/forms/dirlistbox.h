@@ -5,9 +5,6 @@
 
 namespace forms {
 
-// Whether a folder can be listed, and why not.
-bool canReadFolder(const QString &folder, QString *reason = nullptr);
-
 // A directory list: the chain of folders from the drive's root down to the current folder, then
 // the current folder's subfolders. A double click opens a folder and makes it the current one; a
 // folder that is only highlighted is not.

@@ -2,6 +2,7 @@
 
 #include "forms/controls.h"
 #include "platform/dirscan.h"
+#include "platform/filenames.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -31,6 +32,18 @@ std::string sortKey(const QString &name)
     return key;
 }
 
+// Names as the file system holds them; shown with U+FFFD where a byte is no valid text.
+class FileNameModel : public QStringListModel
+{
+public:
+    using QStringListModel::QStringListModel;
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const QVariant value = QStringListModel::data(index, role == Qt::DisplayRole ? Qt::EditRole : role);
+        return role == Qt::DisplayRole ? QVariant(platform::displayName(value.toString())) : value;
+    }
+};
+
 } // namespace
 
 QStringList matchingFiles(const QString &folder, const QString &pattern)
@@ -56,7 +69,7 @@ QStringList matchingFiles(const QString &folder, const QString &pattern)
 }
 
 FileListBox::FileListBox(const QString &pattern, QWidget *parent)
-    : QListView(parent), m_pattern(pattern), m_model(new QStringListModel(this))
+    : QListView(parent), m_pattern(pattern), m_model(new FileNameModel(this))
 {
     setModel(m_model);
     setUniformItemSizes(true); // thousands of entries lay out in no time
@@ -86,10 +99,12 @@ void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
 
 void FileListBox::keyPressEvent(QKeyEvent *event)
 {
-    // Enter starts the selected ROM, so that the keyboard alone can start a game.
+    // Enter starts the selected ROM, so that the keyboard alone can start a game; a held key
+    // starts it once, not once for every repeat.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !fileName().isEmpty()) {
         event->accept();
-        emit DblClick();
+        if (!event->isAutoRepeat())
+            emit DblClick();
         return;
     }
     QListView::keyPressEvent(event);
@@ -111,7 +126,7 @@ int FileListBox::listCount() const { return m_model->rowCount(); }
 QString FileListBox::fileName() const
 {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? QString() : selected.front().data().toString();
+    return selected.isEmpty() ? QString() : selected.front().data(Qt::EditRole).toString();
 }
 
 bool FileListBox::selectFile(const QString &name)

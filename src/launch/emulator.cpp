@@ -1,6 +1,7 @@
 #include "launch/emulator.h"
 
 #include "launch/launchcommand.h"
+#include "platform/filenames.h"
 #include "platform/process.h"
 
 #include <QDir>
@@ -48,15 +49,32 @@ LaunchPlan planLaunch(const QString &commandLine, const QString &applicationFold
     plan.tried = QDir::toNativeSeparators(program);
 #ifndef Q_OS_WIN
     if (isWindowsProgram(program)) {
+        const qsizetype rom = arguments.indexOf(QStringLiteral("-run")) + 1;
+        if (rom > 0 && rom < arguments.size()) {
+            // Wine reads a backslash as a folder separator, and passes on only names that are
+            // valid text: such a ROM would reach the emulator as another file, or as none.
+            const QString &path = arguments.at(rom);
+            if (path.contains(QLatin1Char('\\'))) {
+                plan.error = QStringLiteral("The ROM's path %1 holds a backslash, which the Windows emulator "
+                                            "would read as a folder separator: it would open another file. "
+                                            "Rename the file or its folder.").arg(platform::displayName(path));
+                return plan;
+            }
+            if (platform::holdsRawBytes(path)) {
+                plan.error = QStringLiteral("The ROM's path %1 is not valid UTF-8, which Wine cannot hand to "
+                                            "the Windows emulator. Rename the file or its folder.")
+                                 .arg(platform::displayName(path));
+                return plan;
+            }
+            if (path.startsWith(QLatin1Char('/')))
+                arguments[rom] = wineDrivePath(path);
+        }
         const QString wine = platform::findOnPath(QStringLiteral("wine"));
         if (wine.isEmpty()) {
             plan.error = QStringLiteral("It is a Windows program, and Wine, which runs Windows programs "
                                         "here, was not found on the search path.");
             return plan;
         }
-        const qsizetype rom = arguments.indexOf(QStringLiteral("-run")) + 1;
-        if (rom > 0 && rom < arguments.size() && arguments.at(rom).startsWith(QLatin1Char('/')))
-            arguments[rom] = wineDrivePath(arguments.at(rom));
         arguments.prepend(program);
         program = wine;
     } else if (!QFileInfo(program).isExecutable()) {

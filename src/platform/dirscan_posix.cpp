@@ -1,8 +1,13 @@
 #include "platform/dirscan.h"
 
+#include "platform/filenames.h"
+
 #include <QFile>
 
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <cstring>
 #include <strings.h>
@@ -16,7 +21,7 @@ QStringList filesWithSuffix(const QString &folder, const QString &suffix, bool *
         *ok = false;
     if (folder.isEmpty())
         return names;
-    const QByteArray encodedFolder = QFile::encodeName(folder);
+    const QByteArray encodedFolder = toSystem8Bit(folder);
     DIR *dir = ::opendir(encodedFolder.constData());
     if (!dir)
         return names;
@@ -37,12 +42,71 @@ QStringList filesWithSuffix(const QString &folder, const QString &suffix, bool *
             plainFile = ::fstatat(folderFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
         }
         if (plainFile)
-            names.append(QFile::decodeName(QByteArray(name, qsizetype(length))));
+            names.append(fromSystem8Bit(QByteArrayView(name, qsizetype(length))));
     }
     ::closedir(dir);
     if (ok)
         *ok = true;
     return names;
+}
+
+QStringList subfolders(const QString &folder)
+{
+    QStringList names;
+    DIR *dir = ::opendir(toSystem8Bit(folder).constData());
+    if (!dir)
+        return names;
+    const int folderFd = ::dirfd(dir);
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if (name[0] == '.')
+            continue; // hidden, and "." and ".."
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat info {};
+            isFolder = ::fstatat(folderFd, name, &info, 0) == 0 && S_ISDIR(info.st_mode);
+        }
+        if (isFolder)
+            names.append(fromSystem8Bit(QByteArrayView(name, qsizetype(std::strlen(name)))));
+    }
+    ::closedir(dir);
+    return names;
+}
+
+bool canReadFolder(const QString &folder, QString *reason)
+{
+    const QByteArray bytes = toSystem8Bit(folder);
+    struct stat info {};
+    QString why;
+    if (::stat(bytes.constData(), &info) != 0)
+        why = errno == ENOENT || errno == ENOTDIR ? QStringLiteral("The folder does not exist.")
+                                                  : QString::fromLocal8Bit(std::strerror(errno));
+    else if (!S_ISDIR(info.st_mode))
+        why = QStringLiteral("It is not a folder.");
+    else if (::access(bytes.constData(), R_OK | X_OK) != 0)
+        why = QStringLiteral("Permission denied.");
+    if (reason)
+        *reason = why;
+    return why.isEmpty();
+}
+
+bool openRegularFile(const QString &path, QFile &file)
+{
+    // Non-blocking, so that opening a FIFO returns at once; what was opened is then checked, not
+    // the name looked up a second time.
+    const int fd = ::open(toSystem8Bit(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }
 
 } // namespace platform

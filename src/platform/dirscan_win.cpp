@@ -23,4 +23,32 @@ QStringList filesWithSuffix(const QString &folder, const QString &suffix, bool *
     return names;
 }
 
+QStringList subfolders(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+bool canReadFolder(const QString &folder, QString *reason)
+{
+    const QFileInfo info(folder);
+    QString why;
+    if (!info.exists())
+        why = QStringLiteral("The folder does not exist.");
+    else if (!info.isDir())
+        why = QStringLiteral("It is not a folder.");
+    else if (!info.isReadable() || !QDir(folder).isReadable())
+        why = QStringLiteral("Permission denied.");
+    if (reason)
+        *reason = why;
+    return why.isEmpty();
+}
+
+bool openRegularFile(const QString &path, QFile &file)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    file.setFileName(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
 } // namespace platform

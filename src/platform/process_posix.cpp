@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/filenames.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -25,9 +27,9 @@ StartResult startDetached(const Command &command, const FailureHandler &onFailur
     const QString &workingFolder = command.workingFolder;
     std::vector<QByteArray> encoded;
     encoded.reserve(size_t(arguments.size()) + 1);
-    encoded.push_back(QFile::encodeName(program));
+    encoded.push_back(toSystem8Bit(program)); // names reach the program byte for byte
     for (const QString &argument : arguments)
-        encoded.push_back(argument.toLocal8Bit());
+        encoded.push_back(toSystem8Bit(argument));
     std::vector<char *> argv;
     for (QByteArray &bytes : encoded)
         argv.push_back(bytes.data());
@@ -36,7 +38,7 @@ StartResult startDetached(const Command &command, const FailureHandler &onFailur
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    const QByteArray folder = QFile::encodeName(workingFolder);
+    const QByteArray folder = toSystem8Bit(workingFolder);
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 29))
     if (!workingFolder.isEmpty() && QDir(workingFolder) != QDir::current())
         posix_spawn_file_actions_addchdir_np(&actions, folder.constData());

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+
+namespace preview {
+
+// Whatever a snapshot file claims, its decode takes no more memory than this, and no more of the
+// file is read; past either the box stays blank.
+inline constexpr qint64 kMaxSnapshotMemory = 64 * 1024 * 1024;
+inline constexpr qint64 kMaxSnapshotInput = 64 * 1024 * 1024;
+
+// Application folder, "/snap/" and the ROM's file name joined as they stand, then every ".nes" in
+// the whole path replaced by ".jpg" (case-sensitively).
+QString SnapshotPath(const QString &applicationFolder, const QString &romFileName);
+
+// Asked between reads; true stops the decode (a newer selection has overtaken it).
+using CancelCheck = std::function<bool()>;
+
+// The picture stored at path, decoded only as far as the visible top-left area needs: the box
+// shows a picture at its own size, cut at its edges. A null image when the file is missing, is no
+// picture, would pass the limits above, or the decode was cancelled.
+QImage loadSnapshot(const QString &path, const QSize &visible, const CancelCheck &cancelled = {});
+
+} // namespace preview

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "preview/snapshot.h"
+
+#include <QImage>
+#include <QObject>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+
+namespace preview {
+
+// Decodes snapshots off the user-interface thread. Only the newest request's picture is ever
+// delivered: a decode that a newer request overtakes is stopped at its next read and dropped.
+class SnapshotLoader : public QObject
+{
+    Q_OBJECT
+public:
+    using Decoder = std::function<QImage(const QString &path, const QSize &visible, const CancelCheck &cancelled)>;
+
+    explicit SnapshotLoader(QObject *parent = nullptr, Decoder decoder = loadSnapshot);
+    // Stops the running decodes and waits for them: each is bounded in time and input.
+    ~SnapshotLoader() override;
+
+    // Starts decoding path for a box of the visible size; an earlier request is overtaken.
+    void request(const QString &path, const QSize &visible);
+    // Overtakes every earlier request without starting one.
+    void cancel();
+
+signals:
+    // The newest request's picture; a null image when it has none.
+    void loaded(const QImage &picture);
+
+private:
+    Decoder m_decoder;
+    std::shared_ptr<std::atomic<quint64>> m_newest;
+    QThreadPool m_pool;
+};
+
+} // namespace preview
