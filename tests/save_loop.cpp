@@ -1,6 +1,8 @@
-// Saves the three folders: once, or over and over (alternating two sets) until it is killed.
-//   save_loop CONFIG_FILE          saves until killed; prints "saving" after the first save
-//   save_loop CONFIG_FILE once     saves once; exit status 1 and the reason on stderr on failure
+// Saves the three folders: once, a number of times, or over and over until it is killed.
+//   save_loop CONFIG_FILE              alternates two sets until killed; prints "saving" after the first save
+//   save_loop CONFIG_FILE once         saves the first set once
+//   save_loop CONFIG_FILE repeat N S   saves set S (0 or 1) N times
+// Exit status 1 and the reason on stderr when a save fails.
 
 #include "config/romfolders.h"
 
@@ -14,23 +16,24 @@ int main(int argc, char *argv[])
     if (argc < 2)
         return 2;
     const QString file = QString::fromLocal8Bit(argv[1]);
-    const bool once = argc > 2 && qstrcmp(argv[2], "once") == 0;
+    const QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray();
     const QStringList sets[2] = {
         {QStringLiteral("/a/"), QStringLiteral("/aa/"), QStringLiteral("/aaa/")},
         {QStringLiteral("/") + QString(200, QLatin1Char('b')) + QStringLiteral("/"), QStringLiteral("/b b/"),
          QString(300, QLatin1Char('c'))},
     };
-    for (unsigned long round = 0;; ++round) {
+    const unsigned long rounds = mode == "once" ? 1 : mode == "repeat" && argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 0;
+    const int fixedSet = mode == "repeat" && argc > 4 ? std::atoi(argv[4]) % 2 : -1;
+    for (unsigned long round = 0; rounds == 0 || round < rounds; ++round) {
         QString error;
-        if (!config::WriteRomFolders(file, sets[round % 2], &error)) {
+        if (!config::WriteRomFolders(file, sets[fixedSet >= 0 ? fixedSet : round % 2], &error)) {
             std::fprintf(stderr, "save failed: %s\n", qPrintable(error));
             return 1;
         }
-        if (once)
-            return 0;
-        if (round == 0) { // the parent's cue: kills from now on land among the saves
+        if (rounds == 0 && round == 0) { // the parent's cue: kills from now on land among the saves
             std::fputs("saving\n", stdout);
             std::fflush(stdout);
         }
     }
+    return 0;
 }

@@ -5,6 +5,7 @@
 #include "launch/launchcommand.h"
 #include "launch/textreplace.h"
 #include "preview/snapshot.h"
+#include "preview/snapshotloader.h"
 #include "testutil.h"
 
 #include <QDeadlineTimer>
@@ -23,6 +24,7 @@ private slots:
     void replaceAllAndSnapshotPath();
     void snapshotDecodesOnlyTheVisiblePart();
     void planFindsTheEmulatorOrSaysWhy();
+    void snapshotsNeverHoldUpTheWindow();
     void hostileNamesArriveAsOneArgument();
     void startsInTheGivenFolderOrSaysWhy();
 };
@@ -100,6 +102,34 @@ void TestLaunch::snapshotDecodesOnlyTheVisiblePart()
         QVERIFY(preview::loadSnapshot(dir.filePath(QLatin1String(name)), QSize(10, 10)).isNull());
 }
 
+// The window hands decodes to another thread: it goes on handling events while one runs, and a
+// newer selection stops the older decode, whose picture is never shown.
+void TestLaunch::snapshotsNeverHoldUpTheWindow()
+{
+    QAtomicInt stopped;
+    preview::SnapshotLoader loader(nullptr, [&](const QString &path, const QSize &, const preview::CancelCheck &cancelled) {
+        QImage picture(1, 1, QImage::Format_RGB32);
+        picture.fill(path == QLatin1String("slow") ? Qt::red : Qt::green);
+        QDeadlineTimer patience(10000);
+        while (path == QLatin1String("slow") && !cancelled() && !patience.hasExpired())
+            QThread::msleep(1);
+        if (path == QLatin1String("slow"))
+            stopped.storeRelaxed(cancelled() ? 1 : -1);
+        return picture;
+    });
+    QList<QRgb> shown;
+    connect(&loader, &preview::SnapshotLoader::loaded, this, [&](const QImage &picture) { shown.append(picture.pixel(0, 0)); });
+    loader.request(QStringLiteral("slow"), QSize(10, 10));
+    bool handled = false;
+    QTimer::singleShot(0, this, [&] { handled = true; });
+    QTRY_VERIFY(handled); // the event loop runs while the slow decode does
+    loader.request(QStringLiteral("fast"), QSize(10, 10));
+    QTRY_COMPARE(stopped.loadRelaxed(), 1);
+    QTRY_COMPARE(shown.size(), 1);
+    QTest::qWait(50);
+    QCOMPARE(shown, QList<QRgb>{QColor(Qt::green).rgb()});
+}
+
 void TestLaunch::planFindsTheEmulatorOrSaysWhy()
 {
     QTemporaryDir dir;
@@ -134,6 +164,12 @@ void TestLaunch::planFindsTheEmulatorOrSaysWhy()
     QCOMPARE(plan.program, wine);
     QCOMPARE(plan.arguments, (QStringList{emulator, "-run", "Z:\\home\\me\\my roms\\a.nes", "-res", "320", "240",
                                           "-setinput", "1", "GRAVIS"}));
+    // Names Wine would hand on as another file, or as none: refused, with the reason.
+    const QString undecodable = QStringLiteral("/r") + QChar(0xDCE9) + QStringLiteral("ms/");
+    for (const auto &[folder, reason] : {std::pair{QStringLiteral("/a\\b/"), "backslash"}, std::pair{undecodable, "UTF-8"}}) {
+        plan = launch::planLaunch(launch::LaunchCommand(folder, QStringLiteral("x.nes"), 4, 1, 1), dir.path());
+        QVERIFY2(plan.program.isEmpty() && plan.error.contains(QLatin1String(reason)), qPrintable(plan.error));
+    }
 #endif
 }
 

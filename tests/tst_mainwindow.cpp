@@ -3,6 +3,7 @@
 #include "forms/filelistbox.h"
 #include "testutil.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 
@@ -151,6 +152,8 @@ void TestMainWindow::whatIsSelectedIsWhatRuns()
         w->ssTab1()->setCurrentIndex(slot - 1);
         clickFirstEntry(w->fileList(slot), true);
         QTest::keyClick(w->fileList(slot), Qt::Key_Return);
+        QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true); // auto-repeat
+        QApplication::sendEvent(w->fileList(slot), &held);
         QCOMPARE(f.recorder.starts.size(), 2 * slot);
         const StartCall &call = f.recorder.starts.back();
         QCOMPARE(call.program, QDir::toNativeSeparators(f.app() + QStringLiteral("/nesticle.exe")));
