@@ -82,4 +82,20 @@ if [ "$actual" != "$expected" ] && [ "$actual" != "$(printf '%s\n%s' "$launch" "
 fi
 cmp "$work/expected.ini" "$user_dir/quorvane.ini" || { echo "FAIL: the user's file is not what Save writes"; exit 1; }
 cmp "$work/legacy.ini" "$legacy" || { echo "FAIL: the file in the Windows directory was changed"; exit 1; }
-echo "1 passed, 0 failed"
+
+# Portable: the file beside the program wins over the user's own and the old one.
+rm -rf "$user_dir" "$app/nesticle.log"
+mkdir -p "$work/stick roms"
+printf 'NES\032' > "$work/stick roms/On the stick.nes"
+stickroms="Z:${work//\//\\}\\stick roms\\"
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s\r\n' "$stickroms" > "$app/quorvane.ini"
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s\r\nRoms2=\r\nRoms3=\r\n' "$stickroms" > "$work/expected.ini"
+xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
+rom="${stickroms//\\/\\\\}On the stick.nes"
+launch='["-run","'"$rom"'","-res","320","240","-setinput","1","GRAVIS"]'
+actual=$(head -n 1 "$app/nesticle.log" 2>/dev/null | tr -d '\r' || echo "(no launch)")
+[ "$actual" = "$launch" ] || { echo "FAIL: portable: the emulator received $actual, expected $launch"; exit 1; }
+cmp "$work/expected.ini" "$app/quorvane.ini" || { echo "FAIL: portable: the file beside the program is not what Save writes"; exit 1; }
+[ ! -e "$user_dir" ] || { echo "FAIL: portable: Save wrote to %APPDATA% too"; exit 1; }
+cmp "$work/legacy.ini" "$legacy" || { echo "FAIL: portable: the file in the Windows directory was changed"; exit 1; }
+echo "2 passed, 0 failed"

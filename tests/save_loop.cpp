@@ -2,6 +2,8 @@
 //   save_loop CONFIG_FILE              alternates two sets until killed; prints "saving" after the first save
 //   save_loop CONFIG_FILE once         saves the first set once
 //   save_loop CONFIG_FILE repeat N S   saves set S (0 or 1) N times
+//   save_loop portable APP_DIR USER_DIR  saves the first set once to the file the program would
+//                                        choose with these folders
 // Exit status 1 and the reason on stderr when a save fails.
 
 #include "config/romfolders.h"
@@ -15,8 +17,12 @@ int main(int argc, char *argv[])
     QCoreApplication application(argc, argv);
     if (argc < 2)
         return 2;
-    const QString file = QString::fromLocal8Bit(argv[1]);
-    const QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+    QString file = QString::fromLocal8Bit(argv[1]);
+    QByteArray mode = argc > 2 ? QByteArray(argv[2]) : QByteArray();
+    if (qstrcmp(argv[1], "portable") == 0 && argc > 3) {
+        file = config::configFiles(config::ConfigFolders{{}, QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), {}}).file;
+        mode = "once";
+    }
     const QStringList sets[2] = {
         {QStringLiteral("/a/"), QStringLiteral("/aa/"), QStringLiteral("/aaa/")},
         {QStringLiteral("/") + QString(200, QLatin1Char('b')) + QStringLiteral("/"), QStringLiteral("/b b/"),

@@ -120,6 +120,7 @@ private slots:
     void writesBytesExactly();
     void failuresLeaveTheFileAsItWas();
     void textOutsideTheCodePage();
+    void whereTheFileLives_data();
     void whereTheFileLives();
     void readerMatchesAReferenceOnMutatedFiles();
 };
@@ -278,17 +279,53 @@ void TestConfig::textOutsideTheCodePage()
 #endif
 }
 
+void TestConfig::whereTheFileLives_data()
+{
+    QTest::addColumn<QStringList>("present"); // of "fixed", "application", "user", "windows"
+    QTest::addColumn<bool>("fixedAtBuild");
+    QTest::addColumn<QString>("saved");       // the folder whose file Save writes
+    QTest::addColumn<QString>("read");        // the folder whose file start-up reads
+
+    QTest::newRow("none yet") << QStringList{} << false << "user" << "user";
+    QTest::newRow("the user's own") << QStringList{"user"} << false << "user" << "user";
+    QTest::newRow("only an old one in the Windows folder") << QStringList{"windows"} << false << "user" << "windows";
+    QTest::newRow("the user's own before the old one") << QStringList{"user", "windows"} << false << "user" << "user";
+    QTest::newRow("portable: beside the program") << QStringList{"application"} << false << "application" << "application";
+    QTest::newRow("portable before the user's own and the old one")
+        << QStringList{"application", "user", "windows"} << false << "application" << "application";
+    QTest::newRow("fixed at build time before all")
+        << QStringList{"application", "user", "windows"} << true << "fixed" << "fixed";
+}
+
 void TestConfig::whereTheFileLives()
 {
-    // The legacy file is read only while the user has none of their own.
+    QFETCH(QStringList, present);
+    QFETCH(bool, fixedAtBuild);
+    QFETCH(QString, saved);
+    QFETCH(QString, read);
     QTemporaryDir dir;
-    const config::ConfigFiles files{dir.filePath(QStringLiteral("mine.ini")), dir.filePath(QStringLiteral("old.ini"))};
-    QCOMPARE(files.fileToRead(), files.file);
-    writeFile(files.legacyFile, configFor("/old/", "", ""));
-    QCOMPARE(config::ReadRomFolders(files.fileToRead()).front(), QStringLiteral("/old/"));
+    auto folder = [&](const QString &name) { return dir.filePath(name); };
+    auto file = [&](const QString &name) { return QDir::toNativeSeparators(folder(name) + QStringLiteral("/quorvane.ini")); };
+    const QStringList all{"fixed", "application", "user", "windows"};
+    for (const QString &name : all) {
+        QDir().mkpath(folder(name));
+        if (present.contains(name))
+            writeFile(file(name), name == QLatin1String("application") ? QByteArray() : configFor("/" + name + "/", "", ""));
+    }
+    const config::ConfigFiles files = config::configFiles(
+        config::ConfigFolders{fixedAtBuild ? folder("fixed") : QString(), folder("application"), folder("user"), folder("windows")});
+    QCOMPARE(files.file, file(saved));
+    QCOMPARE(files.fileToRead(), file(read));
+    QCOMPARE(files.portable, saved == QLatin1String("application"));
+    // An empty file beside the program reads as three empty folders; Save fills only that file.
+    const bool holdsFolders = present.contains(read) && read != QLatin1String("application");
+    QCOMPARE(config::ReadRomFolders(files.fileToRead()).front(), holdsFolders ? "/" + read + "/" : QString());
+    QMap<QString, QByteArray> before;
+    for (const QString &name : all)
+        before[name] = readAll(file(name));
     QVERIFY(config::WriteRomFolders(files.file, {"/new/", "", ""}));
-    QCOMPARE(config::ReadRomFolders(files.fileToRead()).front(), QStringLiteral("/new/"));
-    QCOMPARE(readAll(files.legacyFile), configFor("/old/", "", ""));
+    for (const QString &name : all)
+        QCOMPARE(readAll(file(name)), name == saved ? configFor("/new/", "", "") : before[name]);
 }
 
 void TestConfig::readerMatchesAReferenceOnMutatedFiles()

@@ -311,7 +311,7 @@ void TestPosix::namesAreBytes()
     const QByteArray root = QFile::encodeName(dir.path());
     const QByteArray folder = root + "/r\xE9ms/";
     QVERIFY(::mkdir(folder.constData(), 0755) == 0);
-    for (const QByteArray &name : {"caf\xE9.nes", "caf\xE8.nes"}) {
+    for (const char *name : {"caf\xE9.nes", "caf\xE8.nes"}) {
         const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT, 0644);
         QVERIFY(fd >= 0 && ::close(fd) == 0);
     }
@@ -386,6 +386,14 @@ void TestPosix::savesAsAnOrdinaryUser()
     QVERIFY(!saveAsNobody(shared, &reason));
     QVERIFY2(reason.contains(QLatin1String("save failed: ")) && reason.size() > 14, qPrintable(reason));
     QCOMPARE(readAll(shared), written);
+    // A portable file in a program folder that is not theirs: refused, with the reason, and
+    // nothing written in its place (their own configuration folder stays empty).
+    const QString application = dir.filePath(QStringLiteral("program"));
+    writeFile(application + QStringLiteral("/quorvane.ini"), "");
+    QVERIFY(!save({"portable", application, home + QStringLiteral("/.config/quorvane2")}, true, &reason));
+    QVERIFY2(reason.contains(QLatin1String("Permission denied")), qPrintable(reason));
+    QCOMPARE(readAll(application + QStringLiteral("/quorvane.ini")), QByteArray());
+    QVERIFY(!QFileInfo::exists(home + QStringLiteral("/.config/quorvane2")));
 }
 
 void TestPosix::killedSavesNeverTearTheFile()

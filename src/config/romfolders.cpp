@@ -16,13 +16,20 @@ QString ConfigFiles::fileToRead() const
     return legacyFile;
 }
 
-ConfigFiles configFiles(const QString &fixedFolder)
+ConfigFiles configFiles(const ConfigFolders &folders)
 {
     auto in = [](const QString &folder) { return QDir::toNativeSeparators(QDir(folder).filePath(kConfigFileName)); };
-    if (!fixedFolder.isEmpty())
-        return {in(fixedFolder), QString()};
-    const QString windows = platform::windowsFolder();
-    return {in(platform::userConfigFolder()), windows.isEmpty() ? QString() : in(windows)};
+    if (!folders.fixed.isEmpty())
+        return {in(folders.fixed), QString(), false};
+    if (!folders.application.isEmpty() && QFileInfo::exists(in(folders.application)))
+        return {in(folders.application), QString(), true};
+    return {in(folders.user), folders.windows.isEmpty() ? QString() : in(folders.windows), false};
+}
+
+ConfigFiles configFiles(const QString &fixedFolder)
+{
+    return configFiles(ConfigFolders{fixedFolder, platform::applicationFolder(), platform::userConfigFolder(),
+                                     platform::windowsFolder()});
 }
 
 QStringList ReadRomFolders(const QString &configFile, QString *error)

@@ -9,16 +9,29 @@ inline const QString kConfigFileName = QStringLiteral("quorvane.ini");
 inline const QString kConfigSection = QStringLiteral("Quorvane v1.0b Config File");
 
 // Where the folders are kept. Save writes file. A read looks at file, or, while file does not
-// exist yet, at legacyFile: the one the original program left in the Windows directory.
+// exist yet, at legacyFile: the one earlier versions of Quorvane for Windows left in the Windows
+// directory. portable is true when file is the one beside the program.
 struct ConfigFiles {
     QString file;
     QString legacyFile;
+    bool portable = false;
     QString fileToRead() const;
 };
 
-// The program's files: "quorvane.ini" in fixedFolder when the build fixed one for every user,
-// otherwise the user's own in their configuration folder (with the Windows directory's file as
-// the legacy one on Windows).
+// The folders a configuration file may live in; an empty one is not there.
+struct ConfigFolders {
+    QString fixed;       // fixed at build time for every user
+    QString application; // the program's own: a "quorvane.ini" there makes the setup portable
+    QString user;        // the user's own configuration folder
+    QString windows;     // the Windows directory, for the legacy file
+};
+
+// Which "quorvane.ini" is the program's: the fixed folder's when the build fixed one (a
+// packager's choice); else the one in the application folder when it exists there (a portable
+// setup, which travels with the program); else the user's own, with the Windows directory's as the
+// legacy one.
+ConfigFiles configFiles(const ConfigFolders &folders);
+// The same for the running program: its own folder, the user's and the system's.
 ConfigFiles configFiles(const QString &fixedFolder);
 
 // The three folder values, slot 1 to 3, read from the configuration file in the order of the keys.
