@@ -1,17 +1,16 @@
 // Prints how long the launcher's hot paths take against a bare baseline measured in the same run,
 // and their ratios. It asserts nothing: the figures are for people to read.
 //
-//   start-up      Form_Load over three folders of 10,000 ROMs and 10,000 other files each, then
+//   start-up      loadStartState over three folders of 10,000 ROMs and 10,000 other files each, then
 //                 of 100,000 and 100,000, against bare readdir() scans of the same three folders
-//                 run side by side, as Form_Load reads them
+//                 run side by side, as start-up reads them
 //   preview       the snapshot preview of a 6000 x 4000 snapshot against a 256 x 240 one, from the
 //                 selection until the picture is in the box
-//   launch        the double-click handler until the emulator has started, against posix_spawn()
+//   launch        the double-click handler (launchRom) until the emulator has started, against posix_spawn()
 //                 of the same stand-in emulator
 //   config read   reading a 50 MB configuration file against a 5 MB one
 
 #include "app/mainwindow.h"
-#include "config/romfoldersdialog.h"
 #include "config/romfolders.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
@@ -39,6 +38,11 @@
 extern char **environ;
 
 namespace {
+
+forms::FileListBox *fileList(const app::MainWindow &window, int slot)
+{
+    return window.findChild<forms::FileListBox *>(QStringLiteral("File%1").arg(slot));
+}
 
 double medianMs(int runs, const std::function<void()> &work)
 {
@@ -127,11 +131,11 @@ void benchStartUp(const QTemporaryDir &dir, int perFolder)
     window.show();
     bareParallelScan(folders); // warm the cache for both
     const int runs = perFolder > 10000 ? 5 : 9;
-    const double startUp = medianMs(runs, [&] { window.Form_Load(); });
+    const double startUp = medianMs(runs, [&] { window.loadStartState(); });
     const double scan = medianMs(runs, [&] { bareParallelScan(folders); });
-    std::printf("start-up     %d + %d + %d ROMs listed, as many other files\n", window.fileList(1)->listCount(),
-                window.fileList(2)->listCount(), window.fileList(3)->listCount());
-    report("start-up", "Form_Load", startUp, "parallel bare readdir", scan, 2.0);
+    std::printf("start-up     %d + %d + %d ROMs listed, as many other files\n", fileList(window, 1)->listCount(),
+                fileList(window, 2)->listCount(), fileList(window, 3)->listCount());
+    report("start-up", "loadStartState", startUp, "parallel bare readdir", scan, 2.0);
 }
 
 void benchPreview(const QTemporaryDir &dir)
@@ -150,17 +154,17 @@ void benchPreview(const QTemporaryDir &dir)
     context.applicationFolder = app;
     context.configFiles.file = app + QStringLiteral("/quorvane.ini");
     app::MainWindow window(context);
-    window.Form_Load();
+    window.loadStartState();
     window.show();
     std::vector<double> large, small;
     auto preview = [&](const char *name, std::vector<double> &times) {
-        window.fileList(1)->selectFile(QString::fromLatin1(name)); // previews once, untimed
+        fileList(window, 1)->selectFile(QString::fromLatin1(name)); // previews once, untimed
         QCoreApplication::processEvents();
         times.push_back(medianMs(1, [&] {
             window.previewSnapshot(1); // blanks the box; the picture follows from another thread
             QElapsedTimer patience;
             patience.start();
-            while (window.picture2()->picture().isNull() && patience.elapsed() < 10000)
+            while (window.findChild<forms::PictureBox *>(QStringLiteral("Picture2"))->picture().isNull() && patience.elapsed() < 10000)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
             QCoreApplication::processEvents(); // let the box paint
         }));
@@ -190,9 +194,9 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
     context.applicationFolder = app;
     context.configFiles.file = app + QStringLiteral("/quorvane.ini");
     app::MainWindow window(context);
-    window.Form_Load();
-    window.fileList(1)->selectFile(QStringLiteral("game.nes"));
-    const double handler = medianMs(21, [&] { window.File1_DblClick(); });
+    window.loadStartState();
+    fileList(window, 1)->selectFile(QStringLiteral("game.nes"));
+    const double handler = medianMs(21, [&] { window.launchRom(1); });
 
     const QByteArray program = QFile::encodeName(app + QStringLiteral("/nesticle.exe"));
     const QByteArray rom = QFile::encodeName(app + QStringLiteral("/roms/game.nes"));
@@ -207,7 +211,7 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
     for (pid_t pid : children)
         ::waitpid(pid, nullptr, 0);
     QThread::msleep(500); // let the detached ones finish too
-    report("launch", "File1_DblClick", handler, "posix_spawn", spawn, 3.0);
+    report("launch", "launchRom", handler, "posix_spawn", spawn, 3.0);
 }
 
 void benchConfigRead(const QTemporaryDir &dir)
@@ -228,8 +232,8 @@ void benchConfigRead(const QTemporaryDir &dir)
     };
     const QString small = makeFile(QStringLiteral("5mb.ini"), 5 * 1024 * 1024);
     const QString large = makeFile(QStringLiteral("50mb.ini"), 50 * 1024 * 1024);
-    const double largeMs = medianMs(5, [&] { config::ReadRomFolders(large); });
-    const double smallMs = medianMs(5, [&] { config::ReadRomFolders(small); });
+    const double largeMs = medianMs(5, [&] { QStringList folders; config::readRomFolders(large, &folders); });
+    const double smallMs = medianMs(5, [&] { QStringList folders; config::readRomFolders(small, &folders); });
     report("config read", "50 MB file", largeMs, "5 MB file", smallMs, 12.0);
 }
 

@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     const int fixedSet = mode == "repeat" && argc > 4 ? std::atoi(argv[4]) % 2 : -1;
     for (unsigned long round = 0; rounds == 0 || round < rounds; ++round) {
         QString error;
-        if (!config::WriteRomFolders(file, sets[fixedSet >= 0 ? fixedSet : round % 2], &error)) {
+        if (!config::writeRomFolders(file, sets[fixedSet >= 0 ? fixedSet : round % 2], &error)) {
             std::fprintf(stderr, "save failed: %s\n", qPrintable(error));
             return 1;
         }

@@ -2,9 +2,14 @@
 // Shared by the tests: files, a recording context, a temporary layout, answering modal dialogs.
 
 #include "app/mainwindow.h"
+#include "config/romfolders.h"
+#include "config/romslots.h"
+#include "forms/controls.h"
+#include "forms/filelistbox.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -29,6 +34,52 @@ inline QByteArray configFor(const QString &a, const QString &b, const QString &c
     return "[Quorvane v1.0b Config File]\r\nRoms=" + a.toUtf8() + "\r\nRoms2=" + b.toUtf8() + "\r\nRoms3=" + c.toUtf8() + "\r\n";
 }
 
+// A window's control by its object name, as the form tables name it.
+template <class Widget = QWidget>
+Widget *child(const QObject *window, const QString &name)
+{
+    return window->findChild<Widget *>(name);
+}
+
+// The names a file list shows, in order.
+inline QStringList entries(const forms::FileListBox *list)
+{
+    QStringList names;
+    for (int row = 0; row < list->model()->rowCount(); ++row)
+        names.append(list->model()->index(row, 0).data(Qt::EditRole).toString());
+    return names;
+}
+
+// The three folders the file holds (empty ones when it cannot be read).
+inline QStringList foldersIn(const QString &configFile)
+{
+    QStringList folders;
+    config::readRomFolders(configFile, &folders);
+    return folders;
+}
+
+// The main window's controls, found by the names the form tables give them.
+struct MainControls {
+    explicit MainControls(const QWidget *window)
+        : window(window), sound(child<forms::CheckBox>(window, QStringLiteral("Check1"))),
+          resolution(child<forms::OptionList>(window, QStringLiteral("List1"))),
+          controller(child<forms::OptionList>(window, QStringLiteral("List2"))),
+          snapshot(child<forms::PictureBox>(window, QStringLiteral("Picture2"))),
+          tabs(child<forms::TabControl>(window, QStringLiteral("SSTab1")))
+    {
+    }
+    forms::FileListBox *list(int slot) const { return child<forms::FileListBox>(window, QLatin1String(config::slotAt(slot).fileList)); }
+    QLabel *count(int slot) const { return child<QLabel>(window, QLatin1String(config::slotAt(slot).countLabel)); }
+    QString counts() const { return count(1)->text() + QLatin1Char('|') + count(2)->text() + QLatin1Char('|') + count(3)->text(); }
+
+    const QWidget *window;
+    forms::CheckBox *sound;
+    forms::OptionList *resolution;
+    forms::OptionList *controller;
+    forms::PictureBox *snapshot;
+    forms::TabControl *tabs;
+};
+
 struct StartCall : platform::Command {
     platform::FailureHandler onFailure;
 };
@@ -47,9 +98,11 @@ struct Recorder {
     app::AppContext context(const QString &applicationFolder, const QString &configFile)
     {
         app::AppContext c{applicationFolder, {configFile, {}}, {}, {}};
-        c.start = [this](const platform::Command &command, const platform::FailureHandler &onFailure) {
+        c.start = [this](const platform::Command &command, const platform::FailureHandler &onFailure, QString *error) {
             starts.append({command, onFailure});
-            return platform::StartResult{startSucceeds, startSucceeds ? QString() : QStringLiteral("refused by the test")};
+            if (!startSucceeds && error)
+                *error = QStringLiteral("refused by the test");
+            return startSucceeds;
         };
         c.notify = [this](QWidget *, const QString &title, const QString &text) { messages.append({title, text}); };
         return c;
@@ -69,7 +122,7 @@ struct Layout {
     std::unique_ptr<app::MainWindow> loaded() // the window after start-up
     {
         auto window = std::make_unique<app::MainWindow>(recorder.context(app(), config()));
-        window->Form_Load();
+        window->loadStartState();
         return window;
     }
 };

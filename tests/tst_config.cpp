@@ -218,10 +218,10 @@ void TestConfig::writesBytesExactly()
     if (!before.isEmpty())
         writeFile(file, before);
     QString error;
-    QVERIFY2(config::WriteRomFolders(file, values, &error), qPrintable(error));
+    QVERIFY2(config::writeRomFolders(file, values, &error), qPrintable(error));
     QCOMPARE(readAll(file), after);
-    QCOMPARE(config::ReadRomFolders(file), values);
-    QVERIFY(config::WriteRomFolders(file, config::ReadRomFolders(file))); // a Save after a read loses nothing
+    QCOMPARE(foldersIn(file), values);
+    QVERIFY(config::writeRomFolders(file, foldersIn(file))); // a Save after a read loses nothing
     QCOMPARE(readAll(file), after);
 }
 
@@ -231,15 +231,17 @@ void TestConfig::failuresLeaveTheFileAsItWas()
     const QString file = dir.filePath(QStringLiteral("new/folder/quorvane.ini"));
     QString error;
     // Reading never creates anything; a first save creates the missing folders.
-    QCOMPARE(config::ReadRomFolders(file, &error), kEmpty);
+    QStringList read;
+    QVERIFY(config::readRomFolders(file, &read, &error));
+    QCOMPARE(read, kEmpty);
     QVERIFY(error.isEmpty() && !QFileInfo::exists(dir.filePath(QStringLiteral("new"))));
-    QVERIFY(config::WriteRomFolders(file, {"/keep/", "", ""}));
+    QVERIFY(config::writeRomFolders(file, {"/keep/", "", ""}));
 
     // A line break or NUL would inject lines: nothing at all is written, not even the valid keys.
     const QByteArray before = readAll(file);
     for (const QString &bad : {QStringLiteral("/a/\r\n[Evil]"), QStringLiteral("/a/\nRoms=/b/"),
                                QStringLiteral("/a/") + QChar(0)}) {
-        QVERIFY(!config::WriteRomFolders(file, {"/new/", bad, ""}, &error));
+        QVERIFY(!config::writeRomFolders(file, {"/new/", bad, ""}, &error));
         QVERIFY2(error.contains(QLatin1String("Roms2")), qPrintable(error));
         QCOMPARE(readAll(file), before);
     }
@@ -247,11 +249,12 @@ void TestConfig::failuresLeaveTheFileAsItWas()
     // FIFOs and devices where the system has them), neither read nor replaced.
     writeFile(dir.filePath(QStringLiteral("plain")), "x");
     error.clear();
-    QVERIFY(!config::WriteRomFolders(dir.filePath(QStringLiteral("plain/quorvane.ini")), {"/a/", "", ""}, &error));
+    QVERIFY(!config::writeRomFolders(dir.filePath(QStringLiteral("plain/quorvane.ini")), {"/a/", "", ""}, &error));
     QVERIFY(!error.isEmpty());
     QString readError;
-    QCOMPARE(config::ReadRomFolders(dir.path(), &readError), kEmpty);
-    QVERIFY(!config::WriteRomFolders(dir.path(), {"/a/", "", ""}, &error) && QFileInfo(dir.path()).isDir());
+    QVERIFY(!config::readRomFolders(dir.path(), &read, &readError));
+    QCOMPARE(read, kEmpty);
+    QVERIFY(!config::writeRomFolders(dir.path(), {"/a/", "", ""}, &error) && QFileInfo(dir.path()).isDir());
     QVERIFY2(readError.contains(QLatin1String("not a regular file")) && error == readError, qPrintable(error));
 }
 
@@ -263,15 +266,15 @@ void TestConfig::textOutsideTheCodePage()
     const QString file = dir.filePath(QStringLiteral("quorvane.ini"));
     writeFile(file, "; caf\xE9\r\n" + configFor("C:\\old\\", "", ""));
     const QStringList latin{QStringLiteral("D:\\J\u00F6rg\\"), QString(), QString()};
-    QVERIFY(config::WriteRomFolders(file, latin));
-    QCOMPARE(config::ReadRomFolders(file), latin);
+    QVERIFY(config::writeRomFolders(file, latin));
+    QCOMPARE(foldersIn(file), latin);
 #ifdef Q_OS_WIN
     QCOMPARE(readAll(file), "; caf\xE9\r\n" + kSection + "\r\nRoms=D:\\J\xF6rg\\\r\nRoms2=\r\nRoms3=\r\n"); // still the code page
 #endif
     const QStringList japanese{QStringLiteral("C:\\\u65E5\u672C\\"), QStringLiteral("D:\\J\u00F6rg\\"),
                                QStringLiteral("E:\\\u0420\u043E\u043C\u044B\\")};
-    QVERIFY(config::WriteRomFolders(file, japanese));
-    QCOMPARE(config::ReadRomFolders(file), japanese);
+    QVERIFY(config::writeRomFolders(file, japanese));
+    QCOMPARE(foldersIn(file), japanese);
 #ifdef Q_OS_WIN
     QCOMPARE(readAll(file), "\xEF\xBB\xBF; caf\xC3\xA9\r\n" + configFor(japanese[0], japanese[1], japanese[2]));
 #else
@@ -319,11 +322,11 @@ void TestConfig::whereTheFileLives()
     QCOMPARE(files.portable, saved == QLatin1String("application"));
     // An empty file beside the program reads as three empty folders; Save fills only that file.
     const bool holdsFolders = present.contains(read) && read != QLatin1String("application");
-    QCOMPARE(config::ReadRomFolders(files.fileToRead()).front(), holdsFolders ? "/" + read + "/" : QString());
+    QCOMPARE(foldersIn(files.fileToRead()).front(), holdsFolders ? "/" + read + "/" : QString());
     QMap<QString, QByteArray> before;
     for (const QString &name : all)
         before[name] = readAll(file(name));
-    QVERIFY(config::WriteRomFolders(files.file, {"/new/", "", ""}));
+    QVERIFY(config::writeRomFolders(files.file, {"/new/", "", ""}));
     for (const QString &name : all)
         QCOMPARE(readAll(file(name)), name == saved ? configFor("/new/", "", "") : before[name]);
 }

@@ -8,6 +8,8 @@
 #include "preview/snapshotloader.h"
 #include "testutil.h"
 
+#include <QCheckBox>
+
 #include <QDeadlineTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -19,69 +21,100 @@ class TestLaunch : public QObject
 {
     Q_OBJECT
 private slots:
+    void launchCommand_data();
     void launchCommand();
+    void romPathArrivesWhole_data();
     void romPathArrivesWhole();
-    void replaceAllAndSnapshotPath();
+    void replaceAll_data();
+    void replaceAll();
     void snapshotDecodesOnlyTheVisiblePart();
-    void planFindsTheEmulatorOrSaysWhy();
     void snapshotsNeverHoldUpTheWindow();
+    void planFindsTheEmulatorOrSaysWhy();
     void hostileNamesArriveAsOneArgument();
     void startsInTheGivenFolderOrSaysWhy();
 };
 
+void TestLaunch::launchCommand_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("resolution");
+    QTest::addColumn<Qt::CheckState>("sound");
+    QTest::addColumn<int>("controller");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("the worked example") << "C:\\Games\\Roms\\" << "Sample.nes" << 4 << Qt::Unchecked << 1
+        << "nesticle.exe -run C:\\Games\\Roms\\Sample.nes -nosound -res 320 240 -setinput 1 GRAVIS";
+    QTest::newRow("start-up state: an empty switch keeps its blank") << "C:\\Games\\Roms\\" << "Sample.nes" << 4 << Qt::Checked << 1
+        << "nesticle.exe -run C:\\Games\\Roms\\Sample.nes  -res 320 240 -setinput 1 GRAVIS";
+    QTest::newRow("grayed: sound on") << "/r/" << "a.nes" << 0 << Qt::PartiallyChecked << 0
+        << "nesticle.exe -run /r/a.nes  -res 256 224 -setinput 1 KEY1";
+    QTest::newRow("last of each") << "/r/" << "a.nes" << 5 << Qt::Unchecked << 2
+        << "nesticle.exe -run /r/a.nes -nosound -res 640 480 -setinput 1 JOY1";
+    QTest::newRow("root with two separators") << "C:\\\\" << "Sample.nes" << 2 << Qt::Unchecked << 1
+        << "nesticle.exe -run C:\\\\Sample.nes -nosound -res 256 256 -setinput 1 GRAVIS";
+    QTest::newRow("none selected: three blanks") << "/r/" << "a.nes" << -1 << Qt::Checked << -1 << "nesticle.exe -run /r/a.nes   ";
+    QTest::newRow("no trailing separator") << "C:\\Games\\Roms" << "Sample.nes" << 3 << Qt::Unchecked << 1
+        << "nesticle.exe -run C:\\Games\\RomsSample.nes -nosound -res 320 200 -setinput 1 GRAVIS";
+    QTest::newRow("blanks are quoted") << "C:\\Games\\" << "Super Mario Bros. (W) [!].nes" << 1 << Qt::Checked << 1
+        << "nesticle.exe -run \"C:\\Games\\Super Mario Bros. (W) [!].nes\"  -res 256 240 -setinput 1 GRAVIS";
+    QTest::newRow("a quoted folder keeps its last backslash") << "C:\\My Roms\\" << "" << 4 << Qt::Unchecked << 1
+        << "nesticle.exe -run \"C:\\My Roms\\\\\" -nosound -res 320 240 -setinput 1 GRAVIS";
+}
+
 void TestLaunch::launchCommand()
 {
-    const struct { const char *folder, *file; int resolution, sound, controller; const char *expected; } cases[] = {
-        {"C:\\Games\\Roms\\", "Sample.nes", 4, 0, 1, // the worked example
-         "nesticle.exe -run C:\\Games\\Roms\\Sample.nes -nosound -res 320 240 -setinput 1 GRAVIS"},
-        {"C:\\Games\\Roms\\", "Sample.nes", 4, 1, 1, // start-up state: an empty switch keeps its blank
-         "nesticle.exe -run C:\\Games\\Roms\\Sample.nes  -res 320 240 -setinput 1 GRAVIS"},
-        {"/r/", "a.nes", 0, 2, 0, "nesticle.exe -run /r/a.nes  -res 256 224 -setinput 1 KEY1"}, // grayed: sound on
-        {"/r/", "a.nes", 5, 0, 2, "nesticle.exe -run /r/a.nes -nosound -res 640 480 -setinput 1 JOY1"},
-        {"C:\\\\", "Sample.nes", 2, 0, 1, "nesticle.exe -run C:\\\\Sample.nes -nosound -res 256 256 -setinput 1 GRAVIS"},
-        {"/r/", "a.nes", -1, 1, -1, "nesticle.exe -run /r/a.nes   "}, // none selected: three blanks
-        {"C:\\Games\\Roms", "Sample.nes", 3, 0, 1, // no trailing separator
-         "nesticle.exe -run C:\\Games\\RomsSample.nes -nosound -res 320 200 -setinput 1 GRAVIS"},
-        {"C:\\Games\\", "Super Mario Bros. (W) [!].nes", 1, 1, 1, // blanks are quoted
-         "nesticle.exe -run \"C:\\Games\\Super Mario Bros. (W) [!].nes\"  -res 256 240 -setinput 1 GRAVIS"},
-        {"C:\\My Roms\\", "", 4, 0, 1, // a quoted folder keeps its last backslash
-         "nesticle.exe -run \"C:\\My Roms\\\\\" -nosound -res 320 240 -setinput 1 GRAVIS"},
-    };
-    for (const auto &c : cases) {
-        QCOMPARE(launch::LaunchCommand(QString::fromLatin1(c.folder), QString::fromLatin1(c.file), c.resolution, c.sound,
-                                       c.controller), QString::fromLatin1(c.expected));
-    }
+    QFETCH(QString, folder);
+    QFETCH(QString, file);
+    QFETCH(int, resolution);
+    QFETCH(Qt::CheckState, sound);
+    QFETCH(int, controller);
+    QFETCH(QString, expected);
+    QCOMPARE(launch::launchCommandLine(folder, file, resolution, sound, controller), expected);
+}
+
+void TestLaunch::romPathArrivesWhole_data()
+{
+    QTest::addColumn<QString>("path");
+    for (const QString &path : {QStringLiteral("/my roms/a\tb (W) [!].nes"), QStringLiteral("/r/say\"hi\".nes"),
+                                QStringLiteral("C:\\a\\\\say \"hi\".nes"), QStringLiteral("C:\\my roms\\\\"),
+                                QStringLiteral("/r/a;b&c|d$(rm -rf x)`e`'f'%PATH%.nes"),
+                                QStringLiteral("/r\u00F6ms/-nosound \u30B2\u30FC\u30E0.nes")})
+        QTest::newRow(qPrintable(path)) << path;
 }
 
 // Whatever the name, Windows' way of splitting the line gives the ROM path back whole.
 void TestLaunch::romPathArrivesWhole()
 {
-    const QStringList paths{"/my roms/a\tb (W) [!].nes", "/r/say\"hi\".nes", "C:\\a\\\\say \"hi\".nes", "C:\\my roms\\\\",
-                            "/r/a;b&c|d$(rm -rf x)`e`'f'%PATH%.nes", QStringLiteral("/r\u00F6ms/-nosound \u30B2\u30FC\u30E0.nes")};
-    for (const QString &path : paths) {
-        QCOMPARE(launch::splitCommandLine(launch::LaunchCommand(path, QString(), 5, 0, 2)),
-                 (QStringList{"nesticle.exe", "-run", path, "-nosound", "-res", "640", "480", "-setinput", "1", "JOY1"}));
-    }
+    QFETCH(QString, path);
+    QCOMPARE(launch::splitCommandLine(launch::launchCommandLine(path, QString(), 5, Qt::Unchecked, 2)),
+             (QStringList{"nesticle.exe", "-run", path, "-nosound", "-res", "640", "480", "-setinput", "1", "JOY1"}));
 }
 
-void TestLaunch::replaceAllAndSnapshotPath()
+void TestLaunch::replaceAll_data()
 {
-    const struct { const char *text, *search, *replacement, *expected; } cases[] = {
-        {"a.nes.b.nes", ".nes", ".jpg", "a.jpg.b.jpg"}, // every one, leftmost first
-        {"GAME.Nes", ".nes", ".jpg", "GAME.Nes"},       // case-sensitive
-        {"abb", "ab", "a", "a"},                         // searched again from the start
-        {"abc", "", "x", "abc"},                         // refused: would never end
-        {"a.nes", ".nes", "x.nes", "a.nes"},
-    };
-    for (const auto &c : cases) {
-        QString text = QString::fromLatin1(c.text);
-        QCOMPARE(launch::ReplaceAll(text, QString::fromLatin1(c.search), QString::fromLatin1(c.replacement)),
-                 QString::fromLatin1(c.expected));
-        QCOMPARE(text, QString::fromLatin1(c.expected)); // changed in place
-    }
-    QCOMPARE(preview::SnapshotPath("C:\\EMU", "a.nes.b.nes"), QStringLiteral("C:\\EMU/snap/a.jpg.b.jpg"));
-    QCOMPARE(preview::SnapshotPath("/opt/emu.nes", "GAME.NES"), QStringLiteral("/opt/emu.jpg/snap/GAME.NES"));
-    QCOMPARE(preview::SnapshotPath("/opt/emu", ""), QStringLiteral("/opt/emu/snap/"));
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("replacement");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("every one, leftmost first") << "a.nes.b.nes" << ".nes" << ".jpg" << "a.jpg.b.jpg";
+    QTest::newRow("case-sensitive") << "GAME.Nes" << ".nes" << ".jpg" << "GAME.Nes";
+    QTest::newRow("searched again from the start") << "aabb" << "ab" << "" << "";
+    QTest::newRow("refused: an empty search would never end") << "abc" << "" << "x" << "abc";
+    QTest::newRow("refused: the replacement holds the search") << "a.nes" << ".nes" << "x.nes" << "a.nes";
+}
+
+void TestLaunch::replaceAll()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, search);
+    QFETCH(QString, replacement);
+    QFETCH(QString, expected);
+    QCOMPARE(launch::replaceAll(text, search, replacement), expected);
+    QCOMPARE(text, expected); // changed in place
+    // The snapshot's path is the ROM's name so changed, in the application folder's snap/.
+    QCOMPARE(preview::snapshotPath(QStringLiteral("/opt/emu"), QStringLiteral("a.nes.b.nes")), QStringLiteral("/opt/emu/snap/a.jpg.b.jpg"));
+    QCOMPARE(preview::snapshotPath(QStringLiteral("/opt/emu.nes"), QStringLiteral("GAME.NES")), QStringLiteral("/opt/emu.jpg/snap/GAME.NES"));
 }
 
 void TestLaunch::snapshotDecodesOnlyTheVisiblePart()
@@ -134,42 +167,46 @@ void TestLaunch::planFindsTheEmulatorOrSaysWhy()
 {
     QTemporaryDir dir;
     const QString emulator = dir.filePath(QStringLiteral("nesticle.exe"));
-    const QString line = launch::LaunchCommand(QStringLiteral("/home/me/my roms/"), QStringLiteral("a.nes"), 4, 1, 1);
-    launch::LaunchPlan plan = launch::planLaunch(line, dir.path());
-    QVERIFY(!plan.error.isEmpty());
+    const QString line = launch::launchCommandLine(QStringLiteral("/home/me/my roms/"), QStringLiteral("a.nes"), 4, Qt::Checked, 1);
+    launch::LaunchPlan plan;
+    QString error;
+    QVERIFY(!launch::planLaunch(line, dir.path(), &plan, &error) && !error.isEmpty());
     QCOMPARE(plan.tried, QDir::toNativeSeparators(emulator));
 
     writeFile(emulator, "#!/bin/sh\n");
     QFile::setPermissions(emulator, QFile::permissions(emulator) | QFileDevice::ExeOwner);
-    plan = launch::planLaunch(line, dir.path());
-    QCOMPARE(plan.program, QDir::toNativeSeparators(emulator));
-    QCOMPARE(plan.arguments, (QStringList{"-run", "/home/me/my roms/a.nes", "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
+    QVERIFY2(launch::planLaunch(line, dir.path(), &plan, &error), qPrintable(error));
+    QCOMPARE(plan.command.program, QDir::toNativeSeparators(emulator));
+    QCOMPARE(plan.command.arguments, (QStringList{"-run", "/home/me/my roms/a.nes", "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
     const QByteArray savedPath = qgetenv("PATH"); // not in the application folder: on the search path
     qputenv("PATH", QFile::encodeName(QDir::toNativeSeparators(dir.path())));
-    QCOMPARE(QDir::fromNativeSeparators(launch::planLaunch(line, dir.filePath(QStringLiteral("elsewhere"))).program),
-             QDir::fromNativeSeparators(emulator));
+    launch::LaunchPlan found;
+    QVERIFY(launch::planLaunch(line, dir.filePath(QStringLiteral("elsewhere")), &found, &error));
+    QCOMPARE(QDir::fromNativeSeparators(found.command.program), QDir::fromNativeSeparators(emulator));
     qputenv("PATH", savedPath);
 #ifdef Q_OS_WIN
-    QCOMPARE(plan.commandLine, line); // handed over as built
+    QCOMPARE(plan.command.commandLine, line); // handed over as built
 #else
     // A Windows program runs through Wine, which must be on the search path.
     writeFile(emulator, "MZ\x90 a windows program");
     qputenv("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
-    QVERIFY2(launch::planLaunch(line, dir.path()).error.contains(QLatin1String("Wine")), qPrintable(plan.error));
+    QVERIFY(!launch::planLaunch(line, dir.path(), &plan, &error));
+    QVERIFY2(error.contains(QLatin1String("Wine")), qPrintable(error));
     const QString wine = dir.filePath(QStringLiteral("bin/wine"));
     writeFile(wine, "#!/bin/sh\n");
     QFile::setPermissions(wine, QFile::permissions(wine) | QFileDevice::ExeOwner);
-    plan = launch::planLaunch(line, dir.path());
-    qputenv("PATH", savedPath);
-    QCOMPARE(plan.program, wine);
-    QCOMPARE(plan.arguments, (QStringList{emulator, "-run", "Z:\\home\\me\\my roms\\a.nes", "-res", "320", "240",
-                                          "-setinput", "1", "GRAVIS"}));
+    QVERIFY(launch::planLaunch(line, dir.path(), &plan, &error));
+    QCOMPARE(plan.command.program, wine);
+    QCOMPARE(plan.command.arguments, (QStringList{emulator, "-run", "Z:\\home\\me\\my roms\\a.nes", "-res", "320", "240",
+                                                  "-setinput", "1", "GRAVIS"}));
     // Names Wine would hand on as another file, or as none: refused, with the reason.
     const QString undecodable = QStringLiteral("/r") + QChar(0xDCE9) + QStringLiteral("ms/");
     for (const auto &[folder, reason] : {std::pair{QStringLiteral("/a\\b/"), "backslash"}, std::pair{undecodable, "UTF-8"}}) {
-        plan = launch::planLaunch(launch::LaunchCommand(folder, QStringLiteral("x.nes"), 4, 1, 1), dir.path());
-        QVERIFY2(plan.program.isEmpty() && plan.error.contains(QLatin1String(reason)), qPrintable(plan.error));
+        QVERIFY(!launch::planLaunch(launch::launchCommandLine(folder, QStringLiteral("x.nes"), 4, Qt::Checked, 1), dir.path(),
+                                    &plan, &error));
+        QVERIFY2(error.contains(QLatin1String(reason)), qPrintable(error));
     }
+    qputenv("PATH", savedPath);
 #endif
 }
 
@@ -186,7 +223,7 @@ void TestLaunch::hostileNamesArriveAsOneArgument()
 #endif
     QStringList expected, lines;
     for (const QString &name : names) {
-        lines << launch::LaunchCommand(roms, name, 4, 0, 1);
+        lines << launch::launchCommandLine(roms, name, 4, Qt::Unchecked, 1);
         writeFile(roms + name, "NES\x1A");
         const QStringList arguments{"-run", roms + name, "-nosound", "-res", "320", "240", "-setinput", "1", "GRAVIS"};
         expected << QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(arguments)).toJson(QJsonDocument::Compact));
@@ -194,18 +231,21 @@ void TestLaunch::hostileNamesArriveAsOneArgument()
     writeFile(layout.config(), configFor(roms, "", ""));
     QDir().mkpath(layout.app());
     app::AppContext context = layout.recorder.context(layout.app(), layout.config());
-    context.start = platform::startDetached; // the real thing
+    context.start = [](const platform::Command &command, const platform::FailureHandler &onFailure, QString *error) {
+        return platform::startDetached(command, onFailure, error); // the real thing
+    };
     app::MainWindow window(context);
-    window.Form_Load();
-    window.fileList(1)->selectFile(names.front());
-    window.File1_DblClick(); // no emulator yet: said, and the window goes on
+    window.loadStartState();
+    auto *list = child<forms::FileListBox>(&window, QStringLiteral("File1"));
+    list->selectFile(names.front());
+    window.launchRom(1); // no emulator yet: said, and the window goes on
     QVERIFY(layout.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(layout.app() + "/nesticle.exe")));
 
     QVERIFY(QFile::copy(QStringLiteral(STANDIN_EMULATOR), layout.app() + QStringLiteral("/nesticle.exe")));
-    window.check1()->setValue(0);
+    child<QCheckBox>(&window, QStringLiteral("Check1"))->setCheckState(Qt::Unchecked);
     for (const QString &name : names) {
-        QVERIFY(window.fileList(1)->selectFile(name));
-        window.File1_DblClick();
+        QVERIFY(list->selectFile(name));
+        window.launchRom(1);
     }
     const QString log = layout.app() + QStringLiteral("/nesticle.log");
     for (QDeadlineTimer deadline(20000); readAll(log).count('\n') < names.size() && !deadline.hasExpired();)
@@ -229,16 +269,17 @@ void TestLaunch::startsInTheGivenFolderOrSaysWhy()
     QTemporaryDir dir;
 #ifdef Q_OS_WIN
     const QString shell = qEnvironmentVariable("ComSpec");
-    const auto started = platform::startDetached({shell, {}, QStringLiteral("cmd /c cd > where.txt"), dir.path()});
+    const platform::Command command{shell, {}, QStringLiteral("cmd /c cd > where.txt"), dir.path()};
 #else
-    const auto started = platform::startDetached({QStringLiteral("/bin/sh"), {"-c", "pwd > where.txt"}, {}, dir.path()});
+    const platform::Command command{QStringLiteral("/bin/sh"), {"-c", "pwd > where.txt"}, {}, dir.path()};
 #endif
-    QVERIFY2(started.started, qPrintable(started.error));
+    QString error;
+    QVERIFY2(platform::startDetached(command, {}, &error), qPrintable(error));
     QTRY_VERIFY_WITH_TIMEOUT(readAll(dir.filePath(QStringLiteral("where.txt"))).endsWith('\n'), 20000);
     QCOMPARE(QDir(QString::fromLocal8Bit(readAll(dir.filePath(QStringLiteral("where.txt"))).trimmed())).canonicalPath(),
              QDir(dir.path()).canonicalPath());
-    const auto missing = platform::startDetached({dir.filePath(QStringLiteral("no-such-program")), {}, {}, dir.path()});
-    QVERIFY(!missing.started && !missing.error.isEmpty());
+    QVERIFY(!platform::startDetached({dir.filePath(QStringLiteral("no-such-program")), {}, {}, dir.path()}, {}, &error));
+    QVERIFY(!error.isEmpty());
 }
 
 QTEST_MAIN(TestLaunch)

@@ -1,4 +1,4 @@
-#include "config/romfoldersdialog.h"
+#include "dialogs/romfoldersdialog.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
 #include "testutil.h"
@@ -51,21 +51,22 @@ void TestMainWindow::startUp()
 {
     Fixture f;
     auto w = f.loaded();
+    auto c = std::make_unique<MainControls>(w.get());
     for (int slot = 1; slot <= 3; ++slot)
-        QCOMPARE(w->romFoldersDialog()->folder(slot), f.rom(slot));
-    QVERIFY(w->romFoldersDialog()->isHidden());
+        QCOMPARE(c->list(slot)->path(), f.rom(slot));
+    QVERIFY(child(w.get(), QStringLiteral("Directories"))->isHidden());
     // Matched without regard to case and sorted so; hidden files, folders, other names left out.
-    QCOMPARE(w->fileList(1)->entries(), (QStringList{"A.nes", "b.nes", "c.Nes", "GAME.NES"}));
-    auto counts = [&] { return w->countLabel(1)->text() + w->countLabel(2)->text() + w->countLabel(3)->text(); };
-    QCOMPARE(counts(), QStringLiteral("ROMs : 4ROMs : 1ROMs : 0")); // a missing folder is no error
-    QCOMPARE(w->list1()->currentItem()->text() + w->list2()->currentItem()->text(), QStringLiteral("320x240Gamepad"));
-    QVERIFY(w->list1()->currentItem()->isSelected() && w->list2()->currentItem()->isSelected());
-    QCOMPARE(w->check1()->text(), QStringLiteral("Sound"));
+    QCOMPARE(entries(c->list(1)), (QStringList{"A.nes", "b.nes", "c.Nes", "GAME.NES"}));
+    QCOMPARE(c->counts(), QStringLiteral("ROMs : 4|ROMs : 1|ROMs : 0")); // a missing folder is no error
+    QCOMPARE(c->resolution->currentItem()->text() + c->controller->currentItem()->text(), QStringLiteral("320x240Gamepad"));
+    QVERIFY(c->resolution->currentItem()->isSelected() && c->controller->currentItem()->isSelected());
+    QCOMPARE(c->sound->text(), QStringLiteral("Sound"));
     QCOMPARE(QDir::currentPath(), QDir(f.app()).canonicalPath());
 
     QFile::remove(f.config()); // no file: empty lists, nothing said, nothing created
     w = f.loaded();
-    QCOMPARE(counts(), QStringLiteral("ROMs : 0ROMs : 0ROMs : 0"));
+    c = std::make_unique<MainControls>(w.get());
+    QCOMPARE(c->counts(), QStringLiteral("ROMs : 0|ROMs : 0|ROMs : 0"));
     QVERIFY(!QFileInfo::exists(f.config()) && f.recorder.messages.isEmpty());
     QDir().mkpath(f.config()); // no regular file: said once, naming it; the window still comes up
     w = f.loaded();
@@ -77,16 +78,17 @@ void TestMainWindow::soundCaptionRule()
 {
     Fixture f;
     const auto w = f.loaded();
+    const MainControls c(w.get());
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     QStringList seen;
     for (int click = 0; click < 3; ++click) {
-        QTest::mouseClick(w->check1(), Qt::LeftButton); // clicks never gray it
-        seen << QStringLiteral("%1 %2").arg(w->check1()->value()).arg(w->check1()->text());
+        QTest::mouseClick(c.sound, Qt::LeftButton); // clicks never gray it
+        seen << QStringLiteral("%1 %2").arg(c.sound->checkState()).arg(c.sound->text());
         if (click == 0)
-            w->check1()->setValue(2); // grayed keeps the caption
+            c.sound->setCheckState(Qt::PartiallyChecked); // grayed keeps the caption
     }
-    QCOMPARE(seen, (QStringList{"0 No Sound", "1 Sound", "0 No Sound"}));
+    QCOMPARE(seen, (QStringList{"0 No Sound", "2 Sound", "0 No Sound"})); // Qt::Unchecked, Qt::Checked
 }
 
 void TestMainWindow::selectionShowsTheSnapshotOrBlanks()
@@ -100,12 +102,13 @@ void TestMainWindow::selectionShowsTheSnapshotOrBlanks()
     for (const char *decoy : {"b.jpg.png", "GAME.NES.jpg", ".png"})
         f.snapshot(decoy, QSize(20, 10), Qt::red);
     const auto w = f.loaded();
+    const MainControls c(w.get());
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    forms::FileListBox *list = w->fileList(1);
+    forms::FileListBox *list = c.list(1);
     // The picture is decoded on another thread: it follows the selection, while the box blanks
     // at once.
-    auto picture = [&] { return w->picture2()->picture(); };
+    auto picture = [&] { return c.snapshot->picture(); };
     clickFirstEntry(list); // the first click after focus counts too
     QTRY_COMPARE(picture().size(), QSize(20, 10));
     QTest::keyClick(list, Qt::Key_Down); // keyboard selection: b.nes has none, the box blanks
@@ -113,7 +116,7 @@ void TestMainWindow::selectionShowsTheSnapshotOrBlanks()
     QVERIFY(picture().isNull());
     QVERIFY(list->selectFile(QStringLiteral("GAME.NES"))); // capitals: nothing replaced, nothing shown
     QVERIFY(list->selectFile(QStringLiteral("c.Nes"))); // looked up as it stands, cut to the box
-    QTRY_COMPARE(picture().size(), w->picture2()->contentsRect().size());
+    QTRY_COMPARE(picture().size(), c.snapshot->contentsRect().size());
     list->clearSelection(); // nothing selected: "snap/" names the folder itself
     w->previewSnapshot(1);
     QVERIFY(picture().isNull());
@@ -123,13 +126,13 @@ void TestMainWindow::selectionShowsTheSnapshotOrBlanks()
 
     QVERIFY(list->selectFile(QStringLiteral("A.nes")));
     QTRY_COMPARE(picture().size(), QSize(20, 10));
-    w->ssTab1()->setCurrentIndex(1); // another tab keeps the picture until its list is used
+    c.tabs->setCurrentIndex(1); // another tab keeps the picture until its list is used
     QCOMPARE(picture().size(), QSize(20, 10));
-    QVERIFY(w->fileList(2)->selectFile(QStringLiteral("two.nes")));
+    QVERIFY(c.list(2)->selectFile(QStringLiteral("two.nes")));
     QTRY_COMPARE(picture().size(), QSize(30, 15));
-    const QImage drawn = w->picture2()->grab().toImage();
-    QVERIFY(qBlue(drawn.pixel(w->picture2()->contentsRect().topLeft() + QPoint(3, 3))) > 200); // top-left
-    QVERIFY(qRed(drawn.pixel(w->picture2()->contentsRect().center())) > 200);                 // not scaled
+    const QImage drawn = c.snapshot->grab().toImage();
+    QVERIFY(qBlue(drawn.pixel(c.snapshot->contentsRect().topLeft() + QPoint(3, 3))) > 200); // top-left
+    QVERIFY(qRed(drawn.pixel(c.snapshot->contentsRect().center())) > 200);                 // not scaled
 }
 
 // Left double clicks and Enter launch from the folder each list shows, even when the folders have
@@ -141,27 +144,27 @@ void TestMainWindow::whatIsSelectedIsWhatRuns()
     writeFile(f.rom(3) + QStringLiteral("three.nes"), "x");
     f.emulator();
     const auto w = f.loaded();
-    for (int s = 1; s <= 3; ++s)
-        w->romFoldersDialog()->setFolder(s, QStringLiteral("/store%1/").arg(s));
+    const MainControls c(w.get());
+    writeFile(f.config(), configFor("/store1/", "/store2/", "/store3/")); // another program saved others
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w.get()));
     for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
-        clickFirstEntry(w->fileList(1), true, button);
+        clickFirstEntry(c.list(1), true, button);
     QCOMPARE(f.recorder.starts.size(), 0);
     for (int slot = 1; slot <= 3; ++slot) {
-        w->ssTab1()->setCurrentIndex(slot - 1);
-        clickFirstEntry(w->fileList(slot), true);
-        QTest::keyClick(w->fileList(slot), Qt::Key_Return);
+        c.tabs->setCurrentIndex(slot - 1);
+        clickFirstEntry(c.list(slot), true);
+        QTest::keyClick(c.list(slot), Qt::Key_Return);
         QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true); // auto-repeat
-        QApplication::sendEvent(w->fileList(slot), &held);
+        QApplication::sendEvent(c.list(slot), &held);
         QCOMPARE(f.recorder.starts.size(), 2 * slot);
         const StartCall &call = f.recorder.starts.back();
         QCOMPARE(call.program, QDir::toNativeSeparators(f.app() + QStringLiteral("/nesticle.exe")));
-        QCOMPARE(call.arguments, (QStringList{"-run", f.rom(slot) + w->fileList(slot)->entries().front(),
+        QCOMPARE(call.arguments, (QStringList{"-run", f.rom(slot) + entries(c.list(slot)).front(),
                                               "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
         QCOMPARE(QDir(call.workingFolder).canonicalPath(), QDir(f.app()).canonicalPath());
     }
-    for (QAbstractItemView *list : std::initializer_list<QAbstractItemView *>{w->list1(), w->list2(), w->fileList(3)}) {
+    for (QAbstractItemView *list : std::initializer_list<QAbstractItemView *>{c.resolution, c.controller, c.list(3)}) {
         const QModelIndex selected = list->selectionModel()->selectedIndexes().value(0);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualRect(selected).center());
         QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
@@ -169,11 +172,11 @@ void TestMainWindow::whatIsSelectedIsWhatRuns()
         QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
         QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
     }
-    w->list1()->selectionModel()->setCurrentIndex(w->list1()->model()->index(0, 0), QItemSelectionModel::NoUpdate);
-    w->File3_DblClick();
+    c.resolution->selectionModel()->setCurrentIndex(c.resolution->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    w->launchRom(3);
     QCOMPARE(f.recorder.starts.back().arguments.mid(2, 3), (QStringList{"-res", "320", "240"}));
-    w->fileList(2)->clearSelection(); // nothing selected: Enter starts nothing
-    QTest::keyClick(w->fileList(2), Qt::Key_Enter);
+    c.list(2)->clearSelection(); // nothing selected: Enter starts nothing
+    QTest::keyClick(c.list(2), Qt::Key_Enter);
     QCOMPARE(f.recorder.starts.size(), 7);
 }
 
@@ -181,24 +184,25 @@ void TestMainWindow::launchReadsTheOptionsEachTimeAndReportsFailures()
 {
     Fixture f;
     const auto w = f.loaded();
-    QVERIFY(w->fileList(1)->selectFile(QStringLiteral("A.nes")));
-    w->File1_DblClick(); // no emulator: said with the file tried, and the window goes on
+    const MainControls c(w.get());
+    QVERIFY(c.list(1)->selectFile(QStringLiteral("A.nes")));
+    w->launchRom(1); // no emulator: said with the file tried, and the window goes on
     QVERIFY(f.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(f.app() + "/nesticle.exe")));
 
     f.emulator();
-    w->fileList(1)->clearSelection(); // nothing selected: the folder alone stands for the ROM
-    w->File1_DblClick();
-    w->check1()->setValue(0);
-    w->list1()->setCurrentRow(0);
-    w->list2()->clearSelection();
-    QVERIFY(w->fileList(1)->selectFile(QStringLiteral("GAME.NES")));
-    w->File1_DblClick();
+    c.list(1)->clearSelection(); // nothing selected: the folder alone stands for the ROM
+    w->launchRom(1);
+    c.sound->setCheckState(Qt::Unchecked);
+    c.resolution->setCurrentRow(0);
+    c.controller->clearSelection();
+    QVERIFY(c.list(1)->selectFile(QStringLiteral("GAME.NES")));
+    w->launchRom(1);
     QCOMPARE(f.recorder.starts.size(), 2);
     QCOMPARE(f.recorder.starts[0].arguments, (QStringList{"-run", f.rom(1), "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
     QCOMPARE(f.recorder.starts[1].arguments, (QStringList{"-run", f.rom(1) + "GAME.NES", "-nosound", "-res", "256", "224"}));
 
     f.recorder.startSucceeds = false; // the system refuses the start
-    w->File1_DblClick();
+    w->launchRom(1);
     QVERIFY(f.recorder.messages.size() == 2 && f.recorder.messages[1].text.contains(QLatin1String("refused by the test")));
 }
 

@@ -1,12 +1,12 @@
 // What only POSIX systems have: signals, users, FIFOs and devices, mount tables, a removed
 // current folder.
 
-#include "config/folderpicker.h"
+#include "dialogs/folderpicker.h"
 #include "config/profilefile.h"
 #include "config/romfolders.h"
 #include "forms/dirlistbox.h"
 #include "preview/snapshot.h"
-#include "config/romfoldersdialog.h"
+#include "dialogs/romfoldersdialog.h"
 #include "forms/filelistbox.h"
 #include "forms/controls.h"
 #include "platform/drives.h"
@@ -16,6 +16,7 @@
 #include <QBuffer>
 #include <QImageWriter>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
@@ -186,7 +187,7 @@ void TestPosix::boundedOnAOneLineFileOf300MB()
     tail.close();
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
-    QCOMPARE(config::ReadRomFolders(file), (QStringList{"", "/after/", ""})); // the key's own line: default
+    QCOMPARE(foldersIn(file), (QStringList{"", "/after/", ""})); // the key's own line: default
     getrusage(RUSAGE_SELF, &after);
     qInfo("peak memory %ld KB before reading, %ld KB after", before.ru_maxrss, after.ru_maxrss);
     QVERIFY(after.ru_maxrss - before.ru_maxrss < 100 * 1024);
@@ -262,7 +263,7 @@ void TestPosix::aFullDiskIsNeverSaved()
     disk.release();
     for (const QString &file : {own, shared}) {
         QVERIFY2(save({file, "once"}, file == shared, &reason), qPrintable(reason));
-        QCOMPARE(config::ReadRomFolders(file), kSetA);
+        QCOMPARE(foldersIn(file), kSetA);
         QVERIFY(readAll(file).endsWith(tail));
     }
 }
@@ -291,7 +292,7 @@ void TestPosix::concurrentSavesLeaveOneCompleteVersion()
                 QVERIFY(saver->waitForFinished(30000));
                 QVERIFY2(saver->exitCode() == 0, saver->readAllStandardError().constData());
             }
-            const QStringList folders = config::ReadRomFolders(file);
+            const QStringList folders = foldersIn(file);
             QVERIFY2(folders == kSetA || folders == kSetB, qPrintable(folders.join(QLatin1Char('|'))));
             ++seen[folders == kSetA ? 0 : 1];
             QVERIFY(readAll(file).startsWith("; mine\r\n"));
@@ -332,22 +333,26 @@ void TestPosix::namesAreBytes()
 
     Recorder recorder;
     app::AppContext context = recorder.context(app, config);
-    context.start = platform::startDetached;
+    context.start = [](const platform::Command &command, const platform::FailureHandler &onFailure, QString *error) {
+        return platform::startDetached(command, onFailure, error);
+    };
     app::MainWindow window(context);
-    window.Form_Load();
-    forms::FileListBox *list = window.fileList(1);
+    window.loadStartState();
+    const MainControls controls(&window);
+    forms::FileListBox *list = controls.list(1);
     QCOMPARE(list->listCount(), 2);
-    for (const QString &name : list->entries()) {
+    for (const QString &name : entries(list)) {
         QVERIFY(list->selectFile(name));
         window.launchRom(1);
         QTRY_VERIFY(QFileInfo::exists(received));
         QTRY_COMPARE(readAll(received), folder + platform::toSystem8Bit(name));
         QFile::remove(received);
         const bool hasSnapshot = platform::toSystem8Bit(name) == "caf\xE9.nes";
-        QTRY_COMPARE(window.picture2()->picture().isNull(), !hasSnapshot);
+        QTRY_COMPARE(controls.snapshot->picture().isNull(), !hasSnapshot);
     }
     QVERIFY(recorder.messages.isEmpty());
-    window.romFoldersDialog()->Command2_Click(); // saved back as read
+    onNextModal(&window, [](QWidget *dialog) { child<QPushButton>(dialog, QStringLiteral("Command2"))->click(); });
+    window.editRomFolders(); // Save: written back as read
     QCOMPARE(readAll(config), saved);
     forms::DirListBox picker;
     QVERIFY(picker.setPath(platform::fromSystem8Bit(folder)));
@@ -373,7 +378,7 @@ void TestPosix::savesAsAnOrdinaryUser()
     QDir().mkpath(home);
     QVERIFY(::chown(QFile::encodeName(home).constData(), 65534, 65534) == 0);
     QVERIFY2(saveAsNobody(home + QStringLiteral("/.config/quorvane/quorvane.ini"), &reason), qPrintable(reason));
-    QCOMPARE(config::ReadRomFolders(home + QStringLiteral("/.config/quorvane/quorvane.ini")), saved);
+    QCOMPARE(foldersIn(home + QStringLiteral("/.config/quorvane/quorvane.ini")), saved);
     // A root-owned folder with a file nobody owns: written in place. Then root's file: refused,
     // the reason given, the file untouched.
     const QString shared = dir.filePath(QStringLiteral("etc/quorvane.ini"));
@@ -381,7 +386,7 @@ void TestPosix::savesAsAnOrdinaryUser()
     QVERIFY(::chown(QFile::encodeName(shared).constData(), 65534, 65534) == 0);
     QVERIFY2(saveAsNobody(shared, &reason), qPrintable(reason));
     const QByteArray written = readAll(shared);
-    QVERIFY(written.startsWith("; kept\r\n") && config::ReadRomFolders(shared) == saved);
+    QVERIFY(written.startsWith("; kept\r\n") && foldersIn(shared) == saved);
     QVERIFY(::chown(QFile::encodeName(shared).constData(), 0, 0) == 0);
     QVERIFY(!saveAsNobody(shared, &reason));
     QVERIFY2(reason.contains(QLatin1String("save failed: ")) && reason.size() > 14, qPrintable(reason));
@@ -401,7 +406,7 @@ void TestPosix::killedSavesNeverTearTheFile()
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("quorvane.ini"));
     writeFile(file, "[Unrelated]\r\nx=1\r\n");
-    QVERIFY(config::WriteRomFolders(file, kSetA));
+    QVERIFY(config::writeRomFolders(file, kSetA));
 
     QRandomGenerator random(2026);
     int seen[2] = {0, 0};
@@ -415,7 +420,7 @@ void TestPosix::killedSavesNeverTearTheFile()
         QVERIFY(saver.waitForFinished());
         QCOMPARE(saver.exitStatus(), QProcess::CrashExit);
 
-        const QStringList folders = config::ReadRomFolders(file);
+        const QStringList folders = foldersIn(file);
         QVERIFY2(folders == kSetA || folders == kSetB, qPrintable(folders.join(QLatin1Char('|'))));
         ++seen[folders == kSetA ? 0 : 1];
         QCOMPARE(profile::GetPrivateProfileString(QStringLiteral("Unrelated"), QStringLiteral("x"), QString(), file),
@@ -434,13 +439,14 @@ void TestPosix::pickerStartsAboveAnUnreadableCurrentFolder()
     QDir(gone).removeRecursively(); // the process stands in a folder that no longer exists
     QLineEdit target;
     QList<Message> messages;
-    config::FolderPicker picker("Form3", &target, [&](QWidget *, const QString &t, const QString &x) { messages.append({t, x}); },
+    dialogs::FolderPicker picker("Form3", &target, [&](QWidget *, const QString &t, const QString &x) { messages.append({t, x}); },
                                 nullptr);
     QDir::setCurrent(dir.path());
     QCOMPARE(messages.size(), 1);
     QVERIFY2(messages[0].text.contains(QLatin1String("cannot be opened")), qPrintable(messages[0].text));
-    QCOMPARE(QDir(picker.dir1()->path()).canonicalPath(), QDir(dir.filePath(QStringLiteral("a"))).canonicalPath());
-    QCOMPARE(picker.drive1()->drive(), platform::driveOf(picker.dir1()->path()));
+    const QString shown = child<forms::DirListBox>(&picker, QStringLiteral("Dir1"))->path();
+    QCOMPARE(QDir(shown).canonicalPath(), QDir(dir.filePath(QStringLiteral("a"))).canonicalPath());
+    QCOMPARE(child<forms::DriveListBox>(&picker, QStringLiteral("Drive1"))->drive(), platform::driveOf(shown));
 }
 
 void TestPosix::drivesAreTheUsersVolumes()
@@ -473,8 +479,10 @@ void TestPosix::nonRegularFilesAreNeverOpened()
     QVERIFY(::mkfifo(QFile::encodeName(odd[1]).constData(), 0600) == 0);
     for (const QString &path : odd) {
         QString readError, writeError;
-        QCOMPARE(config::ReadRomFolders(path, &readError), (QStringList{"", "", ""}));
-        QVERIFY(!config::WriteRomFolders(path, {"/a/", "", ""}, &writeError));
+        QStringList read;
+        QVERIFY(!config::readRomFolders(path, &read, &readError));
+        QCOMPARE(read, (QStringList{"", "", ""}));
+        QVERIFY(!config::writeRomFolders(path, {"/a/", "", ""}, &writeError));
         QVERIFY2(readError.contains(QLatin1String("not a regular file")) && writeError == readError, qPrintable(writeError));
         QVERIFY(preview::loadSnapshot(path, QSize(10, 10)).isNull());
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "config/romfolders.h"
-#include "forms/controls.h"
+#include "dialogs/message.h"
 #include "platform/process.h"
 
 namespace app {
@@ -9,10 +9,11 @@ namespace app {
 // What the main window needs from its surroundings. main() passes the real ones; tests pass
 // temporary folders, a recording starter and a recording notifier.
 struct AppContext {
-    QString applicationFolder;  // folder of the executable; made the current folder at start-up
+    QString applicationFolder;       // folder of the executable; made the current folder at start-up
     config::ConfigFiles configFiles; // the files that stand for "quorvane.ini"
-    platform::ProcessStarter start = platform::startDetached;
-    forms::Notifier notify = forms::showMessage;
+    platform::ProcessStarter start = [](const platform::Command &command, const platform::FailureHandler &onFailure,
+                                        QString *error) { return platform::startDetached(command, onFailure, error); };
+    dialogs::Notifier notify = dialogs::showMessage;
 };
 
 } // namespace app

@@ -17,7 +17,7 @@ int main(int argc, char *argv[])
     context.configFiles = config::configFiles(QStringLiteral(QUORVANE_CONFIG_DIR));
 
     app::MainWindow window(context);
-    window.Form_Load();
+    window.loadStartState();
     window.adjustSize();
     if (const QScreen *screen = window.screen()) {
         QRect frame = window.frameGeometry();

@@ -1,12 +1,13 @@
 #include "app/mainwindow.h"
 
-#include "config/romfoldersdialog.h"
+#include "config/romfolders.h"
 #include "config/romslots.h"
+#include "dialogs/aboutbox.h"
+#include "dialogs/romfoldersdialog.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
 #include "forms/formbuilder.h"
 #include "forms/formdefs.h"
-#include "help/aboutbox.h"
 #include "help/readme.h"
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
@@ -18,40 +19,47 @@
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
-#include <QListWidget>
 #include <QMenuBar>
 
-#include <array>
 #include <future>
 
 namespace app {
 
-QString RomCountCaption(int count) { return QStringLiteral("ROMs : ") + QString::number(count); }
+namespace {
 
-MainWindow::MainWindow(AppContext context, QWidget *parent) : QMainWindow(parent), m_context(std::move(context))
+QString romCountCaption(int count) { return QStringLiteral("ROMs : ") + QString::number(count); }
+
+constexpr int kStartResolution = 4; // 320x240
+constexpr int kStartController = 1; // Gamepad
+
+} // namespace
+
+MainWindow::MainWindow(AppContext context, QWidget *parent)
+    : QMainWindow(parent), m_context(std::move(context)),
+      m_romFolders(new config::RomFolders(m_context.configFiles, this)),
+      m_snapshotLoader(new preview::SnapshotLoader(this))
 {
     setObjectName(QStringLiteral("Form1"));
     setCentralWidget(forms::buildForm(this, forms::mainWindowDef()));
     layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
     buildMenus();
+    m_romFoldersDialog = new dialogs::RomFoldersDialog(*m_romFolders, m_context.notify, this);
 
-    m_check1 = findChild<forms::CheckBox *>(QStringLiteral("Check1"));
-    m_list1 = findChild<forms::OptionList *>(QStringLiteral("List1"));
-    m_list2 = findChild<forms::OptionList *>(QStringLiteral("List2"));
-    m_picture2 = findChild<forms::PictureBox *>(QStringLiteral("Picture2"));
-    m_tabs = findChild<forms::TabControl *>(QStringLiteral("SSTab1"));
+    m_sound = findChild<forms::CheckBox *>(QStringLiteral("Check1"));
+    m_resolution = findChild<forms::OptionList *>(QStringLiteral("List1"));
+    m_controller = findChild<forms::OptionList *>(QStringLiteral("List2"));
+    m_snapshot = findChild<forms::PictureBox *>(QStringLiteral("Picture2"));
     findChild<forms::PictureBox *>(QStringLiteral("Picture1"))->setPicture(forms::bannerImage());
-
-    m_snapshotLoader = new preview::SnapshotLoader(this);
-    connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_picture2, &forms::PictureBox::setPicture);
-
-    connect(m_check1, &QCheckBox::stateChanged, this, &MainWindow::Check1_Click);
-    connect(fileList(1), &forms::FileListBox::Click, this, &MainWindow::File1_Click);
-    connect(fileList(2), &forms::FileListBox::Click, this, &MainWindow::File2_Click);
-    connect(fileList(3), &forms::FileListBox::Click, this, &MainWindow::File3_Click);
-    connect(fileList(1), &forms::FileListBox::DblClick, this, &MainWindow::File1_DblClick);
-    connect(fileList(2), &forms::FileListBox::DblClick, this, &MainWindow::File2_DblClick);
-    connect(fileList(3), &forms::FileListBox::DblClick, this, &MainWindow::File3_DblClick);
+    for (const config::RomSlot &slot : config::kRomSlots) {
+        forms::FileListBox *list = findChild<forms::FileListBox *>(QLatin1String(slot.fileList));
+        m_fileLists[size_t(slot.number - 1)] = list;
+        m_countLabels[size_t(slot.number - 1)] = findChild<QLabel *>(QLatin1String(slot.countLabel));
+        connect(list, &forms::FileListBox::fileSelected, this, [this, number = slot.number] { previewSnapshot(number); });
+        connect(list, &forms::FileListBox::fileActivated, this, [this, number = slot.number] { launchRom(number); });
+    }
+    connect(m_sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
+    connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_snapshot, &forms::PictureBox::setPicture);
+    connect(m_romFolders, &config::RomFolders::changed, this, &MainWindow::listRomFolders);
 }
 
 MainWindow::~MainWindow() = default;
@@ -69,11 +77,10 @@ void MainWindow::buildMenus()
         std::vector<Item> items;
     };
     const std::vector<Menu> menus{
-        {"filemnu", "&File", {{"filemnuexit", "&Exit", &MainWindow::filemnuexit_Click}}},
-        {"mnuoptions", "&Options", {{"mnuoptionsdir", "&Directories", &MainWindow::mnuoptionsdir_Click}}},
+        {"filemnu", "&File", {{"filemnuexit", "&Exit", &MainWindow::exit}}},
+        {"mnuoptions", "&Options", {{"mnuoptionsdir", "&Directories", &MainWindow::editRomFolders}}},
         {"mnuhelp", "&Help",
-         {{"mnuhelpreadme", "&Readme", &MainWindow::mnuhelpreadme_Click},
-          {"mnuhelpabout", "&About", &MainWindow::mnuhelpabout_Click}}},
+         {{"mnuhelpreadme", "&Readme", &MainWindow::showReadme}, {"mnuhelpabout", "&About", &MainWindow::showAbout}}},
     };
     for (const Menu &menu : menus) {
         QMenu *popup = menuBar()->addMenu(QString::fromLatin1(menu.caption));
@@ -87,133 +94,104 @@ void MainWindow::buildMenus()
     }
 }
 
-QAction *MainWindow::action(const char *name) const
+void MainWindow::loadStartState()
 {
-    return findChild<QAction *>(QLatin1String(name));
-}
-
-forms::FileListBox *MainWindow::fileList(int slot) const
-{
-    return findChild<forms::FileListBox *>(QLatin1String(config::kRomSlots.at(size_t(slot - 1)).fileList));
-}
-
-QLabel *MainWindow::countLabel(int slot) const
-{
-    return findChild<QLabel *>(QLatin1String(config::kRomSlots.at(size_t(slot - 1)).countLabel));
-}
-
-void MainWindow::Form_Load()
-{
-    if (!m_romFoldersDialog) {
-        m_romFoldersDialog = new config::RomFoldersDialog(m_context.configFiles, m_context.notify,
-                                                [this] { repointFileLists(); }, this);
+    // The folders first, so that the lists show them (a file that cannot be read is said once and
+    // leaves them empty). The options are set after the lists exist: the sound box's caption
+    // follows its state through its signal. The application folder becomes current last, once
+    // nothing is left to read with a relative path from where the program was started: the
+    // emulator, the snapshots and the readme are all looked up there.
+    QString error;
+    const QStringList before = m_romFolders->folders();
+    if (!m_romFolders->load(&error)) {
+        m_context.notify(this, QStringLiteral("Quorvane"),
+                         QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
+                             .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error));
     }
-    m_romFoldersDialog->reload();                      // steps 1 and 2: the file into the store
-    pointFileLists();                             // step 3
-    m_check1->setValue(1);                        // step 4, caption follows through Check1_Click
-    m_list1->setCurrentRow(4);                    // step 5
-    setCountLabels();                             // step 6
-    m_list2->setCurrentRow(1);                    // step 7
-    QDir::setCurrent(m_context.applicationFolder); // step 8
+    if (m_romFolders->folders() == before) // no change signalled: the empty lists still get their counts
+        listRomFolders();
+    m_sound->setCheckState(Qt::Checked);
+    updateSoundCaption();
+    m_resolution->setCurrentRow(kStartResolution);
+    m_controller->setCurrentRow(kStartController);
+    QDir::setCurrent(m_context.applicationFolder);
 }
 
-void MainWindow::setCountLabels()
-{
-    for (const config::RomSlot &slot : config::kRomSlots)
-        countLabel(slot.number)->setText(RomCountCaption(fileList(slot.number)->listCount()));
-}
-
-void MainWindow::pointFileLists()
+void MainWindow::listRomFolders()
 {
     // Reading a folder is waiting on the file system: read the three at once, then fill the lists
     // in slot order on this thread.
     std::array<std::future<QStringList>, config::kSlotCount> scans;
     for (const config::RomSlot &slot : config::kRomSlots) {
-        scans[size_t(slot.number - 1)] = std::async(std::launch::async, forms::matchingFiles,
-            QDir::fromNativeSeparators(m_romFoldersDialog->folder(slot.number)), fileList(slot.number)->pattern());
+        const size_t index = size_t(slot.number - 1);
+        scans[index] = std::async(std::launch::async, forms::matchingFiles,
+                                  QDir::fromNativeSeparators(m_romFolders->folder(slot.number)),
+                                  m_fileLists[index]->pattern());
     }
-    for (const config::RomSlot &slot : config::kRomSlots)
-        fileList(slot.number)->setPath(m_romFoldersDialog->folder(slot.number), scans[size_t(slot.number - 1)].get());
-}
-
-void MainWindow::repointFileLists()
-{
-    pointFileLists();
-    setCountLabels();
+    for (size_t index = 0; index < scans.size(); ++index) {
+        m_fileLists[index]->setPath(m_romFolders->folder(int(index) + 1), scans[index].get());
+        m_countLabels[index]->setText(romCountCaption(m_fileLists[index]->listCount()));
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // Ends at once; the hidden dialog goes with its parent and nothing is written.
     event->accept();
-    Form_Unload();
-}
-
-void MainWindow::Form_Unload()
-{
-    // Ends at once; the hidden Directories form goes with its parent and nothing is written.
     QCoreApplication::quit();
 }
 
-void MainWindow::filemnuexit_Click() { close(); }
+void MainWindow::exit() { close(); }
 
-void MainWindow::Check1_Click()
+void MainWindow::updateSoundCaption()
 {
-    switch (m_check1->value()) {
-    case 0: m_check1->setText(QStringLiteral("No Sound")); break;
-    case 1: m_check1->setText(QStringLiteral("Sound")); break;
+    switch (m_sound->checkState()) {
+    case Qt::Unchecked: m_sound->setText(QStringLiteral("No Sound")); break;
+    case Qt::Checked: m_sound->setText(QStringLiteral("Sound")); break;
     default: break; // grayed: the caption stays as it was
     }
 }
-
-void MainWindow::File1_Click() { previewSnapshot(1); }
-void MainWindow::File2_Click() { previewSnapshot(2); }
-void MainWindow::File3_Click() { previewSnapshot(3); }
-void MainWindow::File1_DblClick() { launchRom(1); }
-void MainWindow::File2_DblClick() { launchRom(2); }
-void MainWindow::File3_DblClick() { launchRom(3); }
 
 void MainWindow::previewSnapshot(int slot)
 {
     // Blank at once, so that the previous selection's snapshot never stays; the picture follows
     // from another thread, the window never waits for a decode, and a failed load is silent.
-    m_picture2->setPicture(QImage());
-    const QString path = preview::SnapshotPath(m_context.applicationFolder, fileList(slot)->fileName());
-    m_snapshotLoader->request(path, m_picture2->visibleSize());
+    m_snapshot->setPicture(QImage());
+    const QString path = preview::snapshotPath(m_context.applicationFolder, m_fileLists[size_t(slot - 1)]->fileName());
+    m_snapshotLoader->request(path, m_snapshot->visibleSize());
 }
 
 void MainWindow::launchRom(int slot)
 {
     // The folder the list shows, not the one the file holds now: another program may have saved
     // other folders since, and the user starts only what they see.
-    const forms::FileListBox *list = fileList(slot);
-    const QString commandLine =
-        launch::LaunchCommand(list->path(), list->fileName(), m_list1->selectedIndex(),
-                              m_check1->value(), m_list2->selectedIndex());
-    const launch::LaunchPlan plan = launch::planLaunch(commandLine, m_context.applicationFolder);
-    platform::StartResult result;
-    if (plan.error.isEmpty())
-        result = m_context.start({plan.program, plan.arguments, plan.commandLine, QDir::currentPath()}, {});
-    else
-        result.error = plan.error;
-    if (!result.started) {
+    const forms::FileListBox *list = m_fileLists[size_t(slot - 1)];
+    const QString commandLine = launch::launchCommandLine(list->path(), list->fileName(), m_resolution->selectedIndex(),
+                                                          m_sound->checkState(), m_controller->selectedIndex());
+    launch::LaunchPlan plan;
+    QString error;
+    bool started = launch::planLaunch(commandLine, m_context.applicationFolder, &plan, &error);
+    if (started) {
+        plan.command.workingFolder = QDir::currentPath();
+        started = m_context.start(plan.command, {}, &error);
+    }
+    if (!started) {
         m_context.notify(this, QStringLiteral("Quorvane"),
-                         QStringLiteral("The emulator could not be started.\n\n%1\n%2")
-                             .arg(plan.tried.isEmpty() ? plan.program : plan.tried, result.error));
+                         QStringLiteral("The emulator could not be started.\n\n%1\n%2").arg(plan.tried, error));
     }
 }
 
-void MainWindow::mnuoptionsdir_Click()
+void MainWindow::editRomFolders()
 {
     m_romFoldersDialog->centreOnScreen();
     m_romFoldersDialog->exec();
-    m_romFoldersDialog->reload(); // unsaved edits are gone; after a Save the saved values come back
+    // Unsaved edits are gone; the folders are read back from the file, which another program may
+    // have changed meanwhile.
+    m_romFolders->load(nullptr);
 }
 
-void MainWindow::mnuhelpreadme_Click()
-{
-    help::openReadme(this, m_context.start, m_context.notify);
-}
+void MainWindow::showReadme() { help::openReadme(this, m_context.start, m_context.notify); }
 
-void MainWindow::mnuhelpabout_Click() { help::showAbout(); }
+void MainWindow::showAbout() { dialogs::showAbout(); }
 
 } // namespace app

@@ -4,10 +4,14 @@
 
 #include <QMainWindow>
 
-class QAction;
+#include <array>
+
 class QLabel;
 
 namespace config {
+class RomFolders;
+}
+namespace dialogs {
 class RomFoldersDialog;
 }
 namespace forms {
@@ -15,17 +19,12 @@ class CheckBox;
 class FileListBox;
 class OptionList;
 class PictureBox;
-class TabControl;
 } // namespace forms
-
 namespace preview {
 class SnapshotLoader;
 }
 
 namespace app {
-
-// "ROMs : " followed by the number of entries of a file list.
-QString RomCountCaption(int count);
 
 // The main window: three tabs of ROMs, the option lists, the snapshot preview and the menus.
 class MainWindow : public QMainWindow
@@ -35,55 +34,39 @@ public:
     explicit MainWindow(AppContext context, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    // Start-up: reads the folders, fills the tabs, sets the options, enters the application folder.
-    void Form_Load();
+    // Start-up: reads the folders, lists them, sets the options, enters the application folder.
+    void loadStartState();
 
-    void Form_Unload();
-    void filemnuexit_Click();
-    void Check1_Click();
-    void File1_Click();
-    void File2_Click();
-    void File3_Click();
-    void File1_DblClick();
-    void File2_DblClick();
-    void File3_DblClick();
-    void mnuoptionsdir_Click();
-    void mnuhelpreadme_Click();
-    void mnuhelpabout_Click();
-
-    // The twin handlers share these, parameterised by RomFolder slot 1..3.
+    // Shows the snapshot of the ROM selected in slot 1..3's list, or a blank box.
     void previewSnapshot(int slot);
+    // Starts the emulator on the ROM selected in slot 1..3's list, with the chosen options.
     void launchRom(int slot);
 
-    forms::FileListBox *fileList(int slot) const;
-    QLabel *countLabel(int slot) const;
-    config::RomFoldersDialog *romFoldersDialog() const { return m_romFoldersDialog; }
-    forms::CheckBox *check1() const { return m_check1; }
-    forms::OptionList *list1() const { return m_list1; }
-    forms::OptionList *list2() const { return m_list2; }
-    forms::PictureBox *picture2() const { return m_picture2; }
-    forms::TabControl *ssTab1() const { return m_tabs; }
-    QAction *action(const char *name) const;
+    void editRomFolders(); // Options > Directories
+    void showReadme();     // Help > Readme
+    void showAbout();      // Help > About
+    void exit();           // File > Exit
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildMenus();
-    // Points the three file lists at the store's folders, reading the folders side by side.
-    void pointFileLists();
-    // After Save: the lists pointed again and the count labels set again.
-    void repointFileLists();
-    void setCountLabels();
+    void updateSoundCaption();
+    // Points the three file lists at the model's folders, reading the folders side by side, and
+    // sets the count labels.
+    void listRomFolders();
 
     AppContext m_context;
-    config::RomFoldersDialog *m_romFoldersDialog = nullptr;
-    forms::CheckBox *m_check1;
-    forms::OptionList *m_list1;
-    forms::OptionList *m_list2;
-    forms::PictureBox *m_picture2;
-    forms::TabControl *m_tabs;
+    config::RomFolders *m_romFolders;
+    dialogs::RomFoldersDialog *m_romFoldersDialog;
     preview::SnapshotLoader *m_snapshotLoader;
+    forms::CheckBox *m_sound;
+    forms::OptionList *m_resolution;
+    forms::OptionList *m_controller;
+    forms::PictureBox *m_snapshot;
+    std::array<forms::FileListBox *, 3> m_fileLists{};
+    std::array<QLabel *, 3> m_countLabels{};
 };
 
 } // namespace app

@@ -32,6 +32,10 @@ std::optional<QString> profileValue(QIODevice &device, const QString &section, c
 bool setProfileValues(QByteArray &contents, const QString &section, const QList<KeyValue> &values,
                       QString *error);
 
+// The two functions below stand for the Windows profile functions of the same names, which
+// earlier versions of Quorvane for Windows used; they keep those names so that the rules they
+// follow can be looked up.
+
 // Reads key from the file; defaultText when the file, section or key does not exist. When the
 // file exists but cannot be read, error receives the reason.
 QString GetPrivateProfileString(const QString &section, const QString &key,

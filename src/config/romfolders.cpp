@@ -32,25 +32,27 @@ ConfigFiles configFiles(const QString &fixedFolder)
                                      platform::windowsFolder()});
 }
 
-QStringList ReadRomFolders(const QString &configFile, QString *error)
+bool readRomFolders(const QString &configFile, QStringList *folders, QString *error)
 {
-    QStringList folders;
+    folders->clear();
+    QString firstError;
     for (const RomSlot &slot : kRomSlots) {
         QString readError;
-        folders.append(profile::GetPrivateProfileString(kConfigSection, QString::fromLatin1(slot.key), QString(),
-                                                        configFile, &readError));
-        if (error && error->isEmpty())
-            *error = readError;
+        folders->append(profile::GetPrivateProfileString(kConfigSection, QString::fromLatin1(slot.key), QString(),
+                                                         configFile, &readError));
+        if (firstError.isEmpty())
+            firstError = readError;
     }
-    return folders;
+    if (error)
+        *error = firstError;
+    return firstError.isEmpty();
 }
 
-bool WriteRomFolders(const QString &configFile, const QStringList &folders, QString *error)
+bool writeRomFolders(const QString &configFile, const QStringList &folders, QString *error)
 {
     QList<profile::KeyValue> values;
     for (const RomSlot &slot : kRomSlots)
         values.append({QString::fromLatin1(slot.key), folders.value(slot.number - 1)});
-    QString reason;
     // The user's configuration folder may not exist yet: a first Save makes it.
     const QString folder = QFileInfo(configFile).absolutePath();
     if (!QDir().mkpath(folder)) {
@@ -58,11 +60,30 @@ bool WriteRomFolders(const QString &configFile, const QStringList &folders, QStr
             *error = QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
         return false;
     }
-    if (profile::WritePrivateProfileStrings(kConfigSection, values, configFile, &reason))
-        return true;
-    if (error)
-        *error = reason;
-    return false;
+    return profile::WritePrivateProfileStrings(kConfigSection, values, configFile, error);
+}
+
+RomFolders::RomFolders(const ConfigFiles &files, QObject *parent) : QObject(parent), m_files(files) {}
+
+bool RomFolders::load(QString *error)
+{
+    QStringList folders;
+    const bool read = readRomFolders(m_files.fileToRead(), &folders, error);
+    if (folders != m_folders) {
+        m_folders = folders;
+        emit changed();
+    }
+    return read;
+}
+
+bool RomFolders::save(const QStringList &folders, QString *error)
+{
+    if (!writeRomFolders(m_files.file, folders, error))
+        return false;
+    // As the file now holds them: a reader keeps nothing past a NUL, which the writer refuses anyway.
+    m_folders = folders;
+    emit changed(); // even unchanged: a Save lists the folders again
+    return true;
 }
 
 } // namespace config

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
@@ -35,12 +36,40 @@ ConfigFiles configFiles(const ConfigFolders &folders);
 ConfigFiles configFiles(const QString &fixedFolder);
 
 // The three folder values, slot 1 to 3, read from the configuration file in the order of the keys.
-// A missing file, section or key gives the empty text. error receives the reason when the file
-// exists but cannot be read.
-QStringList ReadRomFolders(const QString &configFile, QString *error = nullptr);
+// A missing file, section or key gives the empty text. false, with the reason in error, when the
+// file exists but cannot be read.
+bool readRomFolders(const QString &configFile, QStringList *folders, QString *error = nullptr);
 
 // Writes all three keys in one replacement of the file, creating its folder when missing; on
 // failure the file is left as it was and error receives the reason.
-bool WriteRomFolders(const QString &configFile, const QStringList &folders, QString *error = nullptr);
+bool writeRomFolders(const QString &configFile, const QStringList &folders, QString *error = nullptr);
+
+// The three ROM folders as the configuration file holds them: read at start-up and after the
+// folders dialog closes, written by its Save.
+class RomFolders : public QObject
+{
+    Q_OBJECT
+public:
+    explicit RomFolders(const ConfigFiles &files, QObject *parent = nullptr);
+
+    const ConfigFiles &files() const { return m_files; }
+    QStringList folders() const { return m_folders; }
+    QString folder(int slot) const { return m_folders.value(slot - 1); } // slot 1..3
+
+    // Reads the folders from the file; false, with the reason, when it cannot be read (the
+    // folders are then empty).
+    bool load(QString *error);
+    // Writes folders to the file and makes them the model's; false, with the reason, when they
+    // could not be written (the model and the file stay as they were).
+    bool save(const QStringList &folders, QString *error);
+
+signals:
+    // The folders were saved, or read back other than they were.
+    void changed();
+
+private:
+    ConfigFiles m_files;
+    QStringList m_folders{QString(), QString(), QString()};
+};
 
 } // namespace config

@@ -1,5 +1,6 @@
 #pragma once
-// The three RomFolder slots and every name each one ties together, kept once.
+// The three ROM folder slots and every name each one ties together, kept once: the forms take
+// their controls' names from here.
 
 #include <array>
 
@@ -8,12 +9,12 @@ namespace config {
 struct RomSlot {
     int number;               // 1, 2, 3
     const char *key;          // key in the configuration file
-    const char *storeField;   // text field of the Directories form
-    const char *tabCaption;   // tab of SSTab1
+    const char *folderField;  // text field of the ROM folders dialog
+    const char *tabCaption;   // tab of the main window's tab control
     const char *fileList;     // file list on the main window
     const char *countLabel;   // count label on the main window
-    const char *browseButton; // "..." button of the Directories form
-    const char *picker;       // folder picker form opened by that button
+    const char *browseButton; // "..." button of the ROM folders dialog
+    const char *picker;       // folder picker window opened by that button
 };
 
 inline constexpr std::array<RomSlot, 3> kRomSlots{{
@@ -23,5 +24,8 @@ inline constexpr std::array<RomSlot, 3> kRomSlots{{
 }};
 
 inline constexpr int kSlotCount = int(kRomSlots.size());
+
+// The slot numbered 1..3.
+constexpr const RomSlot &slotAt(int slot) { return kRomSlots.at(size_t(slot - 1)); }
 
 } // namespace config

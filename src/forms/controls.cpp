@@ -5,16 +5,10 @@
 
 #include <QAbstractButton>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPainter>
 #include <QScreen>
 
 namespace forms {
-
-void showMessage(QWidget *parent, const QString &title, const QString &text)
-{
-    QMessageBox::warning(parent, title, text);
-}
 
 FormSurface::FormSurface(const FormDef &def, QWidget *parent) : QWidget(parent), m_def(def)
 {
@@ -41,20 +35,6 @@ int OptionList::selectedIndex() const
 {
     const QModelIndexList selected = selectionModel()->selectedIndexes();
     return selected.isEmpty() ? -1 : selected.front().row();
-}
-
-int CheckBox::value() const
-{
-    switch (checkState()) {
-    case Qt::Unchecked: return 0;
-    case Qt::Checked: return 1;
-    default: return 2;
-    }
-}
-
-void CheckBox::setValue(int value)
-{
-    setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
 }
 
 void CheckBox::nextCheckState()
@@ -132,7 +112,7 @@ void TabControl::relayout()
 FormDialog::FormDialog(const FormDef &def, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QString::fromLatin1(def.name));
-    m_surface = buildForm(this, def);
+    buildForm(this, def);
 }
 
 void FormDialog::centreOnScreen()

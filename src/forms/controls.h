@@ -12,14 +12,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 
-#include <functional>
 
 namespace forms {
-
-// Shows the user one message about a failure: title and text, over parent. Injected into the
-// windows so that tests can record the messages instead of showing them.
-using Notifier = std::function<void(QWidget *parent, const QString &title, const QString &text)>;
-void showMessage(QWidget *parent, const QString &title, const QString &text);
 
 // A single-selection list keeps one entry selected once one is, as a Windows list box does: the
 // selection commands that would clear it (Ctrl+click or Ctrl+Space on the selected entry) do
@@ -60,15 +54,13 @@ private:
     const FormDef &m_def;
 };
 
-// A check box whose value is 0 (clear), 1 (ticked) or 2 (grayed). Only code grays it; a click
+// A check box that is clear, ticked or grayed (partly checked). Only code grays it; a click
 // toggles between clear and ticked.
 class CheckBox : public QCheckBox
 {
     Q_OBJECT
 public:
     using QCheckBox::QCheckBox;
-    int value() const;
-    void setValue(int value);
 
 protected:
     void nextCheckState() override;
@@ -133,15 +125,11 @@ class FormDialog : public QDialog
     Q_OBJECT
 public:
     FormDialog(const FormDef &def, QWidget *parent);
-    FormSurface *surface() const { return m_surface; }
     // Centres the window on the screen, as every window opens.
     void centreOnScreen();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-
-private:
-    FormSurface *m_surface;
 };
 
 } // namespace forms

@@ -119,7 +119,7 @@ DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
         if (itemData(index).toString() == m_drive)
             return;
         m_drive = itemData(index).toString();
-        emit Change();
+        emit driveChanged();
     });
 }
 

@@ -37,7 +37,7 @@ private:
     QString m_path;
 };
 
-// A drive list: the machine's drives; Change is raised when the user picks another drive.
+// A drive list: the machine's drives; driveChanged is raised when the user picks another drive.
 class DriveListBox : public QComboBox
 {
     Q_OBJECT
@@ -47,7 +47,7 @@ public:
     void setDrive(const QString &drive);
 
 signals:
-    void Change();
+    void driveChanged();
 
 private:
     QString m_drive;

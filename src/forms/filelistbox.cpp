@@ -79,9 +79,9 @@ FileListBox::FileListBox(const QString &pattern, QWidget *parent)
     // selecting it, and the click that selects it must still count.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (selectionModel()->hasSelection())
-            emit Click();
+            emit fileSelected();
     });
-    connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit DblClick(); });
+    connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit fileActivated(); });
 }
 
 QItemSelectionModel::SelectionFlags FileListBox::selectionCommand(const QModelIndex &index, const QEvent *event) const
@@ -104,15 +104,10 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !fileName().isEmpty()) {
         event->accept();
         if (!event->isAutoRepeat())
-            emit DblClick();
+            emit fileActivated();
         return;
     }
     QListView::keyPressEvent(event);
-}
-
-void FileListBox::setPath(const QString &folder)
-{
-    setPath(folder, matchingFiles(QDir::fromNativeSeparators(folder), m_pattern));
 }
 
 void FileListBox::setPath(const QString &folder, const QStringList &entries)
@@ -137,7 +132,5 @@ bool FileListBox::selectFile(const QString &name)
     setCurrentIndex(m_model->index(int(row)));
     return true;
 }
-
-QStringList FileListBox::entries() const { return m_model->stringList(); }
 
 } // namespace forms

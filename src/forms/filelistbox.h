@@ -12,15 +12,14 @@ namespace forms {
 QStringList matchingFiles(const QString &folder, const QString &pattern);
 
 // A file list: shows the matching files of one folder; one entry can be selected at a time.
-// Click is raised when the selection changes (mouse or keyboard), DblClick on a double click.
+// fileSelected is raised when the selection changes (mouse or keyboard), fileActivated on a
+// left-button double click or Enter.
 class FileListBox : public QListView
 {
     Q_OBJECT
 public:
     explicit FileListBox(const QString &pattern, QWidget *parent = nullptr);
 
-    // Points the list at folder and reads it again, even when it is the folder already shown.
-    void setPath(const QString &folder);
     // Points the list at folder with entries already read by matchingFiles(folder, pattern()).
     void setPath(const QString &folder, const QStringList &entries);
     QString path() const { return m_path; }
@@ -30,11 +29,10 @@ public:
     QString fileName() const;
     // Selects the entry named name (as a click would); false when there is none.
     bool selectFile(const QString &name);
-    QStringList entries() const;
 
 signals:
-    void Click();
-    void DblClick(); // a left-button double click on an entry, or Enter on the selected one
+    void fileSelected();
+    void fileActivated(); // a left-button double click on an entry, or Enter on the selected one
 
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,

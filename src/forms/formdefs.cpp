@@ -1,6 +1,9 @@
 #include "forms/formdefs.h"
 
+#include "config/romslots.h"
 #include "forms/twips.h"
+
+#include <QByteArray>
 
 #include <cstring>
 
@@ -16,33 +19,99 @@ const char *const kDescription =
     "Frontend for Nesticle. This Program is freeware and you can give it to anyone you want. If you "
     "need any help using it please read the help file. Hope you like it and have fun using it.";
 
-FormDef makePicker(const char *name, int width, int height, Border border, bool minMax,
-                    int driveTab, int dirTab, int okTab)
+const char *slotName(int slot, const char *config::RomSlot::*name) { return config::slotAt(slot).*name; }
+
+// "Dir1|Dir2|Dir3", from the slot table.
+const char *tabCaptions()
+{
+    static const QByteArray captions = [] {
+        QByteArray joined;
+        for (const config::RomSlot &slot : config::kRomSlots)
+            joined += (joined.isEmpty() ? "" : "|") + QByteArray(slot.tabCaption);
+        return joined;
+    }();
+    return captions.constData();
+}
+
+FormDef makePicker(const char *name, int width, int height, Border border, bool minMax, int driveTab, int dirTab,
+                   int okTab)
 {
     return FormDef{name, "Select Directory", width, height, border, minMax, minMax, kNoColour,
         {
-            {"Drive1", Kind::DriveList, kOnWindow, 0, 0, 2895, 315, nullptr, 0, kNoColour, kNoColour, driveTab, NoFlags},
-            {"Dir1", Kind::DirList, kOnWindow, 0, 360, 2895, 3015, nullptr, 0, kNoColour, kNoColour, dirTab, NoFlags},
-            {"Command1", Kind::CommandButton, kOnWindow, 0, 3480, 2895, 255, "&OK", 0, kNoColour, kNoColour, okTab, NoFlags},
+            control("Drive1", Kind::DriveList).at(0, 0, 2895, 315).tab(driveTab),
+            control("Dir1", Kind::DirList).at(0, 360, 2895, 3015).tab(dirTab),
+            control("Command1", Kind::CommandButton).at(0, 3480, 2895, 255).text("&OK").tab(okTab),
         },
         {}};
 }
 } // namespace
+
+ControlDef control(const char *name, Kind kind)
+{
+    ControlDef def;
+    def.name = name;
+    def.kind = kind;
+    return def;
+}
+
+ControlDef ControlDef::at(int x, int y, int w, int h) const
+{
+    ControlDef def = *this;
+    def.left = x;
+    def.top = y;
+    def.width = w;
+    def.height = h;
+    return def;
+}
+
+ControlDef ControlDef::onTab(int page) const
+{
+    ControlDef def = *this;
+    def.container = page;
+    return def;
+}
+
+ControlDef ControlDef::text(const char *words) const
+{
+    ControlDef def = *this;
+    def.caption = words;
+    return def;
+}
+
+ControlDef ControlDef::font(double points) const
+{
+    ControlDef def = *this;
+    def.fontPoints = points;
+    return def;
+}
+
+ControlDef ControlDef::colours(int fore, int back) const
+{
+    ControlDef def = *this;
+    def.foreground = fore;
+    def.background = back;
+    return def;
+}
+
+ControlDef ControlDef::tab(int index) const
+{
+    ControlDef def = *this;
+    def.tabIndex = index;
+    return def;
+}
+
+ControlDef ControlDef::with(int flag) const
+{
+    ControlDef def = *this;
+    def.flags |= flag;
+    return def;
+}
 
 QRect ControlDef::pixelRect() const { return twipsRect(left, top, width, height); }
 
 QStringList ControlDef::items() const
 {
     return caption ? QString::fromLatin1(caption).split(QLatin1Char('|')) : QStringList();
-}
-
-const ControlDef *FormDef::control(const char *controlName) const
-{
-    for (const ControlDef &c : controls) {
-        if (std::strcmp(c.name, controlName) == 0)
-            return &c;
-    }
-    return nullptr;
 }
 
 QSize FormDef::pixelSize() const
@@ -52,53 +121,53 @@ QSize FormDef::pixelSize() const
 
 const FormDef &mainWindowDef()
 {
+    using config::RomSlot;
     static const FormDef def{"Form1", "Quorvane v1.0b", 9000, 5550, Border::FixedSingle, true, false, kBlack,
         {
-            {"Check1", Kind::CheckBox, kOnWindow, 7440, 5040, 1335, 255, "Sound", 9.75, kRed, kBlack, 0, NoFlags},
-            {"List1", Kind::ListBox, kOnWindow, 7440, 3480, 1455, 1425,
-             "256x224|256x240|256x256|320x200|320x240|640x480", 0, kNoColour, kNoColour, 1, NoFlags},
-            {"Label1", Kind::Label, kOnWindow, 7440, 3120, 1455, 375, "Resolution", 13.5, kRed, kBlack, 2, NoFlags},
-            {"Picture1", Kind::PictureBox, kOnWindow, 2280, 120, 4455, 1215, nullptr, 0, kSystemWindowText,
-             kSystemWindow, 3, Flat},
-            {"List2", Kind::ListBox, kOnWindow, 7440, 1680, 1455, 1425, "Keyboard|Gamepad|Joystick", 0,
-             kNoColour, kNoColour, 4, NoFlags},
-            {"Label4", Kind::Label, kOnWindow, 7440, 1200, 1455, 375, "Controller", 13.5, kRed, kBlack, 5, NoFlags},
-            {"Picture2", Kind::PictureBox, kOnWindow, 3360, 1680, 3855, 3375, nullptr, 0, kNoColour, kNoColour, 6, NoFlags},
-            {"Label2", Kind::Label, kOnWindow, 3240, 5160, 4215, 255,
-             "Double Click ROM To Run. Press ALT + Q To Quit Game.", 0, kRed, kBlack, 7, NoFlags},
-            {"SSTab1", Kind::TabControl, kOnWindow, 120, 1680, 3135, 3615, "Dir1|Dir2|Dir3", 0, kNoColour,
-             kNoColour, 8, NoFlags},
-            {"File1", Kind::FileList, 0, 120, 360, 2895, 2820, "*.nes", 0, kNoColour, kNoColour, 9, NoFlags},
-            {"File2", Kind::FileList, 1, 120, 360, 2895, 2820, "*.nes", 0, kNoColour, kNoColour, 10, NoFlags},
-            {"File3", Kind::FileList, 2, 120, 360, 2895, 2820, "*.nes", 0, kNoColour, kNoColour, 11, NoFlags},
-            {"Label3", Kind::Label, 0, 240, 3240, 2655, 255, "", 0, kNoColour, kNoColour, 12, NoFlags},
-            {"Label5", Kind::Label, 1, 240, 3240, 2655, 255, "", 0, kNoColour, kNoColour, 13, NoFlags},
-            {"Label6", Kind::Label, 2, 240, 3240, 2655, 255, "", 0, kNoColour, kNoColour, 14, NoFlags},
+            control("Check1", Kind::CheckBox).at(7440, 5040, 1335, 255).text("Sound").font(9.75).colours(kRed, kBlack).tab(0),
+            control("List1", Kind::ListBox).at(7440, 3480, 1455, 1425)
+                .text("256x224|256x240|256x256|320x200|320x240|640x480").tab(1),
+            control("Label1", Kind::Label).at(7440, 3120, 1455, 375).text("Resolution").font(13.5).colours(kRed, kBlack).tab(2),
+            control("Picture1", Kind::PictureBox).at(2280, 120, 4455, 1215).colours(kSystemWindowText, kSystemWindow)
+                .tab(3).with(Flat),
+            control("List2", Kind::ListBox).at(7440, 1680, 1455, 1425).text("Keyboard|Gamepad|Joystick").tab(4),
+            control("Label4", Kind::Label).at(7440, 1200, 1455, 375).text("Controller").font(13.5).colours(kRed, kBlack).tab(5),
+            control("Picture2", Kind::PictureBox).at(3360, 1680, 3855, 3375).tab(6),
+            control("Label2", Kind::Label).at(3240, 5160, 4215, 255)
+                .text("Double Click ROM To Run. Press ALT + Q To Quit Game.").colours(kRed, kBlack).tab(7),
+            control("SSTab1", Kind::TabControl).at(120, 1680, 3135, 3615).text(tabCaptions()).tab(8),
+            control(slotName(1, &RomSlot::fileList), Kind::FileList).onTab(0).at(120, 360, 2895, 2820).text("*.nes").tab(9),
+            control(slotName(2, &RomSlot::fileList), Kind::FileList).onTab(1).at(120, 360, 2895, 2820).text("*.nes").tab(10),
+            control(slotName(3, &RomSlot::fileList), Kind::FileList).onTab(2).at(120, 360, 2895, 2820).text("*.nes").tab(11),
+            control(slotName(1, &RomSlot::countLabel), Kind::Label).onTab(0).at(240, 3240, 2655, 255).text("").tab(12),
+            control(slotName(2, &RomSlot::countLabel), Kind::Label).onTab(1).at(240, 3240, 2655, 255).text("").tab(13),
+            control(slotName(3, &RomSlot::countLabel), Kind::Label).onTab(2).at(240, 3240, 2655, 255).text("").tab(14),
         },
         {
-            {"Line1", 3240, 0, 3240, 8040},
-            {"Line2", 3240, 1440, 9240, 1440},
+            {3240, 0, 3240, 8040},
+            {3240, 1440, 9240, 1440},
         }};
     return def;
 }
 
 const FormDef &romFoldersDialogDef()
 {
+    using config::RomSlot;
     static const FormDef def{"Directories", "Directories", 4500, 2250, Border::FixedSingle, false, false, kNoColour,
         {
-            {"Label1", Kind::Label, kOnWindow, 120, 240, 1455, 255, "Roms Folder 1", 9.75, kNoColour, kNoColour, 0, NoFlags},
-            {"Text1", Kind::TextField, kOnWindow, 1920, 150, 1935, 345, "", 0, kNoColour, kNoColour, 1, NoFlags},
-            {"Command1", Kind::CommandButton, kOnWindow, 3960, 240, 375, 255, "...", 0, kNoColour, kNoColour, 2, NoFlags},
-            {"Command2", Kind::CommandButton, kOnWindow, 120, 1800, 1095, 375, "Save", 0, kNoColour, kNoColour, 3, NoFlags},
-            {"Label2", Kind::Label, kOnWindow, 120, 720, 1455, 255, "Roms Folder 2", 9.75, kNoColour, kNoColour, 4, NoFlags},
-            {"Text2", Kind::TextField, kOnWindow, 1920, 600, 1935, 375, "", 0, kNoColour, kNoColour, 5, NoFlags},
-            {"Command3", Kind::CommandButton, kOnWindow, 3960, 720, 375, 255, "...", 0, kNoColour, kNoColour, 6, NoFlags},
-            {"Label3", Kind::Label, kOnWindow, 120, 1200, 1455, 255, "Roms Folder 3", 9.75, kNoColour, kNoColour, 7, NoFlags},
-            {"Text3", Kind::TextField, kOnWindow, 1920, 1080, 1935, 375, "", 0, kNoColour, kNoColour, 8, NoFlags},
-            {"Command4", Kind::CommandButton, kOnWindow, 3960, 1200, 375, 255, "...", 0, kNoColour, kNoColour, 9, NoFlags},
+            control("Label1", Kind::Label).at(120, 240, 1455, 255).text("Roms Folder 1").font(9.75).tab(0),
+            control(slotName(1, &RomSlot::folderField), Kind::TextField).at(1920, 150, 1935, 345).text("").tab(1),
+            control(slotName(1, &RomSlot::browseButton), Kind::CommandButton).at(3960, 240, 375, 255).text("...").tab(2),
+            control("Command2", Kind::CommandButton).at(120, 1800, 1095, 375).text("Save").tab(3),
+            control("Label2", Kind::Label).at(120, 720, 1455, 255).text("Roms Folder 2").font(9.75).tab(4),
+            control(slotName(2, &RomSlot::folderField), Kind::TextField).at(1920, 600, 1935, 375).text("").tab(5),
+            control(slotName(2, &RomSlot::browseButton), Kind::CommandButton).at(3960, 720, 375, 255).text("...").tab(6),
+            control("Label3", Kind::Label).at(120, 1200, 1455, 255).text("Roms Folder 3").font(9.75).tab(7),
+            control(slotName(3, &RomSlot::folderField), Kind::TextField).at(1920, 1080, 1935, 375).text("").tab(8),
+            control(slotName(3, &RomSlot::browseButton), Kind::CommandButton).at(3960, 1200, 375, 255).text("...").tab(9),
         },
         {
-            {"Line1", 0, 1680, 4680, 1680},
+            {0, 1680, 4680, 1680},
         }};
     return def;
 }
@@ -119,17 +188,16 @@ const FormDef &aboutBoxDef()
 {
     static const FormDef def{"Form2", "About", 4455, 3705, Border::FixedSingle, false, false, kNoColour,
         {
-            {"Image1", Kind::Image, kOnWindow, 240, 120, 480, 480, nullptr, 0, kNoColour, kNoColour, kNoTabStop, NoFlags},
-            {"Label3", Kind::Label, kOnWindow, 960, 120, 1695, 495, "Quorvane", 18, kRed, kNoColour, 3, NoFlags},
-            {"Label4", Kind::Label, kOnWindow, 2280, 480, 855, 495, "v1.0b", 13.5, kBlue, kNoColour, 4, NoFlags},
-            {"Label1", Kind::Label, kOnWindow, 120, 960, 4215, 1095, kDescription, 0, kNoColour, kNoColour, 0, WordWrap},
-            {"Label2", Kind::Label, kOnWindow, 120, 2040, 3975, 615,
-             "Written in C++ with the Qt toolkit by the Quorvane project.", 0, kNoColour, kNoColour, 1, WordWrap},
-            {"Command1", Kind::CommandButton, kOnWindow, 1200, 2760, 1695, 375, "&OK", 0, kNoColour, kNoColour, 2, NoFlags},
-            {"Label6", Kind::Label, kOnWindow, 480, 3240, 3495, 255, "Help: see readme.txt (Help > Readme)", 8.25, kBlue,
-             kNoColour, 6, Underline},
-            {"Label5", Kind::Label, kOnWindow, 480, 3480, 3255, 255, "Freeware, without any warranty.", 0,
-             kNoColour, kNoColour, 5, NoFlags},
+            control("Image1", Kind::Image).at(240, 120, 480, 480),
+            control("Label3", Kind::Label).at(960, 120, 1695, 495).text("Quorvane").font(18).colours(kRed).tab(3),
+            control("Label4", Kind::Label).at(2280, 480, 855, 495).text("v1.0b").font(13.5).colours(kBlue).tab(4),
+            control("Label1", Kind::Label).at(120, 960, 4215, 1095).text(kDescription).tab(0).with(WordWrap),
+            control("Label2", Kind::Label).at(120, 2040, 3975, 615)
+                .text("Written in C++ with the Qt toolkit by the Quorvane project.").tab(1).with(WordWrap),
+            control("Command1", Kind::CommandButton).at(1200, 2760, 1695, 375).text("&OK").tab(2),
+            control("Label6", Kind::Label).at(480, 3240, 3495, 255).text("Help: see readme.txt (Help > Readme)").font(8.25)
+                .colours(kBlue).tab(6).with(Underline),
+            control("Label5", Kind::Label).at(480, 3480, 3255, 255).text("Freeware, without any warranty.").tab(5),
         },
         {}};
     return def;

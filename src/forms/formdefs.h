@@ -23,23 +23,35 @@ inline constexpr double kDefaultFont = 8.25; // the kind default, MS Sans Serif 
 enum Flag { NoFlags = 0, Flat = 1, Underline = 2, WordWrap = 4 };
 
 struct ControlDef {
-    const char *name;
-    Kind kind;
-    int container;
-    int left, top, width, height; // twips, from the top-left corner of the container
-    const char *caption;          // caption, or list items / tab captions separated by "|"
-    double fontPoints;            // 0: the window's font
-    int foreground;               // 0xRRGGBB, kNoColour or a system colour
-    int background;
-    int tabIndex;
-    int flags;
+    const char *name = "";
+    Kind kind = Kind::Label;
+    int container = kOnWindow;
+    int left = 0, top = 0, width = 0, height = 0; // twips, from the top-left corner of the container
+    const char *caption = nullptr;                // caption, or list items / tab captions separated by "|"
+    double fontPoints = 0;                        // 0: the window's font
+    int foreground = kNoColour;                   // 0xRRGGBB, kNoColour or a system colour
+    int background = kNoColour;
+    int tabIndex = kNoTabStop;
+    int flags = NoFlags;
 
     QRect pixelRect() const;
     QStringList items() const; // caption split at "|"
+
+    // Builders, so that a table row reads as what it sets:
+    // control("Check1", Kind::CheckBox).at(7440, 5040, 1335, 255).text("Sound").tab(0)
+    ControlDef at(int x, int y, int w, int h) const;
+    ControlDef onTab(int page) const;
+    ControlDef text(const char *words) const;
+    ControlDef font(double points) const;
+    ControlDef colours(int fore, int back = kNoColour) const;
+    ControlDef tab(int index) const;
+    ControlDef with(int flag) const;
 };
 
+// A control of kind named name, on the window, with no caption and no tab stop yet.
+ControlDef control(const char *name, Kind kind);
+
 struct LineDef {
-    const char *name;
     int x1, y1, x2, y2; // twips
 };
 
@@ -56,7 +68,6 @@ struct FormDef {
     std::vector<ControlDef> controls;
     std::vector<LineDef> lines;
 
-    const ControlDef *control(const char *controlName) const;
     QSize pixelSize() const;
 };
 

@@ -10,10 +10,15 @@
 namespace help {
 
 namespace {
+const QString kReadmeFile = QStringLiteral("readme.txt");
 const QString kNotepad = QStringLiteral("notepad");
 const QString kOpener = QStringLiteral("xdg-open");
 const QString kTitle = QStringLiteral("Readme");
-} // namespace
+
+struct ReadmeCommand {
+    QString program;
+    QStringList arguments;
+};
 
 ReadmeCommand readmeCommand()
 {
@@ -24,7 +29,8 @@ ReadmeCommand readmeCommand()
     return {kNotepad, {kReadmeFile}};
 }
 
-QWidget *showReadmeViewer(QWidget *parent, const QString &path, const forms::Notifier &notify)
+// The fallback: captioned "readme.txt - Quorvane", not modal, the text in a fixed-pitch font.
+QWidget *showReadmeViewer(QWidget *parent, const QString &path, const dialogs::Notifier &notify)
 {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
@@ -50,15 +56,16 @@ QWidget *showReadmeViewer(QWidget *parent, const QString &path, const forms::Not
     return viewer;
 }
 
-void openReadme(QWidget *parent, const platform::ProcessStarter &start, const forms::Notifier &notify)
+} // namespace
+
+void openReadme(QWidget *parent, const platform::ProcessStarter &start, const dialogs::Notifier &notify)
 {
     const ReadmeCommand command = readmeCommand();
     if (command.program == kNotepad) {
         // Notepad is handed the bare name and deals with a missing file itself.
-        const platform::StartResult result = start({command.program, command.arguments, {}, QDir::currentPath()}, {});
-        if (!result.started) {
-            notify(parent, kTitle, QStringLiteral("The editor notepad could not be started.\n\n%1").arg(result.error));
-        }
+        QString error;
+        if (!start({command.program, command.arguments, {}, QDir::currentPath()}, {}, &error))
+            notify(parent, kTitle, QStringLiteral("The editor notepad could not be started.\n\n%1").arg(error));
         return;
     }
     const QString path = command.arguments.front();
@@ -73,7 +80,7 @@ void openReadme(QWidget *parent, const platform::ProcessStarter &start, const fo
             showReadmeViewer(owner, path, notify);
     };
     // A missing opener fails to start, like one that cannot.
-    if (!start({kOpener, command.arguments, {}, QDir::currentPath()}, fallback).started)
+    if (!start({kOpener, command.arguments, {}, QDir::currentPath()}, fallback, nullptr))
         fallback(0);
 }
 

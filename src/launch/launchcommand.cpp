@@ -9,27 +9,27 @@ namespace {
 bool isSeparator(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 } // namespace
 
-QString resolutionSwitch(int list1Index)
+QString resolutionSwitch(int resolutionIndex)
 {
     static const std::array<const char *, 6> switches{
         "-res 256 224", "-res 256 240", "-res 256 256", "-res 320 200", "-res 320 240", "-res 640 480"};
-    if (list1Index < 0 || list1Index >= int(switches.size()))
+    if (resolutionIndex < 0 || resolutionIndex >= int(switches.size()))
         return QString();
-    return QString::fromLatin1(switches[size_t(list1Index)]);
+    return QString::fromLatin1(switches[size_t(resolutionIndex)]);
 }
 
-QString soundSwitch(int check1Value)
+QString soundSwitch(Qt::CheckState sound)
 {
-    return check1Value == 0 ? QStringLiteral("-nosound") : QString();
+    return sound == Qt::Unchecked ? QStringLiteral("-nosound") : QString();
 }
 
-QString controllerSwitch(int list2Index)
+QString controllerSwitch(int controllerIndex)
 {
     static const std::array<const char *, 3> switches{
         "-setinput 1 KEY1", "-setinput 1 GRAVIS", "-setinput 1 JOY1"};
-    if (list2Index < 0 || list2Index >= int(switches.size()))
+    if (controllerIndex < 0 || controllerIndex >= int(switches.size()))
         return QString();
-    return QString::fromLatin1(switches[size_t(list2Index)]);
+    return QString::fromLatin1(switches[size_t(controllerIndex)]);
 }
 
 QString romArgument(const QString &folder, const QString &fileName)
@@ -61,13 +61,13 @@ QString romArgument(const QString &folder, const QString &fileName)
     return quoted;
 }
 
-QString LaunchCommand(const QString &folder, const QString &fileName, int list1Index,
-                      int check1Value, int list2Index)
+QString launchCommandLine(const QString &folder, const QString &fileName, int resolutionIndex, Qt::CheckState sound,
+                          int controllerIndex)
 {
     const QChar blank(QLatin1Char(' '));
     return kEmulatorProgram + QStringLiteral(" -run") + blank + romArgument(folder, fileName) + blank
-        + soundSwitch(check1Value) + blank + resolutionSwitch(list1Index) + blank
-        + controllerSwitch(list2Index);
+        + soundSwitch(sound) + blank + resolutionSwitch(resolutionIndex) + blank
+        + controllerSwitch(controllerIndex);
 }
 
 QStringList splitCommandLine(const QString &commandLine)

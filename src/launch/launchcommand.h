@@ -2,14 +2,15 @@
 
 #include <QString>
 #include <QStringList>
+#include <Qt>
 
 namespace launch {
 
 inline const QString kEmulatorProgram = QStringLiteral("nesticle.exe");
 
-QString resolutionSwitch(int list1Index);  // "-res 320 240" for index 4; empty outside 0..5
-QString soundSwitch(int check1Value);      // "-nosound" exactly when the box is clear (0)
-QString controllerSwitch(int list2Index);  // "-setinput 1 GRAVIS" for index 1; empty outside 0..2
+QString resolutionSwitch(int resolutionIndex); // "-res 320 240" for index 4; empty outside 0..5
+QString soundSwitch(Qt::CheckState sound);      // "-nosound" exactly when the box is clear
+QString controllerSwitch(int controllerIndex);  // "-setinput 1 GRAVIS" for index 1; empty outside 0..2
 
 // Folder and file name joined with nothing between them. A path holding a blank, a tab or a
 // double quote is quoted the way Windows programs split their command line, so that it reaches
@@ -18,8 +19,8 @@ QString romArgument(const QString &folder, const QString &fileName);
 
 // The emulator's command line: program and "-run", ROM path, sound, resolution, controller,
 // separated by single blanks that empty switches keep.
-QString LaunchCommand(const QString &folder, const QString &fileName, int list1Index,
-                      int check1Value, int list2Index);
+QString launchCommandLine(const QString &folder, const QString &fileName, int resolutionIndex, Qt::CheckState sound,
+                          int controllerIndex);
 
 // Splits a command line into arguments the way Windows programs do (blanks separate, double
 // quotes group, backslashes escape a following quote).

@@ -2,7 +2,7 @@
 
 namespace launch {
 
-QString ReplaceAll(QString &text, const QString &search, const QString &replacement)
+QString replaceAll(QString &text, const QString &search, const QString &replacement)
 {
     if (search.isEmpty() || replacement.contains(search))
         return text;

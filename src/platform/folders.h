@@ -17,7 +17,8 @@ QString currentFolder();
 // folder (%APPDATA%). Nothing is created.
 QString userConfigFolder();
 
-// The Windows directory, where the original program kept its file; empty off Windows.
+// The Windows directory, where earlier versions of Quorvane for Windows kept their file; empty off
+// Windows.
 QString windowsFolder();
 
 } // namespace platform

@@ -7,12 +7,6 @@
 
 namespace platform {
 
-// Outcome of starting a process; error names the reason when started is false.
-struct StartResult {
-    bool started = false;
-    QString error;
-};
-
 // A program to start. On Windows a program is handed one command line and splits it itself;
 // commandLine, when set, is that line exactly as it is to be seen (program name first), and
 // arguments is then only what Windows' own parser makes of the rest of it.
@@ -29,10 +23,11 @@ using FailureHandler = std::function<void(int status)>;
 
 // Starts a program with its arguments as a separate process, never through a shell, and does not
 // wait for it; it keeps running when the launcher ends. When onFailure is given, it is called
-// later if the program ends with a failure status (POSIX only: on Windows nobody watches).
-// Injected into the windows so that tests can record instead of starting.
-using ProcessStarter = std::function<StartResult(const Command &command, const FailureHandler &onFailure)>;
-StartResult startDetached(const Command &command, const FailureHandler &onFailure = {});
+// later if the program ends with a failure status (POSIX only: on Windows nobody watches). false,
+// with the reason in error, when it could not be started. Injected into the windows so that tests
+// can record instead of starting.
+using ProcessStarter = std::function<bool(const Command &command, const FailureHandler &onFailure, QString *error)>;
+bool startDetached(const Command &command, const FailureHandler &onFailure = {}, QString *error = nullptr);
 
 // Finds an executable the way the system's program search does (PATH); empty when there is none.
 QString findOnPath(const QString &program);

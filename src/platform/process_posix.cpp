@@ -20,7 +20,7 @@ namespace platform {
 
 // posix_spawn rather than fork: a GUI process has a large address space, and spawning does not
 // copy it, so the double click returns sooner. The program still never goes through a shell.
-StartResult startDetached(const Command &command, const FailureHandler &onFailure)
+bool startDetached(const Command &command, const FailureHandler &onFailure, QString *error)
 {
     const QString &program = command.program;
     const QStringList &arguments = command.arguments;
@@ -50,15 +50,13 @@ StartResult startDetached(const Command &command, const FailureHandler &onFailur
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 #endif
     pid_t pid = 0;
-    const int error = ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
+    const int failure = ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
-
-    StartResult result;
-    result.started = error == 0;
-    if (!result.started) {
-        result.error = QString::fromLocal8Bit(std::strerror(error));
-        return result;
+    if (failure != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(failure));
+        return false;
     }
     // Nobody waits for the emulator; a thread of its own only collects its exit status so that it
     // leaves no zombie behind, and hands a failure to the event loop's thread when asked to.
@@ -72,7 +70,7 @@ StartResult startDetached(const Command &command, const FailureHandler &onFailur
                 QMetaObject::invokeMethod(application, [onFailure, code] { onFailure(code); }, Qt::QueuedConnection);
         }
     }).detach();
-    return result;
+    return true;
 }
 
 } // namespace platform

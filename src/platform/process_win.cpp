@@ -13,7 +13,7 @@ namespace {
 
 // CreateProcess with the line as it stands: the program parses that very string, so nothing is
 // re-quoted on the way. No shell and no console are involved.
-StartResult createProcess(const Command &command)
+bool createProcess(const Command &command, QString *error)
 {
     const std::wstring program = QDir::toNativeSeparators(command.program).toStdWString();
     std::vector<wchar_t> line(size_t(command.commandLine.size()) + 1, L'\0'); // CreateProcessW may write to it
@@ -22,35 +22,33 @@ StartResult createProcess(const Command &command)
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    StartResult result;
-    result.started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE,
-                                    CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS, nullptr,
-                                    folder.empty() ? nullptr : folder.c_str(), &startup, &info);
-    if (!result.started) {
-        result.error = qt_error_string(int(GetLastError()));
-        return result;
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT | DETACHED_PROCESS,
+                        nullptr, folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+        if (error)
+            *error = qt_error_string(int(GetLastError()));
+        return false;
     }
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    return result;
+    return true;
 }
 
 } // namespace
 
-StartResult startDetached(const Command &command, const FailureHandler &)
+bool startDetached(const Command &command, const FailureHandler &, QString *error)
 {
     if (!command.commandLine.isEmpty())
-        return createProcess(command);
+        return createProcess(command, error);
     QProcess process;
     process.setProgram(command.program);
     process.setArguments(command.arguments);
     process.setWorkingDirectory(command.workingFolder);
     process.setStandardInputFile(QProcess::nullDevice());
-    StartResult result;
-    result.started = process.startDetached();
-    if (!result.started)
-        result.error = process.errorString();
-    return result;
+    if (process.startDetached())
+        return true;
+    if (error)
+        *error = process.errorString();
+    return false;
 }
 
 } // namespace platform

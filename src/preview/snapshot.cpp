@@ -13,10 +13,10 @@
 
 namespace preview {
 
-QString SnapshotPath(const QString &applicationFolder, const QString &romFileName)
+QString snapshotPath(const QString &applicationFolder, const QString &romFileName)
 {
     QString path = applicationFolder + QStringLiteral("/snap/") + romFileName;
-    return launch::ReplaceAll(path, QStringLiteral(".nes"), QStringLiteral(".jpg"));
+    return launch::replaceAll(path, QStringLiteral(".nes"), QStringLiteral(".jpg"));
 }
 
 QImage loadSnapshot(const QString &path, const QSize &visible, const CancelCheck &cancelled)

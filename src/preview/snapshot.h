@@ -15,7 +15,7 @@ inline constexpr qint64 kMaxSnapshotInput = 64 * 1024 * 1024;
 
 // Application folder, "/snap/" and the ROM's file name joined as they stand, then every ".nes" in
 // the whole path replaced by ".jpg" (case-sensitively).
-QString SnapshotPath(const QString &applicationFolder, const QString &romFileName);
+QString snapshotPath(const QString &applicationFolder, const QString &romFileName);
 
 // Asked between reads; true stops the decode (a newer selection has overtaken it).
 using CancelCheck = std::function<bool()>;

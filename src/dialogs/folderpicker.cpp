@@ -1,7 +1,6 @@
-#include "config/folderpicker.h"
+#include "dialogs/folderpicker.h"
 
 #include "forms/dirlistbox.h"
-#include "forms/filelistbox.h"
 #include "forms/formdefs.h"
 #include "platform/drives.h"
 #include "platform/folders.h"
@@ -10,21 +9,20 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace config {
+namespace dialogs {
 
 QString pickedFolderText(const QString &folderPath)
 {
     return QDir::toNativeSeparators(folderPath) + QDir::separator();
 }
 
-FolderPicker::FolderPicker(const char *formName, QLineEdit *target, forms::Notifier notify, QWidget *parent)
+FolderPicker::FolderPicker(const char *formName, QLineEdit *target, Notifier notify, QWidget *parent)
     : forms::FormDialog(forms::pickerDef(formName), parent), m_target(target), m_notify(std::move(notify)),
       m_drive(findChild<forms::DriveListBox *>(QStringLiteral("Drive1"))),
       m_dir(findChild<forms::DirListBox *>(QStringLiteral("Dir1")))
 {
-    connect(m_drive, &forms::DriveListBox::Change, this, &FolderPicker::Drive1_Change);
-    connect(findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, this,
-            &FolderPicker::Command1_Click);
+    connect(m_drive, &forms::DriveListBox::driveChanged, this, &FolderPicker::changeDrive);
+    connect(findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, this, &FolderPicker::choose);
     connect(m_dir, &forms::DirListBox::pathChanged, this, [this](const QString &path) {
         const QString drive = platform::driveOf(path);
         platform::rememberDriveFolder(drive, QDir::fromNativeSeparators(path));
@@ -46,7 +44,7 @@ FolderPicker::FolderPicker(const char *formName, QLineEdit *target, forms::Notif
     }
 }
 
-void FolderPicker::Drive1_Change()
+void FolderPicker::changeDrive()
 {
     const QString drive = m_drive->drive();
     const QString folder = platform::driveCurrentFolder(drive);
@@ -58,10 +56,10 @@ void FolderPicker::Drive1_Change()
     }
 }
 
-void FolderPicker::Command1_Click()
+void FolderPicker::choose()
 {
     m_target->setText(pickedFolderText(m_dir->path()));
     accept();
 }
 
-} // namespace config
+} // namespace dialogs

@@ -1,0 +1,32 @@
+#include "platform/folders.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace platform {
+
+QString currentFolder()
+{
+    QString current = QDir::currentPath();
+#ifdef Q_OS_LINUX
+    // A removed current folder: Linux still tells the path it had.
+    if (current.isEmpty()) {
+        current = QFileInfo(QStringLiteral("/proc/self/cwd")).symLinkTarget();
+        const QLatin1String deleted(" (deleted)");
+        if (current.endsWith(deleted))
+            current.chop(deleted.size());
+    }
+#endif
+    return current;
+}
+
+QString userConfigFolder()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("quorvane"));
+}
+
+QString windowsFolder() { return QString(); }
+
+} // namespace platform
