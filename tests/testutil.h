@@ -14,6 +14,14 @@
 #include <QTest>
 #include <QTimer>
 
+// A heavy check runs in a test of its own, labelled "slow" ("ctest -LE slow" leaves it out); the
+// program's ordinary run skips it, saying where it runs.
+#define QUORVANE_HEAVY_TEST()                                                                       \
+    do {                                                                                            \
+        if (qEnvironmentVariableIsSet("QUORVANE_HEAVY_ELSEWHERE"))                                  \
+            QSKIP("heavy: runs in this program's test labelled slow");                              \
+    } while (false)
+
 namespace testutil {
 
 inline QByteArray readAll(const QString &path)

@@ -333,6 +333,7 @@ void TestConfig::whereTheFileLives()
 
 void TestConfig::readerMatchesAReferenceOnMutatedFiles()
 {
+    QUORVANE_HEAVY_TEST();
     const QList<QByteArray> seeds{
         "[Quorvane v1.0b Config File]\r\nRoms=C:\\GAMES\\NES\\\r\nRoms2=D:\\ROMS\\\r\nRoms3=E:\\\\\r\n",
         "; comment\n[Other]\nRoms=/no/\n[quorvane v1.0b config file]\n  roms = \"/q q/\" \nROMS2='x'\n",

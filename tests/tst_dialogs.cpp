@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 using namespace testutil;
 
@@ -130,6 +131,7 @@ void TestDialogs::pickerOpensFoldersAndDrives()
     QTemporaryDir dir;
     QDir().mkpath(dir.filePath(QStringLiteral("a/b")));
     QDir::setCurrent(dir.filePath(QStringLiteral("a")));
+    const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); }); // Windows removes no current folder
     QLineEdit target;
     QList<Message> messages;
     dialogs::FolderPicker picker("Form4", &target, [&](QWidget *, const QString &t, const QString &x) { messages.append({t, x}); },
@@ -155,7 +157,6 @@ void TestDialogs::pickerOpensFoldersAndDrives()
     QVERIFY(folders->setPath(dir.path()));
     QCOMPARE(pick(here), QDir::fromNativeSeparators(dir.path())); // the drive already chosen: nothing changes
 
-    QDir::setCurrent(QDir::tempPath());
     const QStringList roots = platform::drives();
     const auto other = std::find_if(roots.begin(), roots.end(), [&](const QString &d) {
         return d != here && !QDir(d).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty();

@@ -178,6 +178,7 @@ private slots:
 // First, while the process's peak memory is still that of a normal start.
 void TestPosix::boundedOnAOneLineFileOf300MB()
 {
+    QUORVANE_HEAVY_TEST();
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("quorvane.ini"));
     writeFile(file, kSection + "\r\nRoms=");
@@ -238,6 +239,7 @@ void TestPosix::hostileSnapshotsStayWithinTheirCaps()
 // on a full disk, and neither leaves the file other than it was.
 void TestPosix::aFullDiskIsNeverSaved()
 {
+    QUORVANE_HEAVY_TEST();
     if (!canActAsNobody())
         QSKIP("needs root to mount a small file system, and setpriv to save as the user nobody");
     SmallDisk disk("256k");
@@ -271,6 +273,7 @@ void TestPosix::aFullDiskIsNeverSaved()
 // Two programs saving the same file at once: on both paths every result is one whole version.
 void TestPosix::concurrentSavesLeaveOneCompleteVersion()
 {
+    QUORVANE_HEAVY_TEST();
     QTemporaryDir dir;
     QVERIFY(QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ReadOther | QFile::ExeOther));
     const QString own = dir.filePath(QStringLiteral("own/quorvane.ini"));
@@ -403,6 +406,7 @@ void TestPosix::savesAsAnOrdinaryUser()
 
 void TestPosix::killedSavesNeverTearTheFile()
 {
+    QUORVANE_HEAVY_TEST();
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("quorvane.ini"));
     writeFile(file, "[Unrelated]\r\nx=1\r\n");
