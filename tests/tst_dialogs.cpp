@@ -43,6 +43,7 @@ private slots:
     void saveWritesOrKeepsEverything();
     void browseAndCloseWithoutSaving();
     void pickerOpensFoldersAndDrives();
+    void pickerByKeyboardAlone();
     void aboutBox();
     void readmeReachesTheUser();
 };
@@ -168,6 +169,31 @@ void TestDialogs::pickerOpensFoldersAndDrives()
     QVERIFY(folders->setPath(there));
     QCOMPARE(pick(here), QDir::fromNativeSeparators(a));
     QCOMPARE(pick(*other), there);
+}
+
+// Arrows highlight, Enter opens, Tab reaches OK, Enter presses it: any folder, without a mouse.
+void TestDialogs::pickerByKeyboardAlone()
+{
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("start/inner/deeper")));
+    QDir::setCurrent(dir.filePath(QStringLiteral("start")));
+    const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); });
+    QLineEdit target;
+    dialogs::FolderPicker picker("Form3", &target, [](QWidget *, const QString &, const QString &) {}, nullptr);
+    picker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picker));
+    auto *folders = child<forms::DirListBox>(&picker, QStringLiteral("Dir1"));
+    folders->setFocus();
+    for (int level = 0; level < 2; ++level) { // down to the first subfolder, and into it
+        QTest::keyClick(folders, Qt::Key_Down);
+        QTest::keyClick(folders, Qt::Key_Return);
+    }
+    QCOMPARE(QDir(folders->path()).canonicalPath(), QDir(dir.filePath(QStringLiteral("start/inner/deeper"))).canonicalPath());
+    QTest::keyClick(folders, Qt::Key_Tab); // Dir1, then OK in this picker's order
+    QCOMPARE(QApplication::focusWidget(), child(&picker, QStringLiteral("Command1")));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(target.text(), folders->path() + QDir::separator());
+    QVERIFY(!picker.isVisible());
 }
 
 void TestDialogs::aboutBox()

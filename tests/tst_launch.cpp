@@ -54,8 +54,11 @@ void TestLaunch::launchCommand_data()
     QTest::newRow("root with two separators") << "C:\\\\" << "Sample.nes" << 2 << Qt::Unchecked << 1
         << "nesticle.exe -run C:\\\\Sample.nes -nosound -res 256 256 -setinput 1 GRAVIS";
     QTest::newRow("none selected: three blanks") << "/r/" << "a.nes" << -1 << Qt::Checked << -1 << "nesticle.exe -run /r/a.nes   ";
-    QTest::newRow("no trailing separator") << "C:\\Games\\Roms" << "Sample.nes" << 3 << Qt::Unchecked << 1
-        << "nesticle.exe -run C:\\Games\\RomsSample.nes -nosound -res 320 200 -setinput 1 GRAVIS";
+    QTest::newRow("typed without a separator: this system's one between")
+        << "/home/me/roms" << "Sample.nes" << 3 << Qt::Unchecked << 1
+        << "nesticle.exe -run /home/me/roms" + QString(QDir::separator()) + "Sample.nes -nosound -res 320 200 -setinput 1 GRAVIS";
+    QTest::newRow("no folder: the name alone") << "" << "a.nes" << 4 << Qt::Checked << 1
+        << "nesticle.exe -run a.nes  -res 320 240 -setinput 1 GRAVIS";
     QTest::newRow("blanks are quoted") << "C:\\Games\\" << "Super Mario Bros. (W) [!].nes" << 1 << Qt::Checked << 1
         << "nesticle.exe -run \"C:\\Games\\Super Mario Bros. (W) [!].nes\"  -res 256 240 -setinput 1 GRAVIS";
     QTest::newRow("a quoted folder keeps its last backslash") << "C:\\My Roms\\" << "" << 4 << Qt::Unchecked << 1

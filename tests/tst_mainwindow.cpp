@@ -204,6 +204,15 @@ void TestMainWindow::launchReadsTheOptionsEachTimeAndReportsFailures()
     f.recorder.startSucceeds = false; // the system refuses the start
     w->launchRom(1);
     QVERIFY(f.recorder.messages.size() == 2 && f.recorder.messages[1].text.contains(QLatin1String("refused by the test")));
+
+    // A folder typed without its separator: listed, and started with this system's separator.
+    f.recorder.startSucceeds = true;
+    const QString typed = f.rom(4).chopped(1);
+    writeFile(f.config(), configFor(typed, "", ""));
+    const auto again = f.loaded();
+    QVERIFY(MainControls(again.get()).list(1)->selectFile(QStringLiteral("p.nes")));
+    again->launchRom(1);
+    QCOMPARE(f.recorder.starts.back().arguments.value(1), typed + QDir::separator() + QStringLiteral("p.nes"));
 }
 
 QTEST_MAIN(TestMainWindow)

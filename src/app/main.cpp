@@ -1,10 +1,10 @@
 #include "app/mainwindow.h"
 #include "config/romfolders.h"
+#include "forms/controls.h"
 #include "forms/formbuilder.h"
 #include "platform/folders.h"
 
 #include <QApplication>
-#include <QScreen>
 
 int main(int argc, char *argv[])
 {
@@ -19,11 +19,7 @@ int main(int argc, char *argv[])
     app::MainWindow window(context);
     window.loadStartState();
     window.adjustSize();
-    if (const QScreen *screen = window.screen()) {
-        QRect frame = window.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        window.move(frame.topLeft());
-    }
+    forms::centreOnScreen(&window);
     window.show();
     return application.exec();
 }

@@ -6,7 +6,9 @@
 #include <QAbstractButton>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QApplication>
 #include <QScreen>
+#include <QTimer>
 
 namespace forms {
 
@@ -80,6 +82,10 @@ TabControl::TabControl(const QStringList &captions, QWidget *parent) : QTabWidge
     setTabBar(new TabStrip(this));
     for (const QString &caption : captions)
         addTab(new QWidget(this), caption);
+    // The tab strip takes the focus in the control's place in the tab order. The control itself
+    // stays out of the focus chain: else Tab from the last list on its pages would land on the
+    // strip again, and never reach the controls before it.
+    setFocusPolicy(Qt::NoFocus);
 }
 
 void TabControl::placeOnTab(int page, QWidget *child, const QRect &rect)
@@ -115,15 +121,75 @@ FormDialog::FormDialog(const FormDef &def, QWidget *parent) : QDialog(parent)
     buildForm(this, def);
 }
 
-void FormDialog::centreOnScreen()
+namespace {
+
+QMargins frameMargins(const QWidget *window)
 {
-    const QScreen *screen = parentWidget() ? parentWidget()->screen() : this->screen();
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
+void placeCentred(QWidget *window, const QMargins &frame)
+{
+    const QScreen *screen = window->parentWidget() ? window->parentWidget()->screen() : window->screen();
     if (!screen)
         return;
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    QRect area(QPoint(), window->size().grownBy(frame));
+    area.moveCenter(screen->availableGeometry().center());
+    window->move(area.topLeft()); // a window's position is its frame's
 }
+
+// Centres its window once more when the window manager has framed it, then goes.
+class CentreWhenFramed : public QObject
+{
+public:
+    CentreWhenFramed(QWidget *window, const QMargins &assumed) : QObject(window), m_window(window), m_assumed(assumed)
+    {
+        window->installEventFilter(this);
+        QTimer::singleShot(3000, this, &QObject::deleteLater); // no window manager: no frame comes
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+            && m_window->isVisible()) {
+            const QMargins frame = frameMargins(m_window);
+            if (!frame.isNull()) {
+                if (frame != m_assumed)
+                    placeCentred(m_window, frame);
+                m_window->removeEventFilter(this);
+                deleteLater();
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    QMargins m_assumed;
+};
+
+} // namespace
+
+void centreOnScreen(QWidget *window)
+{
+    QMargins frame = window->isVisible() ? frameMargins(window) : QMargins();
+    if (frame.isNull()) { // not framed yet: a window on screen tells what frame to expect
+        for (const QWidget *other : QApplication::topLevelWidgets()) {
+            if (other != window && other->isVisible() && !frameMargins(other).isNull()) {
+                frame = frameMargins(other);
+                break;
+            }
+        }
+        new CentreWhenFramed(window, frame);
+    }
+    placeCentred(window, frame);
+}
+
+void FormDialog::centreOnScreen() { forms::centreOnScreen(this); }
 
 void FormDialog::keyPressEvent(QKeyEvent *event)
 {

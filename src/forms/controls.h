@@ -119,6 +119,11 @@ private:
     std::vector<Placement> m_placements;
 };
 
+// Centres window, frame and all, on its screen (its parent's, for a dialog). A window manager's
+// frame is known only once a window is on screen: until then the frame of a window already shown
+// stands in for it, and the window is centred again as soon as its own frame is known.
+void centreOnScreen(QWidget *window);
+
 // Base of the dialogs: no default or cancel button, so Escape and Enter close nothing.
 class FormDialog : public QDialog
 {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStyle>
 
 #include <algorithm>
@@ -61,6 +62,19 @@ bool DirListBox::openNearest(const QString &folder, QString *reason)
     }
     setPath(QDir::fromNativeSeparators(platform::driveOf(folder)));
     return false;
+}
+
+void DirListBox::keyPressEvent(QKeyEvent *event)
+{
+    // Enter opens the highlighted folder, as a double click does, so that the keyboard alone can
+    // walk to any folder.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier
+        && currentItem()) {
+        event->accept();
+        open(currentItem());
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 void DirListBox::open(QTreeWidgetItem *item)

@@ -6,8 +6,8 @@
 namespace forms {
 
 // A directory list: the chain of folders from the drive's root down to the current folder, then
-// the current folder's subfolders. A double click opens a folder and makes it the current one; a
-// folder that is only highlighted is not.
+// the current folder's subfolders. A double click, or Enter on the highlighted folder, opens a
+// folder and makes it the current one; a folder that is only highlighted is not.
 class DirListBox : public QTreeWidget
 {
     Q_OBJECT
@@ -31,6 +31,7 @@ signals:
 protected:
     // The chain is always open and cannot be folded: no expand arrows.
     void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void open(QTreeWidgetItem *item);

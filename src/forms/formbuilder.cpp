@@ -14,8 +14,12 @@
 
 #include <algorithm>
 
-// The pictures live in a static library: register them before first use.
-static void initResources() { Q_INIT_RESOURCE(quorvane); }
+// The pictures and fonts live in a static library: register them before first use.
+static void initResources()
+{
+    Q_INIT_RESOURCE(quorvane);
+    Q_INIT_RESOURCE(fonts);
+}
 
 namespace forms {
 
@@ -97,25 +101,42 @@ bool takesFocus(Kind kind)
 
 } // namespace
 
-QString formFontFamily()
+namespace {
+
+struct FontFamilies {
+    QString sans;
+    QString mono;
+};
+
+// Registered once for the whole application: the font database is the application's own.
+const FontFamilies &builtInFonts()
 {
-    static const QString family = [] {
-        const QStringList families = QFontDatabase::families();
-        for (const char *candidate : {"MS Sans Serif", "Liberation Sans", "Arial", "Helvetica"}) {
-            if (families.contains(QLatin1String(candidate), Qt::CaseInsensitive))
-                return QString::fromLatin1(candidate);
-        }
-        return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    static const FontFamilies families = [] {
+        initResources();
+        auto add = [](const char *file) {
+            const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/quorvane/fonts/") + QLatin1String(file));
+            return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
+        };
+        FontFamilies loaded{add("LiberationSans-Regular.ttf"), add("LiberationMono-Regular.ttf")};
+        add("LiberationSans-Bold.ttf");
+        return loaded;
     }();
-    return family;
+    return families;
 }
 
-QFont formFont(double points)
+QFont sizedFont(const QString &family, QFont::StyleHint hint, double points)
 {
-    QFont font(formFontFamily());
+    QFont font(family);
+    font.setStyleHint(hint);
     font.setPixelSize(qRound(points * 96.0 / 72.0));
     return font;
 }
+
+} // namespace
+
+QFont formFont(double points) { return sizedFont(builtInFonts().sans, QFont::SansSerif, points); }
+
+QFont fixedFont(double points) { return sizedFont(builtInFonts().mono, QFont::Monospace, points); }
 
 QIcon applicationIcon()
 {
@@ -167,6 +188,11 @@ FormSurface *buildForm(QWidget *window, const FormDef &def)
             widget->setFont(font);
         }
         applyColours(widget, control);
+        if (control.accessibleName) {
+            widget->setAccessibleName(QString::fromLatin1(control.accessibleName));
+            if (QWidget *proxy = widget->focusProxy()) // the tab control's strip takes its focus
+                proxy->setAccessibleName(widget->accessibleName());
+        }
         if (control.container == kOnWindow || !tabControl) {
             widget->setParent(surface);
             widget->setGeometry(control.pixelRect());

@@ -11,12 +11,11 @@ namespace forms {
 
 class FormSurface;
 
-// The family that stands in for MS Sans Serif: the closest sans-serif available whose metrics
-// keep every caption inside its control.
-QString formFontFamily();
-
-// A form font of the given point size, sized in pixels at 96 dots per inch like the geometry.
+// The forms' own font, built into the program: Liberation Sans, whose metrics keep every caption
+// inside its control on any system. Sized in pixels at 96 dots per inch, like the geometry.
 QFont formFont(double points);
+// The fixed-pitch font of the same kind, Liberation Mono, for text shown as it is laid out.
+QFont fixedFont(double points);
 
 // The application icon (32 x 32 and 16 x 16) and the main window's banner (300 x 80).
 QIcon applicationIcon();

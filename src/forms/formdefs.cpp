@@ -38,8 +38,8 @@ FormDef makePicker(const char *name, int width, int height, Border border, bool 
 {
     return FormDef{name, "Select Directory", width, height, border, minMax, minMax, kNoColour,
         {
-            control("Drive1", Kind::DriveList).at(0, 0, 2895, 315).tab(driveTab),
-            control("Dir1", Kind::DirList).at(0, 360, 2895, 3015).tab(dirTab),
+            control("Drive1", Kind::DriveList).at(0, 0, 2895, 315).tab(driveTab).named("Drives"),
+            control("Dir1", Kind::DirList).at(0, 360, 2895, 3015).tab(dirTab).named("Folders"),
             control("Command1", Kind::CommandButton).at(0, 3480, 2895, 255).text("&OK").tab(okTab),
         },
         {}};
@@ -107,6 +107,13 @@ ControlDef ControlDef::with(int flag) const
     return def;
 }
 
+ControlDef ControlDef::named(const char *spoken) const
+{
+    ControlDef def = *this;
+    def.accessibleName = spoken;
+    return def;
+}
+
 QRect ControlDef::pixelRect() const { return twipsRect(left, top, width, height); }
 
 QStringList ControlDef::items() const
@@ -126,19 +133,23 @@ const FormDef &mainWindowDef()
         {
             control("Check1", Kind::CheckBox).at(7440, 5040, 1335, 255).text("Sound").font(9.75).colours(kRed, kBlack).tab(0),
             control("List1", Kind::ListBox).at(7440, 3480, 1455, 1425)
-                .text("256x224|256x240|256x256|320x200|320x240|640x480").tab(1),
+                .text("256x224|256x240|256x256|320x200|320x240|640x480").tab(1).named("Resolution"),
             control("Label1", Kind::Label).at(7440, 3120, 1455, 375).text("Resolution").font(13.5).colours(kRed, kBlack).tab(2),
             control("Picture1", Kind::PictureBox).at(2280, 120, 4455, 1215).colours(kSystemWindowText, kSystemWindow)
-                .tab(3).with(Flat),
-            control("List2", Kind::ListBox).at(7440, 1680, 1455, 1425).text("Keyboard|Gamepad|Joystick").tab(4),
+                .tab(3).with(Flat).named("Quorvane"),
+            control("List2", Kind::ListBox).at(7440, 1680, 1455, 1425).text("Keyboard|Gamepad|Joystick").tab(4)
+                .named("Controller"),
             control("Label4", Kind::Label).at(7440, 1200, 1455, 375).text("Controller").font(13.5).colours(kRed, kBlack).tab(5),
-            control("Picture2", Kind::PictureBox).at(3360, 1680, 3855, 3375).tab(6),
+            control("Picture2", Kind::PictureBox).at(3360, 1680, 3855, 3375).tab(6).named("Snapshot"),
             control("Label2", Kind::Label).at(3240, 5160, 4215, 255)
                 .text("Double Click ROM To Run. Press ALT + Q To Quit Game.").colours(kRed, kBlack).tab(7),
-            control("SSTab1", Kind::TabControl).at(120, 1680, 3135, 3615).text(tabCaptions()).tab(8),
-            control(slotName(1, &RomSlot::fileList), Kind::FileList).onTab(0).at(120, 360, 2895, 2820).text("*.nes").tab(9),
-            control(slotName(2, &RomSlot::fileList), Kind::FileList).onTab(1).at(120, 360, 2895, 2820).text("*.nes").tab(10),
-            control(slotName(3, &RomSlot::fileList), Kind::FileList).onTab(2).at(120, 360, 2895, 2820).text("*.nes").tab(11),
+            control("SSTab1", Kind::TabControl).at(120, 1680, 3135, 3615).text(tabCaptions()).tab(8).named("ROM folders"),
+            control(slotName(1, &RomSlot::fileList), Kind::FileList).onTab(0).at(120, 360, 2895, 2820).text("*.nes").tab(9)
+                .named(slotName(1, &RomSlot::listName)),
+            control(slotName(2, &RomSlot::fileList), Kind::FileList).onTab(1).at(120, 360, 2895, 2820).text("*.nes").tab(10)
+                .named(slotName(2, &RomSlot::listName)),
+            control(slotName(3, &RomSlot::fileList), Kind::FileList).onTab(2).at(120, 360, 2895, 2820).text("*.nes").tab(11)
+                .named(slotName(3, &RomSlot::listName)),
             control(slotName(1, &RomSlot::countLabel), Kind::Label).onTab(0).at(240, 3240, 2655, 255).text("").tab(12),
             control(slotName(2, &RomSlot::countLabel), Kind::Label).onTab(1).at(240, 3240, 2655, 255).text("").tab(13),
             control(slotName(3, &RomSlot::countLabel), Kind::Label).onTab(2).at(240, 3240, 2655, 255).text("").tab(14),
@@ -156,15 +167,21 @@ const FormDef &romFoldersDialogDef()
     static const FormDef def{"Directories", "Directories", 4500, 2250, Border::FixedSingle, false, false, kNoColour,
         {
             control("Label1", Kind::Label).at(120, 240, 1455, 255).text("Roms Folder 1").font(9.75).tab(0),
-            control(slotName(1, &RomSlot::folderField), Kind::TextField).at(1920, 150, 1935, 345).text("").tab(1),
-            control(slotName(1, &RomSlot::browseButton), Kind::CommandButton).at(3960, 240, 375, 255).text("...").tab(2),
+            control(slotName(1, &RomSlot::folderField), Kind::TextField).at(1920, 150, 1935, 345).text("").tab(1)
+                .named(slotName(1, &RomSlot::fieldName)),
+            control(slotName(1, &RomSlot::browseButton), Kind::CommandButton).at(3960, 240, 375, 255).text("...").tab(2)
+                .named(slotName(1, &RomSlot::browseName)),
             control("Command2", Kind::CommandButton).at(120, 1800, 1095, 375).text("Save").tab(3),
             control("Label2", Kind::Label).at(120, 720, 1455, 255).text("Roms Folder 2").font(9.75).tab(4),
-            control(slotName(2, &RomSlot::folderField), Kind::TextField).at(1920, 600, 1935, 375).text("").tab(5),
-            control(slotName(2, &RomSlot::browseButton), Kind::CommandButton).at(3960, 720, 375, 255).text("...").tab(6),
+            control(slotName(2, &RomSlot::folderField), Kind::TextField).at(1920, 600, 1935, 375).text("").tab(5)
+                .named(slotName(2, &RomSlot::fieldName)),
+            control(slotName(2, &RomSlot::browseButton), Kind::CommandButton).at(3960, 720, 375, 255).text("...").tab(6)
+                .named(slotName(2, &RomSlot::browseName)),
             control("Label3", Kind::Label).at(120, 1200, 1455, 255).text("Roms Folder 3").font(9.75).tab(7),
-            control(slotName(3, &RomSlot::folderField), Kind::TextField).at(1920, 1080, 1935, 375).text("").tab(8),
-            control(slotName(3, &RomSlot::browseButton), Kind::CommandButton).at(3960, 1200, 375, 255).text("...").tab(9),
+            control(slotName(3, &RomSlot::folderField), Kind::TextField).at(1920, 1080, 1935, 375).text("").tab(8)
+                .named(slotName(3, &RomSlot::fieldName)),
+            control(slotName(3, &RomSlot::browseButton), Kind::CommandButton).at(3960, 1200, 375, 255).text("...").tab(9)
+                .named(slotName(3, &RomSlot::browseName)),
         },
         {
             {0, 1680, 4680, 1680},

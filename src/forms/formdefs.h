@@ -33,6 +33,7 @@ struct ControlDef {
     int background = kNoColour;
     int tabIndex = kNoTabStop;
     int flags = NoFlags;
+    const char *accessibleName = nullptr; // what a screen reader calls it, where no caption says
 
     QRect pixelRect() const;
     QStringList items() const; // caption split at "|"
@@ -46,6 +47,7 @@ struct ControlDef {
     ControlDef colours(int fore, int back = kNoColour) const;
     ControlDef tab(int index) const;
     ControlDef with(int flag) const;
+    ControlDef named(const char *name) const;
 };
 
 // A control of kind named name, on the window, with no caption and no tab stop yet.

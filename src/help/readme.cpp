@@ -1,9 +1,10 @@
 #include "help/readme.h"
 
+#include "forms/formbuilder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPointer>
 
@@ -47,7 +48,7 @@ QWidget *showReadmeViewer(QWidget *parent, const QString &path, const dialogs::N
     viewer->setWindowTitle(QStringLiteral("readme.txt - Quorvane"));
     viewer->setReadOnly(true);
     viewer->setLineWrapMode(QPlainTextEdit::NoWrap);
-    viewer->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    viewer->setFont(forms::fixedFont(9.75));
     viewer->setPlainText(QString::fromUtf8(file.readAll()));
     viewer->resize(640, 480);
     if (parent) // over the main window, as a window of its own opens

@@ -1,5 +1,7 @@
 #include "launch/launchcommand.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <array>
 
@@ -32,9 +34,22 @@ QString controllerSwitch(int controllerIndex)
     return QString::fromLatin1(switches[size_t(controllerIndex)]);
 }
 
+QString romPath(const QString &folder, const QString &fileName)
+{
+    if (folder.isEmpty() || fileName.isEmpty())
+        return folder + fileName;
+    // Either separator counts as one here too: folder texts written on Windows keep their lines.
+    const QChar last = folder.back();
+    bool joined = last == QLatin1Char('/') || last == QLatin1Char('\\');
+#ifdef Q_OS_WIN
+    joined = joined || (folder.size() == 2 && last == QLatin1Char(':'));
+#endif
+    return joined ? folder + fileName : folder + QDir::separator() + fileName;
+}
+
 QString romArgument(const QString &folder, const QString &fileName)
 {
-    const QString path = folder + fileName;
+    const QString path = romPath(folder, fileName);
     const bool needsQuotes = std::any_of(path.begin(), path.end(), [](QChar c) {
         return isSeparator(c) || c == QLatin1Char('"');
     });

@@ -12,9 +12,15 @@ QString resolutionSwitch(int resolutionIndex); // "-res 320 240" for index 4; em
 QString soundSwitch(Qt::CheckState sound);      // "-nosound" exactly when the box is clear
 QString controllerSwitch(int controllerIndex);  // "-setinput 1 GRAVIS" for index 1; empty outside 0..2
 
-// Folder and file name joined with nothing between them. A path holding a blank, a tab or a
-// double quote is quoted the way Windows programs split their command line, so that it reaches
-// the emulator as one argument; any other path stands as it is.
+// The folder and the file name joined: with nothing between them when the folder text ends in a
+// separator, "/" or "\" (a picker's folder always does), or either is empty; with this system's
+// separator when the folder was typed without one. On Windows "D:" also takes the name as it is
+// (that drive's own folder).
+QString romPath(const QString &folder, const QString &fileName);
+
+// The ROM path as one argument: a path holding a blank, a tab or a double quote is quoted the way
+// Windows programs split their command line, so that it reaches the emulator whole; any other
+// path stands as it is.
 QString romArgument(const QString &folder, const QString &fileName);
 
 // The emulator's command line: program and "-run", ROM path, sound, resolution, controller,

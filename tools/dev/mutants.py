@@ -39,6 +39,13 @@ MUTANTS = [
     ("src/dialogs/romfoldersdialog.cpp", "m_fields[0]->setFocus(Qt::OtherFocusReason);", "m_fields[1]->setFocus(Qt::OtherFocusReason);"),
     ("src/app/mainwindow.cpp", "m_resolution->selectedIndex(),", "m_resolution->currentRow(),"),
     ("src/app/mainwindow.cpp", "    QDir::setCurrent(m_context.applicationFolder);\n", ""),
+    ("src/forms/controls.cpp", "    setFocusPolicy(Qt::NoFocus);\n", ""),
+    ("src/forms/formdefs.cpp", ".tab(1).named(\"Resolution\"),", ".tab(1),"),
+    ("src/forms/dirlistbox.cpp", "    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier\n        && currentItem()) {",
+     "    if (false) {"),
+    ("src/launch/launchcommand.cpp", "    return joined ? folder + fileName : folder + QDir::separator() + fileName;", "    return folder + fileName;"),
+    ("src/forms/formbuilder.cpp", "FontFamilies loaded{add(\"LiberationSans-Regular.ttf\"), add(\"LiberationMono-Regular.ttf\")};",
+     "FontFamilies loaded{QStringLiteral(\"DejaVu Sans\"), add(\"LiberationMono-Regular.ttf\")};"),
     ("src/preview/snapshot.cpp", "        if (outcome != JpegOutcome::Unsupported)\n            return image;", ""),
 ]
 

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Under a real window manager (openbox) on a virtual display, every window opens centred with its
+# frame: the main window, Options > Directories, a folder picker and Help > About. Prints each
+# window's offset from the screen's centre and fails past 3 pixels.
+#   centred_windows.sh PROGRAM CONFIG_DIR
+set -euo pipefail
+program=$1 configdir=$2
+
+for tool in xvfb-run xdotool xwininfo openbox; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/emu" "$configdir"
+cp "$program" "$work/emu/quorvane"
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s/\r\n' "$work" > "$configdir/quorvane.ini"
+
+cat > "$work/drive.sh" <<'DRIVE'
+#!/usr/bin/env bash
+set -euo pipefail
+app=$1
+openbox --sm-disable >/dev/null 2>&1 &
+wm=$!
+sleep 1
+cd /
+env -u QT_QPA_PLATFORM "$app/quorvane" &
+pid=$!
+failed=0
+wid=
+# The frame's centre (the client window and the frame extents the window manager gives it)
+# against the screen's (1024 x 768).
+check() {
+  local name=$1
+  wid=$(timeout 20 xdotool search --sync --onlyvisible --name "$2" | head -n 1)
+  sleep 0.8 # the window manager frames the window, the program centres it again
+  local info x y w h extents left right top bottom
+  info=$(xwininfo -id "$wid")
+  x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+  y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+  w=$(sed -n 's/.*Width: *//p' <<<"$info")
+  h=$(sed -n 's/.*Height: *//p' <<<"$info")
+  extents=$(xprop -id "$wid" _NET_FRAME_EXTENTS | sed -n 's/.*= *//p' | tr -d ' ')
+  IFS=, read -r left right top bottom <<<"${extents:-0,0,0,0}"
+  local fx=$((x - left)) fy=$((y - top)) fw=$((w + left + right)) fh=$((h + top + bottom))
+  local dx=$((fx + fw / 2 - 512)) dy=$((fy + fh / 2 - 384))
+  echo "$name: frame ${fw}x${fh} at $fx,$fy (title and borders $left,$right,$top,$bottom), off centre by $dx,$dy"
+  if [ "${dx#-}" -gt 3 ] || [ "${dy#-}" -gt 3 ] || [ -z "$extents" ]; then failed=1; fi
+}
+check "main window" '^Quorvane v1\.0b$'; main=$wid
+xdotool windowfocus --sync "$main"; xdotool key alt+o; sleep 0.3; xdotool key d
+check "Directories" '^Directories$'; dialog=$wid
+xdotool key Tab Return # Text1, then its "..." button
+check "folder picker" '^Select Directory$'
+xdotool key alt+F4; sleep 0.5
+xdotool windowfocus --sync "$dialog" 2>/dev/null || true; xdotool key alt+F4; sleep 0.5
+xdotool windowfocus --sync "$main"; xdotool key alt+h; sleep 0.3; xdotool key a
+check "About" '^About$'
+xdotool key Return; sleep 0.5
+xdotool windowfocus --sync "$main"; xdotool key alt+f; sleep 0.3; xdotool key e
+for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill "$pid" 2>/dev/null || true
+kill "$wm" 2>/dev/null || true
+exit $failed
+DRIVE
+chmod +x "$work/drive.sh"
+xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work/emu" || { echo "FAIL: a window opened off centre"; exit 1; }
+echo "1 passed, 0 failed"
