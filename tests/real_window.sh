@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The real program in a real window on a virtual display: double-click the first ROM of tab "Dir1"
-# at its place on screen and press Enter on it, read what the stand-in emulator received twice;
+# The real program in a real window on a virtual display, started from another folder than its own
+# with a ROM folder relative to its own: double-click the first ROM of tab "Dir1" at its place on
+# screen and press Enter on it, read what the stand-in emulator received twice;
 # open Options > Directories and press Tab, Tab, Enter (the Save button), leave with Alt+F, E and
 # check that the configuration file holds what that Save wrote.
 #   real_window.sh PROGRAM STAND_IN CONFIG_DIR
@@ -14,22 +15,25 @@ done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 app="$work/emu"
-roms="$work/my roms"
+roms="$app/my roms"
 mkdir -p "$app/snap" "$roms" "$configdir"
 cp "$program" "$app/quorvane"
 cp "$standin" "$app/nesticle.exe"
 printf 'NES\032' > "$roms/A first game.nes"
 printf 'NES\032' > "$roms/b second.nes"
-printf '[Quorvane v1.0b Config File]\r\nRoms=%s/\r\nRoms3=%s\r\n[Other]\r\nkeep=1\r\n' "$roms" "$work/none/" \
+printf '[Quorvane v1.0b Config File]\r\nRoms=my roms/\r\nRoms3=%s\r\n[Other]\r\nkeep=1\r\n' "$work/none/" \
   > "$configdir/quorvane.ini"
-# Save writes all three keys: the missing one goes at the end of the section.
-printf '[Quorvane v1.0b Config File]\r\nRoms=%s/\r\nRoms3=%s\r\nRoms2=\r\n[Other]\r\nkeep=1\r\n' "$roms" "$work/none/" \
+# Save writes all three keys, the relative one as it was typed: the missing one goes at the end of
+# the section.
+printf '[Quorvane v1.0b Config File]\r\nRoms=my roms/\r\nRoms3=%s\r\nRoms2=\r\n[Other]\r\nkeep=1\r\n' "$work/none/" \
   > "$work/expected.ini"
 
 cat > "$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 app=$1
+mkdir -p "$app/../elsewhere/my roms"
+cd "$app/../elsewhere" # a folder of the same name here must not be the one listed
 NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" &
 pid=$!
 wid=$(timeout 20 xdotool search --sync --name '^Quorvane v1\.0b$' | head -n 1)

@@ -44,6 +44,7 @@ private slots:
     void browseAndCloseWithoutSaving();
     void pickerOpensFoldersAndDrives();
     void pickerByKeyboardAlone();
+    void pickedFoldersOfAPortableSetup();
     void aboutBox();
     void readmeReachesTheUser();
 };
@@ -169,6 +170,21 @@ void TestDialogs::pickerOpensFoldersAndDrives()
     QVERIFY(folders->setPath(there));
     QCOMPARE(pick(here), QDir::fromNativeSeparators(a));
     QCOMPARE(pick(*other), there);
+}
+
+// A portable setup keeps a folder inside the program's folder relative to it; any other folder,
+// and every folder of a setup that is not portable, is stored whole.
+void TestDialogs::pickedFoldersOfAPortableSetup()
+{
+    const QString app = QDir::toNativeSeparators(QDir::tempPath() + QStringLiteral("/emu"));
+    const QString sep = QDir::separator();
+    QCOMPARE(dialogs::pickedFolderText(app + sep + QStringLiteral("roms"), app), QStringLiteral("roms") + sep);
+    QCOMPARE(dialogs::pickedFolderText(app + sep + QStringLiteral("a") + sep + QStringLiteral("b"), app),
+             QStringLiteral("a") + sep + QStringLiteral("b") + sep);
+    QCOMPARE(dialogs::pickedFolderText(app, app), QStringLiteral(".") + sep);
+    QCOMPARE(dialogs::pickedFolderText(QDir::tempPath() + QStringLiteral("/other"), app),
+             QDir::toNativeSeparators(QDir::tempPath() + QStringLiteral("/other")) + sep);
+    QCOMPARE(dialogs::pickedFolderText(app + sep + QStringLiteral("roms")), app + sep + QStringLiteral("roms") + sep);
 }
 
 // Arrows highlight, Enter opens, Tab reaches OK, Enter presses it: any folder, without a mouse.

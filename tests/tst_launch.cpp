@@ -5,6 +5,7 @@
 #include "launch/launchcommand.h"
 #include "launch/textreplace.h"
 #include "preview/snapshot.h"
+#include "platform/folders.h"
 #include "preview/snapshotloader.h"
 #include "testutil.h"
 
@@ -14,6 +15,11 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
+#include <QScopeGuard>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 using namespace testutil;
 
@@ -32,7 +38,33 @@ private slots:
     void planFindsTheEmulatorOrSaysWhy();
     void hostileNamesArriveAsOneArgument();
     void startsInTheGivenFolderOrSaysWhy();
+    void foldersReadAsTheSystemReadsThem();
 };
+
+// A folder text is read against the application folder as the system reads it while that folder is
+// current: on Windows "\\roms" is its drive's root, "D:roms" drive D's own folder.
+void TestLaunch::foldersReadAsTheSystemReadsThem()
+{
+    QTemporaryDir dir;
+    const QString base = QDir::toNativeSeparators(dir.path());
+    QCOMPARE(platform::absoluteFolder(QString(), base), QString());
+#ifdef Q_OS_WIN
+    QDir::setCurrent(base);
+    const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); });
+    for (const QString &text : {QStringLiteral("roms"), QStringLiteral("roms\\"), QStringLiteral(".\\roms"),
+                                QStringLiteral("..\\x\\roms"), QStringLiteral("\\roms"), base.left(2) + QStringLiteral("roms"),
+                                QStringLiteral("Z:roms"), QStringLiteral("Z:\\roms"), QStringLiteral("C:\\a\\")}) {
+        wchar_t buffer[4096] = {};
+        const std::wstring wide = text.toStdWString();
+        const DWORD length = GetFullPathNameW(wide.c_str(), 4096, buffer, nullptr);
+        QCOMPARE(QDir::cleanPath(platform::absoluteFolder(text, base)), QDir::cleanPath(QString::fromWCharArray(buffer, int(length))));
+    }
+#else
+    QCOMPARE(platform::absoluteFolder(QStringLiteral("roms/"), QStringLiteral("/emu")), QStringLiteral("/emu/roms/"));
+    QCOMPARE(platform::absoluteFolder(QStringLiteral("/abs/"), QStringLiteral("/emu")), QStringLiteral("/abs/"));
+    QCOMPARE(platform::absoluteFolder(QStringLiteral("C:\\roms"), QStringLiteral("/emu/")), QStringLiteral("/emu/C:\\roms"));
+#endif
+}
 
 void TestLaunch::launchCommand_data()
 {

@@ -45,7 +45,52 @@ private slots:
     void selectionShowsTheSnapshotOrBlanks();
     void whatIsSelectedIsWhatRuns();
     void launchReadsTheOptionsEachTimeAndReportsFailures();
+    void relativeFoldersAreTheApplicationFolders_data();
+    void relativeFoldersAreTheApplicationFolders();
 };
+
+void TestMainWindow::relativeFoldersAreTheApplicationFolders_data()
+{
+    QTest::addColumn<QString>("text");     // as typed, "<root>" standing for the test's folder
+    QTest::addColumn<QString>("expected"); // the file listed, relative to the test's folder
+    QTest::addColumn<bool>("fromElsewhere");
+    const struct { const char *text, *expected; } rows[] = {
+        {"roms", "emu/roms/inapp.nes"}, {"roms/", "emu/roms/inapp.nes"}, {"./roms", "emu/roms/inapp.nes"},
+        {"../x/roms", "x/roms/x.nes"},   {"<root>/x/roms/", "x/roms/x.nes"}, {"", ""},
+    };
+    for (const bool elsewhere : {false, true}) {
+        for (const auto &row : rows) {
+            QTest::addRow("\"%s\" started from %s", row.text, elsewhere ? "another folder" : "the application folder")
+                << QString::fromLatin1(row.text) << QString::fromLatin1(row.expected) << elsewhere;
+        }
+    }
+}
+
+// A relative folder is read against the application folder, whichever folder the program was
+// started from, and the launch names the very file the list shows, in the emulator's folder.
+void TestMainWindow::relativeFoldersAreTheApplicationFolders()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QFETCH(bool, fromElsewhere);
+    Fixture f;
+    f.emulator();
+    const QString root = f.dir.path();
+    for (const char *file : {"emu/roms/inapp.nes", "start/roms/elsewhere.nes", "x/roms/x.nes"})
+        writeFile(root + QLatin1Char('/') + QLatin1String(file), "NES\x1A");
+    writeFile(f.config(), configFor(text.replace(QStringLiteral("<root>"), root), "", ""));
+    QDir::setCurrent(fromElsewhere ? root + QStringLiteral("/start") : f.app());
+    const auto w = f.loaded();
+    const MainControls c(w.get());
+    QCOMPARE(entries(c.list(1)), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
+    if (expected.isEmpty())
+        return;
+    QVERIFY(c.list(1)->selectFile(QFileInfo(expected).fileName()));
+    w->launchRom(1);
+    const StartCall &call = f.recorder.starts.back();
+    const QFileInfo launched(QDir(call.workingFolder), call.arguments.value(1));
+    QCOMPARE(launched.canonicalFilePath(), QFileInfo(root + QLatin1Char('/') + expected).canonicalFilePath());
+}
 
 void TestMainWindow::startUp()
 {

@@ -11,6 +11,7 @@
 #include "help/readme.h"
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
+#include "platform/folders.h"
 #include "preview/snapshot.h"
 #include "preview/snapshotloader.h"
 
@@ -121,15 +122,18 @@ void MainWindow::listRomFolders()
 {
     // Reading a folder is waiting on the file system: read the three at once, then fill the lists
     // in slot order on this thread.
+    // A relative folder is the application folder's, wherever the program was started from; the
+    // list keeps the folder it read, which a launch then names.
+    std::array<QString, config::kSlotCount> folders;
     std::array<std::future<QStringList>, config::kSlotCount> scans;
     for (const config::RomSlot &slot : config::kRomSlots) {
         const size_t index = size_t(slot.number - 1);
-        scans[index] = std::async(std::launch::async, forms::matchingFiles,
-                                  QDir::fromNativeSeparators(m_romFolders->folder(slot.number)),
+        folders[index] = platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder);
+        scans[index] = std::async(std::launch::async, forms::matchingFiles, QDir::fromNativeSeparators(folders[index]),
                                   m_fileLists[index]->pattern());
     }
     for (size_t index = 0; index < scans.size(); ++index) {
-        m_fileLists[index]->setPath(m_romFolders->folder(int(index) + 1), scans[index].get());
+        m_fileLists[index]->setPath(folders[index], scans[index].get());
         m_countLabels[index]->setText(romCountCaption(m_fileLists[index]->listCount()));
     }
 }

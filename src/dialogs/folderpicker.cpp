@@ -11,13 +11,20 @@
 
 namespace dialogs {
 
-QString pickedFolderText(const QString &folderPath)
+QString pickedFolderText(const QString &folderPath, const QString &relativeTo)
 {
+    if (!relativeTo.isEmpty()) {
+        const QString relative = QDir(relativeTo).relativeFilePath(folderPath);
+        if (!relative.startsWith(QStringLiteral("..")) && QDir::isRelativePath(relative))
+            return QDir::toNativeSeparators(relative.isEmpty() ? QStringLiteral(".") : relative) + QDir::separator();
+    }
     return QDir::toNativeSeparators(folderPath) + QDir::separator();
 }
 
-FolderPicker::FolderPicker(const char *formName, QLineEdit *target, Notifier notify, QWidget *parent)
+FolderPicker::FolderPicker(const char *formName, QLineEdit *target, Notifier notify, QWidget *parent,
+                           const QString &relativeTo)
     : forms::FormDialog(forms::pickerDef(formName), parent), m_target(target), m_notify(std::move(notify)),
+      m_relativeTo(relativeTo),
       m_drive(findChild<forms::DriveListBox *>(QStringLiteral("Drive1"))),
       m_dir(findChild<forms::DirListBox *>(QStringLiteral("Dir1")))
 {
@@ -58,7 +65,7 @@ void FolderPicker::changeDrive()
 
 void FolderPicker::choose()
 {
-    m_target->setText(pickedFolderText(m_dir->path()));
+    m_target->setText(pickedFolderText(m_dir->path(), m_relativeTo));
     accept();
 }
 

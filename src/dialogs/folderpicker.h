@@ -13,8 +13,10 @@ class DriveListBox;
 namespace dialogs {
 
 // The folder path a picker stores: the folder's full path and one separator, appended whatever
-// the path ends in (so a root gets two).
-QString pickedFolderText(const QString &folderPath);
+// the path ends in (so a root gets two). With relativeTo (the program's folder, for a portable
+// setup), a folder inside it is stored relative to it ("roms/"), so that the setup survives a new
+// drive letter or mount point.
+QString pickedFolderText(const QString &folderPath, const QString &relativeTo = QString());
 
 // A folder picker ("Select Directory"): choose a drive and a folder; "&OK" writes the folder into
 // the slot's field of the ROM folders dialog. Starts at the process's current folder every time.
@@ -22,7 +24,8 @@ class FolderPicker : public forms::FormDialog
 {
     Q_OBJECT
 public:
-    FolderPicker(const char *formName, QLineEdit *target, Notifier notify, QWidget *parent = nullptr);
+    FolderPicker(const char *formName, QLineEdit *target, Notifier notify, QWidget *parent = nullptr,
+                 const QString &relativeTo = QString());
 
     // Shows the folder the newly chosen drive keeps, or stays where it was when it cannot be read.
     void changeDrive();
@@ -32,6 +35,7 @@ public:
 private:
     QLineEdit *m_target;
     Notifier m_notify;
+    QString m_relativeTo;
     forms::DriveListBox *m_drive;
     forms::DirListBox *m_dir;
 };

@@ -6,6 +6,7 @@
 #include "forms/formdefs.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -39,7 +40,10 @@ void RomFoldersDialog::setVisible(bool visible)
 
 void RomFoldersDialog::browse(int slot)
 {
-    FolderPicker picker(config::slotAt(slot).picker, m_fields[size_t(slot - 1)], m_notify, this);
+    // A portable setup keeps folders inside the program's own folder relative to it.
+    const config::ConfigFiles &files = m_folders.files();
+    const QString relativeTo = files.portable ? QFileInfo(files.file).absolutePath() : QString();
+    FolderPicker picker(config::slotAt(slot).picker, m_fields[size_t(slot - 1)], m_notify, this, relativeTo);
     picker.centreOnScreen();
     picker.exec();
 }

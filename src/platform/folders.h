@@ -21,4 +21,14 @@ QString userConfigFolder();
 // Windows.
 QString windowsFolder();
 
+// The folder a folder text names, read against base (the application folder) when it is relative,
+// as this system reads it while base is the current folder: POSIX joins a relative text to base;
+// Windows also reads "\\roms" on base's drive and "D:roms" in drive D's own folder. An absolute text
+// and the empty text come back as they are.
+QString absoluteFolder(const QString &text, const QString &base);
+
+// The user's own folder for files Quorvane can make again, such as the last launch's log:
+// "quorvane" in $XDG_CACHE_HOME (or ~/.cache); on Windows "Quorvane" in %LOCALAPPDATA%.
+QString userCacheFolder();
+
 } // namespace platform

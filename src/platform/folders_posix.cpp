@@ -29,4 +29,17 @@ QString userConfigFolder()
 
 QString windowsFolder() { return QString(); }
 
+QString absoluteFolder(const QString &text, const QString &base)
+{
+    if (text.isEmpty() || text.startsWith(QLatin1Char('/')))
+        return text;
+    return base.endsWith(QLatin1Char('/')) ? base + text : base + QLatin1Char('/') + text;
+}
+
+QString userCacheFolder()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("quorvane"));
+}
+
 } // namespace platform

@@ -46,6 +46,8 @@ MUTANTS = [
     ("src/launch/launchcommand.cpp", "    return joined ? folder + fileName : folder + QDir::separator() + fileName;", "    return folder + fileName;"),
     ("src/forms/formbuilder.cpp", "FontFamilies loaded{add(\"LiberationSans-Regular.ttf\"), add(\"LiberationMono-Regular.ttf\")};",
      "FontFamilies loaded{QStringLiteral(\"DejaVu Sans\"), add(\"LiberationMono-Regular.ttf\")};"),
+    ("src/app/mainwindow.cpp", "platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder);",
+     "m_romFolders->folder(slot.number);"),
     ("src/preview/snapshot.cpp", "        if (outcome != JpegOutcome::Unsupported)\n            return image;", ""),
 ]
 
