@@ -89,7 +89,7 @@ struct MainControls {
 };
 
 struct StartCall : platform::Command {
-    platform::FailureHandler onFailure;
+    platform::ExitWatch watch;
 };
 
 struct Message {
@@ -106,8 +106,8 @@ struct Recorder {
     app::AppContext context(const QString &applicationFolder, const QString &configFile)
     {
         app::AppContext c{applicationFolder, {configFile, {}}, {}, {}};
-        c.start = [this](const platform::Command &command, const platform::FailureHandler &onFailure, QString *error) {
-            starts.append({command, onFailure});
+        c.start = [this](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {
+            starts.append({command, watch});
             if (!startSucceeds && error)
                 *error = QStringLiteral("refused by the test");
             return startSucceeds;

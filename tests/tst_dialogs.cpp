@@ -249,7 +249,7 @@ void TestDialogs::readmeReachesTheUser()
     if (notepad)
         QSKIP("a notepad exists here, which is always used: the desktop's opener and the fallback viewer are not");
     QVERIFY(viewers().isEmpty());
-    call.onFailure(1); // the opener ended with a failure: our own viewer shows the text
+    call.watch.onExit({1, 0, 100}); // the opener ended with a failure: our own viewer shows the text
     QCOMPARE(viewers().size(), 1);
     QPlainTextEdit *viewer = viewers().front();
     QCOMPARE(viewer->windowTitle() + viewer->toPlainText(), QStringLiteral("readme.txt - QuorvaneHELP TEXT\n"));

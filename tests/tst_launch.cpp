@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
+#include <QProcess>
 #include <QScopeGuard>
 
 #ifdef Q_OS_WIN
@@ -39,7 +40,74 @@ private slots:
     void hostileNamesArriveAsOneArgument();
     void startsInTheGivenFolderOrSaysWhy();
     void foldersReadAsTheSystemReadsThem();
+    void anEmulatorThatFailsSaysWhy_data();
+    void anEmulatorThatFailsSaysWhy();
+    void aLateEndGoesNowhereOnceQuit();
 };
+
+void TestLaunch::anEmulatorThatFailsSaysWhy_data()
+{
+    QTest::addColumn<QString>("fail"); // the stand-in's exit status, delay and words
+    QTest::addColumn<QString>("said"); // what the message says of the end; empty: no message
+    QTest::newRow("fails at once") << "3 0 bad header" << "exit status 3";
+    QTest::newRow("ends well at once") << "0 0 all good" << "";
+    QTest::newRow("fails after 6 s") << "1 6000 the user quit" << "";
+#ifndef Q_OS_WIN
+    QTest::newRow("ended by a signal") << "-6 0 aborted" << "ended by signal 6";
+#endif
+}
+
+// The emulator's output goes to the log of the last launch, and a failure in its first seconds
+// is told with its last words; an end with status 0, or a later one, is the user quitting.
+void TestLaunch::anEmulatorThatFailsSaysWhy()
+{
+    QFETCH(QString, fail);
+    QFETCH(QString, said);
+    const int delay = fail.section(QLatin1Char(' '), 1, 1).toInt();
+    if (delay > 5000)
+        QUORVANE_HEAVY_TEST();
+    const QString words = fail.section(QLatin1Char(' '), 2);
+    qputenv("NESTICLE_STANDIN_FAIL", fail.toUtf8());
+    const auto unset = qScopeGuard([] { qunsetenv("NESTICLE_STANDIN_FAIL"); });
+    Layout layout;
+    writeFile(layout.rom(1) + QStringLiteral("a.nes"), "NES\x1A");
+    writeFile(layout.config(), configFor(layout.rom(1), "", ""));
+    QDir().mkpath(layout.app());
+    QVERIFY(QFile::copy(QStringLiteral(STANDIN_EMULATOR), layout.app() + QStringLiteral("/nesticle.exe")));
+    app::AppContext context = layout.recorder.context(layout.app(), layout.config());
+    context.start = platform::startDetached;
+    context.logFolder = layout.dir.filePath(QStringLiteral("cache"));
+    app::MainWindow window(context);
+    window.loadStartState();
+    QVERIFY(MainControls(&window).list(1)->selectFile(QStringLiteral("a.nes")));
+    window.launchRom(1); // returns at once, whatever the emulator does
+    const QString log = context.logFolder + QStringLiteral("/last-launch.log");
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("stand-in error: " + words.toUtf8()), 20000);
+    const QByteArray written = readAll(log);
+    QVERIFY(written.contains("nesticle.exe -run ") && written.contains("stand-in output: " + words.toUtf8()));
+    if (said.isEmpty()) {
+        QTest::qWait(delay + 1500);
+        QVERIFY(layout.recorder.messages.isEmpty());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(layout.recorder.messages.size(), 1, 20000);
+    const QString text = layout.recorder.messages.front().text;
+    for (const QString &part : {said, QStringLiteral("stand-in error: ") + words, QDir::toNativeSeparators(log)})
+        QVERIFY2(text.contains(part), qPrintable(text));
+}
+
+void TestLaunch::aLateEndGoesNowhereOnceQuit()
+{
+    qputenv("NESTICLE_STANDIN_FAIL", "3 300 late");
+    const auto unset = qScopeGuard([] { qunsetenv("NESTICLE_STANDIN_FAIL"); });
+    QProcess program;
+    program.start(QStringLiteral(LATE_EXIT), {QStringLiteral(STANDIN_EMULATOR)});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    const QString said = QString::fromLocal8Bit(program.readAllStandardOutput());
+    QVERIFY2(said.contains(QLatin1String("quit cleanly")) && !said.contains(QLatin1String("told")), qPrintable(said));
+}
 
 // A folder text is read against the application folder as the system reads it while that folder is
 // current: on Windows "\\roms" is its drive's root, "D:roms" drive D's own folder.
@@ -249,6 +317,7 @@ void TestLaunch::planFindsTheEmulatorOrSaysWhy()
 void TestLaunch::hostileNamesArriveAsOneArgument()
 {
     qputenv("NESTICLE_STANDIN_EXIT", "1"); // the stand-in logs its arguments and ends
+    const auto unset = qScopeGuard([] { qunsetenv("NESTICLE_STANDIN_EXIT"); });
     Layout layout;
     const QString roms = QDir::toNativeSeparators(layout.dir.filePath(QStringLiteral("my roms")) + QLatin1Char('/'));
     QStringList names{"Super Mario Bros. (W) [!].nes", "a;b&c^d$(touch x)`id`.nes", "it's.nes", "%PATH% 100%.nes",
@@ -266,9 +335,7 @@ void TestLaunch::hostileNamesArriveAsOneArgument()
     writeFile(layout.config(), configFor(roms, "", ""));
     QDir().mkpath(layout.app());
     app::AppContext context = layout.recorder.context(layout.app(), layout.config());
-    context.start = [](const platform::Command &command, const platform::FailureHandler &onFailure, QString *error) {
-        return platform::startDetached(command, onFailure, error); // the real thing
-    };
+    context.start = platform::startDetached; // the real thing
     app::MainWindow window(context);
     window.loadStartState();
     auto *list = child<forms::FileListBox>(&window, QStringLiteral("File1"));
@@ -304,16 +371,16 @@ void TestLaunch::startsInTheGivenFolderOrSaysWhy()
     QTemporaryDir dir;
 #ifdef Q_OS_WIN
     const QString shell = qEnvironmentVariable("ComSpec");
-    const platform::Command command{shell, {}, QStringLiteral("cmd /c cd > where.txt"), dir.path()};
+    const platform::Command command{shell, {}, QStringLiteral("cmd /c cd > where.txt"), dir.path(), {}};
 #else
-    const platform::Command command{QStringLiteral("/bin/sh"), {"-c", "pwd > where.txt"}, {}, dir.path()};
+    const platform::Command command{QStringLiteral("/bin/sh"), {"-c", "pwd > where.txt"}, {}, dir.path(), {}};
 #endif
     QString error;
     QVERIFY2(platform::startDetached(command, {}, &error), qPrintable(error));
     QTRY_VERIFY_WITH_TIMEOUT(readAll(dir.filePath(QStringLiteral("where.txt"))).endsWith('\n'), 20000);
     QCOMPARE(QDir(QString::fromLocal8Bit(readAll(dir.filePath(QStringLiteral("where.txt"))).trimmed())).canonicalPath(),
              QDir(dir.path()).canonicalPath());
-    QVERIFY(!platform::startDetached({dir.filePath(QStringLiteral("no-such-program")), {}, {}, dir.path()}, {}, &error));
+    QVERIFY(!platform::startDetached({dir.filePath(QStringLiteral("no-such-program")), {}, {}, dir.path(), {}}, {}, &error));
     QVERIFY(!error.isEmpty());
 }
 

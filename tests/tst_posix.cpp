@@ -336,9 +336,7 @@ void TestPosix::namesAreBytes()
 
     Recorder recorder;
     app::AppContext context = recorder.context(app, config);
-    context.start = [](const platform::Command &command, const platform::FailureHandler &onFailure, QString *error) {
-        return platform::startDetached(command, onFailure, error);
-    };
+    context.start = platform::startDetached;
     app::MainWindow window(context);
     window.loadStartState();
     const MainControls controls(&window);

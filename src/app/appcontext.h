@@ -11,8 +11,8 @@ namespace app {
 struct AppContext {
     QString applicationFolder;       // folder of the executable; made the current folder at start-up
     config::ConfigFiles configFiles; // the files that stand for "quorvane.ini"
-    platform::ProcessStarter start = [](const platform::Command &command, const platform::FailureHandler &onFailure,
-                                        QString *error) { return platform::startDetached(command, onFailure, error); };
+    QString logFolder;               // where the last launch's log goes; none when empty
+    platform::ProcessStarter start = platform::startDetached;
     dialogs::Notifier notify = dialogs::showMessage;
 };
 

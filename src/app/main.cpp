@@ -5,6 +5,7 @@
 #include "platform/folders.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char *argv[])
 {
@@ -15,6 +16,9 @@ int main(int argc, char *argv[])
     app::AppContext context;
     context.applicationFolder = platform::applicationFolder();
     context.configFiles = config::configFiles(QStringLiteral(QUORVANE_CONFIG_DIR));
+    // The emulator's output goes beside a portable configuration file, else to the user's cache.
+    context.logFolder = context.configFiles.portable ? QFileInfo(context.configFiles.file).absolutePath()
+                                                     : platform::userCacheFolder();
 
     app::MainWindow window(context);
     window.loadStartState();

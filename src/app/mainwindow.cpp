@@ -17,11 +17,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QFile>
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 
+#include <algorithm>
 #include <future>
 
 namespace app {
@@ -32,6 +35,25 @@ QString romCountCaption(int count) { return QStringLiteral("ROMs : ") + QString:
 
 constexpr int kStartResolution = 4; // 320x240
 constexpr int kStartController = 1; // Gamepad
+constexpr qint64 kEarlyExitMs = 5000; // an end later than this is the user quitting
+constexpr int kLogLinesShown = 10;
+const QString kLaunchLogName = QStringLiteral("last-launch.log");
+
+// The last lines the emulator wrote after the log's header, read from at most its last 64 KB.
+QStringList lastLines(const QString &path, qint64 headerSize, int count)
+{
+    QFile log(path);
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    const qint64 from = std::max(headerSize, log.size() - 64 * 1024);
+    if (!log.seek(from))
+        return {};
+    QStringList lines = QString::fromUtf8(log.read(64 * 1024)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (QString &line : lines)
+        line = line.trimmed();
+    lines.removeAll(QString());
+    return lines.mid(std::max<qsizetype>(0, lines.size() - count));
+}
 
 } // namespace
 
@@ -177,12 +199,52 @@ void MainWindow::launchRom(int slot)
     bool started = launch::planLaunch(commandLine, m_context.applicationFolder, &plan, &error);
     if (started) {
         plan.command.workingFolder = QDir::currentPath();
-        started = m_context.start(plan.command, {}, &error);
+        qint64 headerSize = 0;
+        plan.command.outputFile = startLaunchLog(commandLine, plan.command, &headerSize);
+        const platform::ExitWatch watch{this, [this, program = plan.tried, log = plan.command.outputFile,
+                                               headerSize](const platform::ProcessExit &exit) {
+                                            reportEarlyExit(exit, program, log, headerSize);
+                                        }};
+        started = m_context.start(plan.command, watch, &error);
     }
     if (!started) {
         m_context.notify(this, QStringLiteral("Quorvane"),
                          QStringLiteral("The emulator could not be started.\n\n%1\n%2").arg(plan.tried, error));
     }
+}
+
+QString MainWindow::startLaunchLog(const QString &commandLine, const platform::Command &command, qint64 *headerSize)
+{
+    if (m_context.logFolder.isEmpty() || !QDir().mkpath(m_context.logFolder))
+        return QString();
+    const QString path = QDir(m_context.logFolder).filePath(kLaunchLogName);
+    QFile log(path);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    const QByteArray header = QStringLiteral("%1  Quorvane started the emulator\n%2\nin %3\n\n")
+                                  .arg(QDateTime::currentDateTime().toString(Qt::ISODate), commandLine,
+                                       QDir::toNativeSeparators(command.workingFolder))
+                                  .toUtf8();
+    if (log.write(header) != header.size() || !log.flush())
+        return QString();
+    *headerSize = header.size();
+    return path;
+}
+
+void MainWindow::reportEarlyExit(const platform::ProcessExit &exit, const QString &program, const QString &log,
+                                 qint64 headerSize)
+{
+    if (!exit.failed() || exit.runMs > kEarlyExitMs)
+        return;
+    QString text = QStringLiteral("The emulator ended with a failure as it started.\n\n%1\n%2")
+                       .arg(QDir::toNativeSeparators(program), exit.inWords());
+    if (!log.isEmpty()) {
+        const QStringList lines = lastLines(log, headerSize, kLogLinesShown);
+        if (!lines.isEmpty())
+            text += QStringLiteral("\n\nIts last words:\n") + lines.join(QLatin1Char('\n'));
+        text += QStringLiteral("\n\nIts whole output is in %1").arg(QDir::toNativeSeparators(log));
+    }
+    m_context.notify(this, QStringLiteral("Quorvane"), text);
 }
 
 void MainWindow::editRomFolders()

@@ -56,6 +56,11 @@ private:
     // Points the three file lists at the model's folders, reading the folders side by side, and
     // sets the count labels.
     void listRomFolders();
+    // The emulator's log for this launch: the time and the command line, the emulator's output to
+    // follow. Empty when it cannot be written (the output then goes where it goes without it).
+    QString startLaunchLog(const QString &commandLine, const platform::Command &command, qint64 *headerSize);
+    // Tells the user when the emulator failed at once: that is no user quitting a game.
+    void reportEarlyExit(const platform::ProcessExit &exit, const QString &program, const QString &log, qint64 headerSize);
 
     AppContext m_context;
     config::RomFolders *m_romFolders;

@@ -65,7 +65,7 @@ void openReadme(QWidget *parent, const platform::ProcessStarter &start, const di
     if (command.program == kNotepad) {
         // Notepad is handed the bare name and deals with a missing file itself.
         QString error;
-        if (!start({command.program, command.arguments, {}, QDir::currentPath()}, {}, &error))
+        if (!start({command.program, command.arguments, {}, QDir::currentPath(), {}}, {}, &error))
             notify(parent, kTitle, QStringLiteral("The editor notepad could not be started.\n\n%1").arg(error));
         return;
     }
@@ -76,13 +76,17 @@ void openReadme(QWidget *parent, const platform::ProcessStarter &start, const di
     }
     // Whatever keeps the opener from showing the file, the user still gets to read it.
     QPointer<QWidget> owner(parent);
-    auto fallback = [owner, path, notify](int) {
+    auto fallback = [owner, path, notify] {
         if (owner)
             showReadmeViewer(owner, path, notify);
     };
+    const platform::ExitWatch watch{parent, [fallback](const platform::ProcessExit &exit) {
+                                        if (exit.failed())
+                                            fallback();
+                                    }};
     // A missing opener fails to start, like one that cannot.
-    if (!start({kOpener, command.arguments, {}, QDir::currentPath()}, fallback, nullptr))
-        fallback(0);
+    if (!start({kOpener, command.arguments, {}, QDir::currentPath(), {}}, watch, nullptr))
+        fallback();
 }
 
 } // namespace help

@@ -26,7 +26,7 @@ bool planLaunch(const QString &commandLine, const QString &applicationFolder, La
     if (program.isEmpty())
         return fail(QStringLiteral("The file does not exist, and %1 is not on the search path either.").arg(name));
     plan->tried = QDir::toNativeSeparators(program);
-    plan->command = {program, arguments, QString(), QString()};
+    plan->command = {program, arguments, QString(), QString(), QString()};
     return platform::prepareEmulatorStart(plan->command, commandLine, error);
 }
 

@@ -3,7 +3,12 @@
 
 #include <QString>
 #include <QStringList>
+
 #include <functional>
+#include <memory>
+#include <mutex>
+
+class QObject;
 
 namespace platform {
 
@@ -15,21 +20,50 @@ struct Command {
     QStringList arguments;
     QString commandLine;
     QString workingFolder;
+    QString outputFile; // when set and writable, the program's output and errors are appended to it
 };
 
-// Told, on the thread of the application's event loop, that a started program ended with a
-// failure status (not 0).
-using FailureHandler = std::function<void(int status)>;
+// How a started program ended.
+struct ProcessExit {
+    int exitCode = 0; // its exit status, when it exited
+    int signal = 0;   // the signal that ended it, where signals exist
+    qint64 runMs = 0; // how long it ran
+    bool failed() const { return signal != 0 || exitCode != 0; }
+    QString inWords() const; // "exit status 3", "ended by signal 11 (Segmentation fault)"
+};
+
+// Asks to be told, on context's thread, how a started program ends. Nothing is told once context
+// is destroyed, however late the program ends.
+struct ExitWatch {
+    QObject *context = nullptr;
+    std::function<void(const ProcessExit &exit)> onExit;
+};
 
 // Starts a program with its arguments as a separate process, never through a shell, and does not
-// wait for it; it keeps running when the launcher ends. When onFailure is given, it is called
-// later if the program ends with a failure status (POSIX only: on Windows nobody watches). false,
-// with the reason in error, when it could not be started. Injected into the windows so that tests
-// can record instead of starting.
-using ProcessStarter = std::function<bool(const Command &command, const FailureHandler &onFailure, QString *error)>;
-bool startDetached(const Command &command, const FailureHandler &onFailure = {}, QString *error = nullptr);
+// wait for it; it keeps running when the launcher ends, which neither waits for it nor ends it.
+// A thread of its own waits for the end and tells watch. false, with the reason in error, when it
+// could not be started. Injected into the windows so that tests can record instead of starting.
+using ProcessStarter = std::function<bool(const Command &command, const ExitWatch &watch, QString *error)>;
+bool startDetached(const Command &command, const ExitWatch &watch = {}, QString *error = nullptr);
 
 // Finds an executable the way the system's program search does (PATH); empty when there is none.
 QString findOnPath(const QString &program);
+
+// How the thread that waits for a program reaches its watch: through the context's event loop
+// while the context lives, and not at all once it is destroyed. The door closes, under its lock,
+// as the context's destruction begins, so that nothing is ever posted to an object being freed.
+class ExitDoor
+{
+public:
+    // Made on the context's thread.
+    static std::shared_ptr<ExitDoor> open(const ExitWatch &watch);
+    // From any thread.
+    void deliver(const ProcessExit &exit);
+
+private:
+    explicit ExitDoor(const ExitWatch &watch) : m_watch(watch) {}
+    std::mutex m_mutex;
+    ExitWatch m_watch;
+};
 
 } // namespace platform

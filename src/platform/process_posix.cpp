@@ -2,11 +2,11 @@
 
 #include "platform/filenames.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
@@ -18,9 +18,16 @@ extern char **environ;
 
 namespace platform {
 
+QString ProcessExit::inWords() const
+{
+    if (signal != 0)
+        return QStringLiteral("ended by signal %1 (%2)").arg(signal).arg(QString::fromLocal8Bit(::strsignal(signal)));
+    return QStringLiteral("exit status %1").arg(exitCode);
+}
+
 // posix_spawn rather than fork: a GUI process has a large address space, and spawning does not
 // copy it, so the double click returns sooner. The program still never goes through a shell.
-bool startDetached(const Command &command, const FailureHandler &onFailure, QString *error)
+bool startDetached(const Command &command, const ExitWatch &watch, QString *error)
 {
     const QString &program = command.program;
     const QStringList &arguments = command.arguments;
@@ -38,6 +45,14 @@ bool startDetached(const Command &command, const FailureHandler &onFailure, QStr
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Output and errors to the log when it can be opened; otherwise where they go today.
+    const int output = command.outputFile.isEmpty()
+        ? -1
+        : ::open(toSystem8Bit(command.outputFile).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, output, STDERR_FILENO);
+    }
     const QByteArray folder = toSystem8Bit(workingFolder);
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 29))
     if (!workingFolder.isEmpty() && QDir(workingFolder) != QDir::current())
@@ -49,26 +64,32 @@ bool startDetached(const Command &command, const FailureHandler &onFailure, QStr
     // A session of its own: the emulator outlives the launcher and its terminal.
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 #endif
+    const std::shared_ptr<ExitDoor> door = ExitDoor::open(watch);
+    const auto started = std::chrono::steady_clock::now();
     pid_t pid = 0;
     const int failure = ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    if (output >= 0)
+        ::close(output);
     if (failure != 0) {
         if (error)
             *error = QString::fromLocal8Bit(std::strerror(failure));
         return false;
     }
-    // Nobody waits for the emulator; a thread of its own only collects its exit status so that it
-    // leaves no zombie behind, and hands a failure to the event loop's thread when asked to.
-    std::thread([pid, onFailure] {
+    // Nobody waits for the emulator; a thread of its own collects its end, so that it leaves no
+    // zombie behind, and tells the watch through the door, which a closing program shuts.
+    std::thread([pid, door, started] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        if (onFailure && code != 0) {
-            if (QCoreApplication *application = QCoreApplication::instance())
-                QMetaObject::invokeMethod(application, [onFailure, code] { onFailure(code); }, Qt::QueuedConnection);
-        }
+        if (!door)
+            return;
+        ProcessExit exit;
+        exit.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+        exit.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        exit.runMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+        door->deliver(exit);
     }).detach();
     return true;
 }

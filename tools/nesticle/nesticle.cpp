@@ -7,7 +7,9 @@
 // makes of the command line the program was given, and that line itself goes to nesticle.cmdline.
 //
 // For tests: NESTICLE_STANDIN_EXIT=1 logs and ends at once; NESTICLE_STANDIN_QUIT_AFTER_MS=N
-// closes the window after N milliseconds.
+// closes the window after N milliseconds. NESTICLE_STANDIN_FAIL="CODE DELAY_MS TEXT" prints TEXT
+// to standard output and standard error, waits DELAY_MS and ends with exit status CODE, or by the
+// signal -CODE where signals exist.
 
 #include <QApplication>
 #include <QFile>
@@ -20,6 +22,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <thread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -117,6 +124,20 @@ int main(int argc, char *argv[])
     }
     if (qEnvironmentVariableIntValue("NESTICLE_STANDIN_EXIT") == 1)
         return 0;
+    if (const QString fail = qEnvironmentVariable("NESTICLE_STANDIN_FAIL"); !fail.isEmpty()) {
+        const QStringList parts = fail.split(QLatin1Char(' '));
+        const QByteArray text = parts.mid(2).join(QLatin1Char(' ')).toUtf8();
+        std::fprintf(stdout, "stand-in output: %s\n", text.constData());
+        std::fprintf(stderr, "stand-in error: %s\n", text.constData());
+        std::fflush(nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(parts.value(1).toInt()));
+        const int code = parts.value(0).toInt();
+#ifndef Q_OS_WIN
+        if (code < 0)
+            std::raise(-code);
+#endif
+        return code;
+    }
 
     QApplication application(argc, argv);
     const Options options = parse(arguments);
