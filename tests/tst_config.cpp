@@ -28,8 +28,14 @@ QByteArray asUtf8(const QByteArray &data)
     for (const auto &[bom, encoding] : {std::pair{QByteArray("\xFF\xFE"), QStringConverter::Utf16LE},
                                         std::pair{QByteArray("\xFE\xFF"), QStringConverter::Utf16BE}}) {
         if (data.startsWith(bom)) {
-            QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-            const QString decoded = decoder(data.mid(2));
+            // Code unit by code unit, a lone surrogate kept and half a unit at the end read as U+FFFD.
+            QString decoded;
+            for (qsizetype i = 2; i + 1 < data.size(); i += 2) {
+                const auto a = uchar(data[i]), b = uchar(data[i + 1]);
+                decoded.append(QChar(encoding == QStringConverter::Utf16LE ? char16_t(a | b << 8) : char16_t(a << 8 | b)));
+            }
+            if (data.size() % 2)
+                decoded.append(QChar::ReplacementCharacter);
             return "\xEF\xBB\xBF" + platform::toUtf8Lossless(decoded);
         }
     }

@@ -5,8 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 #include <cstring>
@@ -99,19 +97,20 @@ Utf16 utf16Order(QByteArrayView head)
     return Utf16::No;
 }
 
-QStringConverter::Encoding converterFor(Utf16 order)
-{
-    return order == Utf16::LittleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
-}
-
-// UTF-16 as UTF-8; a last odd byte, half a character, reads as U+FFFD. Only the file's first
-// byte order mark is one: a later U+FEFF, wherever a piece starts, is text.
+// UTF-16 as UTF-8, every code unit kept as it is (a lone surrogate too, so that text written
+// back is what was read); a last odd byte, half a character, reads as U+FFFD. Only the file's
+// first byte order mark is one: a later U+FEFF, wherever a piece starts, is text.
 QByteArray decodeUtf16(QByteArrayView bytes, Utf16 order)
 {
-    QStringDecoder decoder(converterFor(order), QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    QString text = decoder(bytes.first(bytes.size() & ~qsizetype(1)));
+    QString text(bytes.size() / 2 + bytes.size() % 2, Qt::Uninitialized);
+    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+        const char16_t unit = order == Utf16::LittleEndian ? char16_t(data[i] | data[i + 1] << 8)
+                                                           : char16_t(data[i] << 8 | data[i + 1]);
+        text[i / 2] = QChar(unit);
+    }
     if (bytes.size() % 2)
-        text.append(QChar::ReplacementCharacter);
+        text.back() = QChar::ReplacementCharacter;
     return platform::toUtf8Lossless(text);
 }
 
@@ -122,9 +121,16 @@ QByteArray utf16ToUtf8(const QByteArray &contents, Utf16 order)
 
 QByteArray utf8ToUtf16(const QByteArray &contents, Utf16 order)
 {
-    QStringEncoder encoder(converterFor(order), QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
-    const QByteArray body = encoder(platform::fromUtf8Lossless(QByteArrayView(contents).sliced(kBom.size())));
-    return (order == Utf16::LittleEndian ? kUtf16LeBom : kUtf16BeBom) + body;
+    const QString text = platform::fromUtf8Lossless(QByteArrayView(contents).sliced(kBom.size()));
+    QByteArray bytes = order == Utf16::LittleEndian ? kUtf16LeBom : kUtf16BeBom;
+    bytes.reserve(bytes.size() + text.size() * 2);
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        const char low = char(unit & 0xFF), high = char(unit >> 8);
+        bytes.append(order == Utf16::LittleEndian ? low : high);
+        bytes.append(order == Utf16::LittleEndian ? high : low);
+    }
+    return bytes;
 }
 
 bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
@@ -275,6 +281,12 @@ bool breaksLine(const QString &text)
 {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'))
         || text.contains(QChar(0));
+}
+
+// Text no file can hold as it is: a lone surrogate that stands for no byte of a file name.
+bool unstorable(const QString &text)
+{
+    return platform::fromUtf8Lossless(platform::toUtf8Lossless(text)) != text;
 }
 
 void setOne(QByteArray &contents, const QString &section, const QString &key, const QString &value)
@@ -461,7 +473,7 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
         contents = utf8ToUtf16(utf8, order);
         return true;
     }
-    if (breaksLine(section) || section.contains(QLatin1Char(']'))) {
+    if (breaksLine(section) || section.contains(QLatin1Char(']')) || unstorable(section)) {
         if (error)
             *error = QStringLiteral("The section name \"%1\" cannot be stored in a profile file.").arg(section);
         return false;
@@ -477,6 +489,12 @@ bool setProfileValues(QByteArray &contents, const QString &section, const QList<
             if (error)
                 *error = QStringLiteral("The value of \"%1\" contains a line break or a NUL character, "
                                         "which the file cannot hold.").arg(key);
+            return false;
+        }
+        if (unstorable(key) || unstorable(value)) {
+            if (error)
+                *error = QStringLiteral("The value of \"%1\" holds a character that is no text (a lone "
+                                        "surrogate), which the file cannot hold.").arg(key);
             return false;
         }
     }

@@ -26,6 +26,11 @@ QImage loadSnapshot(const QString &path, const QSize &visible, const CancelCheck
     QFile file;
     if (!platform::openRegularFile(path, file))
         return QImage();
+    return decodeSnapshot(file, visible, cancelled);
+}
+
+QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &cancelled)
+{
     const QSize box = visible.expandedTo(QSize(1, 1));
 #ifdef QUORVANE_HAVE_LIBJPEG_TURBO
     {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -24,5 +25,9 @@ using CancelCheck = std::function<bool()>;
 // shows a picture at its own size, cut at its edges. A null image when the file is missing, is no
 // picture, would pass the limits above, or the decode was cancelled.
 QImage loadSnapshot(const QString &path, const QSize &visible, const CancelCheck &cancelled = {});
+
+// The same from an open device: a JPEG through the clipping decoder, anything else through Qt's
+// reader, both within the limits above.
+QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &cancelled = {});
 
 } // namespace preview

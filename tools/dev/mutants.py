@@ -48,7 +48,8 @@ MUTANTS = [
      "FontFamilies loaded{QStringLiteral(\"DejaVu Sans\"), add(\"LiberationMono-Regular.ttf\")};"),
     ("src/app/mainwindow.cpp", "platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder);",
      "m_romFolders->folder(slot.number);"),
-    ("src/preview/snapshot.cpp", "        if (outcome != JpegOutcome::Unsupported)\n            return image;", ""),
+    ("src/preview/jpegclip.cpp", "const int rows = std::min(maxHeight, int(info.output_height));", "const int rows = int(info.output_height);"),
+    ("src/platform/process.cpp", "            door->m_watch.context = nullptr;", "            ;"),
 ]
 
 
