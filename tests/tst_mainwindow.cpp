@@ -1,9 +1,11 @@
 #include "dialogs/romfoldersdialog.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
+#include "forms/romnames.h"
 #include "testutil.h"
 
 #include <QKeyEvent>
+#include <QSemaphore>
 #include <QLabel>
 #include <QListWidget>
 
@@ -45,9 +47,120 @@ private slots:
     void selectionShowsTheSnapshotOrBlanks();
     void whatIsSelectedIsWhatRuns();
     void launchReadsTheOptionsEachTimeAndReportsFailures();
+    void sortedAsTheUsersLanguageSorts_data();
+    void sortedAsTheUsersLanguageSorts();
+    void listsFollowTheirFolders();
+    void aFolderThatDoesNotAnswerHoldsNothingUp();
     void relativeFoldersAreTheApplicationFolders_data();
     void relativeFoldersAreTheApplicationFolders();
 };
+
+void TestMainWindow::sortedAsTheUsersLanguageSorts_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QStringList>("names"); // in the order expected
+    QTest::newRow("English: accents among their letters, case aside")
+        << "en_US" << QStringList{"apple.nes", "Banana.nes", "\u00E9clair.nes", "ecu.nes", "Zelda-like.nes"};
+    QTest::newRow("Swedish: \u00E4 after z") << "sv_SE" << QStringList{"apa.nes", "Zebra.nes", "\u00E4pple.nes"};
+    QTest::newRow("English: \u00E4 with a") << "en_US" << QStringList{"apa.nes", "\u00E4pple.nes", "Zebra.nes"};
+    QTest::newRow("C: code points, case aside")
+        << "C" << QStringList{"apple.nes", "B.nes", "Zelda.nes", "\u00C9clair.nes", "\u00E9cu.nes"};
+    QTest::newRow("names that differ in case only keep one order") << "C" << QStringList{"A.nes", "a.nes", "b.nes"};
+}
+
+void TestMainWindow::sortedAsTheUsersLanguageSorts()
+{
+    QFETCH(QString, locale);
+    QFETCH(QStringList, names);
+    QTemporaryDir dir;
+    QStringList shuffled = names;
+    std::reverse(shuffled.begin(), shuffled.end());
+    for (const QString &name : shuffled)
+        writeFile(dir.filePath(name), "x");
+    bool ok = false;
+    const forms::RomNames read = forms::readRomNames(dir.path(), QStringLiteral("*.nes"), QLocale(locale), &ok);
+    QStringList order;
+    for (qsizetype row = 0; row < read.count(); ++row)
+        order << read.nameAt(row);
+    QVERIFY(ok);
+    QCOMPARE(order, names);
+}
+
+// ROMs copied in or removed while the program runs show at once: the selection, the current entry
+// and the snapshot stay, unless the selected ROM itself is gone; a burst of copies is read once.
+void TestMainWindow::listsFollowTheirFolders()
+{
+    Fixture f;
+    f.snapshot("b.jpg", QSize(20, 10), Qt::red);
+    QAtomicInt readings;
+    app::AppContext context = f.recorder.context(f.app(), f.config());
+    context.readFolder = [&readings](const QString &folder, const QString &pattern, bool *ok) {
+        readings.ref();
+        return forms::readRomNames(folder, pattern, QLocale::c(), ok);
+    };
+    app::MainWindow w(context);
+    w.loadStartState();
+    const MainControls c(&w);
+    QVERIFY(c.list(1)->selectFile(QStringLiteral("b.nes")));
+    QTRY_VERIFY(!c.snapshot->picture().isNull());
+    const int before = readings.loadRelaxed();
+    for (int i = 0; i < 300; ++i)
+        writeFile(f.rom(1) + QStringLiteral("new%1.nes").arg(i, 3, 10, QLatin1Char('0')), "x");
+    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 304"));
+    QTest::qWait(700);
+    QVERIFY2(readings.loadRelaxed() - before <= 3, qPrintable(QString::number(readings.loadRelaxed() - before)));
+    QCOMPARE(c.list(1)->fileName(), QStringLiteral("b.nes"));
+    QCOMPARE(c.list(1)->currentIndex().data(Qt::EditRole).toString(), QStringLiteral("b.nes"));
+    QVERIFY(!c.snapshot->picture().isNull());
+    QFile::remove(f.rom(1) + QStringLiteral("A.nes")); // another entry: the selection stays
+    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 303"));
+    QCOMPARE(c.list(1)->fileName(), QStringLiteral("b.nes"));
+    QFile::remove(f.rom(1) + QStringLiteral("b.nes")); // the selected ROM itself: the box blanks
+    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 302"));
+    QCOMPARE(c.list(1)->fileName(), QString());
+    QTRY_VERIFY(c.snapshot->picture().isNull());
+    // A list pointed elsewhere stops following its old folder.
+    writeFile(f.config(), configFor(f.rom(4), f.rom(2), f.rom(3)));
+    onNextModal(&w, [](QWidget *dialog) { dialog->close(); });
+    w.editRomFolders(); // closed at once: the folders are read back
+    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 2"));
+    writeFile(f.rom(1) + QStringLiteral("late.nes"), "x");
+    QTest::qWait(700);
+    QCOMPARE(c.count(1)->text(), QStringLiteral("ROMs : 2"));
+}
+
+// A folder that does not answer (a share whose server is gone) holds up neither start-up nor the
+// other lists, the options or a launch; its list fills when it answers, and closing never waits.
+void TestMainWindow::aFolderThatDoesNotAnswerHoldsNothingUp()
+{
+    Fixture f;
+    f.emulator();
+    auto stuck = std::make_shared<QSemaphore>();
+    app::AppContext context = f.recorder.context(f.app(), f.config());
+    const QString hanging = QDir::fromNativeSeparators(f.rom(2));
+    context.readFolder = [hanging, stuck](const QString &folder, const QString &pattern, bool *ok) {
+        if (folder.startsWith(hanging))
+            stuck->acquire();
+        return forms::readRomNames(folder, pattern, QLocale::c(), ok);
+    };
+    auto w = std::make_unique<app::MainWindow>(context);
+    w->loadStartState(); // returns, though folder 2 does not answer
+    const MainControls c(w.get());
+    QCOMPARE(c.count(1)->text(), QStringLiteral("ROMs : 4"));
+    QCOMPARE(c.list(2)->listCount(), 0);
+    QVERIFY(c.list(1)->selectFile(QStringLiteral("A.nes")));
+    w->launchRom(1);
+    QCOMPARE(f.recorder.starts.size(), 1);
+    stuck->release(); // it answers
+    QTRY_COMPARE(c.count(2)->text(), QStringLiteral("ROMs : 1"));
+    // Asked again, it hangs again: the window goes at once, and its late answer goes nowhere.
+    writeFile(f.config(), configFor(f.rom(1), f.rom(2) + QStringLiteral("."), f.rom(3)));
+    onNextModal(w.get(), [](QWidget *dialog) { dialog->close(); });
+    w->editRomFolders();
+    w.reset();
+    stuck->release();
+    QTest::qWait(100);
+}
 
 void TestMainWindow::relativeFoldersAreTheApplicationFolders_data()
 {

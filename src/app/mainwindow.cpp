@@ -11,6 +11,7 @@
 #include "help/readme.h"
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
+#include "platform/contextdoor.h"
 #include "platform/folders.h"
 #include "preview/snapshot.h"
 #include "preview/snapshotloader.h"
@@ -18,6 +19,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFileSystemWatcher>
+#include <QTimer>
 #include <QFile>
 #include <QDir>
 #include <QLabel>
@@ -25,7 +28,9 @@
 #include <QMenuBar>
 
 #include <algorithm>
-#include <future>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace app {
 
@@ -36,6 +41,9 @@ QString romCountCaption(int count) { return QStringLiteral("ROMs : ") + QString:
 constexpr int kStartResolution = 4; // 320x240
 constexpr int kStartController = 1; // Gamepad
 constexpr qint64 kEarlyExitMs = 5000; // an end later than this is the user quitting
+constexpr int kFolderPatienceMs = 500; // how long start-up and Save wait for the ROM folders
+constexpr int kSettleMs = 300;         // a changed folder is read again once quiet this long,
+constexpr qint64 kSettleLimitMs = 2000; // or this long after its first change at the latest
 constexpr int kLogLinesShown = 10;
 const QString kLaunchLogName = QStringLiteral("last-launch.log");
 
@@ -83,6 +91,17 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     connect(m_sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
     connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_snapshot, &forms::PictureBox::setPicture);
     connect(m_romFolders, &config::RomFolders::changed, this, &MainWindow::listRomFolders);
+
+    m_door = platform::ContextDoor::open(this);
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &MainWindow::folderChanged);
+    for (size_t index = 0; index < m_settling.size(); ++index) {
+        m_settling[index] = new QTimer(this);
+        m_settling[index]->setSingleShot(true);
+        connect(m_settling[index], &QTimer::timeout, this, [this, index] {
+            readFolder(int(index) + 1, m_fileLists[index]->path(), {});
+        });
+    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -142,21 +161,76 @@ void MainWindow::loadStartState()
 
 void MainWindow::listRomFolders()
 {
-    // Reading a folder is waiting on the file system: read the three at once, then fill the lists
-    // in slot order on this thread.
     // A relative folder is the application folder's, wherever the program was started from; the
     // list keeps the folder it read, which a launch then names.
-    std::array<QString, config::kSlotCount> folders;
-    std::array<std::future<QStringList>, config::kSlotCount> scans;
+    struct Countdown {
+        std::mutex mutex;
+        std::condition_variable done;
+        int left = config::kSlotCount;
+    };
+    const auto countdown = std::make_shared<Countdown>();
     for (const config::RomSlot &slot : config::kRomSlots) {
-        const size_t index = size_t(slot.number - 1);
-        folders[index] = platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder);
-        scans[index] = std::async(std::launch::async, forms::matchingFiles, QDir::fromNativeSeparators(folders[index]),
-                                  m_fileLists[index]->pattern());
+        readFolder(slot.number, platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder),
+                   [countdown] {
+                       const std::lock_guard<std::mutex> lock(countdown->mutex);
+                       --countdown->left;
+                       countdown->done.notify_all();
+                   });
     }
-    for (size_t index = 0; index < scans.size(); ++index) {
-        m_fileLists[index]->setPath(folders[index], scans[index].get());
-        m_countLabels[index]->setText(romCountCaption(m_fileLists[index]->listCount()));
+    // Any local disk answers within this, even for 3 x 100,000 ROMs; a share that hangs does not
+    // hold up the window.
+    std::unique_lock<std::mutex> lock(countdown->mutex);
+    countdown->done.wait_for(lock, std::chrono::milliseconds(kFolderPatienceMs), [&] { return countdown->left == 0; });
+    lock.unlock();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); // the readings that came in time
+}
+
+void MainWindow::readFolder(int slot, const QString &folder, const std::function<void()> &whenPosted)
+{
+    const quint64 reading = ++m_readings[size_t(slot - 1)];
+    // Detached: closing the program never waits for a folder that does not answer. The door
+    // drops the reading once the window is gone.
+    std::thread([this, door = m_door, read = m_context.readFolder, pattern = m_fileLists[size_t(slot - 1)]->pattern(),
+                 slot, reading, folder, whenPosted] {
+        bool readable = false;
+        const forms::RomNames names = read(QDir::fromNativeSeparators(folder), pattern, &readable);
+        door->post([this, slot, reading, folder, names, readable] { showReading(slot, reading, folder, names, readable); });
+        if (whenPosted)
+            whenPosted();
+    }).detach();
+}
+
+void MainWindow::showReading(int slot, quint64 reading, const QString &folder, const forms::RomNames &names,
+                             bool readable)
+{
+    const size_t index = size_t(slot - 1);
+    if (reading != m_readings[index])
+        return; // a newer reading of this slot is on its way
+    m_fileLists[index]->showFolder(folder, names);
+    m_countLabels[index]->setText(romCountCaption(m_fileLists[index]->listCount()));
+    // Watch the folder the list now shows, and no longer the one it showed.
+    const QString watched = readable ? QDir::fromNativeSeparators(folder) : QString();
+    if (watched != m_watched[index]) {
+        const QString old = std::exchange(m_watched[index], watched);
+        if (!old.isEmpty() && std::count(m_watched.begin(), m_watched.end(), old) == 0)
+            m_watcher->removePath(old);
+        if (!watched.isEmpty())
+            m_watcher->addPath(watched);
+    }
+}
+
+void MainWindow::folderChanged(const QString &folder)
+{
+    // A copy of thousands of files is one change: read again once the folder has been quiet for a
+    // moment, or at the latest a little after the first change.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    for (size_t index = 0; index < m_watched.size(); ++index) {
+        if (m_watched[index] != folder)
+            continue;
+        if (!m_settling[index]->isActive())
+            m_changedSince[index] = now;
+        if (now - m_changedSince[index] < kSettleLimitMs)
+            m_settling[index]->start(kSettleMs);
     }
 }
 

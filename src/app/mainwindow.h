@@ -5,8 +5,11 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
+class QFileSystemWatcher;
 class QLabel;
+class QTimer;
 
 namespace config {
 class RomFolders;
@@ -20,6 +23,9 @@ class FileListBox;
 class OptionList;
 class PictureBox;
 } // namespace forms
+namespace platform {
+class ContextDoor;
+}
 namespace preview {
 class SnapshotLoader;
 }
@@ -53,9 +59,16 @@ protected:
 private:
     void buildMenus();
     void updateSoundCaption();
-    // Points the three file lists at the model's folders, reading the folders side by side, and
-    // sets the count labels.
+    // Points the three file lists at the model's folders: reads them side by side, each on a
+    // thread of its own, and waits for them a short while; a list whose folder has not answered
+    // by then fills when it does.
     void listRomFolders();
+    // Reads slot 1..3's folder off this thread; the list shows what it finds, in place when it
+    // shows that folder already. Returns at once.
+    void readFolder(int slot, const QString &folder, const std::function<void()> &whenPosted);
+    void showReading(int slot, quint64 reading, const QString &folder, const forms::RomNames &names, bool readable);
+    // The folder changed on disk: read it again once the changes have settled.
+    void folderChanged(const QString &folder);
     // The emulator's log for this launch: the time and the command line, the emulator's output to
     // follow. Empty when it cannot be written (the output then goes where it goes without it).
     QString startLaunchLog(const QString &commandLine, const platform::Command &command, qint64 *headerSize);
@@ -72,6 +85,12 @@ private:
     forms::PictureBox *m_snapshot;
     std::array<forms::FileListBox *, 3> m_fileLists{};
     std::array<QLabel *, 3> m_countLabels{};
+    std::shared_ptr<platform::ContextDoor> m_door; // readings reach the window through it
+    std::array<quint64, 3> m_readings{};             // the newest reading of each slot
+    QFileSystemWatcher *m_watcher;
+    std::array<QString, 3> m_watched;                // each slot's folder being watched
+    std::array<QTimer *, 3> m_settling{};            // a changed folder is read again when it settles
+    std::array<qint64, 3> m_changedSince{};          // when its first unread change came
 };
 
 } // namespace app

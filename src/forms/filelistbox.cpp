@@ -1,86 +1,125 @@
 #include "forms/filelistbox.h"
 
 #include "forms/controls.h"
-#include "platform/dirscan.h"
 #include "platform/filenames.h"
 
-#include <QDir>
+#include <QAbstractListModel>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QStringListModel>
 
-#include <algorithm>
-#include <string>
+#include <cstring>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace forms {
 
-namespace {
-
-// A sort key that orders names without regard to case: the case-folded name as UTF-8, whose byte
-// order is the order of the characters. Plain ASCII names, the common case, skip the folding.
-std::string sortKey(const QString &name)
-{
-    std::string key;
-    key.reserve(size_t(name.size()));
-    for (const QChar c : name) {
-        const char16_t u = c.unicode();
-        if (u >= 0x80)
-            return name.toCaseFolded().toStdString();
-        key.push_back(char(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u));
-    }
-    return key;
-}
-
-// Names as the file system holds them; shown with U+FFFD where a byte is no valid text.
-class FileNameModel : public QStringListModel
+// The rows of a file list: pointers to names in the buffer of the last reading, decoded only when
+// a row is drawn or used.
+class RomListModel : public QAbstractListModel
 {
 public:
-    using QStringListModel::QStringListModel;
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(m_rows.size());
+    }
+
     QVariant data(const QModelIndex &index, int role) const override
     {
-        const QVariant value = QStringListModel::data(index, role == Qt::DisplayRole ? Qt::EditRole : role);
-        return role == Qt::DisplayRole ? QVariant(platform::displayName(value.toString())) : value;
+        if (!index.isValid() || index.row() >= int(m_rows.size()) || (role != Qt::DisplayRole && role != Qt::EditRole))
+            return QVariant();
+        const QString name = platform::fromUtf8Lossless(QByteArrayView(m_rows[size_t(index.row())]));
+        // Shown with U+FFFD where a byte is no text; used as the file system holds it.
+        return role == Qt::DisplayRole ? platform::displayName(name) : name;
     }
+
+    void reset(const RomNames &names)
+    {
+        beginResetModel();
+        m_buffer = names.buffer();
+        m_rows = pointersInto(m_buffer, names);
+        endResetModel();
+    }
+
+    // The names gone are removed and the new ones inserted where they belong; every other row
+    // stays, and with it the selection and the view's place.
+    void update(const RomNames &names)
+    {
+        const QByteArray buffer = names.buffer(); // both readings live until the rows are moved over
+        const std::vector<const char *> fresh = pointersInto(buffer, names);
+        const std::unordered_set<std::string_view> now(fresh.begin(), fresh.end());
+        const std::unordered_set<std::string_view> before(m_rows.begin(), m_rows.end());
+        for (qsizetype row = qsizetype(m_rows.size()) - 1; row >= 0;) {
+            if (now.count(m_rows[size_t(row)])) {
+                --row;
+                continue;
+            }
+            qsizetype first = row;
+            while (first > 0 && !now.count(m_rows[size_t(first - 1)]))
+                --first;
+            beginRemoveRows(QModelIndex(), int(first), int(row));
+            m_rows.erase(m_rows.begin() + first, m_rows.begin() + row + 1);
+            endRemoveRows();
+            row = first - 1;
+        }
+        size_t row = 0;
+        for (size_t i = 0; i < fresh.size();) {
+            if (before.count(fresh[i])) {
+                if (row >= m_rows.size() || std::strcmp(m_rows[row], fresh[i]) != 0) { // another order
+                    reset(names);
+                    return;
+                }
+                m_rows[row++] = fresh[i++]; // the same name, now in the new reading
+                continue;
+            }
+            size_t last = i;
+            while (last + 1 < fresh.size() && !before.count(fresh[last + 1]))
+                ++last;
+            beginInsertRows(QModelIndex(), int(row), int(row + (last - i)));
+            m_rows.insert(m_rows.begin() + qsizetype(row), fresh.begin() + qsizetype(i), fresh.begin() + qsizetype(last) + 1);
+            endInsertRows();
+            row += last - i + 1;
+            i = last + 1;
+        }
+        m_buffer = buffer;
+    }
+
+    int find(const QByteArray &name) const
+    {
+        for (size_t row = 0; row < m_rows.size(); ++row) {
+            if (std::strcmp(m_rows[row], name.constData()) == 0)
+                return int(row);
+        }
+        return -1;
+    }
+
+private:
+    static std::vector<const char *> pointersInto(const QByteArray &buffer, const RomNames &names)
+    {
+        std::vector<const char *> rows;
+        rows.reserve(names.starts().size());
+        for (const quint32 start : names.starts())
+            rows.push_back(buffer.constData() + start);
+        return rows;
+    }
+
+    QByteArray m_buffer;
+    std::vector<const char *> m_rows;
 };
 
-} // namespace
-
-QStringList matchingFiles(const QString &folder, const QString &pattern)
-{
-    const QString suffix = pattern.startsWith(QLatin1Char('*')) ? pattern.mid(1) : pattern;
-    const QStringList names = platform::filesWithSuffix(folder, suffix);
-    std::vector<std::string> keys;
-    keys.reserve(size_t(names.size()));
-    for (const QString &name : names)
-        keys.push_back(sortKey(name));
-    std::vector<int> order(size_t(names.size()));
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = int(i);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        const int byKey = keys[size_t(a)].compare(keys[size_t(b)]);
-        return byKey != 0 ? byKey < 0 : names.at(a) < names.at(b); // names differing in case only
-    });
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (const int i : order)
-        sorted.append(names.at(i));
-    return sorted;
-}
-
 FileListBox::FileListBox(const QString &pattern, QWidget *parent)
-    : QListView(parent), m_pattern(pattern), m_model(new FileNameModel(this))
+    : QListView(parent), m_pattern(pattern), m_model(new RomListModel(this))
 {
     setModel(m_model);
-    setUniformItemSizes(true); // thousands of entries lay out in no time
+    setUniformItemSizes(true); // a million entries lay out in no time
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The selection, not the current index: focus alone makes the first entry current without
-    // selecting it, and the click that selects it must still count.
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (selectionModel()->hasSelection())
-            emit fileSelected();
-    });
+    // selecting it, and the click that selects it must still count. A selected entry whose file
+    // is gone leaves nothing selected, which counts too.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { emit fileSelected(); });
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit fileActivated(); });
 }
 
@@ -110,10 +149,21 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
     QListView::keyPressEvent(event);
 }
 
-void FileListBox::setPath(const QString &folder, const QStringList &entries)
+void FileListBox::showFolder(const QString &folder, RomNames names)
 {
+    if (folder == m_path) {
+        const QString selected = fileName();
+        m_model->update(names);
+        // Qt moves a removed entry's selection on to its neighbour; a ROM the user did not pick
+        // must not be the one Enter starts.
+        if (!selected.isEmpty() && m_model->find(platform::toUtf8Lossless(selected)) < 0) {
+            clearSelection();
+            setCurrentIndex(QModelIndex());
+        }
+        return;
+    }
     m_path = folder;
-    m_model->setStringList(entries);
+    m_model->reset(names);
 }
 
 int FileListBox::listCount() const { return m_model->rowCount(); }
@@ -126,10 +176,10 @@ QString FileListBox::fileName() const
 
 bool FileListBox::selectFile(const QString &name)
 {
-    const qsizetype row = m_model->stringList().indexOf(name);
+    const int row = m_model->find(platform::toUtf8Lossless(name));
     if (row < 0)
         return false;
-    setCurrentIndex(m_model->index(int(row)));
+    setCurrentIndex(m_model->index(row));
     return true;
 }
 

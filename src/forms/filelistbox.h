@@ -1,27 +1,25 @@
 #pragma once
 
-#include <QListView>
-#include <QStringList>
+#include "forms/romnames.h"
 
-class QStringListModel;
+#include <QListView>
 
 namespace forms {
 
-// The names of the files in folder that match pattern ("*.nes": by ending, without regard to
-// case), hidden files and subfolders left out, sorted by name without regard to case.
-QStringList matchingFiles(const QString &folder, const QString &pattern);
+class RomListModel;
 
 // A file list: shows the matching files of one folder; one entry can be selected at a time.
-// fileSelected is raised when the selection changes (mouse or keyboard), fileActivated on a
-// left-button double click or Enter.
+// fileSelected is raised when the selection changes (mouse, keyboard, or the entry gone from its
+// folder), fileActivated on a left-button double click or Enter.
 class FileListBox : public QListView
 {
     Q_OBJECT
 public:
     explicit FileListBox(const QString &pattern, QWidget *parent = nullptr);
 
-    // Points the list at folder with entries already read by matchingFiles(folder, pattern()).
-    void setPath(const QString &folder, const QStringList &entries);
+    // Shows names, read from folder. When the list already shows folder, the difference is
+    // applied in place, so that the selection, the current entry and the scroll position stay.
+    void showFolder(const QString &folder, RomNames names);
     QString path() const { return m_path; }
     QString pattern() const { return m_pattern; }
     int listCount() const;
@@ -43,7 +41,7 @@ protected:
 private:
     QString m_pattern;
     QString m_path;
-    QStringListModel *m_model;
+    RomListModel *m_model;
 };
 
 } // namespace forms

@@ -3,14 +3,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QFile;
 
 namespace platform {
 
-// Names (without folder) of the visible plain files in a folder whose names end in suffix, compared
-// without regard to case, in the order the file system gives them. Subfolders and hidden files are
-// left out. ok is false when the folder cannot be read. Names keep their bytes (see filenames.h).
-QStringList filesWithSuffix(const QString &folder, const QString &suffix, bool *ok = nullptr);
+// Hands found each visible plain file in folder whose name ends in suffix (compared without regard
+// to case), in the order the file system gives them: its name, without folder, as bytes (UTF-8 as
+// filenames.h maps it). Subfolders and hidden files are left out. false when the folder cannot be
+// read.
+bool forEachFileWithSuffix(const QString &folder, const QString &suffix,
+                           const std::function<void(QByteArrayView name)> &found);
 
 // Names of the visible subfolders of folder, in the file system's order.
 QStringList subfolders(const QString &folder);

@@ -14,17 +14,14 @@
 
 namespace platform {
 
-QStringList filesWithSuffix(const QString &folder, const QString &suffix, bool *ok)
+bool forEachFileWithSuffix(const QString &folder, const QString &suffix,
+                           const std::function<void(QByteArrayView name)> &found)
 {
-    QStringList names;
-    if (ok)
-        *ok = false;
     if (folder.isEmpty())
-        return names;
-    const QByteArray encodedFolder = toSystem8Bit(folder);
-    DIR *dir = ::opendir(encodedFolder.constData());
+        return false;
+    DIR *dir = ::opendir(toSystem8Bit(folder).constData());
     if (!dir)
-        return names;
+        return false;
     const QByteArray encodedSuffix = suffix.toUtf8();
     const size_t suffixLength = size_t(encodedSuffix.size());
     const int folderFd = ::dirfd(dir);
@@ -42,12 +39,10 @@ QStringList filesWithSuffix(const QString &folder, const QString &suffix, bool *
             plainFile = ::fstatat(folderFd, name, &info, 0) == 0 && S_ISREG(info.st_mode);
         }
         if (plainFile)
-            names.append(fromSystem8Bit(QByteArrayView(name, qsizetype(length))));
+            found(QByteArrayView(name, qsizetype(length))); // the file system's bytes, as they are
     }
     ::closedir(dir);
-    if (ok)
-        *ok = true;
-    return names;
+    return true;
 }
 
 QStringList subfolders(const QString &folder)

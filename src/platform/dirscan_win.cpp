@@ -1,26 +1,26 @@
 #include "platform/dirscan.h"
 
+#include "platform/filenames.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 
 namespace platform {
 
-QStringList filesWithSuffix(const QString &folder, const QString &suffix, bool *ok)
+bool forEachFileWithSuffix(const QString &folder, const QString &suffix,
+                           const std::function<void(QByteArrayView name)> &found)
 {
-    QStringList names;
     const QDir dir(folder);
-    if (ok)
-        *ok = !folder.isEmpty() && dir.exists() && dir.isReadable();
-    if (folder.isEmpty() || !dir.exists())
-        return names;
+    if (folder.isEmpty() || !dir.exists() || !dir.isReadable())
+        return false;
     // Without QDir::Hidden and QDir::System the iterator leaves out hidden and system files.
     QDirIterator it(folder, {QLatin1Char('*') + suffix}, QDir::Files);
     while (it.hasNext()) {
         it.next();
-        names.append(it.fileName());
+        found(toUtf8Lossless(it.fileName()));
     }
-    return names;
+    return true;
 }
 
 QStringList subfolders(const QString &folder)

@@ -5,8 +5,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <memory>
-#include <mutex>
 
 class QObject;
 
@@ -48,22 +46,5 @@ bool startDetached(const Command &command, const ExitWatch &watch = {}, QString 
 
 // Finds an executable the way the system's program search does (PATH); empty when there is none.
 QString findOnPath(const QString &program);
-
-// How the thread that waits for a program reaches its watch: through the context's event loop
-// while the context lives, and not at all once it is destroyed. The door closes, under its lock,
-// as the context's destruction begins, so that nothing is ever posted to an object being freed.
-class ExitDoor
-{
-public:
-    // Made on the context's thread.
-    static std::shared_ptr<ExitDoor> open(const ExitWatch &watch);
-    // From any thread.
-    void deliver(const ProcessExit &exit);
-
-private:
-    explicit ExitDoor(const ExitWatch &watch) : m_watch(watch) {}
-    std::mutex m_mutex;
-    ExitWatch m_watch;
-};
 
 } // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/contextdoor.h"
+
 #include "platform/filenames.h"
 
 #include <QDir>
@@ -64,7 +66,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
     // A session of its own: the emulator outlives the launcher and its terminal.
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 #endif
-    const std::shared_ptr<ExitDoor> door = ExitDoor::open(watch);
+    const std::shared_ptr<ContextDoor> door = watch.onExit ? ContextDoor::open(watch.context) : nullptr;
     const auto started = std::chrono::steady_clock::now();
     pid_t pid = 0;
     const int failure = ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
@@ -79,7 +81,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
     }
     // Nobody waits for the emulator; a thread of its own collects its end, so that it leaves no
     // zombie behind, and tells the watch through the door, which a closing program shuts.
-    std::thread([pid, door, started] {
+    std::thread([pid, door, started, onExit = watch.onExit] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
@@ -89,7 +91,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
         exit.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
         exit.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         exit.runMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-        door->deliver(exit);
+        door->post([onExit, exit] { onExit(exit); });
     }).detach();
     return true;
 }

@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/contextdoor.h"
+
 #include <QDir>
 #include <QProcess>
 
@@ -43,7 +45,7 @@ bool createProcess(const Command &command, const ExitWatch &watch, QString *erro
         startup.hStdError = output;
         startup.hStdInput = nullptr;
     }
-    const std::shared_ptr<ExitDoor> door = ExitDoor::open(watch);
+    const std::shared_ptr<ContextDoor> door = watch.onExit ? ContextDoor::open(watch.context) : nullptr;
     const auto started = std::chrono::steady_clock::now();
     PROCESS_INFORMATION info{};
     const BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, output ? TRUE : FALSE,
@@ -60,7 +62,7 @@ bool createProcess(const Command &command, const ExitWatch &watch, QString *erro
     CloseHandle(info.hThread);
     // A thread of its own waits for the end and tells the watch; closing Quorvane neither waits
     // for it nor ends the program.
-    std::thread([process = info.hProcess, door, started] {
+    std::thread([process = info.hProcess, door, started, onExit = watch.onExit] {
         WaitForSingleObject(process, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process, &code);
@@ -70,7 +72,7 @@ bool createProcess(const Command &command, const ExitWatch &watch, QString *erro
         ProcessExit exit;
         exit.exitCode = int(code);
         exit.runMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-        door->deliver(exit);
+        door->post([onExit, exit] { onExit(exit); });
     }).detach();
     return true;
 }

@@ -1,0 +1,38 @@
+#pragma once
+// The ROM names of one folder, kept compactly: one buffer of names, each one's bytes as the file
+// system gives them (UTF-8, bytes that are no text kept), and the order in which they are shown.
+// A name becomes a QString only when it is drawn or used.
+
+#include <QByteArray>
+#include <QLocale>
+#include <QString>
+
+#include <vector>
+
+namespace forms {
+
+class RomNames
+{
+public:
+    qsizetype count() const { return qsizetype(m_starts.size()); }
+    QByteArrayView bytesAt(qsizetype row) const;
+    QString nameAt(qsizetype row) const;
+    void append(QByteArrayView name);
+    // Orders the names as the user's language sorts them, without regard to case; in the C locale
+    // by code point, without regard to case. Names that differ only in case keep a fixed order.
+    void sort(const QLocale &locale);
+
+    const QByteArray &buffer() const { return m_bytes; }
+    const std::vector<quint32> &starts() const { return m_starts; }
+
+private:
+    QByteArray m_bytes;            // every name, each ended by a NUL
+    std::vector<quint32> m_starts; // where each shown row's name starts in m_bytes
+};
+
+// The files of folder whose names match pattern ("*.nes": by ending, without regard to case),
+// hidden files and subfolders left out, sorted for locale. ok is false when the folder cannot be
+// read (the list is then empty).
+RomNames readRomNames(const QString &folder, const QString &pattern, const QLocale &locale, bool *ok = nullptr);
+
+} // namespace forms
