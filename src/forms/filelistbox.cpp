@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
@@ -48,7 +49,14 @@ public:
     void update(const RomNames &names)
     {
         const QByteArray buffer = names.buffer(); // both readings live until the rows are moved over
-        const std::vector<const char *> fresh = pointersInto(buffer, names);
+        std::vector<const char *> fresh = pointersInto(buffer, names);
+        const bool same = fresh.size() == m_rows.size()
+            && std::equal(fresh.begin(), fresh.end(), m_rows.begin(), [](const char *a, const char *b) { return std::strcmp(a, b) == 0; });
+        if (same) { // nothing changed, the common case: no row moves
+            m_rows.swap(fresh);
+            m_buffer = buffer;
+            return;
+        }
         const std::unordered_set<std::string_view> now(fresh.begin(), fresh.end());
         const std::unordered_set<std::string_view> before(m_rows.begin(), m_rows.end());
         for (qsizetype row = qsizetype(m_rows.size()) - 1; row >= 0;) {
