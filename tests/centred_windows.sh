@@ -24,7 +24,7 @@ openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 sleep 1
 cd /
-env -u QT_QPA_PLATFORM "$app/quorvane" &
+XDG_CACHE_HOME="$app/../cache" env -u QT_QPA_PLATFORM "$app/quorvane" &
 pid=$!
 failed=0
 wid=

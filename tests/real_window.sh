@@ -34,7 +34,7 @@ set -euo pipefail
 app=$1
 mkdir -p "$app/../elsewhere/my roms"
 cd "$app/../elsewhere" # a folder of the same name here must not be the one listed
-NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" &
+XDG_CACHE_HOME="$app/../cache" NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" &
 pid=$!
 wid=$(timeout 20 xdotool search --sync --name '^Quorvane v1\.0b$' | head -n 1)
 sleep 0.5
@@ -80,4 +80,7 @@ if [ "$actual" != "$expected" ]; then
   exit 1
 fi
 cmp "$work/expected.ini" "$configdir/quorvane.ini" || { echo "FAIL: the configuration file is not what Save writes"; exit 1; }
+# The last launch's log, in the user's cache folder, starts with the command line.
+grep -q -- '-run "'"$roms"'/A first game.nes"' "$work/cache/quorvane/last-launch.log" ||
+  { echo "FAIL: no log of the last launch in $work/cache/quorvane"; exit 1; }
 echo "1 passed, 0 failed"

@@ -65,7 +65,9 @@ void TestMainWindow::sortedAsTheUsersLanguageSorts_data()
     QTest::newRow("English: \u00E4 with a") << "en_US" << QStringList{"apa.nes", "\u00E4pple.nes", "Zebra.nes"};
     QTest::newRow("C: code points, case aside")
         << "C" << QStringList{"apple.nes", "B.nes", "Zelda.nes", "\u00C9clair.nes", "\u00E9cu.nes"};
+#ifndef Q_OS_WIN // one file there
     QTest::newRow("names that differ in case only keep one order") << "C" << QStringList{"A.nes", "a.nes", "b.nes"};
+#endif
 }
 
 void TestMainWindow::sortedAsTheUsersLanguageSorts()
