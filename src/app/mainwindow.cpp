@@ -124,8 +124,10 @@ void MainWindow::buildMenus()
         {"mnuhelp", "&Help",
          {{"mnuhelpreadme", "&Readme", &MainWindow::showReadme}, {"mnuhelpabout", "&About", &MainWindow::showAbout}}},
     };
+    menuBar()->setFont(forms::formFont(forms::kDefaultFont)); // the platform's menu font would win
     for (const Menu &menu : menus) {
         QMenu *popup = menuBar()->addMenu(QString::fromLatin1(menu.caption));
+        popup->setFont(menuBar()->font());
         popup->setObjectName(QString::fromLatin1(menu.name));
         popup->menuAction()->setObjectName(QString::fromLatin1(menu.name));
         for (const Item &item : menu.items) {

@@ -128,6 +128,9 @@ QFont sizedFont(const QString &family, QFont::StyleHint hint, double points)
 {
     QFont font(family);
     font.setStyleHint(hint);
+    // Smoothed, whatever the system's setting: Qt's plain (aliased) glyphs leave out a capital I
+    // or an exclamation mark where a system smooths no text (Wine, by default).
+    font.setStyleStrategy(QFont::PreferAntialias);
     font.setPixelSize(qRound(points * 96.0 / 72.0));
     return font;
 }
@@ -182,11 +185,14 @@ FormSurface *buildForm(QWidget *window, const FormDef &def)
     for (const ControlDef &control : def.controls) {
         QWidget *widget = createControl(control);
         widget->setObjectName(QString::fromLatin1(control.name));
-        if (control.fontPoints > 0) {
-            QFont font = formFont(control.fontPoints);
-            font.setUnderline(control.flags & Underline);
-            widget->setFont(font);
-        }
+        // Every control is given the form's font itself, the default size too: on Windows the
+        // platform gives lists, tabs, buttons and fields fonts of their own, which would win over
+        // the window's (and Wine's draws no capital I at small sizes).
+        QFont font = formFont(control.fontPoints > 0 ? control.fontPoints : kDefaultFont);
+        font.setUnderline(control.flags & Underline);
+        widget->setFont(font);
+        for (QWidget *part : widget->findChildren<QWidget *>()) // a tab strip, a drop-down's list
+            part->setFont(font);
         applyColours(widget, control);
         if (control.accessibleName) {
             widget->setAccessibleName(QString::fromLatin1(control.accessibleName));
