@@ -207,6 +207,13 @@ void TestPosix::hostileSnapshotsStayWithinTheirCaps()
 #ifdef QUORVANE_TEST_LIBJPEG
     files.insert("CMYK, claims 20000 x 20000", claiming(cmykProgressiveJpeg(), 20000, 20000));
 #endif
+    // Found by fuzz_snapshot: a PNG text chunk that claims 160 MB made Qt's reader allocate it.
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    QImage(8, 8, QImage::Format_Mono).save(&png, "PNG");
+    QByteArray hostilePng = png.data();
+    hostilePng.insert(hostilePng.size() - 12, QByteArray::fromHex("0a000025") + "tEXtdate:create" + QByteArray(20, '2'));
+    files.insert(QStringLiteral("PNG text chunk of 160 MB"), hostilePng);
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
         QVERIFY2(!it.value().isEmpty(), qPrintable(it.key()));
         writeFile(dir.filePath(it.key()), it.value());

@@ -4,14 +4,44 @@
 #include "platform/dirscan.h"
 #include "preview/boundeddevice.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QtEndian>
 
 #ifdef QUORVANE_HAVE_LIBJPEG_TURBO
 #include "preview/jpegclip.h"
 #endif
 
 namespace preview {
+
+namespace {
+
+// Qt's reader gets the file in memory: at most this much of it, and the rest of the memory cap.
+constexpr qint64 kMaxFallbackInput = 16 * 1024 * 1024;
+
+// The kinds of picture a snapshot may be besides a JPEG the clipping decoder takes.
+const QList<QByteArray> kFallbackFormats{"jpeg", "png", "bmp", "gif"};
+
+// A PNG whose chunks claim more bytes than the file holds makes its reader allocate what they
+// claim (160 MB for a 260-byte file): such a file is no picture. Other kinds pass.
+bool plausible(const QByteArray &bytes)
+{
+    static const QByteArray pngSignature("\x89PNG\r\n\x1A\n", 8);
+    if (!bytes.startsWith(pngSignature))
+        return true;
+    for (qsizetype at = pngSignature.size(); at + 8 <= bytes.size();) {
+        const quint32 length = qFromBigEndian<quint32>(bytes.constData() + at);
+        if (length > quint32(bytes.size() - at - 8))
+            return false;
+        if (bytes.mid(at + 4, 4) == "IEND")
+            return true;
+        at += 12 + qsizetype(length); // length, type, data, CRC
+    }
+    return true;
+}
+
+} // namespace
 
 QString snapshotPath(const QString &applicationFolder, const QString &romFileName)
 {
@@ -45,10 +75,17 @@ QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &
     if (!file.seek(0))
         return QImage();
 #endif
-    BoundedDevice input(file, kMaxSnapshotInput, cancelled);
-    QImageReader reader(&input);
+    // Qt's reader, for what the clipping decoder cannot do, gets the bytes from memory, after a
+    // check of what they claim: a reader allocates what a header declares before it reads.
+    BoundedDevice input(file, kMaxFallbackInput, cancelled);
+    QByteArray bytes = input.readAll();
+    if (input.exceeded() || input.cancelled() || !plausible(bytes))
+        return QImage();
+    QBuffer memory(&bytes);
+    memory.open(QIODevice::ReadOnly);
+    QImageReader reader(&memory);
     reader.setAutoTransform(false);
-    if (!reader.canRead())
+    if (!reader.canRead() || !kFallbackFormats.contains(reader.format()))
         return QImage();
     const QSize size = reader.size();
     if (!size.isValid())
@@ -56,14 +93,11 @@ QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &
     // What the reader may hold at once: the whole picture, and for a progressive JPEG its
     // coefficients (up to 8 bytes a pixel with four colour channels).
     const qint64 bytesPerPixel = reader.format() == "jpeg" ? 8 : 4;
-    if (qint64(size.width()) * size.height() * bytesPerPixel > kMaxSnapshotMemory)
+    if (qint64(size.width()) * size.height() * bytesPerPixel > kMaxSnapshotMemory - kMaxFallbackInput)
         return QImage();
     if (reader.supportsOption(QImageIOHandler::ClipRect) && (size.width() > box.width() || size.height() > box.height()))
         reader.setClipRect(QRect(QPoint(0, 0), size.boundedTo(box)));
-    QImage image = reader.read();
-    if (input.exceeded() || input.cancelled())
-        return QImage();
-    return image;
+    return reader.read();
 }
 
 } // namespace preview

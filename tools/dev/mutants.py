@@ -49,7 +49,8 @@ MUTANTS = [
     ("src/app/mainwindow.cpp", "platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder);",
      "m_romFolders->folder(slot.number);"),
     ("src/preview/jpegclip.cpp", "const int rows = std::min(maxHeight, int(info.output_height));", "const int rows = int(info.output_height);"),
-    ("src/platform/process.cpp", "            door->m_watch.context = nullptr;", "            ;"),
+    ("src/preview/snapshot.cpp", " || !plausible(bytes))", ")"),
+    ("src/platform/contextdoor.cpp", "            door->m_context = nullptr;", "            ;"),
 ]
 
 
