@@ -26,6 +26,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <condition_variable>
@@ -146,14 +147,17 @@ void MainWindow::loadStartState()
     // nothing is left to read with a relative path from where the program was started: the
     // emulator, the snapshots and the readme are all looked up there.
     QString error;
-    const QStringList before = m_romFolders->folders();
-    if (!m_romFolders->load(&error)) {
+    bool read;
+    {
+        const QSignalBlocker quiet(m_romFolders); // listed once, below, changed or not
+        read = m_romFolders->load(&error);
+    }
+    if (!read) {
         m_context.notify(this, QStringLiteral("Quorvane"),
                          QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
                              .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error));
     }
-    if (m_romFolders->folders() == before) // no change signalled: the empty lists still get their counts
-        listRomFolders();
+    listRomFolders();
     m_sound->setCheckState(Qt::Checked);
     updateSoundCaption();
     m_resolution->setCurrentRow(kStartResolution);

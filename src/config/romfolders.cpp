@@ -80,7 +80,6 @@ bool RomFolders::save(const QStringList &folders, QString *error)
 {
     if (!writeRomFolders(m_files.file, folders, error))
         return false;
-    // As the file now holds them: a reader keeps nothing past a NUL, which the writer refuses anyway.
     m_folders = folders;
     emit changed(); // even unchanged: a Save lists the folders again
     return true;

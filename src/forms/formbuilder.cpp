@@ -99,10 +99,6 @@ bool takesFocus(Kind kind)
     return kind != Kind::Label && kind != Kind::PictureBox && kind != Kind::Image;
 }
 
-} // namespace
-
-namespace {
-
 struct FontFamilies {
     QString sans;
     QString mono;

@@ -8,32 +8,13 @@
 namespace launch {
 
 namespace {
+
 bool isSeparator(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
-} // namespace
 
-QString resolutionSwitch(int resolutionIndex)
-{
-    static const std::array<const char *, 6> switches{
-        "-res 256 224", "-res 256 240", "-res 256 256", "-res 320 200", "-res 320 240", "-res 640 480"};
-    if (resolutionIndex < 0 || resolutionIndex >= int(switches.size()))
-        return QString();
-    return QString::fromLatin1(switches[size_t(resolutionIndex)]);
-}
-
-QString soundSwitch(Qt::CheckState sound)
-{
-    return sound == Qt::Unchecked ? QStringLiteral("-nosound") : QString();
-}
-
-QString controllerSwitch(int controllerIndex)
-{
-    static const std::array<const char *, 3> switches{
-        "-setinput 1 KEY1", "-setinput 1 GRAVIS", "-setinput 1 JOY1"};
-    if (controllerIndex < 0 || controllerIndex >= int(switches.size()))
-        return QString();
-    return QString::fromLatin1(switches[size_t(controllerIndex)]);
-}
-
+// The folder and the file name joined: with nothing between them when the folder text ends in a
+// separator, "/" or "\" (a picker's folder always does), or either is empty; with this system's
+// separator when the folder was typed without one. On Windows "D:" also takes the name as it is
+// (that drive's own folder).
 QString romPath(const QString &folder, const QString &fileName)
 {
     if (folder.isEmpty() || fileName.isEmpty())
@@ -47,6 +28,9 @@ QString romPath(const QString &folder, const QString &fileName)
     return joined ? folder + fileName : folder + QDir::separator() + fileName;
 }
 
+// The ROM path as one argument: a path holding a blank, a tab or a double quote is quoted the way
+// Windows programs split their command line, so that it reaches the emulator whole; any other
+// path stands as it is.
 QString romArgument(const QString &folder, const QString &fileName)
 {
     const QString path = romPath(folder, fileName);
@@ -74,6 +58,31 @@ QString romArgument(const QString &folder, const QString &fileName)
     quoted += QString(backslashes * 2, QLatin1Char('\\'));
     quoted += QLatin1Char('"');
     return quoted;
+}
+
+} // namespace
+
+QString resolutionSwitch(int resolutionIndex)
+{
+    static const std::array<const char *, 6> switches{
+        "-res 256 224", "-res 256 240", "-res 256 256", "-res 320 200", "-res 320 240", "-res 640 480"};
+    if (resolutionIndex < 0 || resolutionIndex >= int(switches.size()))
+        return QString();
+    return QString::fromLatin1(switches[size_t(resolutionIndex)]);
+}
+
+QString soundSwitch(Qt::CheckState sound)
+{
+    return sound == Qt::Unchecked ? QStringLiteral("-nosound") : QString();
+}
+
+QString controllerSwitch(int controllerIndex)
+{
+    static const std::array<const char *, 3> switches{
+        "-setinput 1 KEY1", "-setinput 1 GRAVIS", "-setinput 1 JOY1"};
+    if (controllerIndex < 0 || controllerIndex >= int(switches.size()))
+        return QString();
+    return QString::fromLatin1(switches[size_t(controllerIndex)]);
 }
 
 QString launchCommandLine(const QString &folder, const QString &fileName, int resolutionIndex, Qt::CheckState sound,

@@ -12,19 +12,10 @@ QString resolutionSwitch(int resolutionIndex); // "-res 320 240" for index 4; em
 QString soundSwitch(Qt::CheckState sound);      // "-nosound" exactly when the box is clear
 QString controllerSwitch(int controllerIndex);  // "-setinput 1 GRAVIS" for index 1; empty outside 0..2
 
-// The folder and the file name joined: with nothing between them when the folder text ends in a
-// separator, "/" or "\" (a picker's folder always does), or either is empty; with this system's
-// separator when the folder was typed without one. On Windows "D:" also takes the name as it is
-// (that drive's own folder).
-QString romPath(const QString &folder, const QString &fileName);
-
-// The ROM path as one argument: a path holding a blank, a tab or a double quote is quoted the way
-// Windows programs split their command line, so that it reaches the emulator whole; any other
-// path stands as it is.
-QString romArgument(const QString &folder, const QString &fileName);
-
 // The emulator's command line: program and "-run", ROM path, sound, resolution, controller,
-// separated by single blanks that empty switches keep.
+// separated by single blanks that empty switches keep. The ROM path is the folder and the file
+// name joined, with this system's separator between them only when a typed folder lacks one, and
+// quoted the way Windows programs split their line when it holds a blank, a tab or a quote.
 QString launchCommandLine(const QString &folder, const QString &fileName, int resolutionIndex, Qt::CheckState sound,
                           int controllerIndex);
 

@@ -10,6 +10,10 @@ namespace platform {
 
 // Larger files are no file of ours to change: reading them would take the memory of the program.
 inline constexpr qsizetype kMaxRewriteSize = 64 * 1024 * 1024;
+inline QString tooLargeToRewrite()
+{
+    return QStringLiteral("The file is larger than %1 MB, too large for a configuration file.").arg(kMaxRewriteSize >> 20);
+}
 
 // Gets a file's current contents (empty when it does not exist yet) and changes them; false, with
 // the reason in error, to give up without writing.

@@ -57,8 +57,7 @@ bool readAll(int fd, QByteArray *contents, QString *reason)
         return false;
     }
     if (info.st_size > kMaxRewriteSize) {
-        *reason = QStringLiteral("The file is larger than %1 MB, too large for a configuration file.")
-                      .arg(kMaxRewriteSize >> 20);
+        *reason = tooLargeToRewrite();
         return false;
     }
     contents->clear();
@@ -74,8 +73,7 @@ bool readAll(int fd, QByteArray *contents, QString *reason)
         if (got == 0)
             return true;
         if (contents->size() + got > kMaxRewriteSize) { // grew while being read
-            *reason = QStringLiteral("The file is larger than %1 MB, too large for a configuration file.")
-                          .arg(kMaxRewriteSize >> 20);
+            *reason = tooLargeToRewrite();
             return false;
         }
         contents->append(piece, got);

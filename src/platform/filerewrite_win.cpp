@@ -73,8 +73,7 @@ bool readAll(HANDLE file, QByteArray *contents, QString *reason)
         return false;
     }
     if (size.QuadPart > kMaxRewriteSize) {
-        *reason = QStringLiteral("The file is larger than %1 MB, too large for a configuration file.")
-                      .arg(kMaxRewriteSize >> 20);
+        *reason = tooLargeToRewrite();
         return false;
     }
     contents->resize(qsizetype(size.QuadPart));
