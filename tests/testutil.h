@@ -106,6 +106,7 @@ struct Recorder {
     app::AppContext context(const QString &applicationFolder, const QString &configFile)
     {
         app::AppContext c{applicationFolder, {configFile, {}}, {}, {}};
+        c.folderPatience = std::chrono::seconds(30); // the lists are filled when start-up returns
         c.start = [this](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {
             starts.append({command, watch});
             if (!startSucceeds && error)

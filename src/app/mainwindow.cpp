@@ -42,7 +42,6 @@ QString romCountCaption(int count) { return QStringLiteral("ROMs : ") + QString:
 constexpr int kStartResolution = 4; // 320x240
 constexpr int kStartController = 1; // Gamepad
 constexpr qint64 kEarlyExitMs = 5000; // an end later than this is the user quitting
-constexpr int kFolderPatienceMs = 500; // how long start-up and Save wait for the ROM folders
 constexpr int kSettleMs = 300;         // a changed folder is read again once quiet this long,
 constexpr qint64 kSettleLimitMs = 2000; // or this long after its first change at the latest
 constexpr int kLogLinesShown = 10;
@@ -75,7 +74,6 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     setCentralWidget(forms::buildForm(this, forms::mainWindowDef()));
     layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
     buildMenus();
-    m_romFoldersDialog = new dialogs::RomFoldersDialog(*m_romFolders, m_context.notify, this);
 
     m_sound = findChild<forms::CheckBox *>(QStringLiteral("Check1"));
     m_resolution = findChild<forms::OptionList *>(QStringLiteral("List1"));
@@ -183,10 +181,8 @@ void MainWindow::listRomFolders()
                        countdown->done.notify_all();
                    });
     }
-    // Any local disk answers within this, even for 3 x 100,000 ROMs; a share that hangs does not
-    // hold up the window.
     std::unique_lock<std::mutex> lock(countdown->mutex);
-    countdown->done.wait_for(lock, std::chrono::milliseconds(kFolderPatienceMs), [&] { return countdown->left == 0; });
+    countdown->done.wait_for(lock, m_context.folderPatience, [&] { return countdown->left == 0; });
     lock.unlock();
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); // the readings that came in time
 }
@@ -198,6 +194,7 @@ void MainWindow::readFolder(int slot, const QString &folder, const std::function
     // drops the reading once the window is gone.
     std::thread([this, door = m_door, read = m_context.readFolder, pattern = m_fileLists[size_t(slot - 1)]->pattern(),
                  slot, reading, folder, whenPosted] {
+        platform::yieldToWindow(); // the window is built meanwhile at start-up
         bool readable = false;
         const forms::RomNames names = read(QDir::fromNativeSeparators(folder), pattern, &readable);
         door->post([this, slot, reading, folder, names, readable] { showReading(slot, reading, folder, names, readable); });
@@ -214,14 +211,23 @@ void MainWindow::showReading(int slot, quint64 reading, const QString &folder, c
         return; // a newer reading of this slot is on its way
     m_fileLists[index]->showFolder(folder, names);
     m_countLabels[index]->setText(romCountCaption(m_fileLists[index]->listCount()));
-    // Watch the folder the list now shows, and no longer the one it showed.
+    // Watch the folder the list now shows, and no longer the one it showed, once the lists are up:
+    // adding a watch can take the system a millisecond or more.
     const QString watched = readable ? QDir::fromNativeSeparators(folder) : QString();
-    if (watched != m_watched[index]) {
-        const QString old = std::exchange(m_watched[index], watched);
-        if (!old.isEmpty() && std::count(m_watched.begin(), m_watched.end(), old) == 0)
-            m_watcher->removePath(old);
-        if (!watched.isEmpty())
-            m_watcher->addPath(watched);
+    if (watched != std::exchange(m_watched[index], watched))
+        QMetaObject::invokeMethod(this, &MainWindow::watchListedFolders, Qt::QueuedConnection);
+}
+
+void MainWindow::watchListedFolders()
+{
+    const QStringList watching = m_watcher->directories();
+    for (const QString &folder : watching) {
+        if (std::count(m_watched.begin(), m_watched.end(), folder) == 0)
+            m_watcher->removePath(folder);
+    }
+    for (const QString &folder : m_watched) {
+        if (!folder.isEmpty() && !m_watcher->directories().contains(folder))
+            m_watcher->addPath(folder);
     }
 }
 
@@ -329,6 +335,8 @@ void MainWindow::reportEarlyExit(const platform::ProcessExit &exit, const QStrin
 
 void MainWindow::editRomFolders()
 {
+    if (!m_romFoldersDialog) // built when first asked for: start-up does not wait for it
+        m_romFoldersDialog = new dialogs::RomFoldersDialog(*m_romFolders, m_context.notify, this);
     m_romFoldersDialog->centreOnScreen();
     m_romFoldersDialog->exec();
     // Unsaved edits are gone; the folders are read back from the file, which another program may

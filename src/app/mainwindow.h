@@ -60,13 +60,15 @@ private:
     void buildMenus();
     void updateSoundCaption();
     // Points the three file lists at the model's folders: reads them side by side, each on a
-    // thread of its own, and waits for them a short while; a list whose folder has not answered
-    // by then fills when it does.
+    // thread of its own, and waits for them as long as the context says; a list whose folder has
+    // not answered by then fills when it does.
     void listRomFolders();
     // Reads slot 1..3's folder off this thread; the list shows what it finds, in place when it
     // shows that folder already. Returns at once.
     void readFolder(int slot, const QString &folder, const std::function<void()> &whenPosted);
     void showReading(int slot, quint64 reading, const QString &folder, const forms::RomNames &names, bool readable);
+    // Watches the folders the lists show, and no others.
+    void watchListedFolders();
     // The folder changed on disk: read it again once the changes have settled.
     void folderChanged(const QString &folder);
     // The emulator's log for this launch: the time and the command line, the emulator's output to
@@ -77,7 +79,7 @@ private:
 
     AppContext m_context;
     config::RomFolders *m_romFolders;
-    dialogs::RomFoldersDialog *m_romFoldersDialog;
+    dialogs::RomFoldersDialog *m_romFoldersDialog = nullptr;
     preview::SnapshotLoader *m_snapshotLoader;
     forms::CheckBox *m_sound;
     forms::OptionList *m_resolution;

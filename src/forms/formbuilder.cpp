@@ -99,25 +99,12 @@ bool takesFocus(Kind kind)
     return kind != Kind::Label && kind != Kind::PictureBox && kind != Kind::Image;
 }
 
-struct FontFamilies {
-    QString sans;
-    QString mono;
-};
-
-// Registered once for the whole application: the font database is the application's own.
-const FontFamilies &builtInFonts()
+// A built-in font's family, registered with the application's font database on first use.
+QString builtInFamily(const char *file)
 {
-    static const FontFamilies families = [] {
-        initResources();
-        auto add = [](const char *file) {
-            const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/quorvane/fonts/") + QLatin1String(file));
-            return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
-        };
-        FontFamilies loaded{add("LiberationSans-Regular.ttf"), add("LiberationMono-Regular.ttf")};
-        add("LiberationSans-Bold.ttf");
-        return loaded;
-    }();
-    return families;
+    initResources();
+    const int id = QFontDatabase::addApplicationFont(QStringLiteral(":/quorvane/fonts/") + QLatin1String(file));
+    return id < 0 ? QString() : QFontDatabase::applicationFontFamilies(id).value(0);
 }
 
 QFont sizedFont(const QString &family, QFont::StyleHint hint, double points)
@@ -133,9 +120,21 @@ QFont sizedFont(const QString &family, QFont::StyleHint hint, double points)
 
 } // namespace
 
-QFont formFont(double points) { return sizedFont(builtInFonts().sans, QFont::SansSerif, points); }
+QFont formFont(double points)
+{
+    static const QString family = [] {
+        builtInFamily("LiberationSans-Bold.ttf"); // so that bold text is drawn, not made up
+        return builtInFamily("LiberationSans-Regular.ttf");
+    }();
+    return sizedFont(family, QFont::SansSerif, points);
+}
 
-QFont fixedFont(double points) { return sizedFont(builtInFonts().mono, QFont::Monospace, points); }
+// Only the readme viewer writes in it: registered when it first opens.
+QFont fixedFont(double points)
+{
+    static const QString family = builtInFamily("LiberationMono-Regular.ttf");
+    return sizedFont(family, QFont::Monospace, points);
+}
 
 QIcon applicationIcon()
 {
@@ -155,7 +154,8 @@ QImage bannerImage()
 FormSurface *buildForm(QWidget *window, const FormDef &def)
 {
     window->setWindowTitle(QString::fromLatin1(def.caption));
-    window->setWindowIcon(applicationIcon());
+    if (QGuiApplication::windowIcon().isNull()) // else the application's icon is the window's
+        window->setWindowIcon(applicationIcon());
     window->setFont(formFont(kDefaultFont));
 
     Qt::WindowFlags flags = (qobject_cast<QDialog *>(window) ? Qt::Dialog : Qt::Window)

@@ -6,6 +6,7 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
 #include <string>
@@ -17,14 +18,48 @@ namespace {
 
 char lowered(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
 
-// Case-insensitive order of two keys: ASCII letters lowered as they are compared (a key of a name
-// with other letters is already case-folded).
-int compareFolded(std::string_view a, std::string_view b)
+// Where each byte stands in an order: names are compared by their bytes' ranks, then, where the
+// ranks tie, by their bytes. Rank 0 marks a byte the order does not cover.
+using Ranks = std::array<quint8, 256>;
+
+// Code point order without regard to ASCII case: UTF-8's byte order is code point order.
+Ranks foldedBytes()
+{
+    Ranks ranks{};
+    for (int byte = 0; byte < 256; ++byte)
+        ranks[size_t(byte)] = quint8(lowered(char(byte)));
+    return ranks;
+}
+
+// Each printable ASCII character ranked where the collator puts it on its own, characters it
+// holds equal (a letter and its capital) together. Ranks say nothing about names in which a
+// language joins letters (Czech "ch" after "h"), so an order made with them is checked.
+Ranks asciiRanks(const QCollator &collator)
+{
+    std::vector<QString> characters;
+    for (char c = ' '; c < 0x7F; ++c) {
+        const QString character(QLatin1Char{c});
+        if (collator.compare(character, QString()) != 0) // an ignored one is not ranked
+            characters.push_back(character);
+    }
+    std::stable_sort(characters.begin(), characters.end(),
+                     [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    Ranks ranks{};
+    quint8 rank = 0;
+    for (size_t i = 0; i < characters.size(); ++i) {
+        if (i == 0 || collator.compare(characters[i - 1], characters[i]) != 0)
+            ++rank;
+        ranks[characters[i].at(0).unicode()] = rank;
+    }
+    return ranks;
+}
+
+int compareRanked(std::string_view a, std::string_view b, const Ranks &ranks)
 {
     const size_t common = std::min(a.size(), b.size());
     for (size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(lowered(a[i]));
-        const auto y = static_cast<unsigned char>(lowered(b[i]));
+        const quint8 x = ranks[static_cast<unsigned char>(a[i])];
+        const quint8 y = ranks[static_cast<unsigned char>(b[i])];
         if (x != y)
             return x < y ? -1 : 1;
     }
@@ -34,6 +69,83 @@ int compareFolded(std::string_view a, std::string_view b)
 bool isAscii(QByteArrayView bytes)
 {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+struct RankedRow {
+    quint64 head[2]; // the key's first sixteen ranks, big-endian: compared as numbers
+    const char *key;
+    quint32 keyLength;
+    quint32 start;
+
+    unsigned headByte(int at) const { return unsigned(head[at / 8] >> (56 - 8 * (at % 8))) & 0xFFu; }
+};
+
+// Rows sorted by their heads a byte at a time, most significant first, into a bucket for each
+// value, in place; a small bucket, or one whose heads are equal, goes to less. Names that share
+// a long prefix ("Super Mario Bros. (") cost no comparisons for it.
+template <class Less>
+void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
+{
+    while (end - begin >= 64 && at < 16) {
+        size_t counts[256] = {};
+        for (const RankedRow *row = begin; row != end; ++row)
+            ++counts[row->headByte(at)];
+        if (counts[begin->headByte(at)] != size_t(end - begin))
+            break;
+        ++at; // one value for all: the next byte decides
+    }
+    if (end - begin < 64 || at == 16) {
+        std::sort(begin, end, less);
+        return;
+    }
+    size_t bounds[257] = {};
+    for (const RankedRow *row = begin; row != end; ++row)
+        ++bounds[row->headByte(at) + 1];
+    for (size_t value = 1; value <= 256; ++value)
+        bounds[value] += bounds[value - 1];
+    size_t next[256];
+    std::copy(bounds, bounds + 256, next);
+    for (unsigned value = 0; value < 256; ++value) { // each row swapped straight into its bucket
+        while (next[value] < bounds[value + 1]) {
+            RankedRow row = begin[next[value]];
+            for (unsigned own = row.headByte(at); own != value; own = row.headByte(at))
+                std::swap(row, begin[next[own]++]);
+            begin[next[value]++] = row;
+        }
+    }
+    for (size_t value = 0; value < 256; ++value) {
+        if (bounds[value + 1] - bounds[value] > 1)
+            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);
+    }
+}
+
+// starts ordered by their keys' ranks, ties by the names' bytes. Each row carries its key's first
+// sixteen ranks, which settle nearly every comparison without touching the names.
+template <class KeyOf, class NameOf>
+std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ranks &ranks, KeyOf keyOf, NameOf nameOf)
+{
+    std::vector<RankedRow> rows;
+    rows.reserve(starts.size());
+    for (const quint32 start : starts) {
+        const std::string_view k = keyOf(start);
+        RankedRow row{{0, 0}, k.data(), quint32(k.size()), start};
+        for (size_t i = 0; i < 16; ++i)
+            row.head[i / 8] = (row.head[i / 8] << 8) | (i < k.size() ? ranks[static_cast<unsigned char>(k[i])] : 0u);
+        rows.push_back(row);
+    }
+    radixSort(rows.data(), rows.data() + rows.size(), 0, [&](const RankedRow &a, const RankedRow &b) {
+        if (a.head[0] != b.head[0])
+            return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1])
+            return a.head[1] < b.head[1];
+        const int byKey = compareRanked({a.key, a.keyLength}, {b.key, b.keyLength}, ranks);
+        return byKey != 0 ? byKey < 0 : nameOf(a.start) < nameOf(b.start);
+    });
+    std::vector<quint32> sorted;
+    sorted.reserve(rows.size());
+    for (const RankedRow &row : rows)
+        sorted.push_back(row.start);
+    return sorted;
 }
 
 } // namespace
@@ -55,55 +167,51 @@ void RomNames::append(QByteArrayView name)
 
 void RomNames::sort(const QLocale &locale)
 {
-    const size_t n = m_starts.size();
     auto raw = [this](quint32 start) { return std::string_view(m_bytes.constData() + start); };
     if (locale.language() == QLocale::C) {
-        // Code point order without regard to case: UTF-8's byte order is code point order, so a
-        // name's key is its bytes with the letters folded (ASCII ones as they are compared, the
-        // rest in a key made once). Each row carries its key's first sixteen bytes, which settle
-        // nearly every comparison without touching the names.
+        // A name with letters beyond ASCII is ordered by a case-folded key, made once.
         std::unordered_map<quint32, std::string> folded;
         for (const quint32 start : m_starts) {
             if (!isAscii(raw(start)))
                 folded.emplace(start, platform::toUtf8Lossless(platform::fromUtf8Lossless(raw(start)).toCaseFolded()).toStdString());
         }
         auto key = [&](quint32 start) {
-            if (folded.empty())
-                return raw(start);
-            const auto it = folded.find(start);
+            const auto it = folded.empty() ? folded.end() : folded.find(start);
             return it == folded.end() ? raw(start) : std::string_view(it->second);
         };
-        struct Row {
-            quint64 head[2]; // the key's first sixteen bytes, folded, big-endian: compared as numbers
-            const char *key;
-            quint32 keyLength;
-            quint32 start;
-        };
-        std::vector<Row> rows;
-        rows.reserve(n);
-        for (const quint32 start : m_starts) {
-            const std::string_view k = key(start);
-            Row row{{0, 0}, k.data(), quint32(k.size()), start};
-            for (size_t i = 0; i < 16; ++i)
-                row.head[i / 8] = (row.head[i / 8] << 8) | (i < k.size() ? static_cast<unsigned char>(lowered(k[i])) : 0u);
-            rows.push_back(row);
-        }
-        std::sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) {
-            if (a.head[0] != b.head[0])
-                return a.head[0] < b.head[0];
-            if (a.head[1] != b.head[1])
-                return a.head[1] < b.head[1];
-            const int byKey = compareFolded({a.key, a.keyLength}, {b.key, b.keyLength});
-            return byKey != 0 ? byKey < 0 : raw(a.start) < raw(b.start); // names differing in case only
-        });
-        for (size_t i = 0; i < n; ++i)
-            m_starts[i] = rows[i].start;
+        m_starts = sortedByRanks(m_starts, foldedBytes(), key, raw);
         return;
     }
-    // The user's language: a collation key for each name, made once.
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(false);
+    // Most names are plain ASCII: ordered by the ranks of their characters, and the order checked
+    // against the collator pair by pair, which costs a fraction of a collation key for each name.
+    const Ranks ranks = asciiRanks(collator);
+    const bool ranked = std::all_of(m_starts.begin(), m_starts.end(), [&](quint32 start) {
+        const std::string_view name = raw(start);
+        return std::all_of(name.begin(), name.end(), [&](char c) { return ranks[static_cast<unsigned char>(c)] != 0; });
+    });
+    if (ranked) {
+        std::vector<quint32> order = sortedByRanks(m_starts, ranks, raw, raw);
+        bool confirmed = true;
+        std::u16string previous, name; // ASCII: a byte is a UTF-16 code unit
+        for (size_t i = 0; i < order.size() && confirmed; ++i) {
+            const std::string_view bytes = raw(order[i]);
+            name.assign(bytes.begin(), bytes.end());
+            if (i > 0) {
+                const int byCollator = collator.compare(QStringView(previous), QStringView(name));
+                confirmed = byCollator < 0 || (byCollator == 0 && raw(order[i - 1]) < bytes);
+            }
+            previous.swap(name);
+        }
+        if (confirmed) {
+            m_starts.swap(order);
+            return;
+        }
+    }
+    // Otherwise a collation key for each name, made once.
+    const size_t n = m_starts.size();
     std::vector<QCollatorSortKey> keys;
     keys.reserve(n);
     for (const quint32 start : m_starts)

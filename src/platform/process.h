@@ -47,4 +47,8 @@ bool startDetached(const Command &command, const ExitWatch &watch = {}, QString 
 // Finds an executable the way the system's program search does (PATH); empty when there is none.
 QString findOnPath(const QString &program);
 
+// Lowers the calling thread's priority below the window's, so that background work (reading a
+// ROM folder) leaves the processor to the window while both want it.
+void yieldToWindow();
+
 } // namespace platform

@@ -12,7 +12,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 #include <vector>
 
@@ -94,6 +97,14 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
         door->post([onExit, exit] { onExit(exit); });
     }).detach();
     return true;
+}
+
+void yieldToWindow()
+{
+#ifdef SYS_gettid
+    // Linux keeps a nice value for each thread; the thread may always lower its own.
+    ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 5);
+#endif
 }
 
 } // namespace platform

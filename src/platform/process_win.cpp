@@ -103,4 +103,6 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
     return false;
 }
 
+void yieldToWindow() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
+
 } // namespace platform

@@ -44,12 +44,14 @@ MUTANTS = [
     ("src/forms/dirlistbox.cpp", "    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier\n        && currentItem()) {",
      "    if (false) {"),
     ("src/launch/launchcommand.cpp", "    return joined ? folder + fileName : folder + QDir::separator() + fileName;", "    return folder + fileName;"),
-    ("src/forms/formbuilder.cpp", "FontFamilies loaded{add(\"LiberationSans-Regular.ttf\"), add(\"LiberationMono-Regular.ttf\")};",
-     "FontFamilies loaded{QStringLiteral(\"DejaVu Sans\"), add(\"LiberationMono-Regular.ttf\")};"),
+    ("src/forms/formbuilder.cpp", "        return builtInFamily(\"LiberationSans-Regular.ttf\");", "        return QStringLiteral(\"DejaVu Sans\");"),
     ("src/app/mainwindow.cpp", "readFolder(slot.number, platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder),",
      "readFolder(slot.number, m_romFolders->folder(slot.number),"),
     ("src/preview/jpegclip.cpp", "const int rows = std::min(maxHeight, int(info.output_height));", "const int rows = int(info.output_height);"),
     ("src/preview/snapshot.cpp", " || !plausible(bytes))", ")"),
+    ("src/forms/romnames.cpp", "confirmed = byCollator < 0 || (byCollator == 0 && raw(order[i - 1]) < bytes);", "confirmed = true;"),
+    ("src/forms/romnames.cpp", "            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);", "            ;"),
+    ("src/app/mainwindow.cpp", "            m_watcher->removePath(folder);", "            ;"),
     ("src/platform/contextdoor.cpp", "            door->m_context = nullptr;", "            ;"),
 ]
 
