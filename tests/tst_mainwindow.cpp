@@ -5,6 +5,7 @@
 #include "testutil.h"
 
 #include <QCollator>
+#include <QFileSystemWatcher>
 #include <QKeyEvent>
 #include <QSemaphore>
 #include <QLabel>
@@ -150,6 +151,7 @@ void TestMainWindow::listsFollowTheirFolders()
     onNextModal(&w, [](QWidget *dialog) { dialog->close(); });
     w.editRomFolders(); // closed at once: the folders are read back
     QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 2"));
+    QTRY_VERIFY(!w.findChild<QFileSystemWatcher *>()->directories().contains(QDir::fromNativeSeparators(f.rom(1))));
     writeFile(f.rom(1) + QStringLiteral("late.nes"), "x");
     QTest::qWait(700);
     QCOMPARE(c.count(1)->text(), QStringLiteral("ROMs : 2"));
