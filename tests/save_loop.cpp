@@ -12,6 +12,8 @@
 
 #include <cstdio>
 
+using namespace Qt::StringLiterals;
+
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
@@ -24,9 +26,9 @@ int main(int argc, char *argv[])
         mode = "once";
     }
     const QStringList sets[2] = {
-        {QStringLiteral("/a/"), QStringLiteral("/aa/"), QStringLiteral("/aaa/")},
-        {QStringLiteral("/") + QString(200, QLatin1Char('b')) + QStringLiteral("/"), QStringLiteral("/b b/"),
-         QString(300, QLatin1Char('c'))},
+        {u"/a/"_s, u"/aa/"_s, u"/aaa/"_s},
+        {u"/"_s + QString(200, u'b') + u"/"_s, u"/b b/"_s,
+         QString(300, u'c')},
     };
     const unsigned long rounds = mode == "once" ? 1 : mode == "repeat" && argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 0;
     const int fixedSet = mode == "repeat" && argc > 4 ? std::atoi(argv[4]) % 2 : -1;

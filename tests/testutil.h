@@ -24,6 +24,8 @@
 
 namespace testutil {
 
+using namespace Qt::StringLiterals;
+
 inline QByteArray readAll(const QString &path)
 {
     QFile file(path);
@@ -35,6 +37,13 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size(), qPrintable(path));
+}
+
+// A file the system may run, such as a shell script standing in for the emulator.
+inline void writeProgram(const QString &path, const QByteArray &bytes = "#!/bin/sh\n")
+{
+    writeFile(path, bytes);
+    QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner));
 }
 
 inline QByteArray configFor(const QString &a, const QString &b, const QString &c)
@@ -69,16 +78,14 @@ inline QStringList foldersIn(const QString &configFile)
 // The main window's controls, found by the names the form tables give them.
 struct MainControls {
     explicit MainControls(const QWidget *window)
-        : window(window), sound(child<forms::CheckBox>(window, QStringLiteral("Check1"))),
-          resolution(child<forms::OptionList>(window, QStringLiteral("List1"))),
-          controller(child<forms::OptionList>(window, QStringLiteral("List2"))),
-          snapshot(child<forms::PictureBox>(window, QStringLiteral("Picture2"))),
-          tabs(child<forms::TabControl>(window, QStringLiteral("SSTab1")))
+        : window(window), sound(child<forms::CheckBox>(window, u"Check1"_s)), resolution(child<forms::OptionList>(window, u"List1"_s)),
+          controller(child<forms::OptionList>(window, u"List2"_s)), snapshot(child<forms::PictureBox>(window, u"Picture2"_s)),
+          tabs(child<forms::TabControl>(window, u"SSTab1"_s))
     {
     }
     forms::FileListBox *list(int slot) const { return child<forms::FileListBox>(window, QLatin1String(config::slotAt(slot).fileList)); }
     QLabel *count(int slot) const { return child<QLabel>(window, QLatin1String(config::slotAt(slot).countLabel)); }
-    QString counts() const { return count(1)->text() + QLatin1Char('|') + count(2)->text() + QLatin1Char('|') + count(3)->text(); }
+    QStringList counts() const { return {count(1)->text(), count(2)->text(), count(3)->text()}; }
 
     const QWidget *window;
     forms::CheckBox *sound;
@@ -110,7 +117,7 @@ struct Recorder {
         c.start = [this](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {
             starts.append({command, watch});
             if (!startSucceeds && error)
-                *error = QStringLiteral("refused by the test");
+                *error = u"refused by the test"_s;
             return startSucceeds;
         };
         c.notify = [this](QWidget *, const QString &title, const QString &text) { messages.append({title, text}); };
@@ -124,9 +131,10 @@ struct Layout {
     Recorder recorder;
     // The window makes the application folder current, and Windows removes no current folder.
     ~Layout() { QDir::setCurrent(QDir::tempPath()); }
-    QString app() const { return dir.filePath(QStringLiteral("emu")); }
-    QString rom(int n) const { return dir.filePath(QStringLiteral("roms%1").arg(n)) + QLatin1Char('/'); }
-    QString config() const { return dir.filePath(QStringLiteral("etc/quorvane.ini")); }
+    QString app() const { return dir.filePath(u"emu"_s); }
+    QString rom(int n) const { return dir.filePath(u"roms%1"_s.arg(n)) + u'/'; }
+    QString config() const { return dir.filePath(u"etc/quorvane.ini"_s); }
+    QString emulator() const { return app() + u"/nesticle.exe"_s; }
 
     std::unique_ptr<app::MainWindow> loaded() // the window after start-up
     {
@@ -143,8 +151,8 @@ struct RomLayout : Layout {
     {
         for (const char *name : {"b.nes", "A.nes", "GAME.NES", "c.Nes", ".hidden.nes", "notes.txt", "x.nes.bak"})
             writeFile(rom(1) + QLatin1String(name), "NES\x1A");
-        QDir().mkpath(rom(1) + QStringLiteral("folder.nes"));
-        QDir().mkpath(app() + QStringLiteral("/snap"));
+        QDir().mkpath(rom(1) + u"folder.nes"_s);
+        QDir().mkpath(app() + u"/snap"_s);
         for (const QString &path : {rom(2) + "two.nes", rom(4) + "p.nes", rom(4) + "q.nes"})
             writeFile(path, "x");
         writeFile(config(), configFor(rom(1), rom(2), rom(3)));

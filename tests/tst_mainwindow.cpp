@@ -20,12 +20,7 @@ struct Fixture : RomLayout {
     {
         QImage image(size, QImage::Format_RGB32);
         image.fill(colour);
-        QVERIFY(image.save(app() + QStringLiteral("/snap/") + QLatin1String(name), "JPEG", 95));
-    }
-    void emulator()
-    {
-        writeFile(app() + QStringLiteral("/nesticle.exe"), "#!/bin/sh\n");
-        QFile::setPermissions(app() + QStringLiteral("/nesticle.exe"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QVERIFY(image.save(app() + u"/snap/"_s + QLatin1String(name), "JPEG", 95));
     }
 };
 
@@ -44,363 +39,348 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void startUp();
-    void soundCaptionRule();
-    void selectionShowsTheSnapshotOrBlanks();
-    void whatIsSelectedIsWhatRuns();
-    void launchReadsTheOptionsEachTimeAndReportsFailures();
-    void sortedAsTheUsersLanguageSorts_data();
-    void sortedAsTheUsersLanguageSorts();
-    void listsFollowTheirFolders();
-    void aFolderThatDoesNotAnswerHoldsNothingUp();
-    void relativeFoldersAreTheApplicationFolders_data();
-    void relativeFoldersAreTheApplicationFolders();
-};
+    void startUp()
+    {
+        Fixture f;
+        auto w = f.loaded();
+        auto c = std::make_unique<MainControls>(w.get());
+        for (int slot = 1; slot <= 3; ++slot)
+            QCOMPARE(c->list(slot)->path(), f.rom(slot));
+        QCOMPARE(child(w.get(), u"Directories"_s), nullptr); // built when first asked for
+        // Matched without regard to case and sorted so; hidden files, folders, other names left out.
+        QCOMPARE(entries(c->list(1)), (QStringList{"A.nes", "b.nes", "c.Nes", "GAME.NES"}));
+        QCOMPARE(c->counts(), (QStringList{"ROMs : 4", "ROMs : 1", "ROMs : 0"})); // a missing folder is no error
+        QCOMPARE(c->resolution->currentItem()->text(), u"320x240"_s);
+        QCOMPARE(c->controller->currentItem()->text(), u"Gamepad"_s);
+        QVERIFY(c->resolution->currentItem()->isSelected() && c->controller->currentItem()->isSelected());
+        QCOMPARE(c->sound->text(), u"Sound"_s);
+        QCOMPARE(QDir::currentPath(), QDir(f.app()).canonicalPath());
 
-void TestMainWindow::sortedAsTheUsersLanguageSorts_data()
-{
-    QTest::addColumn<QString>("locale");
-    QTest::addColumn<QStringList>("names"); // in the order expected
-    QTest::newRow("English: accents among their letters, case aside")
-        << "en_US" << QStringList{"apple.nes", "Banana.nes", "\u00E9clair.nes", "ecu.nes", "Zelda-like.nes"};
-    QTest::newRow("Swedish: \u00E4 after z") << "sv_SE" << QStringList{"apa.nes", "Zebra.nes", "\u00E4pple.nes"};
-    QTest::newRow("English: \u00E4 with a") << "en_US" << QStringList{"apa.nes", "\u00E4pple.nes", "Zebra.nes"};
-    QTest::newRow("English, plain ASCII: blanks, digits, letters")
-        << "en_US" << QStringList{"1942.nes", "a b.nes", "a.nes", "B.nes", "contra.nes"};
-#ifndef Q_OS_WIN // Wine's tables carry no Czech rules
-    QTest::newRow("Czech: ch after h") << "cs_CZ" << QStringList{"hra.nes", "chata.nes", "ikarus.nes"};
-#endif
-    QTest::newRow("C: code points, case aside")
-        << "C" << QStringList{"apple.nes", "B.nes", "Zelda.nes", "\u00C9clair.nes", "\u00E9cu.nes"};
-    // Enough names, sharing prefixes longer than sixteen bytes, to be sorted in buckets.
-    QStringList many;
-    for (int i = 0; i < 400; ++i) {
-        static const char *const prefixes[] = {"Super Mario Bros.", "super mario bros. 2", "Zelda", "a"};
-        many << QStringLiteral("%1 %2 (Rev %3).nes").arg(QLatin1String(prefixes[i % 4])).arg(i * 7919 % 400).arg(i % 3);
+        QFile::remove(f.config()); // no file: empty lists, nothing said, nothing created
+        w = f.loaded();
+        c = std::make_unique<MainControls>(w.get());
+        QCOMPARE(c->counts(), (QStringList{"ROMs : 0", "ROMs : 0", "ROMs : 0"}));
+        QVERIFY(!QFileInfo::exists(f.config()) && f.recorder.messages.isEmpty());
+        QDir().mkpath(f.config()); // no regular file: said once, naming it; the window still comes up
+        w = f.loaded();
+        QCOMPARE(f.recorder.messages.size(), 1);
+        QVERIFY(f.recorder.messages[0].text.contains(QDir::toNativeSeparators(f.config()) + u"\nIt is not a regular file."_s));
     }
-    QCollator english(QLocale(QStringLiteral("en_US")));
-    english.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(many.begin(), many.end(), [&](const QString &a, const QString &b) {
-        const int order = english.compare(a, b);
-        return order != 0 ? order < 0 : a < b;
-    });
-    QTest::newRow("English: many names") << "en_US" << many;
-    std::sort(many.begin(), many.end(), [](const QString &a, const QString &b) {
-        const int order = a.compare(b, Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a < b;
-    });
-    QTest::newRow("C: many names") << "C" << many;
-#ifndef Q_OS_WIN // one file there
-    QTest::newRow("names that differ in case only keep one order") << "C" << QStringList{"A.nes", "a.nes", "b.nes"};
+
+    void soundCaptionRule()
+    {
+        Fixture f;
+        const auto w = f.loaded();
+        const MainControls c(w.get());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QStringList seen;
+        for (int click = 0; click < 3; ++click) {
+            QTest::mouseClick(c.sound, Qt::LeftButton); // clicks never gray it
+            seen << u"%1 %2"_s.arg(c.sound->checkState()).arg(c.sound->text());
+            if (click == 0)
+                c.sound->setCheckState(Qt::PartiallyChecked); // grayed keeps the caption
+        }
+        QCOMPARE(seen, (QStringList{"0 No Sound", "2 Sound", "0 No Sound"})); // Qt::Unchecked, Qt::Checked
+    }
+
+    void selectionShowsTheSnapshotOrBlanks()
+    {
+        Fixture f;
+        f.snapshot("A.jpg", QSize(20, 10), Qt::red);
+        f.snapshot("GAME.jpg", QSize(20, 10), Qt::green);
+        f.snapshot("two.jpg", QSize(30, 15), Qt::blue);
+        f.snapshot("c.Nes", QSize(900, 700), Qt::white); // a large one, named as c.Nes is looked up
+        // Names Qt's reader would try for missing snapshots (suffix added): never shown.
+        for (const char *decoy : {"b.jpg.png", "GAME.NES.jpg", ".png"})
+            f.snapshot(decoy, QSize(20, 10), Qt::red);
+        const auto w = f.loaded();
+        const MainControls c(w.get());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        forms::FileListBox *list = c.list(1);
+        // The picture is decoded on another thread: it follows the selection, while the box blanks
+        // at once.
+        auto picture = [&] { return c.snapshot->picture(); };
+        clickFirstEntry(list); // the first click after focus counts too
+        QTRY_COMPARE(picture().size(), QSize(20, 10));
+        QTest::keyClick(list, Qt::Key_Down); // keyboard selection: b.nes has none, the box blanks
+        QCOMPARE(list->fileName(), u"b.nes"_s);
+        QVERIFY(picture().isNull());
+        QVERIFY(list->selectFile(u"GAME.NES"_s)); // capitals: nothing replaced, nothing shown
+        QVERIFY(list->selectFile(u"c.Nes"_s)); // looked up as it stands, cut to the box
+        QTRY_COMPARE(picture().size(), c.snapshot->contentsRect().size());
+        list->clearSelection(); // nothing selected: "snap/" names the folder itself
+        w->previewSnapshot(1);
+        QVERIFY(picture().isNull());
+        QVERIFY(list->selectFile(u"GAME.NES"_s));
+        QTest::qWait(100); // a picture that came now would belong to no ROM (or to an older selection)
+        QVERIFY(picture().isNull());
+
+        QVERIFY(list->selectFile(u"A.nes"_s));
+        QTRY_COMPARE(picture().size(), QSize(20, 10));
+        c.tabs->setCurrentIndex(1); // another tab keeps the picture until its list is used
+        QCOMPARE(picture().size(), QSize(20, 10));
+        QVERIFY(c.list(2)->selectFile(u"two.nes"_s));
+        QTRY_COMPARE(picture().size(), QSize(30, 15));
+        const QImage drawn = c.snapshot->grab().toImage();
+        QVERIFY(qBlue(drawn.pixel(c.snapshot->contentsRect().topLeft() + QPoint(3, 3))) > 200); // top-left
+        QVERIFY(qRed(drawn.pixel(c.snapshot->contentsRect().center())) > 200);                 // not scaled
+    }
+
+    // Left double clicks and Enter launch from the folder each list shows, even when the folders have
+    // changed since (another program saved others);
+    // single-selection lists cannot be emptied, and what is selected, not merely current, runs.
+    void whatIsSelectedIsWhatRuns()
+    {
+        Fixture f;
+        writeFile(f.rom(3) + u"three.nes"_s, "x");
+        writeProgram(f.emulator());
+        const auto w = f.loaded();
+        const MainControls c(w.get());
+        writeFile(f.config(), configFor("/store1/", "/store2/", "/store3/")); // another program saved others
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
+            clickFirstEntry(c.list(1), true, button);
+        QCOMPARE(f.recorder.starts.size(), 0);
+        for (int slot = 1; slot <= 3; ++slot) {
+            c.tabs->setCurrentIndex(slot - 1);
+            clickFirstEntry(c.list(slot), true);
+            QTest::keyClick(c.list(slot), Qt::Key_Return);
+            QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true); // auto-repeat
+            QApplication::sendEvent(c.list(slot), &held);
+            QCOMPARE(f.recorder.starts.size(), 2 * slot);
+            const StartCall &call = f.recorder.starts.back();
+            QCOMPARE(call.program, QDir::toNativeSeparators(f.app() + u"/nesticle.exe"_s));
+            QCOMPARE(call.arguments, (QStringList{"-run", f.rom(slot) + entries(c.list(slot)).front(),
+                                                  "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
+            QCOMPARE(QDir(call.workingFolder).canonicalPath(), QDir(f.app()).canonicalPath());
+        }
+        for (QAbstractItemView *list : std::initializer_list<QAbstractItemView *>{c.resolution, c.controller, c.list(3)}) {
+            const QModelIndex selected = list->selectionModel()->selectedIndexes().value(0);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualRect(selected).center());
+            QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+            QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
+        }
+        c.resolution->selectionModel()->setCurrentIndex(c.resolution->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+        w->launchRom(3);
+        QCOMPARE(f.recorder.starts.back().arguments.mid(2, 3), (QStringList{"-res", "320", "240"}));
+        c.list(2)->clearSelection(); // nothing selected: Enter starts nothing
+        QTest::keyClick(c.list(2), Qt::Key_Enter);
+        QCOMPARE(f.recorder.starts.size(), 7);
+    }
+
+    void launchReadsTheOptionsEachTimeAndReportsFailures()
+    {
+        Fixture f;
+        const auto w = f.loaded();
+        const MainControls c(w.get());
+        QVERIFY(c.list(1)->selectFile(u"A.nes"_s));
+        w->launchRom(1); // no emulator: said with the file tried, and the window goes on
+        QVERIFY(f.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(f.app() + "/nesticle.exe")));
+
+        writeProgram(f.emulator());
+        c.list(1)->clearSelection(); // nothing selected: the folder alone stands for the ROM
+        w->launchRom(1);
+        c.sound->setCheckState(Qt::Unchecked);
+        c.resolution->setCurrentRow(0);
+        c.controller->clearSelection();
+        QVERIFY(c.list(1)->selectFile(u"GAME.NES"_s));
+        w->launchRom(1);
+        QCOMPARE(f.recorder.starts.size(), 2);
+        QCOMPARE(f.recorder.starts[0].arguments, (QStringList{"-run", f.rom(1), "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
+        QCOMPARE(f.recorder.starts[1].arguments, (QStringList{"-run", f.rom(1) + "GAME.NES", "-nosound", "-res", "256", "224"}));
+
+        f.recorder.startSucceeds = false; // the system refuses the start
+        w->launchRom(1);
+        QVERIFY(f.recorder.messages.size() == 2 && f.recorder.messages[1].text.contains("refused by the test"_L1));
+
+        // A folder typed without its separator: listed, and started with this system's separator.
+        f.recorder.startSucceeds = true;
+        const QString typed = f.rom(4).chopped(1);
+        writeFile(f.config(), configFor(typed, "", ""));
+        const auto again = f.loaded();
+        QVERIFY(MainControls(again.get()).list(1)->selectFile(u"p.nes"_s));
+        again->launchRom(1);
+        QCOMPARE(f.recorder.starts.back().arguments.value(1), typed + QDir::separator() + u"p.nes"_s);
+    }
+
+    void sortedAsTheUsersLanguageSorts_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("names"); // in the order expected
+        QTest::newRow("English: accents among their letters, case aside")
+            << "en_US" << QStringList{"apple.nes", "Banana.nes", "\u00E9clair.nes", "ecu.nes", "Zelda-like.nes"};
+        QTest::newRow("Swedish: \u00E4 after z") << "sv_SE" << QStringList{"apa.nes", "Zebra.nes", "\u00E4pple.nes"};
+        QTest::newRow("English: \u00E4 with a") << "en_US" << QStringList{"apa.nes", "\u00E4pple.nes", "Zebra.nes"};
+        QTest::newRow("English, plain ASCII: blanks, digits, letters")
+            << "en_US" << QStringList{"1942.nes", "a b.nes", "a.nes", "B.nes", "contra.nes"};
+#ifndef Q_OS_WIN // Wine's tables carry no Czech rules
+        QTest::newRow("Czech: ch after h") << "cs_CZ" << QStringList{"hra.nes", "chata.nes", "ikarus.nes"};
 #endif
-}
+        QTest::newRow("C: code points, case aside")
+            << "C" << QStringList{"apple.nes", "B.nes", "Zelda.nes", "\u00C9clair.nes", "\u00E9cu.nes"};
+        // Enough names, sharing prefixes longer than sixteen bytes, to be sorted in buckets.
+        QStringList many;
+        for (int i = 0; i < 400; ++i) {
+            static const char *const prefixes[] = {"Super Mario Bros.", "super mario bros. 2", "Zelda", "a"};
+            many << u"%1 %2 (Rev %3).nes"_s.arg(QLatin1String(prefixes[i % 4])).arg(i * 7919 % 400).arg(i % 3);
+        }
+        QCollator english(QLocale(u"en_US"_s));
+        english.setCaseSensitivity(Qt::CaseInsensitive);
+        for (const bool c : {false, true}) { // ties broken by the names' own order
+            std::sort(many.begin(), many.end(), [&](const QString &a, const QString &b) {
+                const int order = c ? a.compare(b, Qt::CaseInsensitive) : english.compare(a, b);
+                return order != 0 ? order < 0 : a < b;
+            });
+            QTest::newRow(c ? "C: many names" : "English: many names") << (c ? "C" : "en_US") << many;
+        }
+#ifndef Q_OS_WIN // one file there
+        QTest::newRow("names that differ in case only keep one order") << "C" << QStringList{"A.nes", "a.nes", "b.nes"};
+#endif
+    }
 
-void TestMainWindow::sortedAsTheUsersLanguageSorts()
-{
-    QFETCH(QString, locale);
-    QFETCH(QStringList, names);
-    QTemporaryDir dir;
-    QStringList shuffled = names;
-    std::reverse(shuffled.begin(), shuffled.end());
-    for (const QString &name : shuffled)
-        writeFile(dir.filePath(name), "x");
-    bool ok = false;
-    const forms::RomNames read = forms::readRomNames(dir.path(), QStringLiteral("*.nes"), QLocale(locale), &ok);
-    QStringList order;
-    for (qsizetype row = 0; row < read.count(); ++row)
-        order << read.nameAt(row);
-    QVERIFY(ok);
-    QCOMPARE(order, names);
-}
+    void sortedAsTheUsersLanguageSorts()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QStringList, names);
+        QTemporaryDir dir;
+        QStringList shuffled = names;
+        std::reverse(shuffled.begin(), shuffled.end());
+        for (const QString &name : shuffled)
+            writeFile(dir.filePath(name), "x");
+        bool ok = false;
+        const forms::RomNames read = forms::readRomNames(dir.path(), u"*.nes"_s, QLocale(locale), &ok);
+        QVERIFY(ok);
+        for (qsizetype row = 0; row < read.count(); ++row)
+            QCOMPARE(read.nameAt(row), names.value(row));
+        QCOMPARE(read.count(), names.size());
+    }
 
-// ROMs copied in or removed while the program runs show at once: the selection, the current entry
-// and the snapshot stay, unless the selected ROM itself is gone; a burst of copies is read once.
-void TestMainWindow::listsFollowTheirFolders()
-{
-    Fixture f;
-    f.snapshot("b.jpg", QSize(20, 10), Qt::red);
-    QAtomicInt readings;
-    app::AppContext context = f.recorder.context(f.app(), f.config());
-    context.readFolder = [&readings](const QString &folder, const QString &pattern, bool *ok) {
-        readings.ref();
-        return forms::readRomNames(folder, pattern, QLocale::c(), ok);
-    };
-    app::MainWindow w(context);
-    w.loadStartState();
-    const MainControls c(&w);
-    QVERIFY(c.list(1)->selectFile(QStringLiteral("b.nes")));
-    QTRY_VERIFY(!c.snapshot->picture().isNull());
-    const int before = readings.loadRelaxed();
-    for (int i = 0; i < 300; ++i)
-        writeFile(f.rom(1) + QStringLiteral("new%1.nes").arg(i, 3, 10, QLatin1Char('0')), "x");
-    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 304"));
-    QTest::qWait(700);
-    QVERIFY2(readings.loadRelaxed() - before <= 3, qPrintable(QString::number(readings.loadRelaxed() - before)));
-    QCOMPARE(c.list(1)->fileName(), QStringLiteral("b.nes"));
-    QCOMPARE(c.list(1)->currentIndex().data(Qt::EditRole).toString(), QStringLiteral("b.nes"));
-    QVERIFY(!c.snapshot->picture().isNull());
-    QFile::remove(f.rom(1) + QStringLiteral("A.nes")); // another entry: the selection stays
-    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 303"));
-    QCOMPARE(c.list(1)->fileName(), QStringLiteral("b.nes"));
-    QFile::remove(f.rom(1) + QStringLiteral("b.nes")); // the selected ROM itself: the box blanks
-    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 302"));
-    QCOMPARE(c.list(1)->fileName(), QString());
-    QTRY_VERIFY(c.snapshot->picture().isNull());
-    // A list pointed elsewhere stops following its old folder.
-    writeFile(f.config(), configFor(f.rom(4), f.rom(2), f.rom(3)));
-    onNextModal(&w, [](QWidget *dialog) { dialog->close(); });
-    w.editRomFolders(); // closed at once: the folders are read back
-    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 2"));
-    QTRY_VERIFY(!w.findChild<QFileSystemWatcher *>()->directories().contains(QDir::fromNativeSeparators(f.rom(1))));
-    writeFile(f.rom(1) + QStringLiteral("late.nes"), "x");
-    QTest::qWait(700);
-    QCOMPARE(c.count(1)->text(), QStringLiteral("ROMs : 2"));
-}
+    // ROMs copied in or removed while the program runs show at once: the selection, the current entry
+    // and the snapshot stay, unless the selected ROM itself is gone; a burst of copies is read once.
+    void listsFollowTheirFolders()
+    {
+        Fixture f;
+        f.snapshot("b.jpg", QSize(20, 10), Qt::red);
+        QAtomicInt readings;
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.readFolder = [&readings](const QString &folder, const QString &pattern, bool *ok) {
+            readings.ref();
+            return forms::readRomNames(folder, pattern, QLocale::c(), ok);
+        };
+        app::MainWindow w(context);
+        w.loadStartState();
+        const MainControls c(&w);
+        QVERIFY(c.list(1)->selectFile(u"b.nes"_s));
+        QTRY_VERIFY(!c.snapshot->picture().isNull());
+        const int before = readings.loadRelaxed();
+        for (int i = 0; i < 300; ++i)
+            writeFile(f.rom(1) + u"new%1.nes"_s.arg(i, 3, 10, QChar(u'0')), "x");
+        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 304"_s);
+        QTest::qWait(700);
+        QVERIFY2(readings.loadRelaxed() - before <= 3, qPrintable(QString::number(readings.loadRelaxed() - before)));
+        QCOMPARE(c.list(1)->fileName(), u"b.nes"_s);
+        QCOMPARE(c.list(1)->currentIndex().data(Qt::EditRole).toString(), u"b.nes"_s);
+        QVERIFY(!c.snapshot->picture().isNull());
+        QFile::remove(f.rom(1) + u"A.nes"_s); // another entry: the selection stays
+        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 303"_s);
+        QCOMPARE(c.list(1)->fileName(), u"b.nes"_s);
+        QFile::remove(f.rom(1) + u"b.nes"_s); // the selected ROM itself: the box blanks
+        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 302"_s);
+        QCOMPARE(c.list(1)->fileName(), QString());
+        QTRY_VERIFY(c.snapshot->picture().isNull());
+        // A list pointed elsewhere stops following its old folder.
+        writeFile(f.config(), configFor(f.rom(4), f.rom(2), f.rom(3)));
+        onNextModal(&w, [](QWidget *dialog) { dialog->close(); });
+        w.editRomFolders(); // closed at once: the folders are read back
+        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 2"_s);
+        QTRY_VERIFY(!w.findChild<QFileSystemWatcher *>()->directories().contains(QDir::fromNativeSeparators(f.rom(1))));
+        writeFile(f.rom(1) + u"late.nes"_s, "x");
+        QTest::qWait(700);
+        QCOMPARE(c.count(1)->text(), u"ROMs : 2"_s);
+    }
 
-// A folder that does not answer (a share whose server is gone) holds up neither start-up nor the
-// other lists, the options or a launch; its list fills when it answers, and closing never waits.
-void TestMainWindow::aFolderThatDoesNotAnswerHoldsNothingUp()
-{
-    Fixture f;
-    f.emulator();
-    auto stuck = std::make_shared<QSemaphore>();
-    app::AppContext context = f.recorder.context(f.app(), f.config());
-    const QString hanging = QDir::fromNativeSeparators(f.rom(2));
-    context.readFolder = [hanging, stuck](const QString &folder, const QString &pattern, bool *ok) {
-        if (folder.startsWith(hanging))
-            stuck->acquire();
-        return forms::readRomNames(folder, pattern, QLocale::c(), ok);
-    };
-    context.folderPatience = {}; // as users have it
-    auto w = std::make_unique<app::MainWindow>(context);
-    w->loadStartState(); // returns, though folder 2 does not answer
-    const MainControls c(w.get());
-    QTRY_COMPARE(c.count(1)->text(), QStringLiteral("ROMs : 4"));
-    QCOMPARE(c.list(2)->listCount(), 0);
-    QVERIFY(c.list(1)->selectFile(QStringLiteral("A.nes")));
-    w->launchRom(1);
-    QCOMPARE(f.recorder.starts.size(), 1);
-    stuck->release(); // it answers
-    QTRY_COMPARE(c.count(2)->text(), QStringLiteral("ROMs : 1"));
-    // Asked again, it hangs again: the window goes at once, and its late answer goes nowhere.
-    writeFile(f.config(), configFor(f.rom(1), f.rom(2) + QStringLiteral("."), f.rom(3)));
-    onNextModal(w.get(), [](QWidget *dialog) { dialog->close(); });
-    w->editRomFolders();
-    w.reset();
-    stuck->release();
-    QTest::qWait(100);
-}
+    // A folder that does not answer (a share whose server is gone) holds up neither start-up nor the
+    // other lists, the options or a launch; its list fills when it answers, and closing never waits.
+    void aFolderThatDoesNotAnswerHoldsNothingUp()
+    {
+        Fixture f;
+        writeProgram(f.emulator());
+        auto stuck = std::make_shared<QSemaphore>();
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        const QString hanging = QDir::fromNativeSeparators(f.rom(2));
+        context.readFolder = [hanging, stuck](const QString &folder, const QString &pattern, bool *ok) {
+            if (folder.startsWith(hanging))
+                stuck->acquire();
+            return forms::readRomNames(folder, pattern, QLocale::c(), ok);
+        };
+        context.folderPatience = {}; // as users have it
+        auto w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState(); // returns, though folder 2 does not answer
+        const MainControls c(w.get());
+        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 4"_s);
+        QCOMPARE(c.list(2)->listCount(), 0);
+        QVERIFY(c.list(1)->selectFile(u"A.nes"_s));
+        w->launchRom(1);
+        QCOMPARE(f.recorder.starts.size(), 1);
+        stuck->release(); // it answers
+        QTRY_COMPARE(c.count(2)->text(), u"ROMs : 1"_s);
+        // Asked again, it hangs again: the window goes at once, and its late answer goes nowhere.
+        writeFile(f.config(), configFor(f.rom(1), f.rom(2) + u"."_s, f.rom(3)));
+        onNextModal(w.get(), [](QWidget *dialog) { dialog->close(); });
+        w->editRomFolders();
+        w.reset();
+        stuck->release();
+        QTest::qWait(100);
+    }
 
-void TestMainWindow::relativeFoldersAreTheApplicationFolders_data()
-{
-    QTest::addColumn<QString>("text");     // as typed, "<root>" standing for the test's folder
-    QTest::addColumn<QString>("expected"); // the file listed, relative to the test's folder
-    QTest::addColumn<bool>("fromElsewhere");
-    const struct { const char *text, *expected; } rows[] = {
-        {"roms", "emu/roms/inapp.nes"}, {"roms/", "emu/roms/inapp.nes"}, {"./roms", "emu/roms/inapp.nes"},
-        {"../x/roms", "x/roms/x.nes"},   {"<root>/x/roms/", "x/roms/x.nes"}, {"", ""},
-    };
-    for (const bool elsewhere : {false, true}) {
-        for (const auto &row : rows) {
-            QTest::addRow("\"%s\" started from %s", row.text, elsewhere ? "another folder" : "the application folder")
-                << QString::fromLatin1(row.text) << QString::fromLatin1(row.expected) << elsewhere;
+    void relativeFoldersAreTheApplicationFolders_data()
+    {
+        QTest::addColumn<QString>("text");     // as typed, "<root>" standing for the test's folder
+        QTest::addColumn<QString>("expected"); // the file listed, relative to the test's folder
+        QTest::addColumn<bool>("fromElsewhere");
+        const struct { const char *text, *expected; } rows[] = {
+            {"roms", "emu/roms/inapp.nes"}, {"roms/", "emu/roms/inapp.nes"}, {"./roms", "emu/roms/inapp.nes"},
+            {"../x/roms", "x/roms/x.nes"},   {"<root>/x/roms/", "x/roms/x.nes"}, {"", ""},
+        };
+        for (const bool elsewhere : {false, true}) {
+            for (const auto &row : rows) {
+                QTest::addRow("\"%s\" started from %s", row.text, elsewhere ? "another folder" : "the application folder")
+                    << QString::fromLatin1(row.text) << QString::fromLatin1(row.expected) << elsewhere;
+            }
         }
     }
-}
 
-// A relative folder is read against the application folder, whichever folder the program was
-// started from, and the launch names the very file the list shows, in the emulator's folder.
-void TestMainWindow::relativeFoldersAreTheApplicationFolders()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QFETCH(bool, fromElsewhere);
-    Fixture f;
-    f.emulator();
-    const QString root = f.dir.path();
-    for (const char *file : {"emu/roms/inapp.nes", "start/roms/elsewhere.nes", "x/roms/x.nes"})
-        writeFile(root + QLatin1Char('/') + QLatin1String(file), "NES\x1A");
-    writeFile(f.config(), configFor(text.replace(QStringLiteral("<root>"), root), "", ""));
-    QDir::setCurrent(fromElsewhere ? root + QStringLiteral("/start") : f.app());
-    const auto w = f.loaded();
-    const MainControls c(w.get());
-    QCOMPARE(entries(c.list(1)), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
-    if (expected.isEmpty())
-        return;
-    QVERIFY(c.list(1)->selectFile(QFileInfo(expected).fileName()));
-    w->launchRom(1);
-    const StartCall &call = f.recorder.starts.back();
-    const QFileInfo launched(QDir(call.workingFolder), call.arguments.value(1));
-    QCOMPARE(launched.canonicalFilePath(), QFileInfo(root + QLatin1Char('/') + expected).canonicalFilePath());
-}
-
-void TestMainWindow::startUp()
-{
-    Fixture f;
-    auto w = f.loaded();
-    auto c = std::make_unique<MainControls>(w.get());
-    for (int slot = 1; slot <= 3; ++slot)
-        QCOMPARE(c->list(slot)->path(), f.rom(slot));
-    QCOMPARE(child(w.get(), QStringLiteral("Directories")), nullptr); // built when first asked for
-    // Matched without regard to case and sorted so; hidden files, folders, other names left out.
-    QCOMPARE(entries(c->list(1)), (QStringList{"A.nes", "b.nes", "c.Nes", "GAME.NES"}));
-    QCOMPARE(c->counts(), QStringLiteral("ROMs : 4|ROMs : 1|ROMs : 0")); // a missing folder is no error
-    QCOMPARE(c->resolution->currentItem()->text() + c->controller->currentItem()->text(), QStringLiteral("320x240Gamepad"));
-    QVERIFY(c->resolution->currentItem()->isSelected() && c->controller->currentItem()->isSelected());
-    QCOMPARE(c->sound->text(), QStringLiteral("Sound"));
-    QCOMPARE(QDir::currentPath(), QDir(f.app()).canonicalPath());
-
-    QFile::remove(f.config()); // no file: empty lists, nothing said, nothing created
-    w = f.loaded();
-    c = std::make_unique<MainControls>(w.get());
-    QCOMPARE(c->counts(), QStringLiteral("ROMs : 0|ROMs : 0|ROMs : 0"));
-    QVERIFY(!QFileInfo::exists(f.config()) && f.recorder.messages.isEmpty());
-    QDir().mkpath(f.config()); // no regular file: said once, naming it; the window still comes up
-    w = f.loaded();
-    QCOMPARE(f.recorder.messages.size(), 1);
-    QVERIFY(f.recorder.messages[0].text.contains(QDir::toNativeSeparators(f.config()) + QStringLiteral("\nIt is not a regular file.")));
-}
-
-void TestMainWindow::soundCaptionRule()
-{
-    Fixture f;
-    const auto w = f.loaded();
-    const MainControls c(w.get());
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    QStringList seen;
-    for (int click = 0; click < 3; ++click) {
-        QTest::mouseClick(c.sound, Qt::LeftButton); // clicks never gray it
-        seen << QStringLiteral("%1 %2").arg(c.sound->checkState()).arg(c.sound->text());
-        if (click == 0)
-            c.sound->setCheckState(Qt::PartiallyChecked); // grayed keeps the caption
-    }
-    QCOMPARE(seen, (QStringList{"0 No Sound", "2 Sound", "0 No Sound"})); // Qt::Unchecked, Qt::Checked
-}
-
-void TestMainWindow::selectionShowsTheSnapshotOrBlanks()
-{
-    Fixture f;
-    f.snapshot("A.jpg", QSize(20, 10), Qt::red);
-    f.snapshot("GAME.jpg", QSize(20, 10), Qt::green);
-    f.snapshot("two.jpg", QSize(30, 15), Qt::blue);
-    f.snapshot("c.Nes", QSize(900, 700), Qt::white); // a large one, named as c.Nes is looked up
-    // Names Qt's reader would try for missing snapshots (suffix added): never shown.
-    for (const char *decoy : {"b.jpg.png", "GAME.NES.jpg", ".png"})
-        f.snapshot(decoy, QSize(20, 10), Qt::red);
-    const auto w = f.loaded();
-    const MainControls c(w.get());
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    forms::FileListBox *list = c.list(1);
-    // The picture is decoded on another thread: it follows the selection, while the box blanks
-    // at once.
-    auto picture = [&] { return c.snapshot->picture(); };
-    clickFirstEntry(list); // the first click after focus counts too
-    QTRY_COMPARE(picture().size(), QSize(20, 10));
-    QTest::keyClick(list, Qt::Key_Down); // keyboard selection: b.nes has none, the box blanks
-    QCOMPARE(list->fileName(), QStringLiteral("b.nes"));
-    QVERIFY(picture().isNull());
-    QVERIFY(list->selectFile(QStringLiteral("GAME.NES"))); // capitals: nothing replaced, nothing shown
-    QVERIFY(list->selectFile(QStringLiteral("c.Nes"))); // looked up as it stands, cut to the box
-    QTRY_COMPARE(picture().size(), c.snapshot->contentsRect().size());
-    list->clearSelection(); // nothing selected: "snap/" names the folder itself
-    w->previewSnapshot(1);
-    QVERIFY(picture().isNull());
-    QVERIFY(list->selectFile(QStringLiteral("GAME.NES")));
-    QTest::qWait(100); // a picture that came now would belong to no ROM (or to an older selection)
-    QVERIFY(picture().isNull());
-
-    QVERIFY(list->selectFile(QStringLiteral("A.nes")));
-    QTRY_COMPARE(picture().size(), QSize(20, 10));
-    c.tabs->setCurrentIndex(1); // another tab keeps the picture until its list is used
-    QCOMPARE(picture().size(), QSize(20, 10));
-    QVERIFY(c.list(2)->selectFile(QStringLiteral("two.nes")));
-    QTRY_COMPARE(picture().size(), QSize(30, 15));
-    const QImage drawn = c.snapshot->grab().toImage();
-    QVERIFY(qBlue(drawn.pixel(c.snapshot->contentsRect().topLeft() + QPoint(3, 3))) > 200); // top-left
-    QVERIFY(qRed(drawn.pixel(c.snapshot->contentsRect().center())) > 200);                 // not scaled
-}
-
-// Left double clicks and Enter launch from the folder each list shows, even when the folders have
-// changed since (another program saved others);
-// single-selection lists cannot be emptied, and what is selected, not merely current, runs.
-void TestMainWindow::whatIsSelectedIsWhatRuns()
-{
-    Fixture f;
-    writeFile(f.rom(3) + QStringLiteral("three.nes"), "x");
-    f.emulator();
-    const auto w = f.loaded();
-    const MainControls c(w.get());
-    writeFile(f.config(), configFor("/store1/", "/store2/", "/store3/")); // another program saved others
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-    for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
-        clickFirstEntry(c.list(1), true, button);
-    QCOMPARE(f.recorder.starts.size(), 0);
-    for (int slot = 1; slot <= 3; ++slot) {
-        c.tabs->setCurrentIndex(slot - 1);
-        clickFirstEntry(c.list(slot), true);
-        QTest::keyClick(c.list(slot), Qt::Key_Return);
-        QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true); // auto-repeat
-        QApplication::sendEvent(c.list(slot), &held);
-        QCOMPARE(f.recorder.starts.size(), 2 * slot);
+    // A relative folder is read against the application folder, whichever folder the program was
+    // started from, and the launch names the very file the list shows, in the emulator's folder.
+    void relativeFoldersAreTheApplicationFolders()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QFETCH(bool, fromElsewhere);
+        Fixture f;
+        writeProgram(f.emulator());
+        const QString root = f.dir.path();
+        for (const char *file : {"emu/roms/inapp.nes", "start/roms/elsewhere.nes", "x/roms/x.nes"})
+            writeFile(root + u'/' + QLatin1String(file), "NES\x1A");
+        writeFile(f.config(), configFor(text.replace(u"<root>"_s, root), "", ""));
+        QDir::setCurrent(fromElsewhere ? root + u"/start"_s : f.app());
+        const auto w = f.loaded();
+        const MainControls c(w.get());
+        QCOMPARE(entries(c.list(1)), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
+        if (expected.isEmpty())
+            return;
+        QVERIFY(c.list(1)->selectFile(QFileInfo(expected).fileName()));
+        w->launchRom(1);
         const StartCall &call = f.recorder.starts.back();
-        QCOMPARE(call.program, QDir::toNativeSeparators(f.app() + QStringLiteral("/nesticle.exe")));
-        QCOMPARE(call.arguments, (QStringList{"-run", f.rom(slot) + entries(c.list(slot)).front(),
-                                              "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
-        QCOMPARE(QDir(call.workingFolder).canonicalPath(), QDir(f.app()).canonicalPath());
+        const QFileInfo launched(QDir(call.workingFolder), call.arguments.value(1));
+        QCOMPARE(launched.canonicalFilePath(), QFileInfo(root + u'/' + expected).canonicalFilePath());
     }
-    for (QAbstractItemView *list : std::initializer_list<QAbstractItemView *>{c.resolution, c.controller, c.list(3)}) {
-        const QModelIndex selected = list->selectionModel()->selectedIndexes().value(0);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualRect(selected).center());
-        QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
-        list->setFocus();
-        QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
-        QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
-    }
-    c.resolution->selectionModel()->setCurrentIndex(c.resolution->model()->index(0, 0), QItemSelectionModel::NoUpdate);
-    w->launchRom(3);
-    QCOMPARE(f.recorder.starts.back().arguments.mid(2, 3), (QStringList{"-res", "320", "240"}));
-    c.list(2)->clearSelection(); // nothing selected: Enter starts nothing
-    QTest::keyClick(c.list(2), Qt::Key_Enter);
-    QCOMPARE(f.recorder.starts.size(), 7);
-}
-
-void TestMainWindow::launchReadsTheOptionsEachTimeAndReportsFailures()
-{
-    Fixture f;
-    const auto w = f.loaded();
-    const MainControls c(w.get());
-    QVERIFY(c.list(1)->selectFile(QStringLiteral("A.nes")));
-    w->launchRom(1); // no emulator: said with the file tried, and the window goes on
-    QVERIFY(f.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(f.app() + "/nesticle.exe")));
-
-    f.emulator();
-    c.list(1)->clearSelection(); // nothing selected: the folder alone stands for the ROM
-    w->launchRom(1);
-    c.sound->setCheckState(Qt::Unchecked);
-    c.resolution->setCurrentRow(0);
-    c.controller->clearSelection();
-    QVERIFY(c.list(1)->selectFile(QStringLiteral("GAME.NES")));
-    w->launchRom(1);
-    QCOMPARE(f.recorder.starts.size(), 2);
-    QCOMPARE(f.recorder.starts[0].arguments, (QStringList{"-run", f.rom(1), "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
-    QCOMPARE(f.recorder.starts[1].arguments, (QStringList{"-run", f.rom(1) + "GAME.NES", "-nosound", "-res", "256", "224"}));
-
-    f.recorder.startSucceeds = false; // the system refuses the start
-    w->launchRom(1);
-    QVERIFY(f.recorder.messages.size() == 2 && f.recorder.messages[1].text.contains(QLatin1String("refused by the test")));
-
-    // A folder typed without its separator: listed, and started with this system's separator.
-    f.recorder.startSucceeds = true;
-    const QString typed = f.rom(4).chopped(1);
-    writeFile(f.config(), configFor(typed, "", ""));
-    const auto again = f.loaded();
-    QVERIFY(MainControls(again.get()).list(1)->selectFile(QStringLiteral("p.nes")));
-    again->launchRom(1);
-    QCOMPARE(f.recorder.starts.back().arguments.value(1), typed + QDir::separator() + QStringLiteral("p.nes"));
-}
+};
 
 QTEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

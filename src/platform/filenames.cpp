@@ -42,7 +42,9 @@ int validSequence(const unsigned char *data, qsizetype i, qsizetype size, char32
 
 QString fromUtf8Lossless(QByteArrayView bytes)
 {
-    if (bytes.isValidUtf8()) // the common case, at Qt's speed
+    // The common case, at Qt's speed; but Qt drops a leading U+FEFF as a byte order mark, and
+    // here it is text (a name's first character, or one after a file's own mark).
+    if (bytes.isValidUtf8() && !bytes.startsWith("\xEF\xBB\xBF"))
         return QString::fromUtf8(bytes);
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
     const qsizetype size = bytes.size();

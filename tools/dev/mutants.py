@@ -53,6 +53,7 @@ MUTANTS = [
     ("src/forms/romnames.cpp", "            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);", "            ;"),
     ("src/app/mainwindow.cpp", "            m_watcher->removePath(folder);", "            ;"),
     ("src/platform/contextdoor.cpp", "            door->m_context = nullptr;", "            ;"),
+    ("src/platform/filenames.cpp", " && !bytes.startsWith(\"\\xEF\\xBB\\xBF\"))", ")"),
 ]
 
 
