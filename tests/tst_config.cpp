@@ -1,5 +1,4 @@
 #include "config/profilefile.h"
-#include "config/romfolders.h"
 #include "testutil.h"
 
 #include <QBuffer>

@@ -1,12 +1,10 @@
 #include "dialogs/folderpicker.h"
 #include "dialogs/romfoldersdialog.h"
 #include "forms/dirlistbox.h"
-#include "forms/filelistbox.h"
 #include "platform/drives.h"
 #include "platform/process.h"
 #include "testutil.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -1,10 +1,8 @@
-#include "forms/controls.h"
 #include "forms/formbuilder.h"
 #include "forms/formdefs.h"
 #include "testutil.h"
 
 #include <QAccessible>
-#include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 

@@ -1,6 +1,4 @@
 #include "dialogs/romfoldersdialog.h"
-#include "forms/controls.h"
-#include "forms/filelistbox.h"
 #include "forms/romnames.h"
 #include "testutil.h"
 
@@ -8,7 +6,6 @@
 #include <QFileSystemWatcher>
 #include <QKeyEvent>
 #include <QSemaphore>
-#include <QLabel>
 #include <QListWidget>
 
 using namespace testutil;

@@ -46,7 +46,7 @@ QByteArray mutated(const QList<QByteArray> &seeds, QRandomGenerator &random)
         case 4: data.insert(at, "\r\nRoms=" + QByteArray(int(random.bounded(20000)), 'L') + "\r\n"); break;
         default: data.insert(at, pieces.at(random.bounded(int(pieces.size())))); break;
         }
-        data.truncate(200000);
+        data.truncate(32768);
     }
     return data;
 }

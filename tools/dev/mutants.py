@@ -87,7 +87,7 @@ def main():
         try:
             path.write_text(original.replace(before, after))
             built = run("cmake --build build/test --parallel")
-            tests = run("ctest --test-dir build/test --timeout 60 -E real_window")
+            tests = run("ctest --test-dir build/test --timeout 60 --stop-on-failure -E real_window")
         finally:
             path.write_text(original)
         failed = failed_tests(tests.stdout)
