@@ -45,7 +45,7 @@ private slots:
         QTest::newRow("unclosed bracket starts none") << "[Other]\r\n" + s.chopped(1) + "\r\nRoms=/no/\r\n" << "Roms" << "<missing>";
         QTest::newRow("unclosed bracket is a key") << s + "\r\n[Roms=/odd/\r\n" << "[Roms" << "/odd/";
         QTest::newRow("first key wins") << s + "\r\nRoms=/1/\r\nroms=/2/\r\n" << "Roms" << "/1/";
-        QTest::newRow("first section wins") << s + "\nRoms2=/1/\n" + s + "\nRoms=/2/\n" << "Roms" << "<missing>";
+        QTest::newRow("first section wins") << s + "\nRoms2=/1/\n[Other]\n" + s + "\nRoms=/2/\n" << "Roms" << "<missing>";
         QTest::newRow("utf-8 bom and text") << "\xEF\xBB\xBF" + s + "\nRoms=/j\xC3\xB6rg/\n" << "Roms" << u"/j\u00F6rg/"_s;
         QTest::newRow("utf-16 little endian") << utf16(s + "\r\nRoms=/j\xC3\xB6rg/\r\n") << "Roms" << u"/j\u00F6rg/"_s;
         QTest::newRow("utf-16 big endian, beyond the BMP")
