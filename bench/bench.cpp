@@ -6,8 +6,8 @@
 //                 run side by side, as start-up reads them
 //   preview       the snapshot preview of a 6000 x 4000 snapshot against a 256 x 240 one, from the
 //                 selection until the picture is in the box
-//   launch        the double-click handler (launchRom) until the emulator has started, against posix_spawn()
-//                 of the same stand-in emulator
+//   launch        the double-click handler (launchRom): the time the window spends on it, the start
+//                 itself running on a thread of its own; against posix_spawn() of the same stand-in
 //   config read   reading a 50 MB configuration file against a 5 MB one
 //   to window     process start to the main window exposed, with 3 x 10,000 and 3 x 100,000 ROMs,
 //                 against a bare Qt window of the same size with a menu bar started the same way

@@ -12,7 +12,10 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+
+#include <atomic>
 
 // A heavy check runs in a test of its own, labelled "slow" ("ctest -LE slow" leaves it out); the
 // program's ordinary run skips it, saying where it runs.
@@ -104,21 +107,28 @@ struct Message {
     QString text;
 };
 
-// A context whose starter and notifier record what they are given instead of acting.
+// A context whose starter and notifier record what they are given instead of acting. A launch
+// starts on a thread of its own: its start is recorded on the test's thread once the test's event
+// loop runs (QTRY_COMPARE waits for it), and dropped once the recorder is gone.
 struct Recorder {
     QList<StartCall> starts;
     QList<Message> messages;
-    bool startSucceeds = true;
+    std::shared_ptr<std::atomic<bool>> startSucceeds = std::make_shared<std::atomic<bool>>(true);
+    QObject receiver;
 
     app::AppContext context(const QString &applicationFolder, const QString &configFile)
     {
         app::AppContext c{applicationFolder, {configFile, {}}, {}, {}};
         c.folderPatience = std::chrono::seconds(30); // the lists are filled when start-up returns
-        c.start = [this](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {
-            starts.append({command, watch});
-            if (!startSucceeds && error)
+        c.start = [this, home = QThread::currentThread(), door = platform::ContextDoor::open(&receiver),
+                   succeeds = startSucceeds](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {
+            if (QThread::currentThread() == home)
+                starts.append({command, watch});
+            else
+                door->post([this, call = StartCall{command, watch}] { starts.append(call); });
+            if (!*succeeds && error)
                 *error = u"refused by the test"_s;
-            return startSucceeds;
+            return succeeds->load();
         };
         c.notify = [this](QWidget *, const QString &title, const QString &text) { messages.append({title, text}); };
         return c;

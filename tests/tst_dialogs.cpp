@@ -235,7 +235,7 @@ private slots:
         QCOMPARE(viewer->toPlainText(), u"HELP TEXT\n"_s);
         QVERIFY(viewer->isReadOnly() && viewer->isVisible() && viewer->windowModality() == Qt::NonModal);
         QVERIFY(QFontInfo(viewer->font()).fixedPitch());
-        f.recorder.startSucceeds = false; // the opener cannot start: the viewer again, nothing said
+        *f.recorder.startSucceeds = false; // the opener cannot start: the viewer again, nothing said
         w.showReadme();
         QVERIFY(viewers().size() == 2 && f.recorder.messages.size() == 1);
     }

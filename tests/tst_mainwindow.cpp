@@ -140,6 +140,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
             clickFirstEntry(c.list(1), true, button);
+        QTest::qWait(50); // a launch would have been recorded by now
         QCOMPARE(f.recorder.starts.size(), 0);
         for (int slot = 1; slot <= 3; ++slot) {
             c.tabs->setCurrentIndex(slot - 1);
@@ -147,7 +148,7 @@ private slots:
             QTest::keyClick(c.list(slot), Qt::Key_Return);
             QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true); // auto-repeat
             QApplication::sendEvent(c.list(slot), &held);
-            QCOMPARE(f.recorder.starts.size(), 2 * slot);
+            QTRY_COMPARE(f.recorder.starts.size(), 2 * slot);
             const StartCall &call = f.recorder.starts.back();
             QCOMPARE(call.program, QDir::toNativeSeparators(f.app() + u"/nesticle.exe"_s));
             QCOMPARE(call.arguments, (QStringList{"-run", f.rom(slot) + entries(c.list(slot)).front(),
@@ -164,9 +165,11 @@ private slots:
         }
         c.resolution->selectionModel()->setCurrentIndex(c.resolution->model()->index(0, 0), QItemSelectionModel::NoUpdate);
         w->launchRom(3);
+        QTRY_COMPARE(f.recorder.starts.size(), 7);
         QCOMPARE(f.recorder.starts.back().arguments.mid(2, 3), (QStringList{"-res", "320", "240"}));
         c.list(2)->clearSelection(); // nothing selected: Enter starts nothing
         QTest::keyClick(c.list(2), Qt::Key_Enter);
+        QTest::qWait(50);
         QCOMPARE(f.recorder.starts.size(), 7);
     }
 
@@ -177,31 +180,35 @@ private slots:
         const MainControls c(w.get());
         QVERIFY(c.list(1)->selectFile(u"A.nes"_s));
         w->launchRom(1); // no emulator: said with the file tried, and the window goes on
+        QTRY_COMPARE(f.recorder.messages.size(), 1);
         QVERIFY(f.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(f.app() + "/nesticle.exe")));
 
         writeProgram(f.emulator());
         c.list(1)->clearSelection(); // nothing selected: the folder alone stands for the ROM
         w->launchRom(1);
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
         c.sound->setCheckState(Qt::Unchecked);
         c.resolution->setCurrentRow(0);
         c.controller->clearSelection();
         QVERIFY(c.list(1)->selectFile(u"GAME.NES"_s));
         w->launchRom(1);
-        QCOMPARE(f.recorder.starts.size(), 2);
+        QTRY_COMPARE(f.recorder.starts.size(), 2);
         QCOMPARE(f.recorder.starts[0].arguments, (QStringList{"-run", f.rom(1), "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
         QCOMPARE(f.recorder.starts[1].arguments, (QStringList{"-run", f.rom(1) + "GAME.NES", "-nosound", "-res", "256", "224"}));
 
-        f.recorder.startSucceeds = false; // the system refuses the start
+        *f.recorder.startSucceeds = false; // the system refuses the start
         w->launchRom(1);
-        QVERIFY(f.recorder.messages.size() == 2 && f.recorder.messages[1].text.contains("refused by the test"_L1));
+        QTRY_COMPARE(f.recorder.messages.size(), 2);
+        QVERIFY(f.recorder.messages[1].text.contains("refused by the test"_L1));
 
         // A folder typed without its separator: listed, and started with this system's separator.
-        f.recorder.startSucceeds = true;
+        *f.recorder.startSucceeds = true;
         const QString typed = f.rom(4).chopped(1);
         writeFile(f.config(), configFor(typed, "", ""));
         const auto again = f.loaded();
         QVERIFY(MainControls(again.get()).list(1)->selectFile(u"p.nes"_s));
         again->launchRom(1);
+        QTRY_COMPARE(f.recorder.starts.size(), 4);
         QCOMPARE(f.recorder.starts.back().arguments.value(1), typed + QDir::separator() + u"p.nes"_s);
     }
 
@@ -303,6 +310,7 @@ private slots:
 
     // A folder that does not answer (a share whose server is gone) holds up neither start-up nor the
     // other lists, the options or a launch; its list fills when it answers, and closing never waits.
+    // Nor does a launch whose start waits on a share hold up the window.
     void aFolderThatDoesNotAnswerHoldsNothingUp()
     {
         Fixture f;
@@ -316,14 +324,24 @@ private slots:
             return forms::readRomNames(folder, pattern, QLocale::c(), ok);
         };
         context.folderPatience = {}; // as users have it
+        auto starting = std::make_shared<QSemaphore>();
+        auto waited = std::make_shared<std::atomic<bool>>(false);
+        context.start = [starting, waited, record = context.start](const platform::Command &command,
+                                                                    const platform::ExitWatch &watch, QString *error) {
+            starting->tryAcquire(1, 5000); // the emulator's file on a share that does not answer
+            *waited = true;
+            return record(command, watch, error);
+        };
         auto w = std::make_unique<app::MainWindow>(context);
         w->loadStartState(); // returns, though folder 2 does not answer
         const MainControls c(w.get());
         QTRY_COMPARE(c.count(1)->text(), u"ROMs : 4"_s);
         QCOMPARE(c.list(2)->listCount(), 0);
         QVERIFY(c.list(1)->selectFile(u"A.nes"_s));
-        w->launchRom(1);
-        QCOMPARE(f.recorder.starts.size(), 1);
+        w->launchRom(1); // returns while the start waits
+        QVERIFY(!*waited);
+        starting->release();
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
         stuck->release(); // it answers
         QTRY_COMPARE(c.count(2)->text(), u"ROMs : 1"_s);
         // Asked again, it hangs again: the window goes at once, and its late answer goes nowhere.
@@ -373,6 +391,7 @@ private slots:
             return;
         QVERIFY(c.list(1)->selectFile(QFileInfo(expected).fileName()));
         w->launchRom(1);
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
         const StartCall &call = f.recorder.starts.back();
         const QFileInfo launched(QDir(call.workingFolder), call.arguments.value(1));
         QCOMPARE(launched.canonicalFilePath(), QFileInfo(root + u'/' + expected).canonicalFilePath());

@@ -63,6 +63,27 @@ QStringList lastLines(const QString &path, qint64 headerSize, int count)
     return lines.mid(std::max<qsizetype>(0, lines.size() - count));
 }
 
+// The emulator's log for this launch: the time and the command line, the emulator's output to
+// follow. Empty when it cannot be written (the output then goes where it goes without it).
+QString startLaunchLog(const QString &logFolder, const QString &commandLine, const platform::Command &command,
+                       qint64 *headerSize)
+{
+    if (logFolder.isEmpty() || !QDir().mkpath(logFolder))
+        return QString();
+    const QString path = QDir(logFolder).filePath(kLaunchLogName);
+    QFile log(path);
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    const QByteArray header = QStringLiteral("%1  Quorvane started the emulator\n%2\nin %3\n\n")
+                                  .arg(QDateTime::currentDateTime().toString(Qt::ISODate), commandLine,
+                                       QDir::toNativeSeparators(command.workingFolder))
+                                  .toUtf8();
+    if (log.write(header) != header.size() || !log.flush())
+        return QString();
+    *headerSize = header.size();
+    return path;
+}
+
 } // namespace
 
 MainWindow::MainWindow(AppContext context, QWidget *parent)
@@ -280,41 +301,30 @@ void MainWindow::launchRom(int slot)
     const forms::FileListBox *list = m_fileLists[size_t(slot - 1)];
     const QString commandLine = launch::launchCommandLine(list->path(), list->fileName(), m_resolution->selectedIndex(),
                                                           m_sound->checkState(), m_controller->selectedIndex());
-    launch::LaunchPlan plan;
-    QString error;
-    bool started = launch::planLaunch(commandLine, m_context.applicationFolder, &plan, &error);
-    if (started) {
-        plan.command.workingFolder = QDir::currentPath();
-        qint64 headerSize = 0;
-        plan.command.outputFile = startLaunchLog(commandLine, plan.command, &headerSize);
-        const platform::ExitWatch watch{this, [this, program = plan.tried, log = plan.command.outputFile,
-                                               headerSize](const platform::ProcessExit &exit) {
-                                            reportEarlyExit(exit, program, log, headerSize);
-                                        }};
-        started = m_context.start(plan.command, watch, &error);
-    }
-    if (!started) {
-        m_context.notify(this, QStringLiteral("Quorvane"),
-                         QStringLiteral("The emulator could not be started.\n\n%1\n%2").arg(plan.tried, error));
-    }
-}
-
-QString MainWindow::startLaunchLog(const QString &commandLine, const platform::Command &command, qint64 *headerSize)
-{
-    if (m_context.logFolder.isEmpty() || !QDir().mkpath(m_context.logFolder))
-        return QString();
-    const QString path = QDir(m_context.logFolder).filePath(kLaunchLogName);
-    QFile log(path);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QString();
-    const QByteArray header = QStringLiteral("%1  Quorvane started the emulator\n%2\nin %3\n\n")
-                                  .arg(QDateTime::currentDateTime().toString(Qt::ISODate), commandLine,
-                                       QDir::toNativeSeparators(command.workingFolder))
-                                  .toUtf8();
-    if (log.write(header) != header.size() || !log.flush())
-        return QString();
-    *headerSize = header.size();
-    return path;
+    // The rest may wait on a disk or a share: the emulator's file is looked for, the log is
+    // written, and a start returns only once the system has loaded the program. A thread of its
+    // own does it, so that the window never waits; what it has to tell comes through the door.
+    std::thread([this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
+                 logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), commandLine] {
+        launch::LaunchPlan plan;
+        QString error;
+        bool started = launch::planLaunch(commandLine, applicationFolder, &plan, &error);
+        if (started) {
+            plan.command.workingFolder = workingFolder;
+            qint64 headerSize = 0;
+            plan.command.outputFile = startLaunchLog(logFolder, commandLine, plan.command, &headerSize);
+            const platform::ExitWatch watch{door, [this, program = plan.tried, log = plan.command.outputFile,
+                                                   headerSize](const platform::ProcessExit &exit) {
+                                                reportEarlyExit(exit, program, log, headerSize);
+                                            }};
+            started = start(plan.command, watch, &error);
+        }
+        if (!started) {
+            door->post([this, text = QStringLiteral("The emulator could not be started.\n\n%1\n%2").arg(plan.tried, error)] {
+                m_context.notify(this, QStringLiteral("Quorvane"), text);
+            });
+        }
+    }).detach();
 }
 
 void MainWindow::reportEarlyExit(const platform::ProcessExit &exit, const QString &program, const QString &log,

@@ -71,9 +71,6 @@ private:
     void watchListedFolders();
     // The folder changed on disk: read it again once the changes have settled.
     void folderChanged(const QString &folder);
-    // The emulator's log for this launch: the time and the command line, the emulator's output to
-    // follow. Empty when it cannot be written (the output then goes where it goes without it).
-    QString startLaunchLog(const QString &commandLine, const platform::Command &command, qint64 *headerSize);
     // Tells the user when the emulator failed at once: that is no user quitting a game.
     void reportEarlyExit(const platform::ProcessExit &exit, const QString &program, const QString &log, qint64 headerSize);
 
@@ -87,7 +84,7 @@ private:
     forms::PictureBox *m_snapshot;
     std::array<forms::FileListBox *, 3> m_fileLists{};
     std::array<QLabel *, 3> m_countLabels{};
-    std::shared_ptr<platform::ContextDoor> m_door; // readings reach the window through it
+    std::shared_ptr<platform::ContextDoor> m_door; // readings and launches reach the window through it
     std::array<quint64, 3> m_readings{};             // the newest reading of each slot
     QFileSystemWatcher *m_watcher;
     std::array<QString, 3> m_watched;                // each slot's folder being watched

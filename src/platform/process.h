@@ -1,12 +1,13 @@
 #pragma once
 // Starting other programs: the emulator and the readme's editor.
 
+#include "platform/contextdoor.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-
-class QObject;
+#include <memory>
 
 namespace platform {
 
@@ -30,10 +31,11 @@ struct ProcessExit {
     QString inWords() const; // "exit status 3", "ended by signal 11 (Segmentation fault)"
 };
 
-// Asks to be told, on context's thread, how a started program ends. Nothing is told once context
-// is destroyed, however late the program ends.
+// Asks to be told, through the door (on its object's thread), how a started program ends.
+// Nothing is told once that object is destroyed, however late the program ends. The door is
+// opened on the object's own thread, so that the start itself may happen on any thread.
 struct ExitWatch {
-    QObject *context = nullptr;
+    std::shared_ptr<ContextDoor> door;
     std::function<void(const ProcessExit &exit)> onExit;
 };
 

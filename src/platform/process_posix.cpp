@@ -69,7 +69,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
     // A session of its own: the emulator outlives the launcher and its terminal.
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 #endif
-    const std::shared_ptr<ContextDoor> door = watch.onExit ? ContextDoor::open(watch.context) : nullptr;
+    const std::shared_ptr<ContextDoor> door = watch.onExit ? watch.door : nullptr;
     const auto started = std::chrono::steady_clock::now();
     pid_t pid = 0;
     const int failure = ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);

@@ -45,7 +45,7 @@ bool createProcess(const Command &command, const ExitWatch &watch, QString *erro
         startup.hStdError = output;
         startup.hStdInput = nullptr;
     }
-    const std::shared_ptr<ContextDoor> door = watch.onExit ? ContextDoor::open(watch.context) : nullptr;
+    const std::shared_ptr<ContextDoor> door = watch.onExit ? watch.door : nullptr;
     const auto started = std::chrono::steady_clock::now();
     PROCESS_INFORMATION info{};
     const BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, output ? TRUE : FALSE,

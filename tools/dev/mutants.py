@@ -54,6 +54,7 @@ MUTANTS = [
     ("src/app/mainwindow.cpp", "            m_watcher->removePath(folder);", "            ;"),
     ("src/platform/contextdoor.cpp", "            door->m_context = nullptr;", "            ;"),
     ("src/platform/filenames.cpp", " && !bytes.startsWith(\"\\xEF\\xBB\\xBF\"))", ")"),
+    ("src/app/mainwindow.cpp", "    }).detach();\n}\n\nvoid MainWindow::reportEarlyExit", "    }).join();\n}\n\nvoid MainWindow::reportEarlyExit"),
 ]
 
 
