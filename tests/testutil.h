@@ -145,6 +145,14 @@ struct Layout {
     QString rom(int n) const { return dir.filePath(u"roms%1"_s.arg(n)) + u'/'; }
     QString config() const { return dir.filePath(u"etc/quorvane.ini"_s); }
     QString emulator() const { return app() + u"/nesticle.exe"_s; }
+    // Starts programs for real (messages are still recorded), its launch logs in the layout's cache.
+    app::AppContext startingContext()
+    {
+        app::AppContext context = recorder.context(app(), config());
+        context.start = platform::startDetached;
+        context.logFolder = dir.filePath(u"cache"_s);
+        return context;
+    }
 
     std::unique_ptr<app::MainWindow> loaded() // the window after start-up
     {

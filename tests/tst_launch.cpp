@@ -28,10 +28,7 @@ app::AppContext standInContext(Layout &layout)
 {
     QDir().mkpath(layout.app());
     QFile::copy(QStringLiteral(STANDIN_EMULATOR), layout.emulator());
-    app::AppContext context = layout.recorder.context(layout.app(), layout.config());
-    context.start = platform::startDetached;
-    context.logFolder = layout.dir.filePath(u"cache"_s);
-    return context;
+    return layout.startingContext();
 }
 
 QStringList sortedLines(const QByteArray &text)

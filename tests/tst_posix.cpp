@@ -258,9 +258,7 @@ private slots:
         writeProgram(layout.emulator(), "#!/bin/sh\nprintf '%s' \"$2\" > '" + received.toUtf8() + "'\n");
         const QByteArray saved = "[Quorvane v1.0b Config File]\r\nRoms=" + folder + "\r\nRoms2=\r\nRoms3=\r\n";
         writeFile(layout.config(), saved);
-        app::AppContext context = layout.recorder.context(layout.app(), layout.config());
-        context.start = platform::startDetached;
-        app::MainWindow window(context);
+        app::MainWindow window(layout.startingContext());
         window.loadStartState();
         const MainControls controls(&window);
         QCOMPARE(controls.list(1)->listCount(), 3);

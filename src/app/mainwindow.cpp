@@ -32,6 +32,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace app {
 
@@ -241,14 +242,16 @@ void MainWindow::showReading(int slot, quint64 reading, const QString &folder, c
 
 void MainWindow::watchListedFolders()
 {
-    const QStringList watching = m_watcher->directories();
-    for (const QString &folder : watching) {
+    QStringList watching = m_watcher->directories();
+    for (const QString &folder : std::as_const(watching)) {
         if (std::count(m_watched.begin(), m_watched.end(), folder) == 0)
             m_watcher->removePath(folder);
     }
     for (const QString &folder : m_watched) {
-        if (!folder.isEmpty() && !m_watcher->directories().contains(folder))
+        if (!folder.isEmpty() && !watching.contains(folder)) { // two lists may show one folder
             m_watcher->addPath(folder);
+            watching.append(folder);
+        }
     }
 }
 
