@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/folderwatcher.h"
 #include "config/romfolders.h"
 #include "config/romslots.h"
 #include "dialogs/aboutbox.h"
@@ -19,7 +20,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QFileSystemWatcher>
 #include <QTimer>
 #include <QFile>
 #include <QDir>
@@ -114,8 +114,8 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     connect(m_romFolders, &config::RomFolders::changed, this, &MainWindow::listRomFolders);
 
     m_door = platform::ContextDoor::open(this);
-    m_watcher = new QFileSystemWatcher(this);
-    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &MainWindow::folderChanged);
+    m_watcher = new FolderWatcher(this);
+    connect(m_watcher, &FolderWatcher::folderChanged, this, &MainWindow::folderChanged);
     for (size_t index = 0; index < m_settling.size(); ++index) {
         m_settling[index] = new QTimer(this);
         m_settling[index]->setSingleShot(true);
@@ -233,26 +233,10 @@ void MainWindow::showReading(int slot, quint64 reading, const QString &folder, c
         return; // a newer reading of this slot is on its way
     m_fileLists[index]->showFolder(folder, names);
     m_countLabels[index]->setText(romCountCaption(m_fileLists[index]->listCount()));
-    // Watch the folder the list now shows, and no longer the one it showed, once the lists are up:
-    // adding a watch can take the system a millisecond or more.
+    // Watch the folder the list now shows, and no longer the one it showed.
     const QString watched = readable ? QDir::fromNativeSeparators(folder) : QString();
     if (watched != std::exchange(m_watched[index], watched))
-        QMetaObject::invokeMethod(this, &MainWindow::watchListedFolders, Qt::QueuedConnection);
-}
-
-void MainWindow::watchListedFolders()
-{
-    QStringList watching = m_watcher->directories();
-    for (const QString &folder : std::as_const(watching)) {
-        if (std::count(m_watched.begin(), m_watched.end(), folder) == 0)
-            m_watcher->removePath(folder);
-    }
-    for (const QString &folder : m_watched) {
-        if (!folder.isEmpty() && !watching.contains(folder)) { // two lists may show one folder
-            m_watcher->addPath(folder);
-            watching.append(folder);
-        }
-    }
+        m_watcher->watch(QStringList(m_watched.begin(), m_watched.end()));
 }
 
 void MainWindow::folderChanged(const QString &folder)

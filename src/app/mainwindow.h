@@ -7,7 +7,6 @@
 #include <array>
 #include <memory>
 
-class QFileSystemWatcher;
 class QLabel;
 class QTimer;
 
@@ -31,6 +30,8 @@ class SnapshotLoader;
 }
 
 namespace app {
+
+class FolderWatcher;
 
 // The main window: three tabs of ROMs, the option lists, the snapshot preview and the menus.
 class MainWindow : public QMainWindow
@@ -67,8 +68,6 @@ private:
     // shows that folder already. Returns at once.
     void readFolder(int slot, const QString &folder, const std::function<void()> &whenPosted);
     void showReading(int slot, quint64 reading, const QString &folder, const forms::RomNames &names, bool readable);
-    // Watches the folders the lists show, and no others.
-    void watchListedFolders();
     // The folder changed on disk: read it again once the changes have settled.
     void folderChanged(const QString &folder);
     // Tells the user when the emulator failed at once: that is no user quitting a game.
@@ -86,7 +85,7 @@ private:
     std::array<QLabel *, 3> m_countLabels{};
     std::shared_ptr<platform::ContextDoor> m_door; // readings and launches reach the window through it
     std::array<quint64, 3> m_readings{};             // the newest reading of each slot
-    QFileSystemWatcher *m_watcher;
+    FolderWatcher *m_watcher;
     std::array<QString, 3> m_watched;                // each slot's folder being watched
     std::array<QTimer *, 3> m_settling{};            // a changed folder is read again when it settles
     std::array<qint64, 3> m_changedSince{};          // when its first unread change came

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class QThread;
+
+namespace app {
+
+// Tells when a folder's entries change. The watches are set on a thread of their own: to set one
+// the system visits every entry of the folder it knows (milliseconds for 100,000 ROMs), and a
+// folder on a share whose server is gone may not answer at all.
+class FolderWatcher : public QObject
+{
+    Q_OBJECT
+public:
+    explicit FolderWatcher(QObject *parent = nullptr);
+    // Returns at once; a watch still being set on a folder that does not answer is left to end
+    // on its own.
+    ~FolderWatcher() override;
+
+    // Watches these folders and no others; empty entries and repeats count once. Returns at once.
+    void watch(const QStringList &folders);
+
+signals:
+    void folderChanged(const QString &folder);
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<QThread> m_thread;
+    QObject *m_home; // lives on m_thread and holds the watcher; deleted there as the thread ends
+};
+
+} // namespace app
