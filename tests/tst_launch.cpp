@@ -67,8 +67,8 @@ private slots:
             << "/home/me/roms" + QString(QDir::separator()) + "Sample.nes -nosound -res 320 200 -setinput 1 GRAVIS";
         QTest::newRow("no folder: the name alone") << "" << "a.nes" << 4 << Qt::Checked << 1 << "a.nes  -res 320 240 -setinput 1 GRAVIS";
         QTest::newRow("a quote is quoted, and escaped")
-        << "/r/" << "say\"hi\".nes" << 4 << Qt::Checked << 1 << "\"/r/say\\\"hi\\\".nes\"  -res 320 240 -setinput 1 GRAVIS";
-    QTest::newRow("blanks are quoted") << "C:\\Games\\" << "Super Mario Bros. (W) [!].nes" << 1 << Qt::Checked << 1
+            << "/r/" << "say\"hi\".nes" << 4 << Qt::Checked << 1 << "\"/r/say\\\"hi\\\".nes\"  -res 320 240 -setinput 1 GRAVIS";
+        QTest::newRow("blanks are quoted") << "C:\\Games\\" << "Super Mario Bros. (W) [!].nes" << 1 << Qt::Checked << 1
                                            << "\"C:\\Games\\Super Mario Bros. (W) [!].nes\"  -res 256 240 -setinput 1 GRAVIS";
         QTest::newRow("a quoted folder keeps its last backslash")
             << "C:\\My Roms\\" << "" << 4 << Qt::Unchecked << 1 << "\"C:\\My Roms\\\\\" -nosound -res 320 240 -setinput 1 GRAVIS";

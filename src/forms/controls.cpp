@@ -77,9 +77,14 @@ QSize TabStrip::tabSizeHint(int index) const
     return size;
 }
 
-TabControl::TabControl(const QStringList &captions, QWidget *parent) : QTabWidget(parent)
+TabControl::TabControl(const QStringList &captions, const QFont &font, QWidget *parent) : QTabWidget(parent)
 {
-    setTabBar(new TabStrip(this));
+    // The font comes first: else the strip would load the system's font to measure the captions
+    // in, a font the form never shows.
+    setFont(font);
+    auto *strip = new TabStrip(this);
+    strip->setFont(font);
+    setTabBar(strip);
     for (const QString &caption : captions)
         addTab(new QWidget(this), caption);
     // The tab strip takes the focus in the control's place in the tab order. The control itself

@@ -101,7 +101,8 @@ class TabControl : public QTabWidget
 {
     Q_OBJECT
 public:
-    explicit TabControl(const QStringList &captions, QWidget *parent = nullptr);
+    // Its strip measures the captions in font as they are added.
+    TabControl(const QStringList &captions, const QFont &font, QWidget *parent = nullptr);
     // Places child at rect (pixels, relative to the tab control) on tab page.
     void placeOnTab(int page, QWidget *child, const QRect &rect);
 

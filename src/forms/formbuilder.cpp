@@ -54,7 +54,7 @@ void applyColours(QWidget *widget, const ControlDef &def)
     widget->setPalette(p);
 }
 
-QWidget *createControl(const ControlDef &def)
+QWidget *createControl(const ControlDef &def, const QFont &font)
 {
     const QString caption = QString::fromLatin1(def.caption ? def.caption : "");
     switch (def.kind) {
@@ -86,7 +86,7 @@ QWidget *createControl(const ControlDef &def)
         image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         return image;
     }
-    case Kind::TabControl: return new TabControl(def.items());
+    case Kind::TabControl: return new TabControl(def.items(), font);
     case Kind::FileList: return new FileListBox(caption);
     case Kind::DriveList: return new DriveListBox;
     case Kind::DirList: return new DirListBox;
@@ -179,13 +179,13 @@ FormSurface *buildForm(QWidget *window, const FormDef &def)
     TabControl *tabControl = nullptr;
     std::vector<std::pair<int, QWidget *>> tabStops;
     for (const ControlDef &control : def.controls) {
-        QWidget *widget = createControl(control);
-        widget->setObjectName(QString::fromLatin1(control.name));
         // Every control is given the form's font itself, the default size too: on Windows the
         // platform gives lists, tabs, buttons and fields fonts of their own, which would win over
         // the window's (and Wine's draws no capital I at small sizes).
         QFont font = formFont(control.fontPoints > 0 ? control.fontPoints : kDefaultFont);
         font.setUnderline(control.flags & Underline);
+        QWidget *widget = createControl(control, font);
+        widget->setObjectName(QString::fromLatin1(control.name));
         widget->setFont(font);
         for (QWidget *part : widget->findChildren<QWidget *>()) // a tab strip, a drop-down's list
             part->setFont(font);
