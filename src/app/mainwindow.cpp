@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -92,6 +93,8 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
       m_romFolders(new config::RomFolders(m_context.configFiles, this)),
       m_snapshotLoader(new preview::SnapshotLoader(this))
 {
+    // The banner is decoded on another thread while the form is built.
+    std::future<QImage> banner = std::async(std::launch::async, forms::bannerImage);
     setObjectName(QStringLiteral("Form1"));
     setCentralWidget(forms::buildForm(this, forms::mainWindowDef()));
     layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
@@ -101,7 +104,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     m_resolution = findChild<forms::OptionList *>(QStringLiteral("List1"));
     m_controller = findChild<forms::OptionList *>(QStringLiteral("List2"));
     m_snapshot = findChild<forms::PictureBox *>(QStringLiteral("Picture2"));
-    findChild<forms::PictureBox *>(QStringLiteral("Picture1"))->setPicture(forms::bannerImage());
+    findChild<forms::PictureBox *>(QStringLiteral("Picture1"))->setPicture(banner.get());
     for (const config::RomSlot &slot : config::kRomSlots) {
         forms::FileListBox *list = findChild<forms::FileListBox *>(QLatin1String(slot.fileList));
         m_fileLists[size_t(slot.number - 1)] = list;
