@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -236,6 +237,18 @@ private slots:
             }
             qInfo("%s: 100 rounds of two savers, the first set won %d times, the second %d times", qPrintable(file), seen[0], seen[1]);
         }
+        // Not luck but the lock: while another program holds the shared file, a save waits for it.
+        const int other = 1 - setIn(files[1], u"Keep"_s, u"k"_s, u"1"_s);
+        const int held = ::open(QFile::encodeName(files[1]).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+        const QByteArray before = readAll(files[1]);
+        QObject owner;
+        QProcess *waiting = startSaver({files[1], "repeat", "1", QString::number(other)}, true, &owner);
+        QVERIFY(!waiting->waitForFinished(500));
+        QCOMPARE(readAll(files[1]), before);
+        ::close(held);
+        QVERIFY2(waiting->waitForFinished(30000) && waiting->exitCode() == 0, waiting->readAllStandardError().constData());
+        QCOMPARE(setIn(files[1], u"Keep"_s, u"k"_s, u"1"_s), other);
     }
 
     // File names that are no valid UTF-8 keep their bytes: listed apart, started as they are, their
