@@ -5,6 +5,7 @@
 #include <QCollator>
 #include <QKeyEvent>
 #include <QSemaphore>
+#include <QThread>
 #include <QListWidget>
 
 #ifdef Q_OS_LINUX
@@ -333,6 +334,26 @@ private slots:
         writeFile(f.rom(1) + u"late.nes"_s, "x");
         QTest::qWait(700);
         QCOMPARE(c.count(1)->text(), u"ROMs : 2"_s);
+    }
+
+    // A ROM copied in after its folder was read, before the folder is watched, still shows.
+    void aCopyBeforeTheWatchIsNotLost()
+    {
+        Fixture f;
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        const QString late = f.rom(1) + u"late.nes"_s;
+        context.readFolder = [late](const QString &folder, const QString &pattern, bool *ok) {
+            const forms::RomNames names = forms::readRomNames(folder, pattern, QLocale::c(), ok);
+            if (QDir(folder) == QFileInfo(late).dir() && !QFileInfo::exists(late)) {
+                QThread::msleep(50); // a folder's time has a grain of milliseconds
+                writeFile(late, "x");
+            }
+            return names;
+        };
+        app::MainWindow w(context);
+        w.loadStartState();
+        const MainControls c(&w);
+        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 5"_s);
     }
 
     // A folder that does not answer (a share whose server is gone) holds up neither start-up nor the

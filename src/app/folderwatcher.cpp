@@ -2,34 +2,53 @@
 
 #include "platform/process.h"
 
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QThread>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
 namespace app {
+
+namespace {
+
+// The watcher's home on its thread: passes on the changes it sees, and those it finds.
+class WatchHome : public QObject
+{
+    Q_OBJECT
+signals:
+    void folderChanged(const QString &folder);
+};
+
+} // namespace
 
 // What the window's thread and the watching thread both look at.
 struct FolderWatcher::State {
     std::mutex mutex;
     bool closing = false; // no more watches are set
     bool busy = false;    // a watch is being set: the system may not answer
+    WatchHome *home = nullptr;             // lives on the watching thread
     QFileSystemWatcher *watcher = nullptr; // made and used on the watching thread only
 };
 
 FolderWatcher::FolderWatcher(QObject *parent)
-    : QObject(parent), m_state(std::make_shared<State>()), m_thread(std::make_unique<QThread>()), m_home(new QObject)
+    : QObject(parent), m_state(std::make_shared<State>()), m_thread(std::make_unique<QThread>())
 {
+    auto *home = new WatchHome;
+    m_home = home;
+    m_state->home = home;
     m_thread->setObjectName(QStringLiteral("Folder watches"));
-    m_home->moveToThread(m_thread.get());
-    connect(m_thread.get(), &QThread::finished, m_home, &QObject::deleteLater);
+    home->moveToThread(m_thread.get());
+    connect(m_thread.get(), &QThread::finished, home, &QObject::deleteLater);
+    connect(home, &WatchHome::folderChanged, this, &FolderWatcher::folderChanged);
     // The watcher is made on its own thread: on Windows it ties itself to the event loop of the
     // thread that makes it, and unties itself from the one that deletes it.
-    connect(m_thread.get(), &QThread::started, m_home, [this, home = m_home, state = m_state] {
+    connect(m_thread.get(), &QThread::started, home, [home, state = m_state] {
         platform::yieldToWindow();
         state->watcher = new QFileSystemWatcher(home);
-        connect(state->watcher, &QFileSystemWatcher::directoryChanged, this, &FolderWatcher::folderChanged);
+        connect(state->watcher, &QFileSystemWatcher::directoryChanged, home, &WatchHome::folderChanged);
     });
     m_thread->start();
 }
@@ -49,7 +68,7 @@ FolderWatcher::~FolderWatcher()
         m_thread->wait(); // an idle event loop: ends at once
 }
 
-void FolderWatcher::watch(const QStringList &folders)
+void FolderWatcher::watch(const QList<ListedFolder> &folders)
 {
     QMetaObject::invokeMethod(m_home, [state = m_state, folders] {
         {
@@ -60,13 +79,21 @@ void FolderWatcher::watch(const QStringList &folders)
         }
         QFileSystemWatcher *watcher = state->watcher;
         const QStringList watching = watcher->directories();
+        auto wanted = [&](const QString &folder) {
+            return std::any_of(folders.begin(), folders.end(),
+                               [&](const ListedFolder &listed) { return listed.path == folder; });
+        };
         for (const QString &folder : watching) {
-            if (!folders.contains(folder))
+            if (!wanted(folder))
                 watcher->removePath(folder);
         }
-        for (const QString &folder : folders) {
-            if (!folder.isEmpty() && !watcher->directories().contains(folder))
-                watcher->addPath(folder);
+        for (const ListedFolder &listed : folders) {
+            if (listed.path.isEmpty() || watcher->directories().contains(listed.path))
+                continue;
+            // A change between the reading and the watch raises no signal; the folder's time of
+            // last change tells of it.
+            if (watcher->addPath(listed.path) && QFileInfo(listed.path).lastModified() != listed.modified)
+                emit state->home->folderChanged(listed.path);
         }
         const std::lock_guard<std::mutex> lock(state->mutex);
         state->busy = false;
@@ -74,3 +101,5 @@ void FolderWatcher::watch(const QStringList &folders)
 }
 
 } // namespace app
+
+#include "folderwatcher.moc"

@@ -1,13 +1,21 @@
 #pragma once
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
-#include <QStringList>
+#include <QString>
 
 #include <memory>
 
 class QThread;
 
 namespace app {
+
+// A folder as a list shows it: where it is, and when it last changed as it was read.
+struct ListedFolder {
+    QString path;
+    QDateTime modified;
+};
 
 // Tells when a folder's entries change. The watches are set on a thread of their own: to set one
 // the system visits every entry of the folder it knows (milliseconds for 100,000 ROMs), and a
@@ -21,8 +29,9 @@ public:
     // on its own.
     ~FolderWatcher() override;
 
-    // Watches these folders and no others; empty entries and repeats count once. Returns at once.
-    void watch(const QStringList &folders);
+    // Watches these folders and no others; empty paths and repeats count once. A folder that
+    // changed after it was read and before its watch was set counts as changed. Returns at once.
+    void watch(const QList<ListedFolder> &folders);
 
 signals:
     void folderChanged(const QString &folder);

@@ -22,6 +22,7 @@
 #include <QDateTime>
 #include <QTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
@@ -221,25 +222,27 @@ void MainWindow::readFolder(int slot, const QString &folder, const std::function
                  slot, reading, folder, whenPosted] {
         platform::yieldToWindow(); // the window is built meanwhile at start-up
         bool readable = false;
+        // Its time first: a change made while it is read, or before its watch is set, shows in it.
+        const ListedFolder listed{folder, QFileInfo(QDir::fromNativeSeparators(folder)).lastModified()};
         const forms::RomNames names = read(QDir::fromNativeSeparators(folder), pattern, &readable);
-        door->post([this, slot, reading, folder, names, readable] { showReading(slot, reading, folder, names, readable); });
+        door->post([this, slot, reading, listed, names, readable] { showReading(slot, reading, listed, names, readable); });
         if (whenPosted)
             whenPosted();
     }).detach();
 }
 
-void MainWindow::showReading(int slot, quint64 reading, const QString &folder, const forms::RomNames &names,
+void MainWindow::showReading(int slot, quint64 reading, const ListedFolder &folder, const forms::RomNames &names,
                              bool readable)
 {
     const size_t index = size_t(slot - 1);
     if (reading != m_readings[index])
         return; // a newer reading of this slot is on its way
-    m_fileLists[index]->showFolder(folder, names);
+    m_fileLists[index]->showFolder(folder.path, names);
     m_countLabels[index]->setText(romCountCaption(m_fileLists[index]->listCount()));
     // Watch the folder the list now shows, and no longer the one it showed.
-    const QString watched = readable ? QDir::fromNativeSeparators(folder) : QString();
-    if (watched != std::exchange(m_watched[index], watched))
-        m_watcher->watch(QStringList(m_watched.begin(), m_watched.end()));
+    const ListedFolder watched{readable ? QDir::fromNativeSeparators(folder.path) : QString(), folder.modified};
+    if (watched.path != std::exchange(m_watched[index], watched).path)
+        m_watcher->watch(QList<ListedFolder>(m_watched.begin(), m_watched.end()));
 }
 
 void MainWindow::folderChanged(const QString &folder)
@@ -248,7 +251,7 @@ void MainWindow::folderChanged(const QString &folder)
     // moment, or at the latest a little after the first change.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     for (size_t index = 0; index < m_watched.size(); ++index) {
-        if (m_watched[index] != folder)
+        if (m_watched[index].path != folder)
             continue;
         if (!m_settling[index]->isActive())
             m_changedSince[index] = now;

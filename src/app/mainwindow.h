@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appcontext.h"
+#include "app/folderwatcher.h"
 
 #include <QMainWindow>
 
@@ -30,8 +31,6 @@ class SnapshotLoader;
 }
 
 namespace app {
-
-class FolderWatcher;
 
 // The main window: three tabs of ROMs, the option lists, the snapshot preview and the menus.
 class MainWindow : public QMainWindow
@@ -67,7 +66,7 @@ private:
     // Reads slot 1..3's folder off this thread; the list shows what it finds, in place when it
     // shows that folder already. Returns at once.
     void readFolder(int slot, const QString &folder, const std::function<void()> &whenPosted);
-    void showReading(int slot, quint64 reading, const QString &folder, const forms::RomNames &names, bool readable);
+    void showReading(int slot, quint64 reading, const ListedFolder &folder, const forms::RomNames &names, bool readable);
     // The folder changed on disk: read it again once the changes have settled.
     void folderChanged(const QString &folder);
     // Tells the user when the emulator failed at once: that is no user quitting a game.
@@ -86,7 +85,7 @@ private:
     std::shared_ptr<platform::ContextDoor> m_door; // readings and launches reach the window through it
     std::array<quint64, 3> m_readings{};             // the newest reading of each slot
     FolderWatcher *m_watcher;
-    std::array<QString, 3> m_watched;                // each slot's folder being watched
+    std::array<ListedFolder, 3> m_watched;           // each slot's folder being watched
     std::array<QTimer *, 3> m_settling{};            // a changed folder is read again when it settles
     std::array<qint64, 3> m_changedSince{};          // when its first unread change came
 };

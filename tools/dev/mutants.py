@@ -52,6 +52,8 @@ MUTANTS = [
     ("src/forms/romnames.cpp", "confirmed = byCollator < 0 || (byCollator == 0 && raw(order[i - 1]) < bytes);", "confirmed = true;"),
     ("src/forms/romnames.cpp", "            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);", "            ;"),
     ("src/app/folderwatcher.cpp", "                watcher->removePath(folder);", "                ;"),
+    ("src/app/folderwatcher.cpp", "            if (watcher->addPath(listed.path) && QFileInfo(listed.path).lastModified() != listed.modified)",
+     "            if (watcher->addPath(listed.path) && false)"),
     ("src/platform/contextdoor.cpp", "            door->m_context = nullptr;", "            ;"),
     ("src/platform/filenames.cpp", " && !bytes.startsWith(\"\\xEF\\xBB\\xBF\"))", ")"),
     ("src/app/mainwindow.cpp", "    }).detach();\n}\n\nvoid MainWindow::reportEarlyExit", "    }).join();\n}\n\nvoid MainWindow::reportEarlyExit"),
