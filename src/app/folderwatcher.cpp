@@ -29,7 +29,7 @@ struct FolderWatcher::State {
     std::mutex mutex;
     bool closing = false; // no more watches are set
     bool busy = false;    // a watch is being set: the system may not answer
-    WatchHome *home = nullptr;             // lives on the watching thread
+    WatchHome *home = nullptr;             // lives on the watching thread, holds the watcher; deleted there as it ends
     QFileSystemWatcher *watcher = nullptr; // made and used on the watching thread only
 };
 
@@ -37,7 +37,6 @@ FolderWatcher::FolderWatcher(QObject *parent)
     : QObject(parent), m_state(std::make_shared<State>()), m_thread(std::make_unique<QThread>())
 {
     auto *home = new WatchHome;
-    m_home = home;
     m_state->home = home;
     m_thread->setObjectName(QStringLiteral("Folder watches"));
     home->moveToThread(m_thread.get());
@@ -70,7 +69,7 @@ FolderWatcher::~FolderWatcher()
 
 void FolderWatcher::watch(const QList<ListedFolder> &folders)
 {
-    QMetaObject::invokeMethod(m_home, [state = m_state, folders] {
+    QMetaObject::invokeMethod(m_state->home, [state = m_state, folders] {
         {
             const std::lock_guard<std::mutex> lock(state->mutex);
             if (state->closing)

@@ -40,7 +40,6 @@ private:
     struct State;
     std::shared_ptr<State> m_state;
     std::unique_ptr<QThread> m_thread;
-    QObject *m_home; // lives on m_thread and holds the watcher; deleted there as the thread ends
 };
 
 } // namespace app

@@ -222,9 +222,10 @@ void MainWindow::readFolder(int slot, const QString &folder, const std::function
                  slot, reading, folder, whenPosted] {
         platform::yieldToWindow(); // the window is built meanwhile at start-up
         bool readable = false;
+        const QString path = QDir::fromNativeSeparators(folder);
         // Its time first: a change made while it is read, or before its watch is set, shows in it.
-        const ListedFolder listed{folder, QFileInfo(QDir::fromNativeSeparators(folder)).lastModified()};
-        const forms::RomNames names = read(QDir::fromNativeSeparators(folder), pattern, &readable);
+        const ListedFolder listed{folder, QFileInfo(path).lastModified()};
+        const forms::RomNames names = read(path, pattern, &readable);
         door->post([this, slot, reading, listed, names, readable] { showReading(slot, reading, listed, names, readable); });
         if (whenPosted)
             whenPosted();
