@@ -10,7 +10,8 @@
 //                 itself running on a thread of its own; against posix_spawn() of the same stand-in
 //   config read   reading a 50 MB configuration file against a 5 MB one
 //   to window     process start to the main window exposed, with 3 x 10,000 and 3 x 100,000 ROMs,
-//                 against a bare Qt window of the same size with a menu bar started the same way
+//                 against a bare Qt window of the same size with a menu bar started the same way;
+//                 also to every list filled, against the same bare window
 //                 (with --million also 3 x 1,000,000 ROMs, with the program's peak memory)
 
 #include "app/mainwindow.h"
@@ -43,6 +44,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -54,6 +56,13 @@ namespace {
 forms::FileListBox *fileList(const app::MainWindow &window, int slot)
 {
     return window.findChild<forms::FileListBox *>(QStringLiteral("File%1").arg(slot));
+}
+
+long long monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
 double medianMs(int runs, const std::function<void()> &work)
@@ -144,8 +153,8 @@ QString makeRomFolders(const QTemporaryDir &dir, int perFolder, bool others, QSt
 }
 
 // The child side of the time-to-window figure: Quorvane's main window over configFile, or a bare
-// window of the same size with a menu bar, shown; it exits as soon as the window is exposed,
-// printing its peak memory in KB.
+// window of the same size with a menu bar, shown. It prints a line as soon as the window is exposed,
+// another once every list has filled, then its peak memory in KB, and exits.
 int showWindowAndExit(const QString &which, const QString &configFile)
 {
     std::unique_ptr<QMainWindow> window;
@@ -167,10 +176,11 @@ int showWindowAndExit(const QString &which, const QString &configFile)
     QWindow *handle = window->windowHandle();
     while (!handle->isExposed())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    std::puts("shown"); // the time to window ends here
+    // Each time as the child's clock reads it: the parent may wake late to a line.
+    std::printf("%lld\n", monotonicNs()); // to window
     std::fflush(stdout);
-    // The peak memory once every list has filled (a list whose folder took longer than start-up
-    // waits fills after the window shows).
+    // Then the time until every list has filled (the folders are read once the window shows, or
+    // after it when they take longer), and the peak memory by then.
     auto filled = [&] {
         const auto labels = window->findChildren<QLabel *>();
         return std::count_if(labels.begin(), labels.end(), [](const QLabel *label) {
@@ -179,6 +189,8 @@ int showWindowAndExit(const QString &which, const QString &configFile)
     };
     while (!filled())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    std::printf("%lld\n", monotonicNs()); // to every list
+    std::fflush(stdout);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("%ld\n", usage.ru_maxrss);
@@ -186,32 +198,46 @@ int showWindowAndExit(const QString &which, const QString &configFile)
     std::_Exit(0); // leaving takes no part
 }
 
-// Process start to the window exposed, Quorvane against the bare window; medians of runs.
+// Process start to the window exposed, and to every list filled, Quorvane against the bare window
+// (whose "lists" are filled once it shows); medians of runs.
 void benchTimeToWindow(const QString &configFile, int runs, const char *what, double goal, long *peakKb = nullptr)
 {
+    struct Times {
+        double shown, filled;
+    };
     auto start = [&](const char *which, long *peak) {
         QProcess child;
-        QElapsedTimer timer;
-        timer.start();
+        const long long startNs = monotonicNs();
         child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--window"), QLatin1String(which), configFile});
-        while (!child.canReadLine() && child.waitForReadyRead(120000)) {
-        }
-        const double ms = double(timer.nsecsElapsed()) / 1e6; // "shown"
-        child.readLine();
+        auto lineMs = [&] {
+            while (!child.canReadLine() && child.waitForReadyRead(120000)) {
+            }
+            return double(child.readLine().trimmed().toLongLong() - startNs) / 1e6;
+        };
+        Times times{};
+        times.shown = lineMs();
+        times.filled = lineMs();
         child.waitForFinished(600000);
         if (peak)
             *peak = std::max(*peak, child.readAllStandardOutput().trimmed().toLong());
-        return ms;
+        return times;
     };
-    std::vector<double> quorvane, bare;
+    std::vector<Times> quorvane, bare;
     long peak = 0;
     for (int i = 0; i < runs; ++i) { // interleaved, so that both see the same machine
         quorvane.push_back(start("quorvane", &peak));
         bare.push_back(start("bare", nullptr));
     }
-    std::sort(quorvane.begin(), quorvane.end());
-    std::sort(bare.begin(), bare.end());
-    report("to window", what, quorvane[quorvane.size() / 2], "bare Qt window", bare[bare.size() / 2], goal);
+    auto median = [](std::vector<Times> times, double Times::*field) {
+        std::vector<double> values;
+        for (const Times &t : times)
+            values.push_back(t.*field);
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    report("to window", what, median(quorvane, &Times::shown), "bare Qt window", median(bare, &Times::shown), goal);
+    std::printf("to lists     %-28s %10.3f ms (ratio %.2f to the bare window)\n\n", what,
+                median(quorvane, &Times::filled), median(quorvane, &Times::filled) / median(bare, &Times::shown));
     if (peakKb)
         *peakKb = peak;
 }

@@ -25,8 +25,9 @@ struct AppContext {
             return forms::readRomNames(folder, pattern, QLocale(), ok);
         };
     // How long start-up and Save wait for the ROM folders. Not at all by default: the window shows
-    // as soon as it is built, and each list fills when its folder has been read (on a local disk a
-    // moment later, for 3 x 100,000 ROMs a fifth of a second).
+    // as soon as it is built, the folders are read once it is on screen, and each list fills when
+    // its folder has been read (on a local disk a moment later, for 3 x 100,000 ROMs a fifth of a
+    // second).
     std::chrono::milliseconds folderPatience{0};
 };
 

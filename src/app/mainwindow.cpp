@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QTimer>
+#include <QWindow>
 #include <QFile>
 #include <QFileInfo>
 #include <QDir>
@@ -48,6 +49,7 @@ constexpr qint64 kEarlyExitMs = 5000; // an end later than this is the user quit
 constexpr int kSettleMs = 300;         // a changed folder is read again once quiet this long,
 constexpr qint64 kSettleLimitMs = 2000; // or this long after its first change at the latest
 constexpr int kLogLinesShown = 10;
+constexpr int kListingWaitMs = 200;     // a window not on screen by then is not waited for
 const QString kLaunchLogName = QStringLiteral("last-launch.log");
 
 // The last lines the emulator wrote after the log's header, read from at most its last 64 KB.
@@ -181,7 +183,15 @@ void MainWindow::loadStartState()
                          QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
                              .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error));
     }
-    listRomFolders();
+    // Unless start-up is to wait for the lists, the folders are read once the window is on screen:
+    // on two cores, reading them beside its first drawing made the window a third later to show,
+    // whatever the readers' priority. A window not shown by then (or not at all) does not wait.
+    if (m_context.folderPatience.count() > 0 || isVisible()) {
+        listRomFolders();
+    } else {
+        m_listingWaitsForScreen = true;
+        QTimer::singleShot(kListingWaitMs, this, &MainWindow::listWaitingFolders);
+    }
     m_sound->setCheckState(Qt::Checked);
     updateSoundCaption();
     m_resolution->setCurrentRow(kStartResolution);
@@ -189,8 +199,32 @@ void MainWindow::loadStartState()
     QDir::setCurrent(m_context.applicationFolder);
 }
 
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_listingWaitsForScreen && windowHandle())
+        windowHandle()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
+        windowHandle()->removeEventFilter(this);
+        // Queued: the first drawing, which this exposure starts, goes first.
+        QMetaObject::invokeMethod(this, &MainWindow::listWaitingFolders, Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::listWaitingFolders()
+{
+    if (m_listingWaitsForScreen)
+        listRomFolders();
+}
+
 void MainWindow::listRomFolders()
 {
+    m_listingWaitsForScreen = false;
     // A relative folder is the application folder's, wherever the program was started from; the
     // list keeps the folder it read, which a launch then names.
     struct Countdown {

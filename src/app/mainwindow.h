@@ -55,6 +55,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();
@@ -63,6 +65,8 @@ private:
     // thread of its own, and waits for them as long as the context says; a list whose folder has
     // not answered by then fills when it does.
     void listRomFolders();
+    // The start-up listing, when it still waits for the window to be on screen.
+    void listWaitingFolders();
     // Reads slot 1..3's folder off this thread; the list shows what it finds, in place when it
     // shows that folder already. Returns at once.
     void readFolder(int slot, const QString &folder, const std::function<void()> &whenPosted);
@@ -84,6 +88,7 @@ private:
     std::array<QLabel *, 3> m_countLabels{};
     std::shared_ptr<platform::ContextDoor> m_door; // readings and launches reach the window through it
     std::array<quint64, 3> m_readings{};             // the newest reading of each slot
+    bool m_listingWaitsForScreen = false;
     FolderWatcher *m_watcher;
     std::array<ListedFolder, 3> m_watched;           // each slot's folder being watched
     std::array<QTimer *, 3> m_settling{};            // a changed folder is read again when it settles

@@ -39,6 +39,7 @@ MUTANTS = [
     ("src/dialogs/romfoldersdialog.cpp", "m_fields[0]->setFocus(Qt::OtherFocusReason);", "m_fields[1]->setFocus(Qt::OtherFocusReason);"),
     ("src/app/mainwindow.cpp", "m_resolution->selectedIndex(),", "m_resolution->currentRow(),"),
     ("src/app/mainwindow.cpp", "    QDir::setCurrent(m_context.applicationFolder);\n", ""),
+    ("src/app/mainwindow.cpp", "    if (m_context.folderPatience.count() > 0 || isVisible()) {", "    if (true) {"),
     ("src/forms/controls.cpp", "    setFocusPolicy(Qt::NoFocus);\n", ""),
     ("src/forms/formdefs.cpp", ".tab(1).named(\"Resolution\"),", ".tab(1),"),
     ("src/forms/dirlistbox.cpp", "    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier\n        && currentItem()) {",
