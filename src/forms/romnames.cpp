@@ -4,6 +4,7 @@
 #include "platform/filenames.h"
 
 #include <QCollator>
+#include <QtAlgorithms>
 
 #include <algorithm>
 #include <array>
@@ -86,13 +87,16 @@ struct RankedRow {
 template <class Less>
 void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
 {
-    while (end - begin >= 64 && at < 16) {
-        size_t counts[256] = {};
-        for (const RankedRow *row = begin; row != end; ++row)
-            ++counts[row->headByte(at)];
-        if (counts[begin->headByte(at)] != size_t(end - begin))
-            break;
-        ++at; // one value for all: the next byte decides
+    if (end - begin >= 64 && at < 16) {
+        // Bytes every head shares decide nothing: the first that differs anywhere, in one pass.
+        quint64 differs[2] = {0, 0};
+        for (const RankedRow *row = begin; row != end; ++row) {
+            differs[0] |= row->head[0] ^ begin->head[0];
+            differs[1] |= row->head[1] ^ begin->head[1];
+        }
+        const int shared = differs[0] ? qCountLeadingZeroBits(differs[0]) / 8
+                                      : 8 + (differs[1] ? qCountLeadingZeroBits(differs[1]) / 8 : 8);
+        at = std::max(at, shared);
     }
     if (end - begin < 64 || at == 16) {
         std::sort(begin, end, less);
@@ -128,10 +132,12 @@ std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ran
     rows.reserve(starts.size());
     for (const quint32 start : starts) {
         const std::string_view k = keyOf(start);
-        RankedRow row{{0, 0}, k.data(), quint32(k.size()), start};
-        for (size_t i = 0; i < 16; ++i)
-            row.head[i / 8] = (row.head[i / 8] << 8) | (i < k.size() ? ranks[static_cast<unsigned char>(k[i])] : 0u);
-        rows.push_back(row);
+        quint64 head[2] = {0, 0};
+        for (size_t half = 0; half < 2; ++half) {
+            for (size_t i = half * 8; i < half * 8 + 8; ++i)
+                head[half] = (head[half] << 8) | (i < k.size() ? ranks[static_cast<unsigned char>(k[i])] : 0u);
+        }
+        rows.push_back({{head[0], head[1]}, k.data(), quint32(k.size()), start});
     }
     radixSort(rows.data(), rows.data() + rows.size(), 0, [&](const RankedRow &a, const RankedRow &b) {
         if (a.head[0] != b.head[0])
