@@ -123,10 +123,11 @@ void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
     }
 }
 
-// starts ordered by their keys' ranks, ties by the names' bytes. Each row carries its key's first
-// sixteen ranks, which settle nearly every comparison without touching the names.
+// A row for each of starts, ordered by their keys' ranks, ties by the names' bytes. Each row
+// carries its key's first sixteen ranks, which settle nearly every comparison without touching the
+// names, and its key, measured once.
 template <class KeyOf, class NameOf>
-std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ranks &ranks, KeyOf keyOf, NameOf nameOf)
+std::vector<RankedRow> sortedByRanks(const std::vector<quint32> &starts, const Ranks &ranks, KeyOf keyOf, NameOf nameOf)
 {
     std::vector<RankedRow> rows;
     rows.reserve(starts.size());
@@ -147,11 +148,16 @@ std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ran
         const int byKey = compareRanked({a.key, a.keyLength}, {b.key, b.keyLength}, ranks);
         return byKey != 0 ? byKey < 0 : nameOf(a.start) < nameOf(b.start);
     });
-    std::vector<quint32> sorted;
-    sorted.reserve(rows.size());
+    return rows;
+}
+
+std::vector<quint32> startsOf(const std::vector<RankedRow> &rows)
+{
+    std::vector<quint32> starts;
+    starts.reserve(rows.size());
     for (const RankedRow &row : rows)
-        sorted.push_back(row.start);
-    return sorted;
+        starts.push_back(row.start);
+    return starts;
 }
 
 } // namespace
@@ -185,7 +191,7 @@ void RomNames::sort(const QLocale &locale)
             const auto it = folded.empty() ? folded.end() : folded.find(start);
             return it == folded.end() ? raw(start) : std::string_view(it->second);
         };
-        m_starts = sortedByRanks(m_starts, foldedBytes(), key, raw);
+        m_starts = startsOf(sortedByRanks(m_starts, foldedBytes(), key, raw));
         return;
     }
     QCollator collator(locale);
@@ -193,29 +199,30 @@ void RomNames::sort(const QLocale &locale)
     collator.setNumericMode(false);
     // Most names are plain ASCII: ordered by the ranks of their characters, and the order checked
     // against the collator pair by pair, which costs a fraction of a collation key for each name.
+    // Only names whose every character has a rank: to the collator, the bytes of any other
+    // character, taken one by one, would be other characters.
     const Ranks ranks = asciiRanks(collator);
-    const bool ranked = std::all_of(m_starts.begin(), m_starts.end(), [&](quint32 start) {
-        const std::string_view name = raw(start);
-        return std::all_of(name.begin(), name.end(), [&](char c) { return ranks[static_cast<unsigned char>(c)] != 0; });
+    const bool ranked = std::all_of(m_bytes.cbegin(), m_bytes.cend(), [&](char c) {
+        return c == '\0' || ranks[static_cast<unsigned char>(c)] != 0; // a NUL ends each name
     });
     if (ranked) {
-        std::vector<quint32> order = sortedByRanks(m_starts, ranks, raw, raw);
+        const std::vector<RankedRow> rows = sortedByRanks(m_starts, ranks, raw, raw);
         bool confirmed = true;
         std::u16string previous, name; // ASCII: a byte is a UTF-16 code unit
-        for (size_t i = 0; i < order.size() && confirmed; ++i) {
-            const std::string_view bytes = raw(order[i]);
+        for (size_t i = 0; i < rows.size() && confirmed; ++i) {
+            const std::string_view bytes(rows[i].key, rows[i].keyLength);
             name.assign(bytes.begin(), bytes.end());
             if (i > 0) {
                 const int byCollator = collator.compare(QStringView(previous), QStringView(name));
-                confirmed = byCollator < 0 || (byCollator == 0 && raw(order[i - 1]) < bytes);
+                confirmed = byCollator < 0 || (byCollator == 0 && std::string_view(rows[i - 1].key, rows[i - 1].keyLength) < bytes);
             }
             previous.swap(name);
         }
         if (confirmed) {
-            m_starts.swap(order);
+            m_starts = startsOf(rows);
             return;
         }
-    }
+    } // its rows are let go before the keys are made
     // Otherwise a collation key for each name, made once.
     const size_t n = m_starts.size();
     std::vector<QCollatorSortKey> keys;
