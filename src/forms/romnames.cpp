@@ -123,11 +123,13 @@ void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
     }
 }
 
-// A row for each of starts, ordered by their keys' ranks, ties by the names' bytes. Each row
-// carries its key's first sixteen ranks, which settle nearly every comparison without touching the
-// names, and its key, measured once.
+// starts ordered by their keys' ranks, ties by the names' bytes, and, when asked for, each one's
+// key length in that order. Each row carries its key's first sixteen ranks, which settle nearly
+// every comparison without touching the names; the rows (eight times the starts' size) are gone
+// once the order is made.
 template <class KeyOf, class NameOf>
-std::vector<RankedRow> sortedByRanks(const std::vector<quint32> &starts, const Ranks &ranks, KeyOf keyOf, NameOf nameOf)
+std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ranks &ranks, KeyOf keyOf, NameOf nameOf,
+                                   std::vector<quint32> *keyLengths = nullptr)
 {
     std::vector<RankedRow> rows;
     rows.reserve(starts.size());
@@ -148,16 +150,17 @@ std::vector<RankedRow> sortedByRanks(const std::vector<quint32> &starts, const R
         const int byKey = compareRanked({a.key, a.keyLength}, {b.key, b.keyLength}, ranks);
         return byKey != 0 ? byKey < 0 : nameOf(a.start) < nameOf(b.start);
     });
-    return rows;
-}
-
-std::vector<quint32> startsOf(const std::vector<RankedRow> &rows)
-{
-    std::vector<quint32> starts;
-    starts.reserve(rows.size());
+    std::vector<quint32> sorted;
+    sorted.reserve(rows.size());
     for (const RankedRow &row : rows)
-        starts.push_back(row.start);
-    return starts;
+        sorted.push_back(row.start);
+    if (keyLengths) {
+        keyLengths->clear();
+        keyLengths->reserve(rows.size());
+        for (const RankedRow &row : rows)
+            keyLengths->push_back(row.keyLength);
+    }
+    return sorted;
 }
 
 } // namespace
@@ -191,7 +194,7 @@ void RomNames::sort(const QLocale &locale)
             const auto it = folded.empty() ? folded.end() : folded.find(start);
             return it == folded.end() ? raw(start) : std::string_view(it->second);
         };
-        m_starts = startsOf(sortedByRanks(m_starts, foldedBytes(), key, raw));
+        m_starts = sortedByRanks(m_starts, foldedBytes(), key, raw);
         return;
     }
     QCollator collator(locale);
@@ -206,23 +209,25 @@ void RomNames::sort(const QLocale &locale)
         return c == '\0' || ranks[static_cast<unsigned char>(c)] != 0; // a NUL ends each name
     });
     if (ranked) {
-        const std::vector<RankedRow> rows = sortedByRanks(m_starts, ranks, raw, raw);
+        std::vector<quint32> lengths;
+        std::vector<quint32> order = sortedByRanks(m_starts, ranks, raw, raw, &lengths);
+        auto nameAt = [&](size_t i) { return std::string_view(m_bytes.constData() + order[i], lengths[i]); };
         bool confirmed = true;
         std::u16string previous, name; // ASCII: a byte is a UTF-16 code unit
-        for (size_t i = 0; i < rows.size() && confirmed; ++i) {
-            const std::string_view bytes(rows[i].key, rows[i].keyLength);
+        for (size_t i = 0; i < order.size() && confirmed; ++i) {
+            const std::string_view bytes = nameAt(i);
             name.assign(bytes.begin(), bytes.end());
             if (i > 0) {
                 const int byCollator = collator.compare(QStringView(previous), QStringView(name));
-                confirmed = byCollator < 0 || (byCollator == 0 && std::string_view(rows[i - 1].key, rows[i - 1].keyLength) < bytes);
+                confirmed = byCollator < 0 || (byCollator == 0 && nameAt(i - 1) < bytes);
             }
             previous.swap(name);
         }
         if (confirmed) {
-            m_starts = startsOf(rows);
+            m_starts.swap(order);
             return;
         }
-    } // its rows are let go before the keys are made
+    }
     // Otherwise a collation key for each name, made once.
     const size_t n = m_starts.size();
     std::vector<QCollatorSortKey> keys;
