@@ -3,7 +3,7 @@
 //
 //   start-up      loadStartState until every list is filled, over three folders of 10,000 ROMs and 10,000 other files each, then
 //                 of 100,000 and 100,000, against bare readdir() scans of the same three folders
-//                 run side by side, as start-up reads them
+//                 run side by side, as start-up reads them; the two take turns, run by run
 //   preview       the snapshot preview of a 6000 x 4000 snapshot against a 256 x 240 one, from the
 //                 selection until the picture is in the box
 //   launch        the double-click handler (launchRom): the time the window spends on it, the start
@@ -82,7 +82,10 @@ void report(const char *what, const char *measured, double ms, const char *basel
 {
     std::printf("%-12s %-28s %10.3f ms\n", what, measured, ms);
     std::printf("%-12s %-28s %10.3f ms\n", what, baseline, baseMs);
-    std::printf("%-12s ratio %.2f (goal <= %.1f)\n\n", what, ms / baseMs, goal);
+    if (goal > 0)
+        std::printf("%-12s ratio %.2f (goal <= %.1f)\n\n", what, ms / baseMs, goal);
+    else
+        std::printf("%-12s ratio %.2f\n\n", what, ms / baseMs);
     std::fflush(stdout);
 }
 
@@ -252,25 +255,30 @@ void benchStartUp(const QTemporaryDir &dir, int perFolder)
     context.configFiles.file = configFile;
     context.folderPatience = std::chrono::minutes(1); // start-up until every list is filled
     bareParallelScan(folders); // warm the cache for both
-    const int runs = perFolder > 10000 ? 5 : 9;
+    const int runs = perFolder > 10000 ? 7 : 11;
     // Each run a window as start-up finds it, built but not started; the building is not timed.
-    std::vector<double> times;
+    // Each is followed by a bare scan, so that both see the same machine.
+    std::vector<double> times, scans;
     int listed[3] = {0, 0, 0};
     for (int run = 0; run < runs; ++run) {
-        app::MainWindow window(context);
-        QElapsedTimer timer;
-        timer.start();
-        window.loadStartState();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-        for (int slot = 1; slot <= 3; ++slot)
-            listed[slot - 1] = fileList(window, slot)->listCount();
-        // Once the lists are filled the window sets its folder watches, off its thread; they
-        // would take the processor from the next run.
-        QThread::msleep(100);
+        {
+            app::MainWindow window(context);
+            QElapsedTimer timer;
+            timer.start();
+            window.loadStartState();
+            times.push_back(double(timer.nsecsElapsed()) / 1e6);
+            for (int slot = 1; slot <= 3; ++slot)
+                listed[slot - 1] = fileList(window, slot)->listCount();
+            // Once the lists are filled the window sets its folder watches, off its thread; they
+            // would take the processor from what comes next.
+            QThread::msleep(100);
+        }
+        scans.push_back(medianMs(1, [&] { bareParallelScan(folders); }));
     }
     std::sort(times.begin(), times.end());
+    std::sort(scans.begin(), scans.end());
     const double startUp = times[times.size() / 2];
-    const double scan = medianMs(runs, [&] { bareParallelScan(folders); });
+    const double scan = scans[scans.size() / 2];
     std::printf("start-up     %d + %d + %d ROMs listed, as many other files\n", listed[0], listed[1], listed[2]);
     report("start-up", "loadStartState", startUp, "parallel bare readdir", scan, 1.5);
     benchTimeToWindow(configFile, 11, perFolder > 10000 ? "3 x 100,000 ROMs" : "3 x 10,000 ROMs", perFolder > 10000 ? 2.0 : 1.3);
@@ -283,7 +291,8 @@ void benchMillion(const QTemporaryDir &dir)
     QStringList folders;
     const QString configFile = makeRomFolders(dir, 1000000, false, &folders);
     long peakKb = 0;
-    benchTimeToWindow(configFile, 3, "3 x 1,000,000 ROMs", 99.0, &peakKb);
+    benchTimeToWindow(configFile, 3, "3 x 1,000,000 ROMs", 0, &peakKb);
+    std::printf("to window    3 x 1,000,000 ROMs: goal, the window within 1.5 s\n");
     std::printf("to window    3 x 1,000,000 ROMs peak memory %ld MB (goal <= 250 MB)\n\n", peakKb / 1024);
 }
 
