@@ -65,6 +65,12 @@ long long monotonicNs()
     return now.tv_sec * 1000000000LL + now.tv_nsec;
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 double medianMs(int runs, const std::function<void()> &work)
 {
     std::vector<double> times;
@@ -74,8 +80,7 @@ double medianMs(int runs, const std::function<void()> &work)
         work();
         times.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(std::move(times));
 }
 
 void report(const char *what, const char *measured, double ms, const char *baseline, double baseMs, double goal)
@@ -231,16 +236,16 @@ void benchTimeToWindow(const QString &configFile, int runs, const char *what, do
         quorvane.push_back(start("quorvane", &peak));
         bare.push_back(start("bare", nullptr));
     }
-    auto median = [](std::vector<Times> times, double Times::*field) {
+    auto medianOf = [](const std::vector<Times> &times, double Times::*field) {
         std::vector<double> values;
         for (const Times &t : times)
             values.push_back(t.*field);
-        std::sort(values.begin(), values.end());
-        return values[values.size() / 2];
+        return median(std::move(values));
     };
-    report("to window", what, median(quorvane, &Times::shown), "bare Qt window", median(bare, &Times::shown), goal);
-    std::printf("to lists     %-28s %10.3f ms (ratio %.2f to the bare window)\n\n", what,
-                median(quorvane, &Times::filled), median(quorvane, &Times::filled) / median(bare, &Times::shown));
+    const double bareShown = medianOf(bare, &Times::shown);
+    const double filled = medianOf(quorvane, &Times::filled);
+    report("to window", what, medianOf(quorvane, &Times::shown), "bare Qt window", bareShown, goal);
+    std::printf("to lists     %-28s %10.3f ms (ratio %.2f to the bare window)\n\n", what, filled, filled / bareShown);
     if (peakKb)
         *peakKb = peak;
 }
@@ -275,10 +280,8 @@ void benchStartUp(const QTemporaryDir &dir, int perFolder)
         }
         scans.push_back(medianMs(1, [&] { bareParallelScan(folders); }));
     }
-    std::sort(times.begin(), times.end());
-    std::sort(scans.begin(), scans.end());
-    const double startUp = times[times.size() / 2];
-    const double scan = scans[scans.size() / 2];
+    const double startUp = median(times);
+    const double scan = median(scans);
     std::printf("start-up     %d + %d + %d ROMs listed, as many other files\n", listed[0], listed[1], listed[2]);
     report("start-up", "loadStartState", startUp, "parallel bare readdir", scan, 1.5);
     benchTimeToWindow(configFile, 11, perFolder > 10000 ? "3 x 100,000 ROMs" : "3 x 10,000 ROMs", perFolder > 10000 ? 2.0 : 1.3);
@@ -332,10 +335,7 @@ void benchPreview(const QTemporaryDir &dir)
         preview("large.nes", large);
         preview("small.nes", small);
     }
-    std::sort(large.begin(), large.end());
-    std::sort(small.begin(), small.end());
-    report("preview", "6000 x 4000 snapshot", large[large.size() / 2], "256 x 240 snapshot",
-           small[small.size() / 2], 15.0);
+    report("preview", "6000 x 4000 snapshot", median(large), "256 x 240 snapshot", median(small), 15.0);
 }
 
 void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
@@ -375,10 +375,8 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
             ::waitpid(child, nullptr, 0);
         QThread::msleep(50);
     }
-    std::sort(handlerTimes.begin(), handlerTimes.end());
-    std::sort(spawnTimes.begin(), spawnTimes.end());
-    const double handler = handlerTimes[handlerTimes.size() / 2];
-    const double spawned = spawnTimes[spawnTimes.size() / 2];
+    const double handler = median(handlerTimes);
+    const double spawned = median(spawnTimes);
     report("launch", "launchRom", handler, "posix_spawn", spawned, 1.2);
 }
 

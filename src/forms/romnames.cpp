@@ -136,7 +136,7 @@ std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ran
     for (const quint32 start : starts) {
         const std::string_view k = keyOf(start);
         quint64 head[2] = {0, 0};
-        for (size_t half = 0; half < 2; ++half) {
+        for (size_t half = 0; half < 2; ++half) { // a half at a time: each stays in a register
             for (size_t i = half * 8; i < half * 8 + 8; ++i)
                 head[half] = (head[half] << 8) | (i < k.size() ? ranks[static_cast<unsigned char>(k[i])] : 0u);
         }
@@ -155,7 +155,6 @@ std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ran
     for (const RankedRow &row : rows)
         sorted.push_back(row.start);
     if (keyLengths) {
-        keyLengths->clear();
         keyLengths->reserve(rows.size());
         for (const RankedRow &row : rows)
             keyLengths->push_back(row.keyLength);
