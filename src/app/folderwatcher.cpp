@@ -45,7 +45,7 @@ FolderWatcher::FolderWatcher(QObject *parent)
     // The watcher is made on its own thread: on Windows it ties itself to the event loop of the
     // thread that makes it, and unties itself from the one that deletes it.
     connect(m_thread.get(), &QThread::started, home, [home, state = m_state] {
-        platform::yieldToWindow();
+        platform::yieldToWindowWhenWoken();
         state->watcher = new QFileSystemWatcher(home);
         connect(state->watcher, &QFileSystemWatcher::directoryChanged, home, &WatchHome::folderChanged);
     });

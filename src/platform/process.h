@@ -53,4 +53,9 @@ QString findOnPath(const QString &program);
 // ROM folder) leaves the processor to the window while both want it.
 void yieldToWindow();
 
+// As yieldToWindow, for a thread that sleeps until the window hands it work that can wait
+// (setting a folder watch): woken, it waits its turn instead of taking the processor from the
+// window.
+void yieldToWindowWhenWoken();
+
 } // namespace platform

@@ -105,4 +105,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
 
 void yieldToWindow() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
 
+// A thread below normal priority never takes the processor from the window's as it wakes.
+void yieldToWindowWhenWoken() { yieldToWindow(); }
+
 } // namespace platform
