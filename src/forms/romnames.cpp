@@ -214,16 +214,16 @@ void RomNames::sort(const QLocale &locale)
     if (ranked) {
         std::vector<quint32> lengths;
         std::vector<quint32> order = sortedByRanks(m_starts, ranks, raw, raw, &lengths);
-        auto nameAt = [&](size_t i) { return std::string_view(m_bytes.constData() + order[i], lengths[i]); };
+        auto sortedName = [&](size_t i) { return std::string_view(m_bytes.constData() + order[i], lengths[i]); };
         bool confirmed = true;
         std::u16string previous, name; // ASCII: a byte is a UTF-16 code unit
         for (size_t i = 0; i < order.size() && confirmed; ++i) {
-            const std::string_view bytes = nameAt(i);
+            const std::string_view bytes = sortedName(i);
             name.resize(bytes.size());
             std::transform(bytes.begin(), bytes.end(), name.begin(), [](char c) { return char16_t(c); });
             if (i > 0) {
                 const int byCollator = collator.compare(QStringView(previous), QStringView(name));
-                confirmed = byCollator < 0 || (byCollator == 0 && nameAt(i - 1) < bytes);
+                confirmed = byCollator < 0 || (byCollator == 0 && sortedName(i - 1) < bytes);
             }
             previous.swap(name);
         }

@@ -50,7 +50,7 @@ MUTANTS = [
      "readFolder(slot.number, m_romFolders->folder(slot.number),"),
     ("src/preview/jpegclip.cpp", "const int rows = std::min(maxHeight, int(info.output_height));", "const int rows = int(info.output_height);"),
     ("src/preview/snapshot.cpp", " || !plausible(bytes))", ")"),
-    ("src/forms/romnames.cpp", "confirmed = byCollator < 0 || (byCollator == 0 && nameAt(i - 1) < bytes);", "confirmed = true;"),
+    ("src/forms/romnames.cpp", "confirmed = byCollator < 0 || (byCollator == 0 && sortedName(i - 1) < bytes);", "confirmed = true;"),
     ("src/forms/romnames.cpp", "            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);", "            ;"),
     ("src/app/folderwatcher.cpp", "                watcher->removePath(folder);", "                ;"),
     ("src/app/folderwatcher.cpp", "            if (watcher->addPath(listed.path) && QFileInfo(listed.path).lastModified() != listed.modified)",
