@@ -53,9 +53,10 @@ extern char **environ;
 
 namespace {
 
+// The list of slot 0..2, as the form table names it.
 forms::FileListBox *fileList(const app::MainWindow &window, int slot)
 {
-    return window.findChild<forms::FileListBox *>(QStringLiteral("File%1").arg(slot));
+    return window.findChild<forms::FileListBox *>(QLatin1String(forms::kSlotControls.at(size_t(slot)).fileList));
 }
 
 long long monotonicNs()
@@ -272,8 +273,8 @@ void benchStartUp(const QTemporaryDir &dir, int perFolder)
             timer.start();
             window.loadStartState();
             times.push_back(double(timer.nsecsElapsed()) / 1e6);
-            for (int slot = 1; slot <= 3; ++slot)
-                listed[slot - 1] = fileList(window, slot)->listCount();
+            for (int slot = 0; slot < 3; ++slot)
+                listed[size_t(slot)] = fileList(window, slot)->listCount();
             // Once the lists are filled the window sets its folder watches, off its thread; they
             // would take the processor from what comes next.
             QThread::msleep(100);
@@ -319,10 +320,10 @@ void benchPreview(const QTemporaryDir &dir)
     window.show();
     std::vector<double> large, small;
     auto preview = [&](const char *name, std::vector<double> &times) {
-        fileList(window, 1)->selectFile(QString::fromLatin1(name)); // previews once, untimed
+        fileList(window, 0)->selectFile(QString::fromLatin1(name)); // previews once, untimed
         QCoreApplication::processEvents();
         times.push_back(medianMs(1, [&] {
-            window.previewSnapshot(1); // blanks the box; the picture follows from another thread
+            window.previewSnapshot(0); // blanks the box; the picture follows from another thread
             QElapsedTimer patience;
             patience.start();
             while (window.findChild<forms::PictureBox *>(QStringLiteral("Picture2"))->picture().isNull() && patience.elapsed() < 10000)
@@ -354,7 +355,7 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
     context.logFolder = app + QStringLiteral("/cache"); // as users have it: each launch starts its log
     app::MainWindow window(context);
     window.loadStartState();
-    fileList(window, 1)->selectFile(QStringLiteral("game.nes"));
+    fileList(window, 0)->selectFile(QStringLiteral("game.nes"));
 
     const QByteArray program = QFile::encodeName(app + QStringLiteral("/nesticle.exe"));
     const QByteArray rom = QFile::encodeName(app + QStringLiteral("/roms/game.nes"));
@@ -367,7 +368,7 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
     // Interleaved, each run on a quiet machine: the emulator of the run before has ended.
     std::vector<double> handlerTimes, spawnTimes;
     for (int i = 0; i < 21; ++i) {
-        handlerTimes.push_back(medianMs(1, [&] { window.launchRom(1); }));
+        handlerTimes.push_back(medianMs(1, [&] { window.launchRom(0); }));
         QThread::msleep(50);
         pid_t child = 0;
         spawnTimes.push_back(medianMs(1, [&] { child = spawn(); }));

@@ -3,7 +3,7 @@
 
 #include "app/mainwindow.h"
 #include "config/romfolders.h"
-#include "config/romslots.h"
+#include "forms/formdefs.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
 
@@ -86,9 +86,11 @@ struct MainControls {
           tabs(child<forms::TabControl>(window, u"SSTab1"_s))
     {
     }
-    forms::FileListBox *list(int slot) const { return child<forms::FileListBox>(window, QLatin1String(config::slotAt(slot).fileList)); }
-    QLabel *count(int slot) const { return child<QLabel>(window, QLatin1String(config::slotAt(slot).countLabel)); }
-    QStringList counts() const { return {count(1)->text(), count(2)->text(), count(3)->text()}; }
+    // Slot 0..2's list and count label.
+    forms::FileListBox *list(int slot) const { return child<forms::FileListBox>(window, QLatin1String(slotControls(slot).fileList)); }
+    QLabel *count(int slot) const { return child<QLabel>(window, QLatin1String(slotControls(slot).countLabel)); }
+    QStringList counts() const { return {count(0)->text(), count(1)->text(), count(2)->text()}; }
+    static const forms::SlotControls &slotControls(int slot) { return forms::kSlotControls.at(size_t(slot)); }
 
     const QWidget *window;
     forms::CheckBox *sound;
@@ -142,7 +144,7 @@ struct Layout {
     // The window makes the application folder current, and Windows removes no current folder.
     ~Layout() { QDir::setCurrent(QDir::tempPath()); }
     QString app() const { return dir.filePath(u"emu"_s); }
-    QString rom(int n) const { return dir.filePath(u"roms%1"_s.arg(n)) + u'/'; }
+    QString rom(int n) const { return dir.filePath(u"roms%1"_s.arg(n)) + u'/'; } // slot n's, and a fourth
     QString config() const { return dir.filePath(u"etc/quorvane.ini"_s); }
     QString emulator() const { return app() + u"/nesticle.exe"_s; }
     // Starts programs for real (messages are still recorded), its launch logs in the layout's cache.
@@ -168,12 +170,12 @@ struct RomLayout : Layout {
     RomLayout()
     {
         for (const char *name : {"b.nes", "A.nes", "GAME.NES", "c.Nes", ".hidden.nes", "notes.txt", "x.nes.bak"})
-            writeFile(rom(1) + QLatin1String(name), "NES\x1A");
-        QDir().mkpath(rom(1) + u"folder.nes"_s);
+            writeFile(rom(0) + QLatin1String(name), "NES\x1A");
+        QDir().mkpath(rom(0) + u"folder.nes"_s);
         QDir().mkpath(app() + u"/snap"_s);
-        for (const QString &path : {rom(2) + "two.nes", rom(4) + "p.nes", rom(4) + "q.nes"})
+        for (const QString &path : {rom(1) + "two.nes", rom(3) + "p.nes", rom(3) + "q.nes"})
             writeFile(path, "x");
-        writeFile(config(), configFor(rom(1), rom(2), rom(3)));
+        writeFile(config(), configFor(rom(0), rom(1), rom(2)));
     }
 };
 

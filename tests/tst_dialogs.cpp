@@ -44,11 +44,11 @@ private slots:
     {
         Fixture f;
         app::MainWindow &w = *f.window;
-        writeFile(f.rom(1) + u"added.nes"_s, "x"); // listed once the list is pointed again
+        writeFile(f.rom(0) + u"added.nes"_s, "x"); // listed once the list is pointed again
         auto save = [&](const char *name, const QString &text) {
             bool stayedOpen = false;
             f.inDirectories([&](QWidget *dialog) {
-                field(dialog, "Text2")->setText(f.rom(2));
+                field(dialog, "Text2")->setText(f.rom(1));
                 field(dialog, name)->setText(text);
                 button(dialog, "Command2")->click();
                 stayedOpen = dialog->isVisible() && field(dialog, name)->text() == text;
@@ -57,10 +57,10 @@ private slots:
             return !stayedOpen;
         };
         const MainControls c(&w);
-        QVERIFY(save("Text3", f.rom(4)));
-        QCOMPARE(readAll(f.config()), configFor(f.rom(1), f.rom(2), f.rom(4)));
+        QVERIFY(save("Text3", f.rom(3)));
+        QCOMPARE(readAll(f.config()), configFor(f.rom(0), f.rom(1), f.rom(3)));
         QCOMPARE(c.counts(), (QStringList{"ROMs : 5", "ROMs : 1", "ROMs : 2"})); // all three pointed again
-        QCOMPARE(c.list(3)->path(), f.rom(4));
+        QCOMPARE(f.window->romShelf(2)->listedFolder(), f.rom(3));
         QVERIFY(save("Text1", f.dir.filePath(u"gone/"_s))); // no such folder: saved, listed empty
         QCOMPARE(c.counts(), (QStringList{"ROMs : 0", "ROMs : 1", "ROMs : 2"}));
 
@@ -78,10 +78,10 @@ private slots:
     {
         Fixture f;
         const QByteArray before = readAll(f.config());
-        QDir::setCurrent(f.rom(4));
+        QDir::setCurrent(f.rom(3));
         const QString picked = QDir::toNativeSeparators(QDir::currentPath()) + QDir::separator();
         const char *browse[][2] = {{"Command1", "Form3"}, {"Command3", "Directories2"}, {"Command4", "Form4"}};
-        for (int slot = 1; slot <= 3; ++slot) {
+        for (int slot = 0; slot < 3; ++slot) {
             QStringList seen; // the focus on opening, the picker, the three fields after its OK
             bool selected = true;
             f.inDirectories([&](QWidget *dialog) {
@@ -91,18 +91,18 @@ private slots:
                     seen << picker->objectName();
                     button(picker, "Command1")->click(); // "&OK" at once
                 });
-                button(dialog, browse[slot - 1][0])->click();
+                button(dialog, browse[slot][0])->click();
                 for (const char *name : {"Text1", "Text2", "Text3"})
                     seen << field(dialog, name)->text();
                 dialog->close();
             });
-            QStringList expected{"Text1", browse[slot - 1][1], f.rom(1), f.rom(2), f.rom(3)};
-            expected[slot + 1] = picked;
+            QStringList expected{"Text1", browse[slot][1], f.rom(0), f.rom(1), f.rom(2)};
+            expected[slot + 2] = picked;
             QCOMPARE(seen, expected);
             QVERIFY(!selected);
         }
         QCOMPARE(readAll(f.config()), before);
-        QCOMPARE(MainControls(f.window.get()).list(1)->path(), f.rom(1));
+        QCOMPARE(f.window->romShelf(0)->listedFolder(), f.rom(0));
     }
 
     // OK writes the folder opened (not one merely highlighted) and a separator; an unreadable folder
@@ -115,7 +115,7 @@ private slots:
         const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); }); // Windows removes no current folder
         QLineEdit target;
         QList<Message> messages;
-        dialogs::FolderPicker picker("Form4", &target, [&](QWidget *, const QString &t, const QString &x) { messages.append({t, x}); },
+        dialogs::FolderPicker picker(2, &target, [&](QWidget *, const QString &t, const QString &x) { messages.append({t, x}); },
                                     nullptr);
         auto *folders = child<forms::DirListBox>(&picker, u"Dir1"_s);
         auto *drives = child<forms::DriveListBox>(&picker, u"Drive1"_s);
@@ -159,7 +159,7 @@ private slots:
         QDir::setCurrent(dir.filePath(u"start"_s));
         const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); });
         QLineEdit target;
-        dialogs::FolderPicker picker("Form3", &target, [](QWidget *, const QString &, const QString &) {}, nullptr);
+        dialogs::FolderPicker picker(0, &target, [](QWidget *, const QString &, const QString &) {}, nullptr);
         picker.show();
         QVERIFY(QTest::qWaitForWindowExposed(&picker));
         auto *folders = child<forms::DirListBox>(&picker, u"Dir1"_s);

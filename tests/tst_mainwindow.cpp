@@ -1,8 +1,8 @@
 #include "dialogs/romfoldersdialog.h"
-#include "forms/romnames.h"
+#include "launch/launchcommand.h"
+#include "library/romshelf.h"
 #include "testutil.h"
 
-#include <QCollator>
 #include <QKeyEvent>
 #include <QSemaphore>
 #include <QThread>
@@ -64,11 +64,11 @@ private slots:
         Fixture f;
         auto w = f.loaded();
         auto c = std::make_unique<MainControls>(w.get());
-        for (int slot = 1; slot <= 3; ++slot)
-            QCOMPARE(c->list(slot)->path(), f.rom(slot));
+        for (int slot = 0; slot < 3; ++slot)
+            QCOMPARE(w->romShelf(slot)->listedFolder(), f.rom(slot));
         QCOMPARE(child(w.get(), u"Directories"_s), nullptr); // built when first asked for
         // Matched without regard to case and sorted so; hidden files, folders, other names left out.
-        QCOMPARE(entries(c->list(1)), (QStringList{"A.nes", "b.nes", "c.Nes", "GAME.NES"}));
+        QCOMPARE(entries(c->list(0)), (QStringList{"A.nes", "b.nes", "c.Nes", "GAME.NES"}));
         QCOMPARE(c->counts(), (QStringList{"ROMs : 4", "ROMs : 1", "ROMs : 0"})); // a missing folder is no error
         QCOMPARE(c->resolution->currentItem()->text(), u"320x240"_s);
         QCOMPARE(c->controller->currentItem()->text(), u"Gamepad"_s);
@@ -118,7 +118,7 @@ private slots:
         const MainControls c(w.get());
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        forms::FileListBox *list = c.list(1);
+        forms::FileListBox *list = c.list(0);
         // The picture is decoded on another thread: it follows the selection, while the box blanks
         // at once.
         auto picture = [&] { return c.snapshot->picture(); };
@@ -131,7 +131,7 @@ private slots:
         QVERIFY(list->selectFile(u"c.Nes"_s)); // looked up as it stands, cut to the box
         QTRY_COMPARE(picture().size(), c.snapshot->contentsRect().size());
         list->clearSelection(); // nothing selected: "snap/" names the folder itself
-        w->previewSnapshot(1);
+        w->previewSnapshot(0);
         QVERIFY(picture().isNull());
         QVERIFY(list->selectFile(u"GAME.NES"_s));
         QTest::qWait(100); // a picture that came now would belong to no ROM (or to an older selection)
@@ -141,7 +141,7 @@ private slots:
         QTRY_COMPARE(picture().size(), QSize(20, 10));
         c.tabs->setCurrentIndex(1); // another tab keeps the picture until its list is used
         QCOMPARE(picture().size(), QSize(20, 10));
-        QVERIFY(c.list(2)->selectFile(u"two.nes"_s));
+        QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
         QTRY_COMPARE(picture().size(), QSize(30, 15));
         const QImage drawn = c.snapshot->grab().toImage();
         QVERIFY(qBlue(drawn.pixel(c.snapshot->contentsRect().topLeft() + QPoint(3, 3))) > 200); // top-left
@@ -154,7 +154,7 @@ private slots:
     void whatIsSelectedIsWhatRuns()
     {
         Fixture f;
-        writeFile(f.rom(3) + u"three.nes"_s, "x");
+        writeFile(f.rom(2) + u"three.nes"_s, "x");
         writeProgram(f.emulator());
         const auto w = f.loaded();
         const MainControls c(w.get());
@@ -162,23 +162,22 @@ private slots:
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton})
-            clickFirstEntry(c.list(1), true, button);
+            clickFirstEntry(c.list(0), true, button);
         QTest::qWait(50); // a launch would have been recorded by now
         QCOMPARE(f.recorder.starts.size(), 0);
-        for (int slot = 1; slot <= 3; ++slot) {
-            c.tabs->setCurrentIndex(slot - 1);
+        for (int slot = 0; slot < 3; ++slot) {
+            c.tabs->setCurrentIndex(slot);
             clickFirstEntry(c.list(slot), true);
             QTest::keyClick(c.list(slot), Qt::Key_Return);
             QKeyEvent held(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true); // auto-repeat
             QApplication::sendEvent(c.list(slot), &held);
-            QTRY_COMPARE(f.recorder.starts.size(), 2 * slot);
+            QTRY_COMPARE(f.recorder.starts.size(), 2 * (slot + 1));
             const StartCall &call = f.recorder.starts.back();
             QCOMPARE(call.program, QDir::toNativeSeparators(f.app() + u"/nesticle.exe"_s));
-            QCOMPARE(call.arguments, (QStringList{"-run", f.rom(slot) + entries(c.list(slot)).front(),
-                                                  "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
+            QCOMPARE(call.arguments.value(launch::LaunchCommand::kRomArgument), f.rom(slot) + entries(c.list(slot)).front());
             QCOMPARE(QDir(call.workingFolder).canonicalPath(), QDir(f.app()).canonicalPath());
         }
-        for (QAbstractItemView *list : std::initializer_list<QAbstractItemView *>{c.resolution, c.controller, c.list(3)}) {
+        for (QAbstractItemView *list : std::initializer_list<QAbstractItemView *>{c.resolution, c.controller, c.list(2)}) {
             const QModelIndex selected = list->selectionModel()->selectedIndexes().value(0);
             QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, list->visualRect(selected).center());
             QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
@@ -187,11 +186,11 @@ private slots:
             QCOMPARE(list->selectionModel()->selectedIndexes(), QModelIndexList{selected});
         }
         c.resolution->selectionModel()->setCurrentIndex(c.resolution->model()->index(0, 0), QItemSelectionModel::NoUpdate);
-        w->launchRom(3);
+        w->launchRom(2);
         QTRY_COMPARE(f.recorder.starts.size(), 7);
         QCOMPARE(f.recorder.starts.back().arguments.mid(2, 3), (QStringList{"-res", "320", "240"}));
-        c.list(2)->clearSelection(); // nothing selected: Enter starts nothing
-        QTest::keyClick(c.list(2), Qt::Key_Enter);
+        c.list(1)->clearSelection(); // nothing selected: Enter starts nothing
+        QTest::keyClick(c.list(1), Qt::Key_Enter);
         QTest::qWait(50);
         QCOMPARE(f.recorder.starts.size(), 7);
     }
@@ -201,90 +200,29 @@ private slots:
         Fixture f;
         const auto w = f.loaded();
         const MainControls c(w.get());
-        QVERIFY(c.list(1)->selectFile(u"A.nes"_s));
-        w->launchRom(1); // no emulator: said with the file tried, and the window goes on
+        QVERIFY(c.list(0)->selectFile(u"A.nes"_s));
+        w->launchRom(0); // no emulator: said with the file tried, and the window goes on
         QTRY_COMPARE(f.recorder.messages.size(), 1);
         QVERIFY(f.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(f.app() + "/nesticle.exe")));
 
         writeProgram(f.emulator());
-        c.list(1)->clearSelection(); // nothing selected: the folder alone stands for the ROM
-        w->launchRom(1);
+        c.list(0)->clearSelection(); // nothing selected: the folder alone stands for the ROM
+        w->launchRom(0);
         QTRY_COMPARE(f.recorder.starts.size(), 1);
         c.sound->setCheckState(Qt::Unchecked);
         c.resolution->setCurrentRow(0);
         c.controller->clearSelection();
-        QVERIFY(c.list(1)->selectFile(u"GAME.NES"_s));
-        w->launchRom(1);
+        QVERIFY(c.list(0)->selectFile(u"GAME.NES"_s));
+        w->launchRom(0);
         QTRY_COMPARE(f.recorder.starts.size(), 2);
-        QCOMPARE(f.recorder.starts[0].arguments, (QStringList{"-run", f.rom(1), "-res", "320", "240", "-setinput", "1", "GRAVIS"}));
-        QCOMPARE(f.recorder.starts[1].arguments, (QStringList{"-run", f.rom(1) + "GAME.NES", "-nosound", "-res", "256", "224"}));
+        QCOMPARE(f.recorder.starts[0].arguments, launch::launchCommand(f.rom(0), {}, 4, Qt::Checked, 1).arguments());
+        QCOMPARE(f.recorder.starts[1].arguments, launch::launchCommand(f.rom(0), u"GAME.NES"_s, 0, Qt::Unchecked, -1).arguments());
 
         *f.recorder.startSucceeds = false; // the system refuses the start
-        w->launchRom(1);
+        w->launchRom(0);
         QTRY_COMPARE(f.recorder.messages.size(), 2);
         QVERIFY(f.recorder.messages[1].text.contains("refused by the test"_L1));
 
-        // A folder typed without its separator: listed, and started with this system's separator.
-        *f.recorder.startSucceeds = true;
-        const QString typed = f.rom(4).chopped(1);
-        writeFile(f.config(), configFor(typed, "", ""));
-        const auto again = f.loaded();
-        QVERIFY(MainControls(again.get()).list(1)->selectFile(u"p.nes"_s));
-        again->launchRom(1);
-        QTRY_COMPARE(f.recorder.starts.size(), 4);
-        QCOMPARE(f.recorder.starts.back().arguments.value(1), typed + QDir::separator() + u"p.nes"_s);
-    }
-
-    void sortedAsTheUsersLanguageSorts_data()
-    {
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<QStringList>("names"); // in the order expected
-        QTest::newRow("English: accents among their letters, case aside")
-            << "en_US" << QStringList{"apple.nes", "Banana.nes", "\u00E9clair.nes", "ecu.nes", "Zelda-like.nes"};
-        QTest::newRow("Swedish: \u00E4 after z") << "sv_SE" << QStringList{"apa.nes", "Zebra.nes", "\u00E4pple.nes"};
-        QTest::newRow("English: \u00E4 with a") << "en_US" << QStringList{"apa.nes", "\u00E4pple.nes", "Zebra.nes"};
-        QTest::newRow("English, plain ASCII: blanks, digits, letters")
-            << "en_US" << QStringList{"1942.nes", "a b.nes", "a.nes", "B.nes", "contra.nes"};
-#ifndef Q_OS_WIN // Wine's tables carry no Czech rules
-        QTest::newRow("Czech: ch after h") << "cs_CZ" << QStringList{"hra.nes", "chata.nes", "ikarus.nes"};
-#endif
-        QTest::newRow("C: code points, case aside")
-            << "C" << QStringList{"apple.nes", "B.nes", "Zelda.nes", "\u00C9clair.nes", "\u00E9cu.nes"};
-        // Enough names, sharing prefixes longer than sixteen bytes, to be sorted in buckets.
-        QStringList many;
-        for (int i = 0; i < 400; ++i) {
-            static const char *const prefixes[] = {"Super Mario Bros.", "super mario bros. 2", "Zelda", "a"};
-            many << u"%1 %2 (Rev %3).nes"_s.arg(QLatin1String(prefixes[i % 4])).arg(i * 7919 % 400).arg(i % 3);
-        }
-        QCollator english(QLocale(u"en_US"_s));
-        english.setCaseSensitivity(Qt::CaseInsensitive);
-        for (const bool c : {false, true}) { // ties broken by the names' own order
-            std::sort(many.begin(), many.end(), [&](const QString &a, const QString &b) {
-                const int order = c ? a.compare(b, Qt::CaseInsensitive) : english.compare(a, b);
-                return order != 0 ? order < 0 : a < b;
-            });
-            QTest::newRow(c ? "C: many names" : "English: many names") << (c ? "C" : "en_US") << many;
-        }
-#ifndef Q_OS_WIN // one file there
-        QTest::newRow("names that differ in case only keep one order") << "C" << QStringList{"A.nes", "a.nes", "b.nes"};
-#endif
-    }
-
-    void sortedAsTheUsersLanguageSorts()
-    {
-        QFETCH(QString, locale);
-        QFETCH(QStringList, names);
-        QTemporaryDir dir;
-        QStringList shuffled = names;
-        std::reverse(shuffled.begin(), shuffled.end());
-        for (const QString &name : shuffled)
-            writeFile(dir.filePath(name), "x");
-        bool ok = false;
-        const forms::RomNames read = forms::readRomNames(dir.path(), u"*.nes"_s, QLocale(locale), &ok);
-        QVERIFY(ok);
-        for (qsizetype row = 0; row < read.count(); ++row)
-            QCOMPARE(read.nameAt(row), names.value(row));
-        QCOMPARE(read.count(), names.size());
     }
 
     // ROMs copied in or removed while the program runs show at once: the selection, the current entry
@@ -297,43 +235,43 @@ private slots:
         app::AppContext context = f.recorder.context(f.app(), f.config());
         context.readFolder = [&readings](const QString &folder, const QString &pattern, bool *ok) {
             readings.ref();
-            return forms::readRomNames(folder, pattern, QLocale::c(), ok);
+            return library::readRomNames(folder, pattern, QLocale::c(), ok);
         };
         app::MainWindow w(context);
         w.loadStartState();
         const MainControls c(&w);
-        QVERIFY(c.list(1)->selectFile(u"b.nes"_s));
+        QVERIFY(c.list(0)->selectFile(u"b.nes"_s));
         QTRY_VERIFY(!c.snapshot->picture().isNull());
         const int before = readings.loadRelaxed();
         for (int i = 0; i < 300; ++i)
-            writeFile(f.rom(1) + u"new%1.nes"_s.arg(i, 3, 10, QChar(u'0')), "x");
-        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 304"_s);
+            writeFile(f.rom(0) + u"new%1.nes"_s.arg(i, 3, 10, QChar(u'0')), "x");
+        QTRY_COMPARE(c.count(0)->text(), u"ROMs : 304"_s);
         QTest::qWait(700);
         QVERIFY2(readings.loadRelaxed() - before <= 3, qPrintable(QString::number(readings.loadRelaxed() - before)));
-        QCOMPARE(c.list(1)->fileName(), u"b.nes"_s);
-        QCOMPARE(c.list(1)->currentIndex().data(Qt::EditRole).toString(), u"b.nes"_s);
+        QCOMPARE(c.list(0)->fileName(), u"b.nes"_s);
+        QCOMPARE(c.list(0)->currentIndex().data(Qt::EditRole).toString(), u"b.nes"_s);
         QVERIFY(!c.snapshot->picture().isNull());
-        QFile::remove(f.rom(1) + u"A.nes"_s); // another entry: the selection stays
-        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 303"_s);
-        QCOMPARE(c.list(1)->fileName(), u"b.nes"_s);
-        QFile::remove(f.rom(1) + u"b.nes"_s); // the selected ROM itself: the box blanks
-        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 302"_s);
-        QCOMPARE(c.list(1)->fileName(), QString());
+        QFile::remove(f.rom(0) + u"A.nes"_s); // another entry: the selection stays
+        QTRY_COMPARE(c.count(0)->text(), u"ROMs : 303"_s);
+        QCOMPARE(c.list(0)->fileName(), u"b.nes"_s);
+        QFile::remove(f.rom(0) + u"b.nes"_s); // the selected ROM itself: the box blanks
+        QTRY_COMPARE(c.count(0)->text(), u"ROMs : 302"_s);
+        QCOMPARE(c.list(0)->fileName(), QString());
         QTRY_VERIFY(c.snapshot->picture().isNull());
         // A list pointed elsewhere stops following its old folder.
 #ifdef Q_OS_LINUX
-        QVERIFY(watchedBySystem(f.rom(1)));
+        QVERIFY(watchedBySystem(f.rom(0)));
 #endif
-        writeFile(f.config(), configFor(f.rom(4), f.rom(2), f.rom(3)));
+        writeFile(f.config(), configFor(f.rom(3), f.rom(1), f.rom(2)));
         onNextModal(&w, [](QWidget *dialog) { dialog->close(); });
         w.editRomFolders(); // closed at once: the folders are read back
-        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 2"_s);
+        QTRY_COMPARE(c.count(0)->text(), u"ROMs : 2"_s);
 #ifdef Q_OS_LINUX
-        QTRY_VERIFY(!watchedBySystem(f.rom(1)));
+        QTRY_VERIFY(!watchedBySystem(f.rom(0)));
 #endif
-        writeFile(f.rom(1) + u"late.nes"_s, "x");
+        writeFile(f.rom(0) + u"late.nes"_s, "x");
         QTest::qWait(700);
-        QCOMPARE(c.count(1)->text(), u"ROMs : 2"_s);
+        QCOMPARE(c.count(0)->text(), u"ROMs : 2"_s);
     }
 
     // As users have it, the folders are read once the window is on screen, so that their reading
@@ -344,11 +282,11 @@ private slots:
         Fixture f;
         app::AppContext context = f.recorder.context(f.app(), f.config());
         context.folderPatience = {};
-        const QString late = f.rom(1) + u"late.nes"_s;
+        const QString late = f.rom(0) + u"late.nes"_s;
         const auto reads = std::make_shared<std::atomic<int>>(0);
         context.readFolder = [late, reads](const QString &folder, const QString &pattern, bool *ok) {
             ++*reads;
-            const forms::RomNames names = forms::readRomNames(folder, pattern, QLocale::c(), ok);
+            const library::RomNames names = library::readRomNames(folder, pattern, QLocale::c(), ok);
             if (QDir(folder) == QFileInfo(late).dir() && !QFileInfo::exists(late)) {
                 QThread::msleep(50); // a folder's time has a grain of milliseconds
                 writeFile(late, "x");
@@ -373,11 +311,11 @@ private slots:
         writeProgram(f.emulator());
         auto stuck = std::make_shared<QSemaphore>();
         app::AppContext context = f.recorder.context(f.app(), f.config());
-        const QString hanging = QDir::fromNativeSeparators(f.rom(2));
+        const QString hanging = QDir::fromNativeSeparators(f.rom(1));
         context.readFolder = [hanging, stuck](const QString &folder, const QString &pattern, bool *ok) {
             if (folder.startsWith(hanging))
                 stuck->acquire();
-            return forms::readRomNames(folder, pattern, QLocale::c(), ok);
+            return library::readRomNames(folder, pattern, QLocale::c(), ok);
         };
         context.folderPatience = {}; // as users have it
         auto starting = std::make_shared<QSemaphore>();
@@ -391,17 +329,17 @@ private slots:
         auto w = std::make_unique<app::MainWindow>(context);
         w->loadStartState(); // returns, though folder 2 does not answer
         const MainControls c(w.get());
-        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 4"_s);
-        QCOMPARE(c.list(2)->listCount(), 0);
-        QVERIFY(c.list(1)->selectFile(u"A.nes"_s));
-        w->launchRom(1); // returns while the start waits
+        QTRY_COMPARE(c.count(0)->text(), u"ROMs : 4"_s);
+        QCOMPARE(c.list(1)->listCount(), 0);
+        QVERIFY(c.list(0)->selectFile(u"A.nes"_s));
+        w->launchRom(0); // returns while the start waits
         QVERIFY(!*waited);
         starting->release();
         QTRY_COMPARE(f.recorder.starts.size(), 1);
         stuck->release(); // it answers
-        QTRY_COMPARE(c.count(2)->text(), u"ROMs : 1"_s);
+        QTRY_COMPARE(c.count(1)->text(), u"ROMs : 1"_s);
         // Asked again, it hangs again: the window goes at once, and its late answer goes nowhere.
-        writeFile(f.config(), configFor(f.rom(1), f.rom(2) + u"."_s, f.rom(3)));
+        writeFile(f.config(), configFor(f.rom(0), f.rom(1) + u"."_s, f.rom(2)));
         onNextModal(w.get(), [](QWidget *dialog) { dialog->close(); });
         w->editRomFolders();
         w.reset();
@@ -442,11 +380,11 @@ private slots:
         QDir::setCurrent(fromElsewhere ? root + u"/start"_s : f.app());
         const auto w = f.loaded();
         const MainControls c(w.get());
-        QCOMPARE(entries(c.list(1)), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
+        QCOMPARE(entries(c.list(0)), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
         if (expected.isEmpty())
             return;
-        QVERIFY(c.list(1)->selectFile(QFileInfo(expected).fileName()));
-        w->launchRom(1);
+        QVERIFY(c.list(0)->selectFile(QFileInfo(expected).fileName()));
+        w->launchRom(0);
         QTRY_COMPARE(f.recorder.starts.size(), 1);
         const StartCall &call = f.recorder.starts.back();
         const QFileInfo launched(QDir(call.workingFolder), call.arguments.value(1));

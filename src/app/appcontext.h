@@ -2,7 +2,7 @@
 
 #include "config/romfolders.h"
 #include "dialogs/message.h"
-#include "forms/romnames.h"
+#include "library/romshelf.h"
 #include "platform/process.h"
 
 #include <chrono>
@@ -20,10 +20,7 @@ struct AppContext {
     platform::ProcessStarter start = platform::startDetached;
     dialogs::Notifier notify = dialogs::showMessage;
     // Reads a ROM folder, on a thread of its own: it may wait on a disk or a share for long.
-    std::function<forms::RomNames(const QString &folder, const QString &pattern, bool *ok)> readFolder =
-        [](const QString &folder, const QString &pattern, bool *ok) {
-            return forms::readRomNames(folder, pattern, QLocale(), ok);
-        };
+    library::FolderReader readFolder = library::readFolderNames;
     // How long start-up and Save wait for the ROM folders. Not at all by default: the window shows
     // as soon as it is built, the folders are read once it is on screen, and each list fills when
     // its folder has been read (on a local disk a moment later, for 3 x 100,000 ROMs a fifth of a

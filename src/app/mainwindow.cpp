@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 
-#include "app/folderwatcher.h"
 #include "config/romfolders.h"
 #include "config/romslots.h"
 #include "dialogs/aboutbox.h"
@@ -12,23 +11,23 @@
 #include "help/readme.h"
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
+#include "library/folderwatcher.h"
+#include "library/romshelf.h"
 #include "platform/contextdoor.h"
-#include "platform/folders.h"
 #include "preview/snapshot.h"
 #include "preview/snapshotloader.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QTimer>
-#include <QWindow>
-#include <QFile>
-#include <QFileInfo>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <condition_variable>
@@ -46,8 +45,6 @@ QString romCountCaption(int count) { return QStringLiteral("ROMs : ") + QString:
 constexpr int kStartResolution = 4; // 320x240
 constexpr int kStartController = 1; // Gamepad
 constexpr qint64 kEarlyExitMs = 5000; // an end later than this is the user quitting
-constexpr int kSettleMs = 300;         // a changed folder is read again once quiet this long,
-constexpr qint64 kSettleLimitMs = 2000; // or this long after its first change at the latest
 constexpr int kLogLinesShown = 10;
 constexpr int kListingWaitMs = 200;     // a window not on screen by then is not waited for
 const QString kLaunchLogName = QStringLiteral("last-launch.log");
@@ -98,37 +95,28 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
 {
     // The banner is decoded on another thread while the form is built.
     std::future<QImage> banner = std::async(std::launch::async, forms::bannerImage);
-    setObjectName(QStringLiteral("Form1"));
-    setCentralWidget(forms::buildForm(this, forms::mainWindowDef()));
+    m_form = forms::buildMainWindowForm(this);
     layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
     buildMenus();
+    m_form.banner->setPicture(banner.get());
 
-    m_sound = findChild<forms::CheckBox *>(QStringLiteral("Check1"));
-    m_resolution = findChild<forms::OptionList *>(QStringLiteral("List1"));
-    m_controller = findChild<forms::OptionList *>(QStringLiteral("List2"));
-    m_snapshot = findChild<forms::PictureBox *>(QStringLiteral("Picture2"));
-    findChild<forms::PictureBox *>(QStringLiteral("Picture1"))->setPicture(banner.get());
+    m_watcher = new library::FolderWatcher(this);
     for (const config::RomSlot &slot : config::kRomSlots) {
-        forms::FileListBox *list = findChild<forms::FileListBox *>(QLatin1String(slot.fileList));
-        m_fileLists[size_t(slot.number - 1)] = list;
-        m_countLabels[size_t(slot.number - 1)] = findChild<QLabel *>(QLatin1String(slot.countLabel));
-        connect(list, &forms::FileListBox::fileSelected, this, [this, number = slot.number] { previewSnapshot(number); });
-        connect(list, &forms::FileListBox::fileActivated, this, [this, number = slot.number] { launchRom(number); });
+        RomTab &tab = m_tabs[size_t(slot.index)];
+        tab.list = m_form.romLists[size_t(slot.index)];
+        tab.count = m_form.romCounts[size_t(slot.index)];
+        tab.shelf = new library::RomShelf(tab.list->pattern(), m_context.applicationFolder, m_context.readFolder,
+                                          m_watcher, this);
+        tab.list->setModel(tab.shelf->model());
+        connect(tab.shelf, &library::RomShelf::listed, this,
+                [&tab] { tab.count->setText(romCountCaption(tab.list->listCount())); });
+        connect(tab.list, &forms::FileListBox::fileSelected, this, [this, index = slot.index] { previewSnapshot(index); });
+        connect(tab.list, &forms::FileListBox::fileActivated, this, [this, index = slot.index] { launchRom(index); });
     }
-    connect(m_sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
-    connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_snapshot, &forms::PictureBox::setPicture);
+    connect(m_form.sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
+    connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_form.snapshot, &forms::PictureBox::setPicture);
     connect(m_romFolders, &config::RomFolders::changed, this, &MainWindow::listRomFolders);
-
     m_door = platform::ContextDoor::open(this);
-    m_watcher = new FolderWatcher(this);
-    connect(m_watcher, &FolderWatcher::folderChanged, this, &MainWindow::folderChanged);
-    for (size_t index = 0; index < m_settling.size(); ++index) {
-        m_settling[index] = new QTimer(this);
-        m_settling[index]->setSingleShot(true);
-        connect(m_settling[index], &QTimer::timeout, this, [this, index] {
-            readFolder(int(index) + 1, m_fileLists[index]->path(), {});
-        });
-    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -192,10 +180,10 @@ void MainWindow::loadStartState()
         m_listingWaitsForScreen = true;
         QTimer::singleShot(kListingWaitMs, this, &MainWindow::listWaitingFolders);
     }
-    m_sound->setCheckState(Qt::Checked);
+    m_form.sound->setCheckState(Qt::Checked);
     updateSoundCaption();
-    m_resolution->setCurrentRow(kStartResolution);
-    m_controller->setCurrentRow(kStartController);
+    m_form.resolution->setCurrentRow(kStartResolution);
+    m_form.controller->setCurrentRow(kStartController);
     QDir::setCurrent(m_context.applicationFolder);
 }
 
@@ -225,8 +213,6 @@ void MainWindow::listWaitingFolders()
 void MainWindow::listRomFolders()
 {
     m_listingWaitsForScreen = false;
-    // A relative folder is the application folder's, wherever the program was started from; the
-    // list keeps the folder it read, which a launch then names.
     struct Countdown {
         std::mutex mutex;
         std::condition_variable done;
@@ -234,65 +220,17 @@ void MainWindow::listRomFolders()
     };
     const auto countdown = std::make_shared<Countdown>();
     for (const config::RomSlot &slot : config::kRomSlots) {
-        readFolder(slot.number, platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder),
-                   [countdown] {
-                       const std::lock_guard<std::mutex> lock(countdown->mutex);
-                       --countdown->left;
-                       countdown->done.notify_all();
-                   });
+        m_tabs[size_t(slot.index)].shelf->setFolder(m_romFolders->folder(slot.index), [countdown] {
+            const std::lock_guard<std::mutex> lock(countdown->mutex);
+            --countdown->left;
+            countdown->done.notify_all();
+        });
     }
     std::unique_lock<std::mutex> lock(countdown->mutex);
     countdown->done.wait_for(lock, m_context.folderPatience, [&] { return countdown->left == 0; });
     lock.unlock();
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall); // the readings that came in time
-}
-
-void MainWindow::readFolder(int slot, const QString &folder, const std::function<void()> &whenPosted)
-{
-    const quint64 reading = ++m_readings[size_t(slot - 1)];
-    // Detached: closing the program never waits for a folder that does not answer. The door
-    // drops the reading once the window is gone.
-    std::thread([this, door = m_door, read = m_context.readFolder, pattern = m_fileLists[size_t(slot - 1)]->pattern(),
-                 slot, reading, folder, whenPosted] {
-        platform::yieldToWindow(); // the window is built meanwhile at start-up
-        bool readable = false;
-        const QString path = QDir::fromNativeSeparators(folder);
-        // Its time first: a change made while it is read, or before its watch is set, shows in it.
-        const ListedFolder listed{folder, QFileInfo(path).lastModified()};
-        const forms::RomNames names = read(path, pattern, &readable);
-        door->post([this, slot, reading, listed, names, readable] { showReading(slot, reading, listed, names, readable); });
-        if (whenPosted)
-            whenPosted();
-    }).detach();
-}
-
-void MainWindow::showReading(int slot, quint64 reading, const ListedFolder &folder, const forms::RomNames &names,
-                             bool readable)
-{
-    const size_t index = size_t(slot - 1);
-    if (reading != m_readings[index])
-        return; // a newer reading of this slot is on its way
-    m_fileLists[index]->showFolder(folder.path, names);
-    m_countLabels[index]->setText(romCountCaption(m_fileLists[index]->listCount()));
-    // Watch the folder the list now shows, and no longer the one it showed.
-    const ListedFolder watched{readable ? QDir::fromNativeSeparators(folder.path) : QString(), folder.modified};
-    if (watched.path != std::exchange(m_watched[index], watched).path)
-        m_watcher->watch(QList<ListedFolder>(m_watched.begin(), m_watched.end()));
-}
-
-void MainWindow::folderChanged(const QString &folder)
-{
-    // A copy of thousands of files is one change: read again once the folder has been quiet for a
-    // moment, or at the latest a little after the first change.
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    for (size_t index = 0; index < m_watched.size(); ++index) {
-        if (m_watched[index].path != folder)
-            continue;
-        if (!m_settling[index]->isActive())
-            m_changedSince[index] = now;
-        if (now - m_changedSince[index] < kSettleLimitMs)
-            m_settling[index]->start(kSettleMs);
-    }
+    for (const RomTab &tab : m_tabs) // the readings that came in time
+        QCoreApplication::sendPostedEvents(tab.shelf, QEvent::MetaCall);
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -306,9 +244,9 @@ void MainWindow::exit() { close(); }
 
 void MainWindow::updateSoundCaption()
 {
-    switch (m_sound->checkState()) {
-    case Qt::Unchecked: m_sound->setText(QStringLiteral("No Sound")); break;
-    case Qt::Checked: m_sound->setText(QStringLiteral("Sound")); break;
+    switch (m_form.sound->checkState()) {
+    case Qt::Unchecked: m_form.sound->setText(QStringLiteral("No Sound")); break;
+    case Qt::Checked: m_form.sound->setText(QStringLiteral("Sound")); break;
     default: break; // grayed: the caption stays as it was
     }
 }
@@ -317,30 +255,31 @@ void MainWindow::previewSnapshot(int slot)
 {
     // Blank at once, so that the previous selection's snapshot never stays; the picture follows
     // from another thread, the window never waits for a decode, and a failed load is silent.
-    m_snapshot->setPicture(QImage());
-    const QString path = preview::snapshotPath(m_context.applicationFolder, m_fileLists[size_t(slot - 1)]->fileName());
-    m_snapshotLoader->request(path, m_snapshot->visibleSize());
+    m_form.snapshot->setPicture(QImage());
+    const QString path = preview::snapshotPath(m_context.applicationFolder, m_tabs[size_t(slot)].list->fileName());
+    m_snapshotLoader->request(path, m_form.snapshot->visibleSize());
 }
 
 void MainWindow::launchRom(int slot)
 {
     // The folder the list shows, not the one the file holds now: another program may have saved
     // other folders since, and the user starts only what they see.
-    const forms::FileListBox *list = m_fileLists[size_t(slot - 1)];
-    const QString commandLine = launch::launchCommandLine(list->path(), list->fileName(), m_resolution->selectedIndex(),
-                                                          m_sound->checkState(), m_controller->selectedIndex());
+    const RomTab &tab = m_tabs[size_t(slot)];
+    const launch::LaunchCommand command =
+        launch::launchCommand(tab.shelf->listedFolder(), tab.list->fileName(), m_form.resolution->selectedIndex(),
+                              m_form.sound->checkState(), m_form.controller->selectedIndex());
     // The rest may wait on a disk or a share: the emulator's file is looked for, the log is
     // written, and a start returns only once the system has loaded the program. A thread of its
     // own does it, so that the window never waits; what it has to tell comes through the door.
     std::thread([this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
-                 logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), commandLine] {
+                 logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), command] {
         launch::LaunchPlan plan;
         QString error;
-        bool started = launch::planLaunch(commandLine, applicationFolder, &plan, &error);
+        bool started = launch::planLaunch(command, applicationFolder, &plan, &error);
         if (started) {
             plan.command.workingFolder = workingFolder;
             qint64 headerSize = 0;
-            plan.command.outputFile = startLaunchLog(logFolder, commandLine, plan.command, &headerSize);
+            plan.command.outputFile = startLaunchLog(logFolder, command.commandLine(), plan.command, &headerSize);
             const platform::ExitWatch watch{door, [this, program = plan.tried, log = plan.command.outputFile,
                                                    headerSize](const platform::ProcessExit &exit) {
                                                 reportEarlyExit(exit, program, log, headerSize);

@@ -52,7 +52,7 @@ bool writeRomFolders(const QString &configFile, const QStringList &folders, QStr
 {
     QList<profile::KeyValue> values;
     for (const RomSlot &slot : kRomSlots)
-        values.append({QString::fromLatin1(slot.key), folders.value(slot.number - 1)});
+        values.append({QString::fromLatin1(slot.key), folders.value(slot.index)});
     // The user's configuration folder may not exist yet: a first Save makes it.
     const QString folder = QFileInfo(configFile).absolutePath();
     if (!QDir().mkpath(folder)) {

@@ -35,7 +35,7 @@ ConfigFiles configFiles(const ConfigFolders &folders);
 // The same for the running program: its own folder, the user's and the system's.
 ConfigFiles configFiles(const QString &fixedFolder);
 
-// The three folder values, slot 1 to 3, read from the configuration file in the order of the keys.
+// The three folder values, slot 0 to 2, read from the configuration file in the order of the keys.
 // A missing file, section or key gives the empty text. false, with the reason in error, when the
 // file exists but cannot be read.
 bool readRomFolders(const QString &configFile, QStringList *folders, QString *error = nullptr);
@@ -54,7 +54,7 @@ public:
 
     const ConfigFiles &files() const { return m_files; }
     QStringList folders() const { return m_folders; }
-    QString folder(int slot) const { return m_folders.value(slot - 1); } // slot 1..3
+    QString folder(int slot) const { return m_folders.value(slot); } // slot 0..2
 
     // Reads the folders from the file; false, with the reason, when it cannot be read (the
     // folders are then empty).

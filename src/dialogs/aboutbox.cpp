@@ -1,7 +1,7 @@
 #include "dialogs/aboutbox.h"
 
 #include "forms/controls.h"
-#include "forms/formdefs.h"
+#include "forms/formbuilder.h"
 
 #include <QPushButton>
 
@@ -10,9 +10,8 @@ namespace dialogs {
 void showAbout()
 {
     // No owner window: modal to the whole application.
-    forms::FormDialog about(forms::aboutBoxDef(), nullptr);
-    QObject::connect(about.findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, &about,
-                     &QDialog::accept);
+    forms::FormDialog about(nullptr);
+    QObject::connect(forms::buildAboutForm(&about).ok, &QPushButton::clicked, &about, &QDialog::accept);
     about.setWindowModality(Qt::ApplicationModal);
     about.centreOnScreen();
     about.exec();

@@ -1,7 +1,6 @@
 #include "dialogs/folderpicker.h"
 
 #include "forms/dirlistbox.h"
-#include "forms/formdefs.h"
 #include "platform/drives.h"
 #include "platform/folders.h"
 
@@ -21,21 +20,18 @@ QString pickedFolderText(const QString &folderPath, const QString &relativeTo)
     return QDir::toNativeSeparators(folderPath) + QDir::separator();
 }
 
-FolderPicker::FolderPicker(const char *formName, QLineEdit *target, Notifier notify, QWidget *parent,
-                           const QString &relativeTo)
-    : forms::FormDialog(forms::pickerDef(formName), parent), m_target(target), m_notify(std::move(notify)),
-      m_relativeTo(relativeTo),
-      m_drive(findChild<forms::DriveListBox *>(QStringLiteral("Drive1"))),
-      m_dir(findChild<forms::DirListBox *>(QStringLiteral("Dir1")))
+FolderPicker::FolderPicker(int slot, QLineEdit *target, Notifier notify, QWidget *parent, const QString &relativeTo)
+    : forms::FormDialog(parent), m_target(target), m_notify(std::move(notify)), m_relativeTo(relativeTo),
+      m_form(forms::buildPickerForm(this, slot))
 {
-    connect(m_drive, &forms::DriveListBox::driveChanged, this, &FolderPicker::changeDrive);
-    connect(findChild<QPushButton *>(QStringLiteral("Command1")), &QPushButton::clicked, this, &FolderPicker::choose);
-    connect(m_dir, &forms::DirListBox::pathChanged, this, [this](const QString &path) {
+    connect(m_form.drives, &forms::DriveListBox::driveChanged, this, &FolderPicker::changeDrive);
+    connect(m_form.ok, &QPushButton::clicked, this, &FolderPicker::choose);
+    connect(m_form.folders, &forms::DirListBox::pathChanged, this, [this](const QString &path) {
         const QString drive = platform::driveOf(path);
         platform::rememberDriveFolder(drive, QDir::fromNativeSeparators(path));
-        m_drive->setDrive(drive);
+        m_form.drives->setDrive(drive);
     });
-    connect(m_dir, &forms::DirListBox::openFailed, this, [this](const QString &folder, const QString &reason) {
+    connect(m_form.folders, &forms::DirListBox::openFailed, this, [this](const QString &folder, const QString &reason) {
         m_notify(this, QStringLiteral("Select Directory"),
                  QStringLiteral("%1 cannot be opened.\n\n%2").arg(QDir::toNativeSeparators(folder), reason));
     });
@@ -43,29 +39,29 @@ FolderPicker::FolderPicker(const char *formName, QLineEdit *target, Notifier not
     // permission), say so and start at the nearest folder above it that can, never at nothing.
     const QString start = platform::currentFolder();
     QString reason = QStringLiteral("The folder no longer exists.");
-    const bool opened = m_dir->openNearest(start.isEmpty() ? QDir::rootPath() : start, &reason) && !start.isEmpty();
+    const bool opened = m_form.folders->openNearest(start.isEmpty() ? QDir::rootPath() : start, &reason) && !start.isEmpty();
     if (!opened) {
         m_notify(this, QStringLiteral("Select Directory"),
                  QStringLiteral("The current folder %1 cannot be opened.\n\n%2\n\nShowing %3 instead.")
-                     .arg(QDir::toNativeSeparators(start), reason, m_dir->path()));
+                     .arg(QDir::toNativeSeparators(start), reason, m_form.folders->path()));
     }
 }
 
 void FolderPicker::changeDrive()
 {
-    const QString drive = m_drive->drive();
+    const QString drive = m_form.drives->drive();
     const QString folder = platform::driveCurrentFolder(drive);
     QString reason;
-    if (!m_dir->setPath(folder, &reason)) {
+    if (!m_form.folders->setPath(folder, &reason)) {
         m_notify(this, QStringLiteral("Select Directory"),
                  QStringLiteral("The drive %1 cannot be read.\n\n%2").arg(QDir::toNativeSeparators(drive), reason));
-        m_drive->setDrive(platform::driveOf(m_dir->path())); // stay where the list was
+        m_form.drives->setDrive(platform::driveOf(m_form.folders->path())); // stay where the list was
     }
 }
 
 void FolderPicker::choose()
 {
-    m_target->setText(pickedFolderText(m_dir->path(), m_relativeTo));
+    m_target->setText(pickedFolderText(m_form.folders->path(), m_relativeTo));
     accept();
 }
 

@@ -2,13 +2,9 @@
 
 #include "dialogs/message.h"
 #include "forms/controls.h"
+#include "forms/formbuilder.h"
 
 class QLineEdit;
-
-namespace forms {
-class DirListBox;
-class DriveListBox;
-} // namespace forms
 
 namespace dialogs {
 
@@ -24,7 +20,8 @@ class FolderPicker : public forms::FormDialog
 {
     Q_OBJECT
 public:
-    FolderPicker(const char *formName, QLineEdit *target, Notifier notify, QWidget *parent = nullptr,
+    // The picker of slot 0..2, each a window of its own.
+    FolderPicker(int slot, QLineEdit *target, Notifier notify, QWidget *parent = nullptr,
                  const QString &relativeTo = QString());
 
     // Shows the folder the newly chosen drive keeps, or stays where it was when it cannot be read.
@@ -36,8 +33,7 @@ private:
     QLineEdit *m_target;
     Notifier m_notify;
     QString m_relativeTo;
-    forms::DriveListBox *m_drive;
-    forms::DirListBox *m_dir;
+    forms::PickerForm m_form;
 };
 
 } // namespace dialogs

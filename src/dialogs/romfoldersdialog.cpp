@@ -3,7 +3,6 @@
 #include "config/romfolders.h"
 #include "config/romslots.h"
 #include "dialogs/folderpicker.h"
-#include "forms/formdefs.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,27 +12,26 @@
 namespace dialogs {
 
 RomFoldersDialog::RomFoldersDialog(config::RomFolders &folders, Notifier notify, QWidget *parent)
-    : forms::FormDialog(forms::romFoldersDialogDef(), parent), m_folders(folders), m_notify(std::move(notify))
+    : forms::FormDialog(parent), m_folders(folders), m_notify(std::move(notify)), m_form(forms::buildRomFoldersForm(this))
 {
     for (const config::RomSlot &slot : config::kRomSlots) {
-        m_fields[size_t(slot.number - 1)] = findChild<QLineEdit *>(QLatin1String(slot.folderField));
-        connect(findChild<QPushButton *>(QLatin1String(slot.browseButton)), &QPushButton::clicked, this,
-                [this, number = slot.number] { browse(number); });
+        connect(m_form.browseButtons[size_t(slot.index)], &QPushButton::clicked, this,
+                [this, index = slot.index] { browse(index); });
     }
-    connect(findChild<QPushButton *>(QStringLiteral("Command2")), &QPushButton::clicked, this, &RomFoldersDialog::save);
+    connect(m_form.save, &QPushButton::clicked, this, &RomFoldersDialog::save);
 }
 
 void RomFoldersDialog::setVisible(bool visible)
 {
     if (visible) {
         for (const config::RomSlot &slot : config::kRomSlots)
-            m_fields[size_t(slot.number - 1)]->setText(m_folders.folder(slot.number));
-        m_fields[0]->setFocus(Qt::OtherFocusReason);
+            m_form.folderFields[size_t(slot.index)]->setText(m_folders.folder(slot.index));
+        m_form.folderFields[0]->setFocus(Qt::OtherFocusReason);
     }
     forms::FormDialog::setVisible(visible);
     // Showing hands the focus field a Tab-like focus, which would select all its text.
     if (visible) {
-        for (QLineEdit *field : m_fields)
+        for (QLineEdit *field : m_form.folderFields)
             field->deselect();
     }
 }
@@ -43,7 +41,7 @@ void RomFoldersDialog::browse(int slot)
     // A portable setup keeps folders inside the program's own folder relative to it.
     const config::ConfigFiles &files = m_folders.files();
     const QString relativeTo = files.portable ? QFileInfo(files.file).absolutePath() : QString();
-    FolderPicker picker(config::slotAt(slot).picker, m_fields[size_t(slot - 1)], m_notify, this, relativeTo);
+    FolderPicker picker(slot, m_form.folderFields[size_t(slot)], m_notify, this, relativeTo);
     picker.centreOnScreen();
     picker.exec();
 }
@@ -51,7 +49,7 @@ void RomFoldersDialog::browse(int slot)
 void RomFoldersDialog::save()
 {
     QStringList folders;
-    for (const QLineEdit *field : m_fields)
+    for (const QLineEdit *field : m_form.folderFields)
         folders.append(field->text());
     QString error;
     if (!m_folders.save(folders, &error)) {

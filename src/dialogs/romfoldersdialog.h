@@ -2,10 +2,7 @@
 
 #include "dialogs/message.h"
 #include "forms/controls.h"
-
-#include <array>
-
-class QLineEdit;
+#include "forms/formbuilder.h"
 
 namespace config {
 class RomFolders;
@@ -22,7 +19,7 @@ class RomFoldersDialog : public forms::FormDialog
 public:
     RomFoldersDialog(config::RomFolders &folders, Notifier notify, QWidget *parent = nullptr);
 
-    // Opens the picker of slot 1..3; its OK puts the chosen folder into the slot's field.
+    // Opens the picker of slot 0..2; its OK puts the chosen folder into the slot's field.
     void browse(int slot);
     // Writes the three fields; on failure says why and stays open with what was typed.
     void save();
@@ -34,7 +31,7 @@ public:
 private:
     config::RomFolders &m_folders;
     Notifier m_notify;
-    std::array<QLineEdit *, 3> m_fields{};
+    forms::RomFoldersForm m_form;
 };
 
 } // namespace dialogs

@@ -89,8 +89,10 @@ TabControl::TabControl(const QStringList &captions, const QFont &font, QWidget *
         addTab(new QWidget(this), caption);
     // The tab strip takes the focus in the control's place in the tab order. The control itself
     // stays out of the focus chain: else Tab from the last list on its pages would land on the
-    // strip again, and never reach the controls before it.
+    // strip again, and never reach the controls before it. Qt hands a policy on to the focus
+    // proxy, the strip, which is given its own again.
     setFocusPolicy(Qt::NoFocus);
+    strip->setFocusPolicy(Qt::TabFocus);
 }
 
 void TabControl::placeOnTab(int page, QWidget *child, const QRect &rect)
@@ -120,11 +122,7 @@ void TabControl::relayout()
     }
 }
 
-FormDialog::FormDialog(const FormDef &def, QWidget *parent) : QDialog(parent)
-{
-    setObjectName(QString::fromLatin1(def.name));
-    buildForm(this, def);
-}
+FormDialog::FormDialog(QWidget *parent) : QDialog(parent) {}
 
 namespace {
 

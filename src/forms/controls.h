@@ -130,7 +130,7 @@ class FormDialog : public QDialog
 {
     Q_OBJECT
 public:
-    FormDialog(const FormDef &def, QWidget *parent);
+    explicit FormDialog(QWidget *parent); // its form is built by one of formbuilder.h's builders
     // Centres the window on the screen, as every window opens.
     void centreOnScreen();
 

@@ -1,26 +1,20 @@
 #pragma once
 
-#include "forms/romnames.h"
-
 #include <QListView>
 
 namespace forms {
 
-class RomListModel;
-
-// A file list: shows the matching files of one folder; one entry can be selected at a time.
-// fileSelected is raised when the selection changes (mouse, keyboard, or the entry gone from its
-// folder), fileActivated on a left-button double click or Enter.
+// A file list: a view of one folder's matching files (its model's edit role holds each name as
+// the file system holds it); one entry can be selected at a time. fileSelected is raised when the
+// selection changes (mouse, keyboard, or the entry gone from its folder), fileActivated on a
+// left-button double click or Enter.
 class FileListBox : public QListView
 {
     Q_OBJECT
 public:
     explicit FileListBox(const QString &pattern, QWidget *parent = nullptr);
 
-    // Shows names, read from folder. When the list already shows folder, the difference is
-    // applied in place, so that the selection, the current entry and the scroll position stay.
-    void showFolder(const QString &folder, RomNames names);
-    QString path() const { return m_path; }
+    void setModel(QAbstractItemModel *model) override;
     QString pattern() const { return m_pattern; }
     int listCount() const;
     // The selected entry's name without folder; empty when nothing is selected.
@@ -40,8 +34,7 @@ protected:
 
 private:
     QString m_pattern;
-    QString m_path;
-    RomListModel *m_model;
+    bool m_selectedGoing = false; // the selected entry is being removed
 };
 
 } // namespace forms

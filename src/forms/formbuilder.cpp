@@ -10,9 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QPushButton>
 
 #include <algorithm>
+#include <cstring>
 
 // The pictures and fonts live in a static library: register them before first use.
 static void initResources()
@@ -118,6 +120,98 @@ QFont sizedFont(const QString &family, QFont::StyleHint hint, double points)
     return font;
 }
 
+// The controls of a form as built, in the order of its table.
+struct BuiltForm {
+    const FormDef &def;
+    FormSurface *surface;
+    std::vector<QWidget *> controls;
+
+    // The control the table names name, as the kind the table gives it.
+    template <class Control>
+    Control *take(const char *name) const
+    {
+        for (size_t i = 0; i < def.controls.size(); ++i) {
+            if (std::strcmp(def.controls[i].name, name) == 0) {
+                auto *control = qobject_cast<Control *>(controls[i]);
+                Q_ASSERT(control);
+                return control;
+            }
+        }
+        Q_ASSERT_X(false, "BuiltForm::take", name);
+        return nullptr;
+    }
+};
+
+BuiltForm buildForm(QWidget *window, const FormDef &def)
+{
+    window->setObjectName(QString::fromLatin1(def.name));
+    window->setWindowTitle(QString::fromLatin1(def.caption));
+    if (QGuiApplication::windowIcon().isNull()) // else the application's icon is the window's
+        window->setWindowIcon(applicationIcon());
+    window->setFont(formFont(kDefaultFont));
+
+    Qt::WindowFlags flags = (qobject_cast<QDialog *>(window) ? Qt::Dialog : Qt::Window)
+        | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (def.minimizeButton)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (def.maximizeButton)
+        flags |= Qt::WindowMaximizeButtonHint;
+    if (def.border == Border::FixedSingle)
+        flags |= Qt::MSWindowsFixedSizeDialogHint;
+    window->setWindowFlags(flags);
+
+    auto *surface = new FormSurface(def, window);
+    if (qobject_cast<QDialog *>(window)) {
+        if (def.border == Border::FixedSingle)
+            window->setFixedSize(surface->size());
+        else
+            window->resize(surface->size());
+    }
+
+    BuiltForm built{def, surface, {}};
+    TabControl *tabControl = nullptr;
+    std::vector<std::pair<int, QWidget *>> tabStops;
+    for (const ControlDef &control : def.controls) {
+        // Every control is given the form's font itself, the default size too: on Windows the
+        // platform gives lists, tabs, buttons and fields fonts of their own, which would win over
+        // the window's (and Wine's draws no capital I at small sizes).
+        QFont font = formFont(control.fontPoints > 0 ? control.fontPoints : kDefaultFont);
+        font.setUnderline(control.flags & Underline);
+        QWidget *widget = createControl(control, font);
+        built.controls.push_back(widget);
+        widget->setObjectName(QString::fromLatin1(control.name));
+        widget->setFont(font);
+        for (QWidget *part : widget->findChildren<QWidget *>()) // a tab strip, a drop-down's list
+            part->setFont(font);
+        applyColours(widget, control);
+        if (control.accessibleName) {
+            widget->setAccessibleName(QString::fromLatin1(control.accessibleName));
+            if (QWidget *proxy = widget->focusProxy()) // the tab control's strip takes its focus
+                proxy->setAccessibleName(widget->accessibleName());
+        }
+        if (control.container == kOnWindow || !tabControl) {
+            widget->setParent(surface);
+            widget->setGeometry(control.pixelRect());
+        } else {
+            tabControl->placeOnTab(control.container, widget, control.pixelRect());
+        }
+        if (auto *tabs = qobject_cast<TabControl *>(widget))
+            tabControl = tabs;
+        if (!takesFocus(control.kind))
+            widget->setFocusPolicy(Qt::NoFocus);
+        else if (control.tabIndex != kNoTabStop)
+            tabStops.emplace_back(control.tabIndex, widget);
+    }
+    std::sort(tabStops.begin(), tabStops.end(),
+              [](const auto &a, const auto &b) { return a.first < b.first; });
+    // Chain the focus targets themselves (the tab control's is its tab strip), so that the
+    // controls on its pages follow the strip instead of being taken as part of the tab control.
+    auto target = [](QWidget *w) { return w->focusProxy() ? w->focusProxy() : w; };
+    for (size_t i = 1; i < tabStops.size(); ++i)
+        QWidget::setTabOrder(target(tabStops[i - 1].second), target(tabStops[i].second));
+    return built;
+}
+
 } // namespace
 
 QFont formFont(double points)
@@ -151,71 +245,42 @@ QImage bannerImage()
     return QImage(QStringLiteral(":/quorvane/banner.png"));
 }
 
-FormSurface *buildForm(QWidget *window, const FormDef &def)
+MainWindowForm buildMainWindowForm(QMainWindow *window)
 {
-    window->setWindowTitle(QString::fromLatin1(def.caption));
-    if (QGuiApplication::windowIcon().isNull()) // else the application's icon is the window's
-        window->setWindowIcon(applicationIcon());
-    window->setFont(formFont(kDefaultFont));
-
-    Qt::WindowFlags flags = (qobject_cast<QDialog *>(window) ? Qt::Dialog : Qt::Window)
-        | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (def.minimizeButton)
-        flags |= Qt::WindowMinimizeButtonHint;
-    if (def.maximizeButton)
-        flags |= Qt::WindowMaximizeButtonHint;
-    if (def.border == Border::FixedSingle)
-        flags |= Qt::MSWindowsFixedSizeDialogHint;
-    window->setWindowFlags(flags);
-
-    auto *surface = new FormSurface(def, window);
-    if (qobject_cast<QDialog *>(window)) {
-        if (def.border == Border::FixedSingle)
-            window->setFixedSize(surface->size());
-        else
-            window->resize(surface->size());
+    const BuiltForm built = buildForm(window, mainWindowDef());
+    window->setCentralWidget(built.surface);
+    MainWindowForm form{built.take<CheckBox>("Check1"),       built.take<OptionList>("List1"),
+                        built.take<OptionList>("List2"),      built.take<PictureBox>("Picture1"),
+                        built.take<PictureBox>("Picture2"),   built.take<TabControl>("SSTab1"),
+                        {},                                   {}};
+    for (size_t slot = 0; slot < kSlotControls.size(); ++slot) {
+        form.romLists[slot] = built.take<FileListBox>(kSlotControls[slot].fileList);
+        form.romCounts[slot] = built.take<QLabel>(kSlotControls[slot].countLabel);
     }
+    return form;
+}
 
-    TabControl *tabControl = nullptr;
-    std::vector<std::pair<int, QWidget *>> tabStops;
-    for (const ControlDef &control : def.controls) {
-        // Every control is given the form's font itself, the default size too: on Windows the
-        // platform gives lists, tabs, buttons and fields fonts of their own, which would win over
-        // the window's (and Wine's draws no capital I at small sizes).
-        QFont font = formFont(control.fontPoints > 0 ? control.fontPoints : kDefaultFont);
-        font.setUnderline(control.flags & Underline);
-        QWidget *widget = createControl(control, font);
-        widget->setObjectName(QString::fromLatin1(control.name));
-        widget->setFont(font);
-        for (QWidget *part : widget->findChildren<QWidget *>()) // a tab strip, a drop-down's list
-            part->setFont(font);
-        applyColours(widget, control);
-        if (control.accessibleName) {
-            widget->setAccessibleName(QString::fromLatin1(control.accessibleName));
-            if (QWidget *proxy = widget->focusProxy()) // the tab control's strip takes its focus
-                proxy->setAccessibleName(widget->accessibleName());
-        }
-        if (control.container == kOnWindow || !tabControl) {
-            widget->setParent(surface);
-            widget->setGeometry(control.pixelRect());
-        } else {
-            tabControl->placeOnTab(control.container, widget, control.pixelRect());
-        }
-        if (auto *tabs = qobject_cast<TabControl *>(widget))
-            tabControl = tabs;
-        if (!takesFocus(control.kind))
-            widget->setFocusPolicy(Qt::NoFocus);
-        else if (control.tabIndex != kNoTabStop)
-            tabStops.emplace_back(control.tabIndex, widget);
+RomFoldersForm buildRomFoldersForm(QDialog *dialog)
+{
+    const BuiltForm built = buildForm(dialog, romFoldersDialogDef());
+    RomFoldersForm form{{}, {}, built.take<QPushButton>("Command2")};
+    for (size_t slot = 0; slot < kSlotControls.size(); ++slot) {
+        form.folderFields[slot] = built.take<QLineEdit>(kSlotControls[slot].folderField);
+        form.browseButtons[slot] = built.take<QPushButton>(kSlotControls[slot].browseButton);
     }
-    std::sort(tabStops.begin(), tabStops.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
-    // Chain the focus targets themselves (the tab control's is its tab strip), so that the
-    // controls on its pages follow the strip instead of being taken as part of the tab control.
-    auto target = [](QWidget *w) { return w->focusProxy() ? w->focusProxy() : w; };
-    for (size_t i = 1; i < tabStops.size(); ++i)
-        QWidget::setTabOrder(target(tabStops[i - 1].second), target(tabStops[i].second));
-    return surface;
+    return form;
+}
+
+PickerForm buildPickerForm(QDialog *dialog, int slot)
+{
+    const BuiltForm built = buildForm(dialog, pickerDef(slot));
+    return {built.take<DriveListBox>("Drive1"), built.take<DirListBox>("Dir1"), built.take<QPushButton>("Command1")};
+}
+
+AboutForm buildAboutForm(QDialog *dialog)
+{
+    const BuiltForm built = buildForm(dialog, aboutBoxDef());
+    return {built.take<QPushButton>("Command1")};
 }
 
 } // namespace forms

@@ -7,9 +7,24 @@
 #include <QImage>
 #include <QWidget>
 
+#include <array>
+
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QMainWindow;
+class QPushButton;
+
 namespace forms {
 
+class CheckBox;
+class DirListBox;
+class DriveListBox;
+class FileListBox;
 class FormSurface;
+class OptionList;
+class PictureBox;
+class TabControl;
 
 // The forms' own font, built into the program: Liberation Sans, whose metrics keep every caption
 // inside its control on any system. Sized in pixels at 96 dots per inch, like the geometry.
@@ -21,10 +36,40 @@ QFont fixedFont(double points);
 QIcon applicationIcon();
 QImage bannerImage();
 
-// Gives window the form's caption, icon, font, frame and size, creates every control of def on
-// a new surface (the controls' parent) with its name, place, caption, font and colours, and
-// chains the tab order. The window must be a QDialog or a QMainWindow; for a main window the
-// caller makes the surface its central widget.
-FormSurface *buildForm(QWidget *window, const FormDef &def);
+// Each window is built from its table (formdefs.h): the window gets the form's name, caption,
+// icon, font, frame and size; every control is made with its name, place, caption, font and
+// colours, and the tab order is chained. What the code uses comes back as typed handles.
+
+struct MainWindowForm {
+    CheckBox *sound;
+    OptionList *resolution;
+    OptionList *controller;
+    PictureBox *banner;
+    PictureBox *snapshot;
+    TabControl *romTabs;
+    std::array<FileListBox *, 3> romLists; // by slot, 0..2
+    std::array<QLabel *, 3> romCounts;
+};
+// The form becomes the window's central widget.
+MainWindowForm buildMainWindowForm(QMainWindow *window);
+
+struct RomFoldersForm {
+    std::array<QLineEdit *, 3> folderFields; // by slot, 0..2
+    std::array<QPushButton *, 3> browseButtons;
+    QPushButton *save;
+};
+RomFoldersForm buildRomFoldersForm(QDialog *dialog);
+
+struct PickerForm {
+    DriveListBox *drives;
+    DirListBox *folders;
+    QPushButton *ok;
+};
+PickerForm buildPickerForm(QDialog *dialog, int slot); // slot 0..2
+
+struct AboutForm {
+    QPushButton *ok;
+};
+AboutForm buildAboutForm(QDialog *dialog);
 
 } // namespace forms

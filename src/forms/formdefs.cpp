@@ -1,11 +1,9 @@
 #include "forms/formdefs.h"
 
-#include "config/romslots.h"
 #include "forms/twips.h"
 
 #include <QByteArray>
 
-#include <cstring>
 
 namespace forms {
 
@@ -19,14 +17,14 @@ const char *const kDescription =
     "Frontend for Nesticle. This Program is freeware and you can give it to anyone you want. If you "
     "need any help using it please read the help file. Hope you like it and have fun using it.";
 
-const char *slotName(int slot, const char *config::RomSlot::*name) { return config::slotAt(slot).*name; }
+const char *slotName(int slot, const char *SlotControls::*name) { return kSlotControls.at(size_t(slot)).*name; }
 
 // "Dir1|Dir2|Dir3", from the slot table.
 const char *tabCaptions()
 {
     static const QByteArray captions = [] {
         QByteArray joined;
-        for (const config::RomSlot &slot : config::kRomSlots)
+        for (const SlotControls &slot : kSlotControls)
             joined += (joined.isEmpty() ? "" : "|") + QByteArray(slot.tabCaption);
         return joined;
     }();
@@ -128,7 +126,6 @@ QSize FormDef::pixelSize() const
 
 const FormDef &mainWindowDef()
 {
-    using config::RomSlot;
     static const FormDef def{"Form1", "Quorvane v1.0b", 9000, 5550, Border::FixedSingle, true, false, kBlack,
         {
             control("Check1", Kind::CheckBox).at(7440, 5040, 1335, 255).text("Sound").font(9.75).colours(kRed, kBlack).tab(0),
@@ -144,15 +141,15 @@ const FormDef &mainWindowDef()
             control("Label2", Kind::Label).at(3240, 5160, 4215, 255)
                 .text("Double Click ROM To Run. Press ALT + Q To Quit Game.").colours(kRed, kBlack).tab(7),
             control("SSTab1", Kind::TabControl).at(120, 1680, 3135, 3615).text(tabCaptions()).tab(8).named("ROM folders"),
-            control(slotName(1, &RomSlot::fileList), Kind::FileList).onTab(0).at(120, 360, 2895, 2820).text("*.nes").tab(9)
-                .named(slotName(1, &RomSlot::listName)),
-            control(slotName(2, &RomSlot::fileList), Kind::FileList).onTab(1).at(120, 360, 2895, 2820).text("*.nes").tab(10)
-                .named(slotName(2, &RomSlot::listName)),
-            control(slotName(3, &RomSlot::fileList), Kind::FileList).onTab(2).at(120, 360, 2895, 2820).text("*.nes").tab(11)
-                .named(slotName(3, &RomSlot::listName)),
-            control(slotName(1, &RomSlot::countLabel), Kind::Label).onTab(0).at(240, 3240, 2655, 255).text("").tab(12),
-            control(slotName(2, &RomSlot::countLabel), Kind::Label).onTab(1).at(240, 3240, 2655, 255).text("").tab(13),
-            control(slotName(3, &RomSlot::countLabel), Kind::Label).onTab(2).at(240, 3240, 2655, 255).text("").tab(14),
+            control(slotName(0, &SlotControls::fileList), Kind::FileList).onTab(0).at(120, 360, 2895, 2820).text("*.nes").tab(9)
+                .named(slotName(0, &SlotControls::listName)),
+            control(slotName(1, &SlotControls::fileList), Kind::FileList).onTab(1).at(120, 360, 2895, 2820).text("*.nes").tab(10)
+                .named(slotName(1, &SlotControls::listName)),
+            control(slotName(2, &SlotControls::fileList), Kind::FileList).onTab(2).at(120, 360, 2895, 2820).text("*.nes").tab(11)
+                .named(slotName(2, &SlotControls::listName)),
+            control(slotName(0, &SlotControls::countLabel), Kind::Label).onTab(0).at(240, 3240, 2655, 255).text("").tab(12),
+            control(slotName(1, &SlotControls::countLabel), Kind::Label).onTab(1).at(240, 3240, 2655, 255).text("").tab(13),
+            control(slotName(2, &SlotControls::countLabel), Kind::Label).onTab(2).at(240, 3240, 2655, 255).text("").tab(14),
         },
         {
             {3240, 0, 3240, 8040},
@@ -163,25 +160,24 @@ const FormDef &mainWindowDef()
 
 const FormDef &romFoldersDialogDef()
 {
-    using config::RomSlot;
     static const FormDef def{"Directories", "Directories", 4500, 2250, Border::FixedSingle, false, false, kNoColour,
         {
             control("Label1", Kind::Label).at(120, 240, 1455, 255).text("Roms Folder 1").font(9.75).tab(0),
-            control(slotName(1, &RomSlot::folderField), Kind::TextField).at(1920, 150, 1935, 345).text("").tab(1)
-                .named(slotName(1, &RomSlot::fieldName)),
-            control(slotName(1, &RomSlot::browseButton), Kind::CommandButton).at(3960, 240, 375, 255).text("...").tab(2)
-                .named(slotName(1, &RomSlot::browseName)),
+            control(slotName(0, &SlotControls::folderField), Kind::TextField).at(1920, 150, 1935, 345).text("").tab(1)
+                .named(slotName(0, &SlotControls::fieldName)),
+            control(slotName(0, &SlotControls::browseButton), Kind::CommandButton).at(3960, 240, 375, 255).text("...").tab(2)
+                .named(slotName(0, &SlotControls::browseName)),
             control("Command2", Kind::CommandButton).at(120, 1800, 1095, 375).text("Save").tab(3),
             control("Label2", Kind::Label).at(120, 720, 1455, 255).text("Roms Folder 2").font(9.75).tab(4),
-            control(slotName(2, &RomSlot::folderField), Kind::TextField).at(1920, 600, 1935, 375).text("").tab(5)
-                .named(slotName(2, &RomSlot::fieldName)),
-            control(slotName(2, &RomSlot::browseButton), Kind::CommandButton).at(3960, 720, 375, 255).text("...").tab(6)
-                .named(slotName(2, &RomSlot::browseName)),
+            control(slotName(1, &SlotControls::folderField), Kind::TextField).at(1920, 600, 1935, 375).text("").tab(5)
+                .named(slotName(1, &SlotControls::fieldName)),
+            control(slotName(1, &SlotControls::browseButton), Kind::CommandButton).at(3960, 720, 375, 255).text("...").tab(6)
+                .named(slotName(1, &SlotControls::browseName)),
             control("Label3", Kind::Label).at(120, 1200, 1455, 255).text("Roms Folder 3").font(9.75).tab(7),
-            control(slotName(3, &RomSlot::folderField), Kind::TextField).at(1920, 1080, 1935, 375).text("").tab(8)
-                .named(slotName(3, &RomSlot::fieldName)),
-            control(slotName(3, &RomSlot::browseButton), Kind::CommandButton).at(3960, 1200, 375, 255).text("...").tab(9)
-                .named(slotName(3, &RomSlot::browseName)),
+            control(slotName(2, &SlotControls::folderField), Kind::TextField).at(1920, 1080, 1935, 375).text("").tab(8)
+                .named(slotName(2, &SlotControls::fieldName)),
+            control(slotName(2, &SlotControls::browseButton), Kind::CommandButton).at(3960, 1200, 375, 255).text("...").tab(9)
+                .named(slotName(2, &SlotControls::browseName)),
         },
         {
             {0, 1680, 4680, 1680},
@@ -189,16 +185,14 @@ const FormDef &romFoldersDialogDef()
     return def;
 }
 
-const FormDef &pickerDef(const char *formName)
+const FormDef &pickerDef(int slot)
 {
-    static const FormDef form3 = makePicker("Form3", 2925, 3735, Border::FixedSingle, false, 0, 1, 2);
-    static const FormDef directories2 = makePicker("Directories2", 2895, 3705, Border::Sizable, true, 0, 2, 1);
-    static const FormDef form4 = makePicker("Form4", 2895, 3705, Border::FixedSingle, false, 0, 1, 2);
-    if (std::strcmp(formName, "Directories2") == 0)
-        return directories2;
-    if (std::strcmp(formName, "Form4") == 0)
-        return form4;
-    return form3;
+    static const std::array<FormDef, 3> pickers{
+        makePicker(kSlotControls[0].picker, 2925, 3735, Border::FixedSingle, false, 0, 1, 2),
+        makePicker(kSlotControls[1].picker, 2895, 3705, Border::Sizable, true, 0, 2, 1),
+        makePicker(kSlotControls[2].picker, 2895, 3705, Border::FixedSingle, false, 0, 1, 2),
+    };
+    return pickers.at(size_t(slot));
 }
 
 const FormDef &aboutBoxDef()
@@ -222,8 +216,7 @@ const FormDef &aboutBoxDef()
 
 std::vector<const FormDef *> allFormDefs()
 {
-    return {&mainWindowDef(), &romFoldersDialogDef(), &pickerDef("Form3"), &pickerDef("Directories2"),
-            &pickerDef("Form4"), &aboutBoxDef()};
+    return {&mainWindowDef(), &romFoldersDialogDef(), &pickerDef(0), &pickerDef(1), &pickerDef(2), &aboutBoxDef()};
 }
 
 } // namespace forms

@@ -1,11 +1,12 @@
 #pragma once
 // The static definitions of the six windows: window properties and every control with kind,
 // place and size in twips, caption, font, colours and tab index. Windows are built from these
-// tables and tests walk the same tables.
+// tables.
 
 #include <QRect>
 #include <QStringList>
 
+#include <array>
 #include <vector>
 
 namespace forms {
@@ -73,9 +74,29 @@ struct FormDef {
     QSize pixelSize() const;
 };
 
+// The controls each ROM folder slot (0..2) has on the forms, by the names the tables give them.
+struct SlotControls {
+    const char *tabCaption;   // tab of the main window's tab control
+    const char *fileList;     // file list on the main window
+    const char *countLabel;   // count label on the main window
+    const char *folderField;  // text field of the ROM folders dialog
+    const char *browseButton; // "..." button of the ROM folders dialog
+    const char *picker;       // folder picker window opened by that button
+    // What a screen reader calls the file list, the text field and the browse button.
+    const char *listName;
+    const char *fieldName;
+    const char *browseName;
+};
+
+inline constexpr std::array<SlotControls, 3> kSlotControls{{
+    {"Dir1", "File1", "Label3", "Text1", "Command1", "Form3", "Dir1 ROMs", "Folder 1", "Browse for folder 1"},
+    {"Dir2", "File2", "Label5", "Text2", "Command3", "Directories2", "Dir2 ROMs", "Folder 2", "Browse for folder 2"},
+    {"Dir3", "File3", "Label6", "Text3", "Command4", "Form4", "Dir3 ROMs", "Folder 3", "Browse for folder 3"},
+}};
+
 const FormDef &mainWindowDef();
 const FormDef &romFoldersDialogDef();
-const FormDef &pickerDef(const char *formName); // "Form3", "Directories2" or "Form4"
+const FormDef &pickerDef(int slot); // slot 0..2: "Form3", "Directories2" or "Form4"
 const FormDef &aboutBoxDef();
 
 // Every window of the program, for tests that check them all alike.

@@ -28,12 +28,11 @@ QString romPath(const QString &folder, const QString &fileName)
     return joined ? folder + fileName : folder + QDir::separator() + fileName;
 }
 
-// The ROM path as one argument: a path holding a blank, a tab or a double quote is quoted the way
-// Windows programs split their command line, so that it reaches the emulator whole; any other
-// path stands as it is.
-QString romArgument(const QString &folder, const QString &fileName)
+// The ROM path as one argument of a Windows command line: a path holding a blank, a tab or a
+// double quote is quoted the way Windows programs split their line, so that it reaches the
+// emulator whole; any other path stands as it is.
+QString quotedArgument(const QString &path)
 {
-    const QString path = romPath(folder, fileName);
     const bool needsQuotes = std::any_of(path.begin(), path.end(), [](QChar c) {
         return isSeparator(c) || c == QLatin1Char('"');
     });
@@ -85,13 +84,26 @@ QString controllerSwitch(int controllerIndex)
     return QString::fromLatin1(switches[size_t(controllerIndex)]);
 }
 
-QString launchCommandLine(const QString &folder, const QString &fileName, int resolutionIndex, Qt::CheckState sound,
-                          int controllerIndex)
+LaunchCommand launchCommand(const QString &folder, const QString &fileName, int resolutionIndex, Qt::CheckState sound,
+                            int controllerIndex)
+{
+    return {romPath(folder, fileName),
+            {soundSwitch(sound), resolutionSwitch(resolutionIndex), controllerSwitch(controllerIndex)}};
+}
+
+QStringList LaunchCommand::arguments() const
+{
+    QStringList arguments{QStringLiteral("-run"), romPath};
+    for (const QString &words : switches)
+        arguments += words.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return arguments;
+}
+
+QString LaunchCommand::commandLine() const
 {
     const QChar blank(QLatin1Char(' '));
-    return kEmulatorProgram + QStringLiteral(" -run") + blank + romArgument(folder, fileName) + blank
-        + soundSwitch(sound) + blank + resolutionSwitch(resolutionIndex) + blank
-        + controllerSwitch(controllerIndex);
+    return kEmulatorProgram + QStringLiteral(" -run") + blank + quotedArgument(romPath) + blank
+        + switches.join(blank);
 }
 
 QStringList splitCommandLine(const QString &commandLine)

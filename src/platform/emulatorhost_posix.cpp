@@ -32,7 +32,7 @@ bool fail(QString *error, const QString &reason)
 
 } // namespace
 
-bool prepareEmulatorStart(Command &command, const QString &, QString *error)
+bool prepareEmulatorStart(Command &command, qsizetype romArgument, const QString &, QString *error)
 {
     if (!isWindowsProgram(command.program)) {
         if (!QFileInfo(command.program).isExecutable())
@@ -40,11 +40,10 @@ bool prepareEmulatorStart(Command &command, const QString &, QString *error)
         return true;
     }
     QStringList &arguments = command.arguments;
-    const qsizetype rom = arguments.indexOf(QStringLiteral("-run")) + 1;
-    if (rom > 0 && rom < arguments.size()) {
+    if (romArgument >= 0 && romArgument < arguments.size()) {
         // Wine reads a backslash as a folder separator, and passes on only names that are valid
         // text: such a ROM would reach the emulator as another file, or as none.
-        const QString &path = arguments.at(rom);
+        const QString &path = arguments.at(romArgument);
         if (path.contains(QLatin1Char('\\'))) {
             return fail(error, QStringLiteral("The ROM's path %1 holds a backslash, which the Windows emulator would "
                                               "read as a folder separator: it would open another file. Rename the "
@@ -55,7 +54,7 @@ bool prepareEmulatorStart(Command &command, const QString &, QString *error)
                                               "Windows emulator. Rename the file or its folder.").arg(displayName(path)));
         }
         if (path.startsWith(QLatin1Char('/')))
-            arguments[rom] = wineDrivePath(path);
+            arguments[romArgument] = wineDrivePath(path);
     }
     const QString wine = findOnPath(QStringLiteral("wine"));
     if (wine.isEmpty()) {

@@ -45,8 +45,9 @@ bool plausible(const QByteArray &bytes)
 
 QString snapshotPath(const QString &applicationFolder, const QString &romFileName)
 {
-    QString path = applicationFolder + QStringLiteral("/snap/") + romFileName;
-    return launch::replaceAll(path, QStringLiteral(".nes"), QStringLiteral(".jpg"));
+    // In the name only: a folder of the path that holds ".nes" is where the snapshots are.
+    QString name = romFileName;
+    return applicationFolder + QStringLiteral("/snap/") + launch::replaceAll(name, QStringLiteral(".nes"), QStringLiteral(".jpg"));
 }
 
 QImage loadSnapshot(const QString &path, const QSize &visible, const CancelCheck &cancelled)
@@ -95,9 +96,14 @@ QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &
     const qint64 bytesPerPixel = reader.format() == "jpeg" ? 8 : 4;
     if (qint64(size.width()) * size.height() * bytesPerPixel > kMaxSnapshotMemory - kMaxFallbackInput)
         return QImage();
-    if (reader.supportsOption(QImageIOHandler::ClipRect) && (size.width() > box.width() || size.height() > box.height()))
-        reader.setClipRect(QRect(QPoint(0, 0), size.boundedTo(box)));
-    return reader.read();
+    const QRect shown(QPoint(0, 0), size.boundedTo(box));
+    if (reader.supportsOption(QImageIOHandler::ClipRect) && shown.size() != size)
+        reader.setClipRect(shown);
+    // A reader without a clip (GIF), or one whose picture is larger than its header said, still
+    // hands on no more than the box shows.
+    const QImage image = reader.read();
+    const QSize kept = image.size().boundedTo(box);
+    return kept == image.size() ? image : image.copy(QRect(QPoint(0, 0), kept));
 }
 
 } // namespace preview

@@ -14,8 +14,8 @@ namespace preview {
 inline constexpr qint64 kMaxSnapshotMemory = 64 * 1024 * 1024;
 inline constexpr qint64 kMaxSnapshotInput = 64 * 1024 * 1024;
 
-// Application folder, "/snap/" and the ROM's file name joined as they stand, then every ".nes" in
-// the whole path replaced by ".jpg" (case-sensitively).
+// Application folder, "/snap/" and the ROM's file name joined, every ".nes" in the file name
+// replaced by ".jpg" (case-sensitively).
 QString snapshotPath(const QString &applicationFolder, const QString &romFileName);
 
 // Asked between reads; true stops the decode (a newer selection has overtaken it).

@@ -36,8 +36,8 @@ MUTANTS = [
     ("src/platform/process_posix.cpp", "        posix_spawn_file_actions_addchdir_np(&actions, folder.constData());", "        ;"),
     ("src/help/readme.cpp", "    if (!start({kOpener, command.arguments, {}, QDir::currentPath(), {}}, watch, nullptr))\n        fallback();",
      "    start({kOpener, command.arguments, {}, QDir::currentPath(), {}}, watch, nullptr);"),
-    ("src/dialogs/romfoldersdialog.cpp", "m_fields[0]->setFocus(Qt::OtherFocusReason);", "m_fields[1]->setFocus(Qt::OtherFocusReason);"),
-    ("src/app/mainwindow.cpp", "m_resolution->selectedIndex(),", "m_resolution->currentRow(),"),
+    ("src/dialogs/romfoldersdialog.cpp", "m_form.folderFields[0]->setFocus(Qt::OtherFocusReason);", "m_form.folderFields[1]->setFocus(Qt::OtherFocusReason);"),
+    ("src/app/mainwindow.cpp", "m_form.resolution->selectedIndex(),", "m_form.resolution->currentRow(),"),
     ("src/app/mainwindow.cpp", "    QDir::setCurrent(m_context.applicationFolder);\n", ""),
     ("src/app/mainwindow.cpp", "    if (m_context.folderPatience.count() > 0 || isVisible()) {", "    if (true) {"),
     ("src/forms/controls.cpp", "    setFocusPolicy(Qt::NoFocus);\n", ""),
@@ -46,18 +46,26 @@ MUTANTS = [
      "    if (false) {"),
     ("src/launch/launchcommand.cpp", "    return joined ? folder + fileName : folder + QDir::separator() + fileName;", "    return folder + fileName;"),
     ("src/forms/formbuilder.cpp", "        return builtInFamily(\"LiberationSans-Regular.ttf\");", "        return QStringLiteral(\"DejaVu Sans\");"),
-    ("src/app/mainwindow.cpp", "readFolder(slot.number, platform::absoluteFolder(m_romFolders->folder(slot.number), m_context.applicationFolder),",
-     "readFolder(slot.number, m_romFolders->folder(slot.number),"),
+    ("src/library/romshelf.cpp", "    m_folder = platform::absoluteFolder(text, m_applicationFolder);", "    m_folder = text;"),
     ("src/preview/jpegclip.cpp", "const int rows = std::min(maxHeight, int(info.output_height));", "const int rows = int(info.output_height);"),
     ("src/preview/snapshot.cpp", " || !plausible(bytes))", ")"),
-    ("src/forms/romnames.cpp", "confirmed = byCollator < 0 || (byCollator == 0 && sortedName(i - 1) < bytes);", "confirmed = true;"),
-    ("src/forms/romnames.cpp", "            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);", "            ;"),
-    ("src/app/folderwatcher.cpp", "                watcher->removePath(folder);", "                ;"),
-    ("src/app/folderwatcher.cpp", "            if (watcher->addPath(listed.path) && QFileInfo(listed.path).lastModified() != listed.modified)",
+    ("src/library/romnames.cpp", "confirmed = byCollator < 0 || (byCollator == 0 && sortedName(i - 1) < bytes);", "confirmed = true;"),
+    ("src/library/romnames.cpp", "            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);", "            ;"),
+    ("src/library/folderwatcher.cpp", "                watcher->removePath(folder);", "                ;"),
+    ("src/library/folderwatcher.cpp", "            if (watcher->addPath(listed.path) && QFileInfo(listed.path).lastModified() != listed.modified)",
      "            if (watcher->addPath(listed.path) && false)"),
     ("src/platform/contextdoor.cpp", "            door->m_context = nullptr;", "            ;"),
     ("src/platform/filenames.cpp", " && !bytes.startsWith(\"\\xEF\\xBB\\xBF\"))", ")"),
     ("src/app/mainwindow.cpp", "    }).detach();\n}\n\nvoid MainWindow::reportEarlyExit", "    }).join();\n}\n\nvoid MainWindow::reportEarlyExit"),
+    ("src/forms/controls.cpp", "    strip->setFocusPolicy(Qt::TabFocus);\n", ""),
+    ("src/forms/filelistbox.cpp", "        m_selectedGoing = !selected.isEmpty() && selected", "        m_selectedGoing = false && selected"),
+    ("src/preview/snapshot.cpp", "    return kept == image.size() ? image : image.copy(QRect(QPoint(0, 0), kept));", "    return image;"),
+    ("src/preview/snapshot.cpp", "+ launch::replaceAll(name, QStringLiteral(\".nes\"), QStringLiteral(\".jpg\"));", "+ name;"),
+    ("src/library/romshelf.cpp", "    while (!info.isDir()) {", "    while (false) {"),
+    ("src/library/romshelf.cpp", "    return {canonical.isEmpty() ? info.absoluteFilePath() : canonical, info.lastModified()};",
+     "    return {info.absoluteFilePath(), info.lastModified()};"),
+    ("src/launch/launchcommand.cpp", "    return kEmulatorProgram + QStringLiteral(\" -run\") + blank + quotedArgument(romPath) + blank",
+     "    return kEmulatorProgram + QStringLiteral(\" -run\") + blank + romPath + blank"),
 ]
 
 
@@ -73,7 +81,7 @@ def failed_tests(output):
 def main():
     chosen = {int(a) for a in sys.argv[1:]}
     # A red suite would count every mutant as caught: the code as it stands must pass first.
-    built = run("cmake --build build/test --parallel")
+    built = run("cmake --build build/test --parallel $(nproc)")
     tests = run("ctest --test-dir build/test --timeout 600 -E real_window")
     if built.returncode != 0 or tests.returncode != 0:
         print("The suite does not pass without mutants, so no mutant is tried.")
@@ -90,7 +98,7 @@ def main():
             continue
         try:
             path.write_text(original.replace(before, after))
-            built = run("cmake --build build/test --parallel")
+            built = run("cmake --build build/test --parallel $(nproc)")
             tests = run("ctest --test-dir build/test --timeout 60 --stop-on-failure -E real_window")
         finally:
             path.write_text(original)
@@ -102,7 +110,7 @@ def main():
         else:
             verdict, survived = "SURVIVED", survived + 1
         print(f"{number:2} {name}: {verdict}", flush=True)
-    run("cmake --build build/test --parallel")
+    run("cmake --build build/test --parallel $(nproc)")
     print(f"{survived} survived")
     sys.exit(1 if survived else 0)
 

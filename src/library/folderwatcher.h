@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -9,9 +10,9 @@
 
 class QThread;
 
-namespace app {
+namespace library {
 
-// A folder as a list shows it: where it is, and when it last changed as it was read.
+// A folder as it was read: where it is, and when it last changed as it was read.
 struct ListedFolder {
     QString path;
     QDateTime modified;
@@ -29,9 +30,11 @@ public:
     // on its own.
     ~FolderWatcher() override;
 
-    // Watches these folders and no others; empty paths and repeats count once. A folder that
-    // changed after it was read and before its watch was set counts as changed. Returns at once.
-    void watch(const QList<ListedFolder> &folders);
+    // What owner wants watched from now on, in place of what it wanted before; an empty path is
+    // nothing. Give each folder by what it is (its canonical path): owners that want the same
+    // folder share its watch, and each is told of its changes. A folder that changed after it was
+    // read and before its watch was set counts as changed. Returns at once.
+    void watch(const QObject *owner, const ListedFolder &folder);
 
 signals:
     void folderChanged(const QString &folder);
@@ -40,6 +43,7 @@ private:
     struct State;
     std::shared_ptr<State> m_state;
     std::unique_ptr<QThread> m_thread;
+    QHash<const QObject *, ListedFolder> m_wanted;
 };
 
-} // namespace app
+} // namespace library

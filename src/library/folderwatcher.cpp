@@ -1,4 +1,4 @@
-#include "app/folderwatcher.h"
+#include "library/folderwatcher.h"
 
 #include "platform/process.h"
 
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-namespace app {
+namespace library {
 
 namespace {
 
@@ -67,8 +67,13 @@ FolderWatcher::~FolderWatcher()
         m_thread->wait(); // an idle event loop: ends at once
 }
 
-void FolderWatcher::watch(const QList<ListedFolder> &folders)
+void FolderWatcher::watch(const QObject *owner, const ListedFolder &folder)
 {
+    const QString before = m_wanted.value(owner).path;
+    m_wanted.insert(owner, folder);
+    if (before == folder.path)
+        return;
+    const QList<ListedFolder> folders = m_wanted.values();
     QMetaObject::invokeMethod(m_state->home, [state = m_state, folders] {
         {
             const std::lock_guard<std::mutex> lock(state->mutex);
@@ -99,6 +104,6 @@ void FolderWatcher::watch(const QList<ListedFolder> &folders)
     });
 }
 
-} // namespace app
+} // namespace library
 
 #include "folderwatcher.moc"

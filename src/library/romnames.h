@@ -9,7 +9,7 @@
 
 #include <vector>
 
-namespace forms {
+namespace library {
 
 class RomNames
 {
@@ -35,4 +35,4 @@ private:
 // read (the list is then empty).
 RomNames readRomNames(const QString &folder, const QString &pattern, const QLocale &locale, bool *ok = nullptr);
 
-} // namespace forms
+} // namespace library

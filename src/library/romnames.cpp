@@ -1,4 +1,4 @@
-#include "forms/romnames.h"
+#include "library/romnames.h"
 
 #include "platform/dirscan.h"
 #include "platform/filenames.h"
@@ -13,7 +13,7 @@
 #include <string>
 #include <unordered_map>
 
-namespace forms {
+namespace library {
 
 namespace {
 
@@ -261,4 +261,4 @@ RomNames readRomNames(const QString &folder, const QString &pattern, const QLoca
     return names;
 }
 
-} // namespace forms
+} // namespace library

@@ -1,0 +1,110 @@
+#include "library/romlistmodel.h"
+
+#include "platform/filenames.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+#include <unordered_set>
+
+namespace library {
+
+namespace {
+
+std::vector<const char *> pointersInto(const QByteArray &buffer, const RomNames &names)
+{
+    std::vector<const char *> rows;
+    rows.reserve(names.starts().size());
+    for (const quint32 start : names.starts())
+        rows.push_back(buffer.constData() + start);
+    return rows;
+}
+
+} // namespace
+
+int RomListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+QVariant RomListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return QVariant();
+    const QString name = fileName(index.row());
+    return role == Qt::DisplayRole ? platform::displayName(name) : name;
+}
+
+QByteArrayView RomListModel::bytesAt(int row) const
+{
+    return row >= 0 && size_t(row) < m_rows.size() ? QByteArrayView(m_rows[size_t(row)]) : QByteArrayView();
+}
+
+QString RomListModel::fileName(int row) const { return platform::fromUtf8Lossless(bytesAt(row)); }
+
+int RomListModel::rowOf(QByteArrayView name) const
+{
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        if (QByteArrayView(m_rows[row]) == name)
+            return int(row);
+    }
+    return -1;
+}
+
+void RomListModel::reset(const RomNames &names)
+{
+    beginResetModel();
+    m_buffer = names.buffer();
+    m_rows = pointersInto(m_buffer, names);
+    endResetModel();
+}
+
+void RomListModel::update(const RomNames &names)
+{
+    const QByteArray buffer = names.buffer(); // both readings live until the rows are moved over
+    std::vector<const char *> fresh = pointersInto(buffer, names);
+    const bool same = fresh.size() == m_rows.size()
+        && std::equal(fresh.begin(), fresh.end(), m_rows.begin(), [](const char *a, const char *b) { return std::strcmp(a, b) == 0; });
+    if (same) { // nothing changed, the common case: no row moves
+        m_rows.swap(fresh);
+        m_buffer = buffer;
+        return;
+    }
+    const std::unordered_set<std::string_view> now(fresh.begin(), fresh.end());
+    const std::unordered_set<std::string_view> before(m_rows.begin(), m_rows.end());
+    for (qsizetype row = qsizetype(m_rows.size()) - 1; row >= 0;) {
+        if (now.count(m_rows[size_t(row)])) {
+            --row;
+            continue;
+        }
+        qsizetype first = row;
+        while (first > 0 && !now.count(m_rows[size_t(first - 1)]))
+            --first;
+        beginRemoveRows(QModelIndex(), int(first), int(row));
+        m_rows.erase(m_rows.begin() + first, m_rows.begin() + row + 1);
+        endRemoveRows();
+        row = first - 1;
+    }
+    size_t row = 0;
+    for (size_t i = 0; i < fresh.size();) {
+        if (before.count(fresh[i])) {
+            if (row >= m_rows.size() || std::strcmp(m_rows[row], fresh[i]) != 0) { // another order
+                reset(names);
+                return;
+            }
+            m_rows[row++] = fresh[i++]; // the same name, now in the new reading
+            continue;
+        }
+        size_t last = i;
+        while (last + 1 < fresh.size() && !before.count(fresh[last + 1]))
+            ++last;
+        beginInsertRows(QModelIndex(), int(row), int(row + (last - i)));
+        m_rows.insert(m_rows.begin() + qsizetype(row), fresh.begin() + qsizetype(i), fresh.begin() + qsizetype(last) + 1);
+        endInsertRows();
+        row += last - i + 1;
+        i = last + 1;
+    }
+    m_buffer = buffer;
+}
+
+} // namespace library

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "library/romnames.h"
+
+#include <QAbstractListModel>
+
+#include <vector>
+
+namespace library {
+
+// The rows of a ROM list: pointers to names in the buffer of the folder's last reading, each
+// decoded only when its row is drawn or used. The display role shows U+FFFD where a byte is no
+// text; the edit role is the name as the file system holds it.
+class RomListModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+
+    // The name of row as the file system holds it; empty outside the rows.
+    QString fileName(int row) const;
+    QByteArrayView bytesAt(int row) const;
+    // The row of the name with these bytes; -1 when there is none.
+    int rowOf(QByteArrayView name) const;
+
+    // Shows another folder's names.
+    void reset(const RomNames &names);
+    // Shows a new reading of the same folder: the names gone are removed and the new ones
+    // inserted where they belong; every other row stays, and with it a view's selection and place.
+    void update(const RomNames &names);
+
+private:
+    QByteArray m_buffer;
+    std::vector<const char *> m_rows;
+};
+
+} // namespace library

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "library/folderwatcher.h"
+#include "library/romlistmodel.h"
+
+#include <QLocale>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+namespace platform {
+class ContextDoor;
+}
+
+namespace library {
+
+// Reads a folder's ROM names; called on a thread of its own, since it may wait on a disk or a
+// share for long. ok is false when the folder cannot be read.
+using FolderReader = std::function<RomNames(const QString &folder, const QString &pattern, bool *ok)>;
+
+// The reader of the running program: the files matching pattern, sorted for the user's language.
+RomNames readFolderNames(const QString &folder, const QString &pattern, bool *ok);
+
+// One ROM folder and the names it holds: where it is, its reading off the window's thread, the
+// model its list shows, and its watch. A change on disk is read again once it has settled; a
+// folder that does not exist yet is watched through its nearest existing parent, and its names
+// show as soon as it appears.
+class RomShelf : public QObject
+{
+    Q_OBJECT
+public:
+    // pattern: the names listed ("*.nes"); applicationFolder: what a relative folder is read
+    // against; watcher: shared by the shelves, so that one folder has one watch.
+    RomShelf(const QString &pattern, const QString &applicationFolder, FolderReader read, FolderWatcher *watcher,
+             QObject *parent = nullptr);
+
+    // Lists the folder a folder text names: read now, off this thread. whenPosted, when given, is
+    // called on the reading's thread once its names are on their way to this one.
+    void setFolder(const QString &text, const std::function<void()> &whenPosted = {});
+    // The folder the model shows, as it was read (a relative text made absolute); empty before.
+    QString listedFolder() const { return m_listedFolder; }
+    RomListModel *model() const { return m_model; }
+
+signals:
+    // A reading is shown: another folder, or what changed in this one.
+    void listed();
+
+private:
+    struct Reading;
+    void startReading(const QString &folder, const std::function<void()> &whenPosted);
+    void show(quint64 ticket, const Reading &reading);
+    void folderChanged(const QString &folder);
+
+    QString m_pattern;
+    QString m_applicationFolder;
+    FolderReader m_read;
+    FolderWatcher *m_watcher;
+    RomListModel *m_model;
+    std::shared_ptr<platform::ContextDoor> m_door; // readings reach the shelf through it
+    QString m_folder;                              // the folder being read or shown
+    QString m_listedFolder;                        // the folder the model shows
+    quint64 m_ticket = 0;                          // the newest reading: older ones are dropped
+    QString m_watched;                             // what the watch is on: the folder or its parent
+    QTimer *m_settling;                            // a changed folder is read again when it settles
+    qint64 m_changedSince = 0;                     // when its first unread change came
+};
+
+} // namespace library

@@ -1,0 +1,166 @@
+// A ROM folder as a shelf: which folder a text names, its names sorted for the user's language,
+// and the watch that keeps them current, however the folder is spelt and even before it exists.
+
+#include "library/folderwatcher.h"
+#include "library/romshelf.h"
+#include "platform/folders.h"
+#include "testutil.h"
+
+#include <QCollator>
+#include <QScopeGuard>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+using namespace testutil;
+
+namespace {
+
+// The names a shelf shows, in order.
+QStringList shown(const library::RomShelf &shelf)
+{
+    QStringList names;
+    for (int row = 0; row < shelf.model()->rowCount(); ++row)
+        names.append(shelf.model()->fileName(row));
+    return names;
+}
+
+} // namespace
+
+class TestLibrary : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sortedAsTheUsersLanguageSorts_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QStringList>("names"); // in the order expected
+        QTest::newRow("English: accents among their letters, case aside")
+            << "en_US" << QStringList{"apple.nes", "Banana.nes", "\u00E9clair.nes", "ecu.nes", "Zelda-like.nes"};
+        QTest::newRow("Swedish: \u00E4 after z") << "sv_SE" << QStringList{"apa.nes", "Zebra.nes", "\u00E4pple.nes"};
+        QTest::newRow("English: \u00E4 with a") << "en_US" << QStringList{"apa.nes", "\u00E4pple.nes", "Zebra.nes"};
+        QTest::newRow("English, plain ASCII: blanks, digits, letters")
+            << "en_US" << QStringList{"1942.nes", "a b.nes", "a.nes", "B.nes", "contra.nes"};
+#ifndef Q_OS_WIN // Wine's tables carry no Czech rules
+        QTest::newRow("Czech: ch after h") << "cs_CZ" << QStringList{"hra.nes", "chata.nes", "ikarus.nes"};
+#endif
+        QTest::newRow("C: code points, case aside")
+            << "C" << QStringList{"apple.nes", "B.nes", "Zelda.nes", "\u00C9clair.nes", "\u00E9cu.nes"};
+        // Enough names, sharing prefixes longer than sixteen bytes, to be sorted in buckets.
+        QStringList many;
+        for (int i = 0; i < 400; ++i) {
+            static const char *const prefixes[] = {"Super Mario Bros.", "super mario bros. 2", "Zelda", "a"};
+            many << u"%1 %2 (Rev %3).nes"_s.arg(QLatin1String(prefixes[i % 4])).arg(i * 7919 % 400).arg(i % 3);
+        }
+        QCollator english(QLocale(u"en_US"_s));
+        english.setCaseSensitivity(Qt::CaseInsensitive);
+        for (const bool c : {false, true}) { // ties broken by the names' own order
+            std::sort(many.begin(), many.end(), [&](const QString &a, const QString &b) {
+                const int order = c ? a.compare(b, Qt::CaseInsensitive) : english.compare(a, b);
+                return order != 0 ? order < 0 : a < b;
+            });
+            QTest::newRow(c ? "C: many names" : "English: many names") << (c ? "C" : "en_US") << many;
+        }
+#ifndef Q_OS_WIN // one file there
+        QTest::newRow("names that differ in case only keep one order") << "C" << QStringList{"A.nes", "a.nes", "b.nes"};
+#endif
+    }
+
+    void sortedAsTheUsersLanguageSorts()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QStringList, names);
+        QTemporaryDir dir;
+        QStringList shuffled = names;
+        std::reverse(shuffled.begin(), shuffled.end());
+        for (const QString &name : shuffled)
+            writeFile(dir.filePath(name), "x");
+        bool ok = false;
+        const library::RomNames read = library::readRomNames(dir.path(), u"*.nes"_s, QLocale(locale), &ok);
+        QVERIFY(ok);
+        for (qsizetype row = 0; row < read.count(); ++row)
+            QCOMPARE(read.nameAt(row), names.value(row));
+        QCOMPARE(read.count(), names.size());
+    }
+
+    // A folder text is read against the application folder as the system reads it while that folder is
+    // current: on Windows "\\roms" is its drive's root, "D:roms" drive D's own folder.
+    void foldersReadAsTheSystemReadsThem()
+    {
+        QTemporaryDir dir;
+        const QString base = QDir::toNativeSeparators(dir.path());
+        QCOMPARE(platform::absoluteFolder(QString(), base), QString());
+#ifdef Q_OS_WIN
+        QDir::setCurrent(base);
+        const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); });
+        for (const QString &text : {u"roms"_s, u"roms\\"_s, u".\\roms"_s, u"..\\x\\roms"_s, u"\\roms"_s, base.left(2) + u"roms"_s,
+                                    u"Z:roms"_s, u"Z:\\roms"_s, u"C:\\a\\"_s}) {
+            wchar_t buffer[4096] = {};
+            const DWORD length = GetFullPathNameW(text.toStdWString().c_str(), 4096, buffer, nullptr);
+            QCOMPARE(QDir::cleanPath(platform::absoluteFolder(text, base)), QDir::cleanPath(QString::fromWCharArray(buffer, int(length))));
+        }
+#else
+        QCOMPARE(platform::absoluteFolder(u"roms/"_s, u"/emu"_s), u"/emu/roms/"_s);
+        QCOMPARE(platform::absoluteFolder(u"/abs/"_s, u"/emu"_s), u"/abs/"_s);
+        QCOMPARE(platform::absoluteFolder(u"C:\\roms"_s, u"/emu/"_s), u"/emu/C:\\roms"_s);
+#endif
+    }
+
+    // Spellings of one folder (with and without its separator, relative and absolute, through a
+    // link) share one watch of the system's: each shelf follows every change, additions and
+    // removals alike.
+    void everySpellingOfAFolderFollowsIt()
+    {
+        QTemporaryDir dir;
+        const QString roms = dir.filePath(u"roms"_s);
+        writeFile(roms + u"/a.nes"_s, "x");
+        library::FolderWatcher watcher;
+        QStringList spellings{roms + u'/', roms, u"roms"_s, u"./roms/"_s};
+#ifdef Q_OS_UNIX // through a link: the same folder
+        QVERIFY(QFile::link(roms, dir.filePath(u"link"_s)));
+        spellings << dir.filePath(u"link/"_s);
+#endif
+        std::vector<std::unique_ptr<library::RomShelf>> shelves;
+        for (const QString &spelling : spellings) {
+            shelves.push_back(std::make_unique<library::RomShelf>(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher));
+            shelves.back()->setFolder(spelling);
+        }
+        for (const auto &shelf : shelves)
+            QTRY_COMPARE(shown(*shelf), QStringList{u"a.nes"_s});
+        QTest::qWait(200); // the watches are set off this thread
+        writeFile(roms + u"/b.nes"_s, "x");
+        for (const auto &shelf : shelves)
+            QTRY_COMPARE(shown(*shelf), (QStringList{"a.nes", "b.nes"}));
+        QVERIFY(QFile::remove(roms + u"/a.nes"_s));
+        for (const auto &shelf : shelves)
+            QTRY_COMPARE(shown(*shelf), QStringList{u"b.nes"_s});
+    }
+
+    // A folder that is not there yet (a stick not plugged in, a folder made later) is watched
+    // through the nearest folder above it that is: its names show once it appears, however deep.
+    void aFolderThatAppearsLaterIsListed()
+    {
+        QTemporaryDir dir;
+        library::FolderWatcher watcher;
+        library::RomShelf shelf(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher);
+        int listings = 0;
+        connect(&shelf, &library::RomShelf::listed, this, [&] { ++listings; });
+        shelf.setFolder(u"stick/roms/"_s);
+        QTRY_COMPARE(listings, 1);
+        QCOMPARE(shown(shelf), QStringList());
+        QCOMPARE(shelf.listedFolder(), platform::absoluteFolder(u"stick/roms/"_s, dir.path()));
+        QTest::qWait(200);
+        QVERIFY(QDir(dir.path()).mkdir(u"stick"_s));
+        QTRY_VERIFY(listings >= 2); // read again, and now watched through stick/
+        QTest::qWait(200);
+        writeFile(dir.filePath(u"stick/roms/late.nes"_s), "x");
+        QTRY_COMPARE_WITH_TIMEOUT(shown(shelf), QStringList{u"late.nes"_s}, 5000);
+        QTest::qWait(200);
+        writeFile(dir.filePath(u"stick/roms/later.nes"_s), "x"); // the folder itself is watched now
+        QTRY_COMPARE_WITH_TIMEOUT(shown(shelf), (QStringList{"late.nes", "later.nes"}), 5000);
+    }
+};
+
+QTEST_MAIN(TestLibrary)
+#include "tst_library.moc"
