@@ -84,25 +84,57 @@ private slots:
         QCOMPARE(read.count(), names.size());
     }
 
-    // A folder text is read against the application folder as the system reads it while that folder is
-    // current: on Windows "\\roms" is its drive's root, "D:roms" drive D's own folder.
-    void foldersReadAsTheSystemReadsThem()
+    // A folder text is read against the application folder, whichever folder the program was
+    // started from, as the system reads it while that folder is current: on Windows "\\roms" is its
+    // drive's root, "D:roms" drive D's own folder.
+    void relativeFoldersAreTheApplicationFolders_data()
     {
+        QTest::addColumn<QString>("text");     // as typed, "<root>" standing for the test's folder
+        QTest::addColumn<QString>("expected"); // the file listed, relative to the test's folder
+        QTest::addColumn<bool>("fromElsewhere");
+        const struct { const char *text, *expected; } rows[] = {
+            {"roms", "emu/roms/inapp.nes"}, {"roms/", "emu/roms/inapp.nes"}, {"./roms", "emu/roms/inapp.nes"},
+            {"../x/roms", "x/roms/x.nes"},   {"<root>/x/roms/", "x/roms/x.nes"}, {"", ""},
+        };
+        for (const bool elsewhere : {false, true}) {
+            for (const auto &row : rows) {
+                QTest::addRow("\"%s\" started from %s", row.text, elsewhere ? "another folder" : "the application folder")
+                    << QString::fromLatin1(row.text) << QString::fromLatin1(row.expected) << elsewhere;
+            }
+        }
+    }
+
+    void relativeFoldersAreTheApplicationFolders()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QFETCH(bool, fromElsewhere);
         QTemporaryDir dir;
-        const QString base = QDir::toNativeSeparators(dir.path());
-        QCOMPARE(platform::absoluteFolder(QString(), base), QString());
+        const QString root = dir.path();
+        for (const char *file : {"emu/roms/inapp.nes", "start/roms/elsewhere.nes", "x/roms/x.nes"})
+            writeFile(root + u'/' + QLatin1String(file), "NES\x1A");
+        QDir::setCurrent(root + (fromElsewhere ? u"/start"_s : u"/emu"_s));
+        const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); }); // Windows removes no current folder
+        library::FolderWatcher watcher;
+        library::RomShelf shelf(u"*.nes"_s, root + u"/emu"_s, library::readFolderNames, &watcher);
+        bool listed = false;
+        connect(&shelf, &library::RomShelf::listed, this, [&] { listed = true; });
+        shelf.setFolder(text.replace(u"<root>"_s, root));
+        QTRY_VERIFY(listed);
+        QCOMPARE(shown(shelf), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
+        if (!expected.isEmpty()) // the folder a launch names
+            QCOMPARE(QFileInfo(QDir(shelf.listedFolder()), shown(shelf).front()).canonicalFilePath(),
+                     QFileInfo(root + u'/' + expected).canonicalFilePath());
 #ifdef Q_OS_WIN
+        const QString base = QDir::toNativeSeparators(root);
         QDir::setCurrent(base);
-        const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); });
-        for (const QString &text : {u"roms"_s, u"roms\\"_s, u".\\roms"_s, u"..\\x\\roms"_s, u"\\roms"_s, base.left(2) + u"roms"_s,
-                                    u"Z:roms"_s, u"Z:\\roms"_s, u"C:\\a\\"_s}) {
+        for (const QString &typed : {u"roms"_s, u"roms\\"_s, u".\\roms"_s, u"..\\x\\roms"_s, u"\\roms"_s, base.left(2) + u"roms"_s,
+                                     u"Z:roms"_s, u"Z:\\roms"_s, u"C:\\a\\"_s}) {
             wchar_t buffer[4096] = {};
-            const DWORD length = GetFullPathNameW(text.toStdWString().c_str(), 4096, buffer, nullptr);
-            QCOMPARE(QDir::cleanPath(platform::absoluteFolder(text, base)), QDir::cleanPath(QString::fromWCharArray(buffer, int(length))));
+            const DWORD length = GetFullPathNameW(typed.toStdWString().c_str(), 4096, buffer, nullptr);
+            QCOMPARE(QDir::cleanPath(platform::absoluteFolder(typed, base)), QDir::cleanPath(QString::fromWCharArray(buffer, int(length))));
         }
 #else
-        QCOMPARE(platform::absoluteFolder(u"roms/"_s, u"/emu"_s), u"/emu/roms/"_s);
-        QCOMPARE(platform::absoluteFolder(u"/abs/"_s, u"/emu"_s), u"/abs/"_s);
         QCOMPARE(platform::absoluteFolder(u"C:\\roms"_s, u"/emu/"_s), u"/emu/C:\\roms"_s);
 #endif
     }

@@ -346,50 +346,6 @@ private slots:
         stuck->release();
         QTest::qWait(100);
     }
-
-    void relativeFoldersAreTheApplicationFolders_data()
-    {
-        QTest::addColumn<QString>("text");     // as typed, "<root>" standing for the test's folder
-        QTest::addColumn<QString>("expected"); // the file listed, relative to the test's folder
-        QTest::addColumn<bool>("fromElsewhere");
-        const struct { const char *text, *expected; } rows[] = {
-            {"roms", "emu/roms/inapp.nes"}, {"roms/", "emu/roms/inapp.nes"}, {"./roms", "emu/roms/inapp.nes"},
-            {"../x/roms", "x/roms/x.nes"},   {"<root>/x/roms/", "x/roms/x.nes"}, {"", ""},
-        };
-        for (const bool elsewhere : {false, true}) {
-            for (const auto &row : rows) {
-                QTest::addRow("\"%s\" started from %s", row.text, elsewhere ? "another folder" : "the application folder")
-                    << QString::fromLatin1(row.text) << QString::fromLatin1(row.expected) << elsewhere;
-            }
-        }
-    }
-
-    // A relative folder is read against the application folder, whichever folder the program was
-    // started from, and the launch names the very file the list shows, in the emulator's folder.
-    void relativeFoldersAreTheApplicationFolders()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expected);
-        QFETCH(bool, fromElsewhere);
-        Fixture f;
-        writeProgram(f.emulator());
-        const QString root = f.dir.path();
-        for (const char *file : {"emu/roms/inapp.nes", "start/roms/elsewhere.nes", "x/roms/x.nes"})
-            writeFile(root + u'/' + QLatin1String(file), "NES\x1A");
-        writeFile(f.config(), configFor(text.replace(u"<root>"_s, root), "", ""));
-        QDir::setCurrent(fromElsewhere ? root + u"/start"_s : f.app());
-        const auto w = f.loaded();
-        const MainControls c(w.get());
-        QCOMPARE(entries(c.list(0)), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
-        if (expected.isEmpty())
-            return;
-        QVERIFY(c.list(0)->selectFile(QFileInfo(expected).fileName()));
-        w->launchRom(0);
-        QTRY_COMPARE(f.recorder.starts.size(), 1);
-        const StartCall &call = f.recorder.starts.back();
-        const QFileInfo launched(QDir(call.workingFolder), call.arguments.value(1));
-        QCOMPARE(launched.canonicalFilePath(), QFileInfo(root + u'/' + expected).canonicalFilePath());
-    }
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -69,6 +69,9 @@ private slots:
         QImage(8, 8, QImage::Format_Mono).save(&png, "PNG");
         files.insert(u"PNG text chunk of 160 MB"_s,
                      png.buffer().insert(png.size() - 12, QByteArray::fromHex("0a000025") + "tEXtdate:create" + QByteArray(20, '2')));
+        // Found by fuzz_snapshot: a GIF whose frame is empty and whose screen, which Qt's reader
+        // allocates, takes 118 MB.
+        files.insert(u"GIF screen of 118 MB"_s, readAll(QStringLiteral(FUZZ_CORPUS "/snapshot/gif-screen-of-118-mb.gif")));
         for (auto it = files.cbegin(); it != files.cend(); ++it) {
             QVERIFY2(!it.value().isEmpty(), qPrintable(it.key()));
             writeFile(dir.filePath(it.key()), it.value());

@@ -41,6 +41,15 @@ bool plausible(const QByteArray &bytes)
     return true;
 }
 
+// What decoding a picture takes room for: the reader's size, and for a GIF at least its logical
+// screen, which Qt's reader allocates whole whatever size its frames claim.
+QSize decodedSize(const QByteArray &bytes, const QByteArray &format, const QSize &size)
+{
+    if (format != "gif" || bytes.size() < 10)
+        return size;
+    return size.expandedTo(QSize(qFromLittleEndian<quint16>(bytes.constData() + 6), qFromLittleEndian<quint16>(bytes.constData() + 8)));
+}
+
 } // namespace
 
 QString snapshotPath(const QString &applicationFolder, const QString &romFileName)
@@ -89,12 +98,13 @@ QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &
     if (!reader.canRead() || !kFallbackFormats.contains(reader.format()))
         return QImage();
     const QSize size = reader.size();
-    if (!size.isValid())
+    if (size.isEmpty())
         return QImage();
+    const QSize decoded = decodedSize(bytes, reader.format(), size);
     // What the reader may hold at once: the whole picture, and for a progressive JPEG its
     // coefficients (up to 8 bytes a pixel with four colour channels).
     const qint64 bytesPerPixel = reader.format() == "jpeg" ? 8 : 4;
-    if (qint64(size.width()) * size.height() * bytesPerPixel > kMaxSnapshotMemory - kMaxFallbackInput)
+    if (qint64(decoded.width()) * decoded.height() * bytesPerPixel > kMaxSnapshotMemory - kMaxFallbackInput)
         return QImage();
     const QRect shown(QPoint(0, 0), size.boundedTo(box));
     if (reader.supportsOption(QImageIOHandler::ClipRect) && shown.size() != size)
