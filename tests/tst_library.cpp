@@ -2,6 +2,7 @@
 // and the watch that keeps them current, however the folder is spelt and even before it exists.
 
 #include "library/folderwatcher.h"
+#include "library/romfilter.h"
 #include "library/romshelf.h"
 #include "platform/folders.h"
 #include "testutil.h"
@@ -17,14 +18,15 @@ using namespace testutil;
 
 namespace {
 
-// The names a shelf shows, in order.
-QStringList shown(const library::RomShelf &shelf)
+// The names a model shows, in order.
+QStringList shown(const QAbstractItemModel &model)
 {
     QStringList names;
-    for (int row = 0; row < shelf.model()->rowCount(); ++row)
-        names.append(shelf.model()->fileName(row));
+    for (int row = 0; row < model.rowCount(); ++row)
+        names.append(model.index(row, 0).data(Qt::EditRole).toString());
     return names;
 }
+QStringList shown(const library::RomShelf &shelf) { return shown(*shelf.model()); }
 
 } // namespace
 
@@ -191,6 +193,68 @@ private slots:
         QTest::qWait(200);
         writeFile(dir.filePath(u"stick/roms/later.nes"_s), "x"); // the folder itself is watched now
         QTRY_COMPARE_WITH_TIMEOUT(shown(shelf), (QStringList{"late.nes", "later.nes"}), 5000);
+    }
+
+    // 5,000 names: ten titles in mixed case and accents, each numbered 0 to 499. A query shows
+    // exactly the names that hold each of its words, in the list's order, and the count follows.
+    void aQueryShowsTheNamesHoldingEveryWord_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QList<int>>("titles"); // the titles it finds
+        QTest::addColumn<QString>("digit");     // and a digit their number must hold, if any
+        QTest::newRow("no query: every row") << "" << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9} << "";
+        QTest::newRow("blanks alone: every row") << "   " << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9} << "";
+        QTest::newRow("accents and case aside") << "pokemon" << QList<int>{0, 1} << "";
+        QTest::newRow("accented query") << "POKÉMON" << QList<int>{0, 1} << "";
+        QTest::newRow("two words, and a number") << "mega 3" << QList<int>{2, 3, 4} << "3";
+        QTest::newRow("words in any order") << "man mega" << QList<int>{2, 3, 4} << "";
+        QTest::newRow("punctuation kept") << "d-gen" << QList<int>{7} << "";
+        QTest::newRow("a diaeresis") << "excite" << QList<int>{9} << "";
+        QTest::newRow("every word must be there") << "zelda mario" << QList<int>{} << "";
+        QTest::newRow("the extension is part of the name") << "usa NES" << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9} << "";
+    }
+
+    void aQueryShowsTheNamesHoldingEveryWord()
+    {
+        QFETCH(QString, query);
+        QFETCH(QList<int>, titles);
+        QFETCH(QString, digit);
+        const QStringList bases{u"Pok\u00E9mon"_s, u"POKEMON"_s, u"Mega Man"_s, u"mega man"_s, u"M\u00E9g\u00E0 M\u00E2n"_s,
+                                u"Zelda"_s, u"Drol"_s, u"D-Generation"_s, u"Super Mario Bros."_s, u"\u00CBxcite Bike"_s};
+        library::RomNames names;
+        QHash<QString, int> titleOf;
+        for (int i = 0; i < 5000; ++i) {
+            const QString name = u"%1 %2 (USA).nes"_s.arg(bases[i % 10]).arg(i / 10);
+            names.append(name.toUtf8());
+            titleOf.insert(name, i % 10);
+        }
+        names.sort(QLocale(u"en_US"_s));
+        library::RomListModel model;
+        model.reset(names);
+        library::RomFilter filter(&model);
+        filter.setQuery(query);
+        QStringList expected;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QString name = model.fileName(row);
+            if (titles.contains(titleOf.value(name)) && name.section(u' ', -2, -2).contains(digit))
+                expected << name;
+        }
+        QCOMPARE(shown(filter), expected);
+        QCOMPARE(filter.totalCount(), 5000);
+        QCOMPARE(filter.filtering(), !query.trimmed().isEmpty());
+        // A new reading while the query is on: one name gone, one like a shown one come.
+        if (!filter.filtering() || expected.isEmpty() || query.contains("usa"_L1))
+            return;
+        const QString gone = model.fileName(0);
+        const QString come = QString(expected.back()).replace(u"(USA)"_s, u"(Europe)"_s);
+        library::RomNames changed;
+        for (int row = 1; row < model.rowCount(); ++row)
+            changed.append(model.bytesAt(row));
+        changed.append(come.toUtf8());
+        changed.sort(QLocale(u"en_US"_s));
+        model.update(changed);
+        QCOMPARE(filter.rowCount(), expected.size() - int(expected.contains(gone)) + 1);
+        QVERIFY(!shown(filter).contains(gone) && shown(filter).contains(come));
     }
 };
 

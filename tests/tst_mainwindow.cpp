@@ -4,6 +4,7 @@
 #include "testutil.h"
 
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QSemaphore>
 #include <QThread>
 #include <QListWidget>
@@ -223,6 +224,88 @@ private slots:
         QTRY_COMPARE(f.recorder.messages.size(), 2);
         QVERIFY(f.recorder.messages[1].text.contains("refused by the test"_L1));
 
+    }
+
+    // File > Find (Ctrl+F): a line over the list's foot filters it as the user types; Up, Down and
+    // Enter work on the rows shown, Escape or another tab shows every row again with the ROM that
+    // was selected still selected.
+    void findLineFiltersTheList()
+    {
+        Fixture f;
+        f.snapshot("A.jpg", QSize(20, 10), Qt::red);
+        writeProgram(f.emulator());
+        const auto w = f.loaded();
+        const MainControls c(w.get());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        auto *line = child<QLineEdit>(w.get(), u"findLine"_s);
+        QVERIFY(line && !line->isVisible());
+        QVERIFY(c.list(0)->selectFile(u"b.nes"_s));
+        QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(line->isVisible() && line->hasFocus());
+        QCOMPARE(line->accessibleName(), u"Find ROM"_s);
+        const QRect list(c.list(0)->mapTo(w.get(), QPoint()), c.list(0)->size());
+        QCOMPARE(QRect(line->mapTo(w.get(), QPoint()), line->size()).bottom(), list.bottom()); // over its foot
+        QTest::keyClicks(line, u"A"_s);
+        QCOMPARE(entries(c.list(0)), (QStringList{"A.nes", "GAME.NES"}));
+        QCOMPARE(c.count(0)->text(), u"ROMs : 2 of 4"_s);
+        QCOMPARE(c.list(0)->fileName(), u"A.nes"_s); // the first match, its snapshot shown
+        QTRY_COMPARE(c.snapshot->picture().size(), QSize(20, 10));
+        QTest::keyClick(line, Qt::Key_Down);
+        QCOMPARE(c.list(0)->fileName(), u"GAME.NES"_s);
+        QTest::keyClick(line, Qt::Key_Down); // the last stays
+        QTest::keyClick(line, Qt::Key_Up);
+        QCOMPARE(c.list(0)->fileName(), u"A.nes"_s);
+        QTest::keyClick(line, Qt::Key_Return);
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
+        QCOMPARE(f.recorder.starts[0].arguments.value(launch::LaunchCommand::kRomArgument), f.rom(0) + u"A.nes"_s);
+        writeFile(f.rom(0) + u"zappa.nes"_s, "x"); // a folder change keeps the query and the selection
+        QTRY_COMPARE(c.count(0)->text(), u"ROMs : 3 of 5"_s);
+        QCOMPARE(c.list(0)->fileName(), u"A.nes"_s);
+        QTest::keyClick(line, Qt::Key_Down);
+        QTest::keyClick(line, Qt::Key_Escape);
+        QVERIFY(!line->isVisible() && c.list(0)->hasFocus());
+        QCOMPARE(c.count(0)->text(), u"ROMs : 5"_s);
+        QCOMPARE(entries(c.list(0)).size(), 5);
+        QCOMPARE(c.list(0)->fileName(), u"GAME.NES"_s);
+        QVERIFY(c.list(0)->viewport()->rect().contains(c.list(0)->visualRect(c.list(0)->currentIndex())));
+        w->openFind();
+        QTest::keyClicks(line, u"no such rom"_s);
+        QCOMPARE(c.count(0)->text(), u"ROMs : 0 of 5"_s);
+        QTRY_VERIFY(c.snapshot->picture().isNull());
+        c.tabs->setCurrentIndex(1); // another tab closes it; no match left: the ROM it opened on
+        QVERIFY(!line->isVisible());
+        QCOMPARE(c.count(0)->text(), u"ROMs : 5"_s);
+        QCOMPARE(c.list(0)->fileName(), u"GAME.NES"_s);
+    }
+
+    // Typing in a list moves to the next name that starts with the letters, in the order shown,
+    // case and accents aside; the same letter again steps on.
+    void typeAheadFollowsTheShownOrder()
+    {
+        Fixture f;
+        for (const QString &name : {u"apple.nes"_s, u"\u00C9clair.nes"_s, u"eel.nes"_s, u"Elf.nes"_s, u"zed.nes"_s})
+            writeFile(f.rom(2) + name, "x");
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.readFolder = [](const QString &folder, const QString &pattern, bool *ok) {
+            return library::readRomNames(folder, pattern, QLocale(u"en_US"_s), ok);
+        };
+        app::MainWindow w(context);
+        w.loadStartState();
+        const MainControls c(&w);
+        forms::FileListBox *list = c.list(2);
+        QCOMPARE(entries(list), (QStringList{"apple.nes", u"\u00C9clair.nes"_s, "eel.nes", "Elf.nes", "zed.nes"}));
+        QStringList landed;
+        for (const QString &typed : {u"e"_s, u"e"_s, u"e"_s, u"e"_s, u"Z"_s, u"el"_s, u"\u00E9c"_s}) {
+            QTest::qWait(QApplication::keyboardInputInterval() + 50); // each a search of its own
+            for (const QChar letter : typed) { // as a keyboard types it, accents too
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(letter));
+                QApplication::sendEvent(list, &press);
+            }
+            landed << list->fileName();
+        }
+        QCOMPARE(landed, (QStringList{u"\u00C9clair.nes"_s, "eel.nes", "Elf.nes", u"\u00C9clair.nes"_s, "zed.nes", "Elf.nes",
+                                      u"\u00C9clair.nes"_s}));
     }
 
     // ROMs copied in or removed while the program runs show at once: the selection, the current entry

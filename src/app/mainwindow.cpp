@@ -22,8 +22,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -41,6 +43,8 @@ namespace app {
 namespace {
 
 QString romCountCaption(int count) { return QStringLiteral("ROMs : ") + QString::number(count); }
+// While a find query filters a list: "ROMs : K of N", K of its N rows shown.
+QString romCountCaption(int shown, int count) { return romCountCaption(shown) + QStringLiteral(" of ") + QString::number(count); }
 
 constexpr int kStartResolution = 4; // 320x240
 constexpr int kStartController = 1; // Gamepad
@@ -98,6 +102,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     m_form = forms::buildMainWindowForm(this);
     layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
     buildMenus();
+    buildFindLine();
     m_form.banner->setPicture(banner.get());
 
     m_watcher = new library::FolderWatcher(this);
@@ -107,15 +112,24 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
         tab.count = m_form.romCounts[size_t(slot.index)];
         tab.shelf = new library::RomShelf(tab.list->pattern(), m_context.applicationFolder, m_context.readFolder,
                                           m_watcher, this);
-        tab.list->setModel(tab.shelf->model());
-        connect(tab.shelf, &library::RomShelf::listed, this,
-                [&tab] { tab.count->setText(romCountCaption(tab.list->listCount())); });
-        connect(tab.list, &forms::FileListBox::fileSelected, this, [this, index = slot.index] { previewSnapshot(index); });
+        tab.list->setModel(tab.shelf->filter());
+        connect(tab.shelf, &library::RomShelf::listed, this, [this, &tab, index = slot.index] {
+            // A folder change while a query filters keeps the query, and the ROM selected if it stays.
+            if (index == m_findSlot && tab.list->fileName().isEmpty() && !m_findSelected.isEmpty())
+                tab.list->selectFile(m_findSelected);
+            updateCount(tab);
+        });
+        connect(tab.list, &forms::FileListBox::fileSelected, this, [this, &tab, index = slot.index] {
+            if (index == m_findSlot && !tab.list->fileName().isEmpty())
+                m_findSelected = tab.list->fileName();
+            previewSnapshot(index);
+        });
         connect(tab.list, &forms::FileListBox::fileActivated, this, [this, index = slot.index] { launchRom(index); });
     }
     connect(m_form.sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
     connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_form.snapshot, &forms::PictureBox::setPicture);
     connect(m_romFolders, &config::RomFolders::changed, this, &MainWindow::listRomFolders);
+    connect(m_form.romTabs, &QTabWidget::currentChanged, this, &MainWindow::closeFind);
     m_door = platform::ContextDoor::open(this);
 }
 
@@ -134,7 +148,7 @@ void MainWindow::buildMenus()
         std::vector<Item> items;
     };
     const std::vector<Menu> menus{
-        {"filemnu", "&File", {{"filemnuexit", "&Exit", &MainWindow::exit}}},
+        {"filemnu", "&File", {{"filemnufind", "&Find...", &MainWindow::openFind}, {"filemnuexit", "&Exit", &MainWindow::exit}}},
         {"mnuoptions", "&Options", {{"mnuoptionsdir", "&Directories", &MainWindow::editRomFolders}}},
         {"mnuhelp", "&Help",
          {{"mnuhelpreadme", "&Readme", &MainWindow::showReadme}, {"mnuhelpabout", "&About", &MainWindow::showAbout}}},
@@ -149,8 +163,104 @@ void MainWindow::buildMenus()
             QAction *action = popup->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
             connect(action, &QAction::triggered, this, item.handler);
+            if (item.handler == &MainWindow::openFind)
+                action->setShortcut(QKeySequence::Find);
         }
     }
+}
+
+void MainWindow::buildFindLine()
+{
+    // Laid over the foot of a list, on the form's surface: it moves no control of the form.
+    m_findLine = new QLineEdit(centralWidget());
+    m_findLine->setObjectName(QStringLiteral("findLine"));
+    m_findLine->setAccessibleName(QStringLiteral("Find ROM"));
+    m_findLine->setPlaceholderText(QStringLiteral("Find ROM"));
+    m_findLine->setFont(forms::formFont(forms::kDefaultFont));
+    m_findLine->setClearButtonEnabled(true);
+    m_findLine->hide();
+    m_findLine->installEventFilter(this);
+    connect(m_findLine, &QLineEdit::textChanged, this, &MainWindow::find);
+}
+
+void MainWindow::openFind()
+{
+    const int slot = m_form.romTabs->currentIndex();
+    if (slot != m_findSlot)
+        closeFind();
+    m_findSlot = slot;
+    const forms::FileListBox *list = m_tabs[size_t(slot)].list;
+    m_findSelected = m_findStart = list->fileName();
+    const int height = m_findLine->sizeHint().height();
+    const QPoint foot = list->mapTo(centralWidget(), QPoint(0, list->height() - height));
+    m_findLine->setGeometry(QRect(foot, QSize(list->width(), height)));
+    m_findLine->show();
+    m_findLine->raise();
+    m_findLine->setFocus(Qt::ShortcutFocusReason);
+    m_findLine->selectAll();
+}
+
+void MainWindow::closeFind()
+{
+    if (m_findSlot < 0)
+        return;
+    const RomTab &tab = m_tabs[size_t(std::exchange(m_findSlot, -1))];
+    const bool hadFocus = m_findLine->hasFocus();
+    m_findLine->hide();
+    m_findLine->clear();
+    // Every row again, the ROM that was selected still selected and in view.
+    const QString selected = tab.list->fileName().isEmpty() ? m_findStart : tab.list->fileName();
+    tab.shelf->filter()->setQuery(QString());
+    if (!selected.isEmpty() && tab.list->selectFile(selected))
+        tab.list->scrollTo(tab.list->currentIndex(), QAbstractItemView::PositionAtCenter);
+    updateCount(tab);
+    if (hadFocus)
+        tab.list->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::find(const QString &query)
+{
+    if (m_findSlot < 0)
+        return;
+    const RomTab &tab = m_tabs[size_t(m_findSlot)];
+    tab.shelf->filter()->setQuery(query);
+    if (tab.list->listCount() > 0)
+        tab.list->setCurrentIndex(tab.list->model()->index(0, 0));
+    else
+        previewSnapshot(m_findSlot); // nothing left to show
+    updateCount(tab);
+}
+
+bool MainWindow::findKey(QKeyEvent *event)
+{
+    forms::FileListBox *list = m_tabs[size_t(m_findSlot)].list;
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        closeFind();
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat() && !list->fileName().isEmpty())
+            launchRom(m_findSlot);
+        return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down: {
+        const int step = event->key() == Qt::Key_Down ? 1 : -1;
+        const int row = std::clamp(list->currentIndex().row() + step, 0, list->listCount() - 1);
+        if (row >= 0)
+            list->setCurrentIndex(list->model()->index(row, 0));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void MainWindow::updateCount(const RomTab &tab)
+{
+    const library::RomFilter *filter = tab.shelf->filter();
+    tab.count->setText(filter->filtering() ? romCountCaption(filter->rowCount(), filter->totalCount())
+                                           : romCountCaption(filter->totalCount()));
 }
 
 void MainWindow::loadStartState()
@@ -196,6 +306,8 @@ void MainWindow::showEvent(QShowEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_findLine && event->type() == QEvent::KeyPress && m_findSlot >= 0)
+        return findKey(static_cast<QKeyEvent *>(event)) || QMainWindow::eventFilter(watched, event);
     if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
         windowHandle()->removeEventFilter(this);
         // Queued: the first drawing, which this exposure starts, goes first.

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QLabel;
+class QLineEdit;
 
 namespace config {
 class RomFolders;
@@ -48,6 +49,11 @@ public:
     // The folder and names slot 0..2's list shows.
     const library::RomShelf *romShelf(int slot) const { return m_tabs[size_t(slot)].shelf; }
 
+    // File > Find (Ctrl+F): a find line over the current tab's list filters it as the user types;
+    // Escape, or another tab, closes it and shows every row again.
+    void openFind();
+    void closeFind();
+
     void editRomFolders(); // Options > Directories
     void showReadme();     // Help > Readme
     void showAbout();      // Help > About
@@ -67,7 +73,13 @@ private:
     };
 
     void buildMenus();
+    void buildFindLine();
     void updateSoundCaption();
+    void updateCount(const RomTab &tab);
+    // The find line's text is the current tab's query; the first row it leaves is selected.
+    void find(const QString &query);
+    // Up and Down move through the rows shown, Enter starts the selected one, Escape closes.
+    bool findKey(QKeyEvent *event);
     // Points the shelves at the model's folders: each is read on a thread of its own, and waited
     // for as long as the context says; a list whose folder has not answered by then fills when it
     // does.
@@ -86,6 +98,10 @@ private:
     std::array<RomTab, 3> m_tabs{};
     std::shared_ptr<platform::ContextDoor> m_door; // launches reach the window through it
     bool m_listingWaitsForScreen = false;
+    QLineEdit *m_findLine = nullptr;
+    int m_findSlot = -1;    // the tab the find line filters; -1 while closed
+    QString m_findSelected; // the ROM last selected while it filters: kept through folder changes
+    QString m_findStart;    // the ROM selected as it opened: selected again if it closes on none
 };
 
 } // namespace app

@@ -1,7 +1,10 @@
 #include "forms/filelistbox.h"
 
 #include "forms/controls.h"
+#include "platform/textfold.h"
 
+#include <QApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -60,6 +63,32 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+void FileListBox::keyboardSearch(const QString &search)
+{
+    // Qt's own search compares in an order of its own, not the list's, and stops at accents.
+    const int count = listCount();
+    if (count == 0 || search.isEmpty())
+        return;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_typedAt > QApplication::keyboardInputInterval())
+        m_typed.clear();
+    m_typedAt = now;
+    m_typed += platform::foldedForSearch(search);
+    const bool sameLetter = m_typed.count(m_typed.front()) == m_typed.size();
+    const QString prefix = sameLetter ? m_typed.left(1) : m_typed;
+    // A first or repeated letter looks past the current entry; a longer prefix may stay on it.
+    const int current = currentIndex().row();
+    const int from = current < 0 ? 0 : sameLetter ? current + 1 : current;
+    for (int step = 0; step < count; ++step) {
+        const QModelIndex entry = model()->index((from + step) % count, 0);
+        if (platform::foldedForSearch(entry.data(Qt::EditRole).toString()).startsWith(prefix)) {
+            setCurrentIndex(entry);
+            scrollTo(entry);
+            return;
+        }
+    }
 }
 
 int FileListBox::listCount() const { return model() ? model()->rowCount() : 0; }

@@ -15,6 +15,9 @@ public:
     explicit FileListBox(const QString &pattern, QWidget *parent = nullptr);
 
     void setModel(QAbstractItemModel *model) override;
+    // Type-ahead: moves to the next entry, in the list's order, whose name starts with what was
+    // typed, case and accents aside; the same letter again steps on to the next such entry.
+    void keyboardSearch(const QString &search) override;
     QString pattern() const { return m_pattern; }
     int listCount() const;
     // The selected entry's name without folder; empty when nothing is selected.
@@ -35,6 +38,8 @@ protected:
 private:
     QString m_pattern;
     bool m_selectedGoing = false; // the selected entry is being removed
+    QString m_typed;              // type-ahead: what was typed so far, folded
+    qint64 m_typedAt = 0;         // when it was last typed to
 };
 
 } // namespace forms

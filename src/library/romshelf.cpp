@@ -53,7 +53,8 @@ RomNames readFolderNames(const QString &folder, const QString &pattern, bool *ok
 RomShelf::RomShelf(const QString &pattern, const QString &applicationFolder, FolderReader read, FolderWatcher *watcher,
                    QObject *parent)
     : QObject(parent), m_pattern(pattern), m_applicationFolder(applicationFolder), m_read(std::move(read)),
-      m_watcher(watcher), m_model(new RomListModel(this)), m_door(platform::ContextDoor::open(this)),
+      m_watcher(watcher), m_model(new RomListModel(this)),
+      m_filter(new RomFilter(m_model, this)), m_door(platform::ContextDoor::open(this)),
       m_settling(new QTimer(this))
 {
     m_settling->setSingleShot(true);

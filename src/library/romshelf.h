@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/folderwatcher.h"
+#include "library/romfilter.h"
 #include "library/romlistmodel.h"
 
 #include <QLocale>
@@ -44,6 +45,8 @@ public:
     // The folder the model shows, as it was read (a relative text made absolute); empty before.
     QString listedFolder() const { return m_listedFolder; }
     RomListModel *model() const { return m_model; }
+    // What its list shows: the model's names, filtered by a find query when one is on.
+    RomFilter *filter() const { return m_filter; }
 
 signals:
     // A reading is shown: another folder, or what changed in this one.
@@ -60,6 +63,7 @@ private:
     FolderReader m_read;
     FolderWatcher *m_watcher;
     RomListModel *m_model;
+    RomFilter *m_filter;
     std::shared_ptr<platform::ContextDoor> m_door; // readings reach the shelf through it
     QString m_folder;                              // the folder being read or shown
     QString m_listedFolder;                        // the folder the model shows

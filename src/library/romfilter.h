@@ -1,0 +1,43 @@
+#pragma once
+
+#include "library/romlistmodel.h"
+
+#include <QAbstractListModel>
+#include <QByteArray>
+
+#include <vector>
+
+namespace library {
+
+// The rows of a ROM list that a find query leaves, in the list's order: a name is shown when it
+// holds every word of the query, case and accents aside ("mega 3" finds "Mega Man 3 (USA).nes").
+// Only the file name is matched. With no query every row is shown, and the list's changes pass
+// through row by row, so that a view keeps its selection and place.
+class RomFilter : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    explicit RomFilter(RomListModel *names, QObject *parent = nullptr);
+
+    // Shows the rows query leaves; blank words count for nothing.
+    void setQuery(const QString &query);
+    bool filtering() const { return !m_words.empty(); }
+    // Every name of the list, shown or not.
+    int totalCount() const { return m_names->rowCount(); }
+    // The row of the list's model a shown row stands for.
+    int namesRow(int row) const { return filtering() ? m_rows[size_t(row)] : row; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+
+private:
+    void refilter();
+    void collectMatches(); // the rows shown, within a reset of the model
+    bool matches(QByteArrayView name, QByteArray &folded) const;
+
+    RomListModel *m_names;
+    std::vector<QByteArray> m_words; // the query's words, folded
+    std::vector<int> m_rows;         // while filtering: the rows of m_names shown
+};
+
+} // namespace library

@@ -1,0 +1,37 @@
+#include "platform/textfold.h"
+
+#include "platform/filenames.h"
+
+#include <algorithm>
+
+namespace platform {
+
+QString foldedForSearch(QStringView text)
+{
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toString().toLower(); // plain ASCII: nothing to decompose
+    // Decomposed, an accented letter is its base letter and marks that carry the accents.
+    const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
+    QString folded;
+    folded.reserve(decomposed.size());
+    for (const QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            folded += c;
+    }
+    return folded.toCaseFolded();
+}
+
+void foldUtf8ForSearch(QByteArrayView utf8, QByteArray &out)
+{
+    out.resize(utf8.size());
+    char *to = out.data();
+    for (const char c : utf8) {
+        if (uchar(c) >= 0x80) {
+            out = toUtf8Lossless(foldedForSearch(fromUtf8Lossless(utf8)));
+            return;
+        }
+        *to++ = c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+    }
+}
+
+} // namespace platform
