@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The real program in a real window on a virtual display, started from another folder than its own
 # with a ROM folder relative to its own: double-click the first ROM of tab "Dir1" at its place on
-# screen and press Enter on it, read what the stand-in emulator received twice;
+# screen and press Enter on it, find "second" with Ctrl+F and start it with Enter, read what the
+# stand-in emulator received three times;
 # open Options > Directories and press Tab, Tab, Enter (the Save button), leave with Alt+F, E and
-# check that the configuration file holds what that Save wrote.
+# check that the configuration file holds what that Save wrote; start the program again with a ROM
+# on its command line, which the stand-in receives a fourth time.
 #   real_window.sh PROGRAM STAND_IN CONFIG_DIR
 set -euo pipefail
 program=$1 standin=$2 configdir=$3
@@ -49,6 +51,13 @@ for _ in $(seq 100); do [ -s "$app/nesticle.log" ] && break; sleep 0.1; done
 xdotool windowfocus --sync "$wid" 2>/dev/null || true
 xdotool key --window "$wid" Return
 for _ in $(seq 100); do [ "$(wc -l < "$app/nesticle.log")" -ge 2 ] && break; sleep 0.1; done
+xdotool key --window "$wid" ctrl+f
+sleep 0.3
+xdotool type --window "$wid" "second"
+sleep 0.3
+xdotool key --window "$wid" Return
+for _ in $(seq 100); do [ "$(wc -l < "$app/nesticle.log")" -ge 3 ] && break; sleep 0.1; done
+xdotool key --window "$wid" Escape
 xdotool key --window "$wid" alt+o
 sleep 0.3
 xdotool key d
@@ -67,12 +76,19 @@ if kill -0 "$pid" 2>/dev/null; then
   exit 1
 fi
 wait "$pid" || true
+# "Open with": a ROM named on the command line, relative to the folder the program starts in.
+XDG_CACHE_HOME="$app/../cache" NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" "../emu/my roms/b second.nes" &
+pid=$!
+for _ in $(seq 100); do [ "$(wc -l < "$app/nesticle.log")" -ge 4 ] && break; sleep 0.1; done
+kill "$pid"
+wait "$pid" || true
 DRIVE
 chmod +x "$work/drive.sh"
 xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
 
 launch='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'
-expected=$(printf '%s\n%s' "$launch" "$launch")
+found='["-run","'"$roms"'/b second.nes","-res","320","240","-setinput","1","GRAVIS"]'
+expected=$(printf '%s\n%s\n%s\n%s' "$launch" "$launch" "$found" "$found")
 actual=$(cat "$app/nesticle.log" 2>/dev/null || echo "(no launch)")
 if [ "$actual" != "$expected" ]; then
   echo "FAIL: the emulator received $actual"
@@ -81,6 +97,6 @@ if [ "$actual" != "$expected" ]; then
 fi
 cmp "$work/expected.ini" "$configdir/quorvane.ini" || { echo "FAIL: the configuration file is not what Save writes"; exit 1; }
 # The last launch's log, in the user's cache folder, starts with the command line.
-grep -q -- '-run "'"$roms"'/A first game.nes"' "$work/cache/quorvane/last-launch.log" ||
+grep -q -- '-run "'"$roms"'/b second.nes"' "$work/cache/quorvane/last-launch.log" ||
   { echo "FAIL: no log of the last launch in $work/cache/quorvane"; exit 1; }
 echo "1 passed, 0 failed"

@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QSemaphore>
 #include <QThread>
 #include <QListWidget>
@@ -277,6 +278,37 @@ private slots:
         QVERIFY(!line->isVisible());
         QCOMPARE(c.count(0)->text(), u"ROMs : 5"_s);
         QCOMPARE(c.list(0)->fileName(), u"GAME.NES"_s);
+    }
+
+    // A ROM given on the command line ("Open with") or dropped on the window starts as a double
+    // click would, with the options as they stand; what is no ROM Quorvane lists is said, naming it.
+    void romsFromOutsideStartAsADoubleClickWould()
+    {
+        Fixture f;
+        writeProgram(f.emulator());
+        const auto w = f.loaded();
+        const MainControls c(w.get());
+        w->startFile(f.rom(3) + u"p.nes"_s); // not in any tab
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
+        QCOMPARE(f.recorder.starts[0].arguments, launch::launchCommand(f.rom(3), u"p.nes"_s, 4, Qt::Checked, 1).arguments());
+        c.sound->setCheckState(Qt::Unchecked);
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromLocalFile(f.rom(0) + u"GAME.NES"_s)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.get(), &drop);
+        QTRY_COMPARE(f.recorder.starts.size(), 2);
+        QCOMPARE(f.recorder.starts[1].arguments, launch::launchCommand(f.rom(0), u"GAME.NES"_s, 4, Qt::Unchecked, 1).arguments());
+        const QStringList odd{f.rom(0) + u"gone.nes"_s, f.rom(0) + u"notes.txt"_s, f.rom(0) + u"folder.nes"_s};
+        for (const QString &path : odd)
+            w->startFile(path);
+        QCOMPARE(f.recorder.messages.size(), odd.size());
+        for (qsizetype i = 0; i < odd.size(); ++i)
+            QVERIFY(f.recorder.messages[i].text.startsWith(QDir::toNativeSeparators(odd[i]) + u" cannot be started."_s));
+        QTest::qWait(50);
+        QCOMPARE(f.recorder.starts.size(), 2);
     }
 
     // Typing in a list moves to the next name that starts with the letters, in the order shown,

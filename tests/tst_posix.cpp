@@ -10,6 +10,7 @@
 #include "testutil.h"
 
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -236,6 +237,17 @@ private slots:
             QFile::remove(received);
             QTRY_COMPARE(controls.snapshot->picture().isNull(), platform::toSystem8Bit(name) != "caf\xE9.nes");
         }
+        // Given from outside, by their bytes: as the command line gives them, and dropped.
+        window.startFile(platform::fromSystem8Bit(folder + "caf\xE9.nes"));
+        QTRY_COMPARE(readAll(received), folder + "caf\xE9.nes");
+        QFile::remove(received);
+        QMimeData dropped;
+        dropped.setUrls({QUrl::fromEncoded("file://" + (folder + "caf\xE8.nes").toPercentEncoding("/"))});
+        QDragEnterEvent enter(QPoint(1, 1), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QDropEvent drop(QPointF(1, 1), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        QTRY_COMPARE(readAll(received), folder + "caf\xE8.nes");
         QVERIFY(layout.recorder.messages.isEmpty());
         onNextModal(&window, [](QWidget *dialog) { child<QPushButton>(dialog, u"Command2"_s)->click(); });
         window.editRomFolders(); // Save: written back as read

@@ -2,6 +2,7 @@
 #include "config/romfolders.h"
 #include "forms/controls.h"
 #include "forms/formbuilder.h"
+#include "platform/filenames.h"
 #include "platform/folders.h"
 
 #include <QApplication>
@@ -20,10 +21,20 @@ int main(int argc, char *argv[])
     context.logFolder = context.configFiles.portable ? QFileInfo(context.configFiles.file).absolutePath()
                                                      : platform::userCacheFolder();
 
+    // A ROM to start ("Open with"), read before start-up makes the application folder current.
+#ifdef Q_OS_WIN
+    const QString rom = QCoreApplication::arguments().value(1);
+#else // the name's very bytes, which need not be UTF-8
+    const QString rom = argc > 1 ? platform::fromSystem8Bit(argv[1]) : QString();
+#endif
+    const QString romPath = rom.isEmpty() ? QString() : QFileInfo(rom).absoluteFilePath();
+
     app::MainWindow window(context);
     window.loadStartState();
     window.adjustSize();
     forms::centreOnScreen(&window);
     window.show();
+    if (!romPath.isEmpty())
+        window.startFile(romPath);
     return application.exec();
 }

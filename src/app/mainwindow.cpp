@@ -14,6 +14,8 @@
 #include "library/folderwatcher.h"
 #include "library/romshelf.h"
 #include "platform/contextdoor.h"
+#include "platform/dirscan.h"
+#include "platform/filenames.h"
 #include "preview/snapshot.h"
 #include "preview/snapshotloader.h"
 
@@ -22,8 +24,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -131,6 +135,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     connect(m_romFolders, &config::RomFolders::changed, this, &MainWindow::listRomFolders);
     connect(m_form.romTabs, &QTabWidget::currentChanged, this, &MainWindow::closeFind);
     m_door = platform::ContextDoor::open(this);
+    setAcceptDrops(true); // a ROM dropped on the window is started
 }
 
 MainWindow::~MainWindow() = default;
@@ -377,9 +382,52 @@ void MainWindow::launchRom(int slot)
     // The folder the list shows, not the one the file holds now: another program may have saved
     // other folders since, and the user starts only what they see.
     const RomTab &tab = m_tabs[size_t(slot)];
+    startEmulator(tab.shelf->listedFolder(), tab.list->fileName());
+}
+
+void MainWindow::startFile(const QString &path)
+{
+    const QFileInfo file(path);
+    const platform::PathKind kind = platform::pathKind(path);
+    QString reason;
+    if (kind == platform::PathKind::Missing)
+        reason = QStringLiteral("The file does not exist.");
+    else if (kind != platform::PathKind::RegularFile)
+        reason = QStringLiteral("It is not a file.");
+    else if (!file.fileName().endsWith(QStringLiteral(".nes"), Qt::CaseInsensitive))
+        reason = QStringLiteral("It is no ROM that Quorvane lists: their names end in \".nes\".");
+    if (!reason.isEmpty()) {
+        m_context.notify(this, QStringLiteral("Quorvane"),
+                         QStringLiteral("%1 cannot be started.\n\n%2").arg(platform::displayName(QDir::toNativeSeparators(path)), reason));
+        return;
+    }
+    startEmulator(file.absolutePath() + QLatin1Char('/'), file.fileName());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls() && event->mimeData()->urls().value(0).isLocalFile())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    const QUrl url = event->mimeData()->urls().value(0);
+    if (!url.isLocalFile())
+        return;
+    event->acceptProposedAction();
+#ifdef Q_OS_WIN
+    startFile(url.toLocalFile());
+#else // the name's very bytes, which need not be UTF-8
+    startFile(platform::fromSystem8Bit(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1())));
+#endif
+}
+
+void MainWindow::startEmulator(const QString &folder, const QString &fileName)
+{
     const launch::LaunchCommand command =
-        launch::launchCommand(tab.shelf->listedFolder(), tab.list->fileName(), m_form.resolution->selectedIndex(),
-                              m_form.sound->checkState(), m_form.controller->selectedIndex());
+        launch::launchCommand(folder, fileName, m_form.resolution->selectedIndex(), m_form.sound->checkState(),
+                              m_form.controller->selectedIndex());
     // The rest may wait on a disk or a share: the emulator's file is looked for, the log is
     // written, and a start returns only once the system has loaded the program. A thread of its
     // own does it, so that the window never waits; what it has to tell comes through the door.

@@ -45,6 +45,9 @@ public:
     void previewSnapshot(int slot);
     // Starts the emulator on the ROM selected in slot 0..2's list, with the chosen options.
     void launchRom(int slot);
+    // Starts the emulator on the ROM at path, as a double click would (given on the command line,
+    // or dropped on the window); a path that is no ROM Quorvane lists is said, and nothing starts.
+    void startFile(const QString &path);
 
     // The folder and names slot 0..2's list shows.
     const library::RomShelf *romShelf(int slot) const { return m_tabs[size_t(slot)].shelf; }
@@ -63,6 +66,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // One ROM folder's tab: its list, its count, and the shelf whose names the list shows.
@@ -75,6 +80,8 @@ private:
     void buildMenus();
     void buildFindLine();
     void updateSoundCaption();
+    // The emulator on folder and fileName with the options as they stand, off the window's thread.
+    void startEmulator(const QString &folder, const QString &fileName);
     void updateCount(const RomTab &tab);
     // The find line's text is the current tab's query; the first row it leaves is selected.
     void find(const QString &query);

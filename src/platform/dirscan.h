@@ -22,6 +22,10 @@ QStringList subfolders(const QString &folder);
 // Whether folder can be listed and entered; reason says why not.
 bool canReadFolder(const QString &folder, QString *reason = nullptr);
 
+// What stands at path, looked up by its very bytes.
+enum class PathKind { Missing, RegularFile, Other };
+PathKind pathKind(const QString &path);
+
 // Opens exactly the file at path for reading when it is a regular file; a FIFO, a device or a
 // folder is never opened (a read could wait for ever or never end). false when it cannot be.
 bool openRegularFile(const QString &path, QFile &file);

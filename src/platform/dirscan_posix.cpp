@@ -85,6 +85,14 @@ bool canReadFolder(const QString &folder, QString *reason)
     return why.isEmpty();
 }
 
+PathKind pathKind(const QString &path)
+{
+    struct stat info {};
+    if (::stat(toSystem8Bit(path).constData(), &info) != 0)
+        return PathKind::Missing;
+    return S_ISREG(info.st_mode) ? PathKind::RegularFile : PathKind::Other;
+}
+
 bool openRegularFile(const QString &path, QFile &file)
 {
     // Non-blocking, so that opening a FIFO returns at once; what was opened is then checked, not

@@ -43,6 +43,12 @@ bool canReadFolder(const QString &folder, QString *reason)
     return why.isEmpty();
 }
 
+PathKind pathKind(const QString &path)
+{
+    const QFileInfo info(path);
+    return !info.exists() ? PathKind::Missing : info.isFile() ? PathKind::RegularFile : PathKind::Other;
+}
+
 bool openRegularFile(const QString &path, QFile &file)
 {
     if (!QFileInfo(path).isFile())
