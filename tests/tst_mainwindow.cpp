@@ -311,6 +311,48 @@ private slots:
         QCOMPARE(f.recorder.starts.size(), 2);
     }
 
+    // The tab and the ROMs last selected are selected again at the next start, the current tab's
+    // snapshot shown, as long as each ROM is still listed; the file they are kept in is the
+    // program's own, and one that is missing or broken leaves the start as it would be without it.
+    void theLastSelectionIsRemembered()
+    {
+        Fixture f;
+        f.snapshot("two.jpg", QSize(30, 15), Qt::blue);
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.selectionFile = f.dir.filePath(u"data/selection.ini"_s);
+        const QByteArray config = readAll(f.config());
+        auto start = [&] {
+            auto w = std::make_unique<app::MainWindow>(context);
+            w->loadStartState();
+            return w;
+        };
+        auto selected = [](const app::MainWindow &w) {
+            const MainControls c(&w);
+            return QStringList{QString::number(c.tabs->currentIndex()), c.list(0)->fileName(), c.list(1)->fileName()};
+        };
+        auto w = start();
+        QVERIFY(MainControls(w.get()).list(0)->selectFile(u"c.Nes"_s));
+        MainControls(w.get()).tabs->setCurrentIndex(1);
+        QVERIFY(MainControls(w.get()).list(1)->selectFile(u"two.nes"_s));
+        QTRY_VERIFY(readAll(context.selectionFile).contains("two.nes"));
+        w = start();
+        QTRY_COMPARE(selected(*w), (QStringList{"1", "c.Nes", "two.nes"}));
+        QTRY_COMPARE(MainControls(w.get()).snapshot->picture().size(), QSize(30, 15));
+        QCOMPARE(readAll(f.config()), config); // no part of the configuration file
+        QVERIFY(QFile::remove(f.rom(0) + u"c.Nes"_s)); // gone since: the others still come back
+        w = start();
+        QTRY_COMPARE(selected(*w), (QStringList{"1", "", "two.nes"}));
+        w.reset();
+        QTest::qWait(100); // its last write, off the window's thread, is done
+        for (const QByteArray &broken : {QByteArray("\xFF\xFE\x00garbage"), QByteArray("[Quorvane Selection]\r\nTab=7\r\n")}) {
+            writeFile(context.selectionFile, broken);
+            w = start();
+            QTest::qWait(200);
+            QCOMPARE(selected(*w), (QStringList{"0", "", ""}));
+            QVERIFY(f.recorder.messages.isEmpty());
+        }
+    }
+
     // Typing in a list moves to the next name that starts with the letters, in the order shown,
     // case and accents aside; the same letter again steps on.
     void typeAheadFollowsTheShownOrder()

@@ -15,6 +15,7 @@ struct AppContext {
     QString applicationFolder;       // folder of the executable; made the current folder at start-up
     config::ConfigFiles configFiles; // the files that stand for "quorvane.ini"
     QString logFolder;               // where the last launch's log goes; none when empty
+    QString selectionFile;           // where the ROMs last selected are kept; none when empty
     // Starts a program: the emulator on a thread of the launch's own (it may wait on a share), the
     // readme's opener on the window's.
     platform::ProcessStarter start = platform::startDetached;

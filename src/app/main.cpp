@@ -6,6 +6,7 @@
 #include "platform/folders.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 
 int main(int argc, char *argv[])
@@ -20,6 +21,11 @@ int main(int argc, char *argv[])
     // The emulator's output goes beside a portable configuration file, else to the user's cache.
     context.logFolder = context.configFiles.portable ? QFileInfo(context.configFiles.file).absolutePath()
                                                      : platform::userCacheFolder();
+    // The ROMs last selected are the program's own: beside a portable configuration file, else in
+    // the user's data folder.
+    const QString dataFolder = context.configFiles.portable ? context.logFolder : platform::userDataFolder();
+    if (!dataFolder.isEmpty())
+        context.selectionFile = QDir(dataFolder).filePath(QStringLiteral("selection.ini"));
 
     // A ROM to start ("Open with"), read before start-up makes the application folder current.
 #ifdef Q_OS_WIN

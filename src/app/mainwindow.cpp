@@ -121,11 +121,21 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
             // A folder change while a query filters keeps the query, and the ROM selected if it stays.
             if (index == m_findSlot && tab.list->fileName().isEmpty() && !m_findSelected.isEmpty())
                 tab.list->selectFile(m_findSelected);
+            m_listed[size_t(index)] = true;
+            if (m_restoring[size_t(index)])
+                selectRemembered(index);
             updateCount(tab);
         });
         connect(tab.list, &forms::FileListBox::fileSelected, this, [this, &tab, index = slot.index] {
-            if (index == m_findSlot && !tab.list->fileName().isEmpty())
-                m_findSelected = tab.list->fileName();
+            const QString selected = tab.list->fileName();
+            if (index == m_findSlot && !selected.isEmpty())
+                m_findSelected = selected;
+            if (!m_selectingRemembered && !selected.isEmpty()) {
+                m_restoring[size_t(index)] = false; // the user's own choice
+                m_remembered.folders[size_t(index)] = tab.shelf->listedFolder();
+                m_remembered.roms[size_t(index)] = selected;
+                keepSelection();
+            }
             previewSnapshot(index);
         });
         connect(tab.list, &forms::FileListBox::fileActivated, this, [this, index = slot.index] { launchRom(index); });
@@ -133,7 +143,15 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     connect(m_form.sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
     connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_form.snapshot, &forms::PictureBox::setPicture);
     connect(m_romFolders, &config::RomFolders::changed, this, &MainWindow::listRomFolders);
-    connect(m_form.romTabs, &QTabWidget::currentChanged, this, &MainWindow::closeFind);
+    connect(m_form.romTabs, &QTabWidget::currentChanged, this, [this](int index) {
+        closeFind();
+        m_remembered.tab = index;
+        keepSelection();
+    });
+    if (!m_context.selectionFile.isEmpty()) {
+        m_keeper = new library::SelectionKeeper(m_context.selectionFile, this);
+        connect(m_keeper, &library::SelectionKeeper::loaded, this, &MainWindow::restoreSelection);
+    }
     m_door = platform::ContextDoor::open(this);
     setAcceptDrops(true); // a ROM dropped on the window is started
 }
@@ -300,6 +318,54 @@ void MainWindow::loadStartState()
     m_form.resolution->setCurrentRow(kStartResolution);
     m_form.controller->setCurrentRow(kStartController);
     QDir::setCurrent(m_context.applicationFolder);
+    if (m_keeper)
+        m_keeper->load();
+}
+
+void MainWindow::restoreSelection(const library::RememberedSelection &kept)
+{
+    for (size_t slot = 0; slot < m_tabs.size(); ++slot) {
+        if (!m_remembered.roms[slot].isEmpty())
+            continue; // chosen since start-up
+        m_remembered.folders[slot] = kept.folders[slot];
+        m_remembered.roms[slot] = kept.roms[slot];
+        m_restoring[slot] = !kept.roms[slot].isEmpty();
+    }
+    if (m_remembered.tab < 0 && kept.tab >= 0) // first, so that its snapshot is the one shown
+        m_form.romTabs->setCurrentIndex(kept.tab);
+    for (size_t slot = 0; slot < m_tabs.size(); ++slot) {
+        if (m_restoring[slot] && m_listed[slot])
+            selectRemembered(int(slot));
+    }
+}
+
+void MainWindow::selectRemembered(int slot)
+{
+    m_restoring[size_t(slot)] = false;
+    const RomTab &tab = m_tabs[size_t(slot)];
+    if (slot == m_findSlot || m_remembered.folders[size_t(slot)] != tab.shelf->listedFolder())
+        return;
+    // By the name's bytes in the list's own buffer: 100,000 names are looked through in a moment.
+    const int row = tab.shelf->model()->rowOf(platform::toUtf8Lossless(m_remembered.roms[size_t(slot)]));
+    if (row < 0)
+        return; // no longer there
+    const QModelIndex entry = tab.list->model()->index(row, 0);
+    m_selectingRemembered = true;
+    tab.list->setCurrentIndex(entry);
+    m_selectingRemembered = false;
+    tab.list->scrollTo(entry, QAbstractItemView::PositionAtCenter);
+    const int current = m_form.romTabs->currentIndex();
+    if (slot != current) // the box shows the current tab's snapshot
+        previewSnapshot(current);
+}
+
+void MainWindow::keepSelection()
+{
+    if (!m_keeper)
+        return;
+    if (m_remembered.tab < 0)
+        m_remembered.tab = m_form.romTabs->currentIndex();
+    m_keeper->keep(m_remembered);
 }
 
 void MainWindow::showEvent(QShowEvent *event)

@@ -2,6 +2,7 @@
 
 #include "app/appcontext.h"
 #include "forms/formbuilder.h"
+#include "library/rememberedselection.h"
 
 #include <QMainWindow>
 
@@ -83,6 +84,11 @@ private:
     // The emulator on folder and fileName with the options as they stand, off the window's thread.
     void startEmulator(const QString &folder, const QString &fileName);
     void updateCount(const RomTab &tab);
+    // The tab and ROMs last selected, read back at start-up: each ROM is selected again once its
+    // tab lists it, unless the user has chosen another meanwhile.
+    void restoreSelection(const library::RememberedSelection &kept);
+    void selectRemembered(int slot);
+    void keepSelection();
     // The find line's text is the current tab's query; the first row it leaves is selected.
     void find(const QString &query);
     // Up and Down move through the rows shown, Enter starts the selected one, Escape closes.
@@ -109,6 +115,11 @@ private:
     int m_findSlot = -1;    // the tab the find line filters; -1 while closed
     QString m_findSelected; // the ROM last selected while it filters: kept through folder changes
     QString m_findStart;    // the ROM selected as it opened: selected again if it closes on none
+    library::SelectionKeeper *m_keeper = nullptr;
+    library::RememberedSelection m_remembered; // what is kept: the user's choices, else those kept before
+    std::array<bool, 3> m_restoring{};         // a slot's remembered ROM waits for its list
+    std::array<bool, 3> m_listed{};            // a slot's folder has been listed
+    bool m_selectingRemembered = false;
 };
 
 } // namespace app

@@ -31,4 +31,8 @@ QString absoluteFolder(const QString &text, const QString &base);
 // "quorvane" in $XDG_CACHE_HOME (or ~/.cache); on Windows "Quorvane" in %LOCALAPPDATA%.
 QString userCacheFolder();
 
+// The user's own folder for what Quorvane keeps of its own, such as the ROMs last selected:
+// "quorvane" in $XDG_DATA_HOME (or ~/.local/share); on Windows "Quorvane" in %LOCALAPPDATA%.
+QString userDataFolder();
+
 } // namespace platform

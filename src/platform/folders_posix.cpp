@@ -42,4 +42,10 @@ QString userCacheFolder()
     return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("quorvane"));
 }
 
+QString userDataFolder()
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("quorvane"));
+}
+
 } // namespace platform

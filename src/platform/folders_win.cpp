@@ -35,6 +35,8 @@ QString userConfigFolder() { return knownFolder(FOLDERID_RoamingAppData); }
 
 QString userCacheFolder() { return knownFolder(FOLDERID_LocalAppData); }
 
+QString userDataFolder() { return knownFolder(FOLDERID_LocalAppData); }
+
 QString absoluteFolder(const QString &text, const QString &base)
 {
     if (text.isEmpty())

@@ -1,0 +1,116 @@
+#include "library/rememberedselection.h"
+
+#include "config/profilefile.h"
+#include "platform/contextdoor.h"
+#include "platform/dirscan.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace library {
+
+namespace {
+
+const QString kSection = QStringLiteral("Quorvane Selection");
+constexpr qint64 kMaxFileSize = 64 * 1024; // a few names: anything larger is no file of ours
+
+QString folderKey(int slot) { return QStringLiteral("Folder%1").arg(slot + 1); }
+QString romKey(int slot) { return QStringLiteral("Rom%1").arg(slot + 1); }
+
+bool breaksLine(const QString &text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0));
+}
+
+} // namespace
+
+RememberedSelection readRememberedSelection(const QString &path)
+{
+    RememberedSelection selection;
+    QFile file;
+    if (path.isEmpty() || !platform::openRegularFile(path, file) || file.size() > kMaxFileSize)
+        return selection;
+    const QByteArray contents = file.read(kMaxFileSize);
+    bool ok = false;
+    const int tab = profile::profileValue(contents, kSection, QStringLiteral("Tab")).value_or(QString()).toInt(&ok);
+    if (!ok || tab < 0 || tab >= int(selection.roms.size()))
+        return selection;
+    selection.tab = tab;
+    for (int slot = 0; slot < int(selection.roms.size()); ++slot) {
+        selection.folders[size_t(slot)] = profile::profileValue(contents, kSection, folderKey(slot)).value_or(QString());
+        selection.roms[size_t(slot)] = profile::profileValue(contents, kSection, romKey(slot)).value_or(QString());
+    }
+    return selection;
+}
+
+bool writeRememberedSelection(const QString &path, const RememberedSelection &selection, QString *error)
+{
+    QList<profile::KeyValue> values{{QStringLiteral("Tab"), QString::number(selection.tab)}};
+    for (int slot = 0; slot < int(selection.roms.size()); ++slot) {
+        QString folder = selection.folders[size_t(slot)];
+        QString rom = selection.roms[size_t(slot)];
+        // A name with a line break in it cannot stand in the file: that tab remembers nothing.
+        if (breaksLine(folder) || breaksLine(rom)) {
+            folder.clear();
+            rom.clear();
+        }
+        values.append({folderKey(slot), folder});
+        values.append({romKey(slot), rom});
+    }
+    // The user's data folder may not exist yet.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    return profile::WritePrivateProfileStrings(kSection, values, path, error);
+}
+
+struct SelectionKeeper::Writer {
+    std::mutex mutex;
+    std::optional<RememberedSelection> pending;
+    bool writing = false;
+};
+
+SelectionKeeper::SelectionKeeper(const QString &path, QObject *parent)
+    : QObject(parent), m_path(path), m_writer(std::make_shared<Writer>())
+{
+    qRegisterMetaType<RememberedSelection>();
+}
+
+void SelectionKeeper::load()
+{
+    // Detached: a file on a disk that does not answer holds nothing up, closing included.
+    std::thread([door = platform::ContextDoor::open(this), this, path = m_path] {
+        const RememberedSelection selection = readRememberedSelection(path);
+        door->post([this, selection] { emit loaded(selection); });
+    }).detach();
+}
+
+void SelectionKeeper::keep(const RememberedSelection &selection)
+{
+    const std::lock_guard<std::mutex> lock(m_writer->mutex);
+    m_writer->pending = selection;
+    if (std::exchange(m_writer->writing, true))
+        return; // the running write takes it next
+    std::thread([writer = m_writer, path = m_path] {
+        std::unique_lock<std::mutex> lock(writer->mutex);
+        while (writer->pending) {
+            const RememberedSelection next = *std::exchange(writer->pending, std::nullopt);
+            lock.unlock();
+            QString error;
+            if (!writeRememberedSelection(path, next, &error))
+                qWarning("The ROMs last selected could not be kept in %s: %s", qPrintable(path), qPrintable(error));
+            lock.lock();
+        }
+        writer->writing = false;
+    }).detach();
+}
+
+} // namespace library
