@@ -12,12 +12,16 @@
 //   to window     process start to the main window exposed, with 3 x 10,000 and 3 x 100,000 ROMs,
 //                 against a bare Qt window of the same size with a menu bar started the same way;
 //                 also to every list filled, against the same bare window
-//                 (with --million also 3 x 1,000,000 ROMs, with the program's peak memory)
+//                 (with --million also 3 x 1,000,000 ROMs, with the program's peak memory);
+//                 both start-up figures with a ROM of each folder remembered, to be selected again
+//   find          a find query of one and of three words over 100,000 names, against a bare loop
+//                 over the same names buffer that folds case and looks for the words
 
 #include "app/mainwindow.h"
 #include "config/romfolders.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
+#include "library/romfilter.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -35,6 +39,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <functional>
 #include <numeric>
@@ -137,6 +142,8 @@ void writeNoiseJpeg(const QString &path, int width, int height)
     image.save(path, "JPEG", 85);
 }
 
+QString selectionFileOf(const QString &configFile) { return QString(configFile).replace(QStringLiteral(".ini"), QStringLiteral("-selection.ini")); }
+
 // Three folders of perFolder ROMs (and, with others, as many other files) and a configuration file
 // naming them; returns the file.
 QString makeRomFolders(const QTemporaryDir &dir, int perFolder, bool others, QStringList *folders)
@@ -158,6 +165,14 @@ QString makeRomFolders(const QTemporaryDir &dir, int perFolder, bool others, QSt
     }
     const QString configFile = dir.filePath(QStringLiteral("quorvane-%1.ini").arg(perFolder));
     touch(configFile, config);
+    // A ROM of each folder selected when the program was last left, to be selected again.
+    QByteArray selection = "[Quorvane Selection]\r\nTab=1\r\n";
+    for (int n = 1; n <= 3; ++n) {
+        selection += "Folder" + QByteArray::number(n) + '=' + folders->at(n - 1).toUtf8() + "/\r\n";
+        selection += "Rom" + QByteArray::number(n) + "=Game " + QByteArray::number(perFolder / 2) + " (Rev "
+            + QByteArray::number(n) + ").nes\r\n";
+    }
+    touch(selectionFileOf(configFile), selection);
     return configFile;
 }
 
@@ -171,6 +186,7 @@ int showWindowAndExit(const QString &which, const QString &configFile)
         app::AppContext context;
         context.applicationFolder = QFileInfo(configFile).absolutePath();
         context.configFiles.file = configFile;
+        context.selectionFile = selectionFileOf(configFile);
         auto quorvane = std::make_unique<app::MainWindow>(context);
         quorvane->loadStartState();
         window = std::move(quorvane);
@@ -259,6 +275,7 @@ void benchStartUp(const QTemporaryDir &dir, int perFolder)
     app::AppContext context;
     context.applicationFolder = dir.path();
     context.configFiles.file = configFile;
+    context.selectionFile = selectionFileOf(configFile);
     context.folderPatience = std::chrono::minutes(1); // start-up until every list is filled
     bareParallelScan(folders); // warm the cache for both
     const int runs = perFolder > 10000 ? 7 : 11;
@@ -381,6 +398,54 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
     report("launch", "launchRom", handler, "posix_spawn", spawned, 1.2);
 }
 
+// The words a bare loop looks for: ASCII case folded a byte at a time, as a plain search would.
+int bareFind(const QByteArray &buffer, const std::vector<QByteArray> &words)
+{
+    int found = 0;
+    QByteArray folded;
+    for (qsizetype at = 0; at < buffer.size();) {
+        const qsizetype length = qsizetype(std::strlen(buffer.constData() + at));
+        folded.resize(length);
+        for (qsizetype i = 0; i < length; ++i) {
+            const char c = buffer[at + i];
+            folded[i] = c >= 'A' && c <= 'Z' ? char(c + 32) : c;
+        }
+        found += std::all_of(words.begin(), words.end(), [&](const QByteArray &word) { return folded.contains(word); });
+        at += length + 1;
+    }
+    return found;
+}
+
+void benchFind()
+{
+    static const char *const titles[] = {"Super Mario Bros.", "Mega Man", "The Legend of Zelda", "Castlevania", "Contra",
+                                         "Metroid", "Kirby's Adventure", "Duck Tales", "Ninja Gaiden", "Double Dragon"};
+    library::RomNames names;
+    for (int i = 0; i < 100000; ++i)
+        names.append(QByteArray(titles[i % 10]) + ' ' + QByteArray::number(i / 10 % 10) + " (Hack " + QByteArray::number(i / 100)
+                     + ") (USA).nes");
+    names.sort(QLocale::c());
+    library::RomListModel model;
+    model.reset(names);
+    library::RomFilter filter(&model);
+    for (const auto &[query, what] : {std::pair{"mario", "1 word"}, std::pair{"super mario 3", "3 words"}}) {
+        std::vector<QByteArray> words;
+        for (const QByteArray &word : QByteArray(query).split(' '))
+            words.push_back(word);
+        std::vector<double> times, bare;
+        int shown = 0, found = 0;
+        for (int run = 0; run < 15; ++run) { // in turns
+            filter.setQuery(QString());
+            times.push_back(medianMs(1, [&] { filter.setQuery(QString::fromLatin1(query)); }));
+            shown = filter.rowCount();
+            bare.push_back(medianMs(1, [&] { found = bareFind(names.buffer(), words); }));
+        }
+        std::printf("find         100,000 names, \"%s\": %d shown, %d found bare\n", query, shown, found);
+        const QByteArray measured = QByteArray("query of ") + what;
+        report("find", measured.constData(), median(times), "bare loop", median(bare), 1.5);
+    }
+}
+
 void benchConfigRead(const QTemporaryDir &dir)
 {
     auto makeFile = [&](const QString &name, qsizetype bytes) {
@@ -427,6 +492,7 @@ int main(int argc, char *argv[])
     else
         std::printf("launch       skipped: no stand-in emulator at %s\n\n", qPrintable(standIn));
     benchConfigRead(dir);
+    benchFind();
     if (arguments.contains(QLatin1String("--million")))
         benchMillion(dir);
     return 0;
