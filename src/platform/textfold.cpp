@@ -10,15 +10,20 @@ QString foldedForSearch(QStringView text)
 {
     if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
         return text.toString().toLower(); // plain ASCII: nothing to decompose
-    // Decomposed, an accented letter is its base letter and marks that carry the accents.
-    const QString decomposed = text.toString().normalized(QString::NormalizationForm_KD);
+    // Decomposed, an accented letter is its base letter and marks that carry the accents; case
+    // folding comes between two decompositions, since each may give what the other changes
+    // (the sign for TEL decomposes into capitals; a capital I with a dot folds into i and a mark).
+    const QString decomposed = text.toString()
+                                   .normalized(QString::NormalizationForm_KD)
+                                   .toCaseFolded()
+                                   .normalized(QString::NormalizationForm_KD);
     QString folded;
     folded.reserve(decomposed.size());
     for (const QChar c : decomposed) {
         if (c.category() != QChar::Mark_NonSpacing)
             folded += c;
     }
-    return folded.toCaseFolded();
+    return folded;
 }
 
 void foldUtf8ForSearch(QByteArrayView utf8, QByteArray &out)
