@@ -342,6 +342,11 @@ private slots:
         QVERIFY(QFile::remove(f.rom(0) + u"c.Nes"_s)); // gone since: the others still come back
         w = start();
         QTRY_COMPARE(selected(*w), (QStringList{"1", "", "two.nes"}));
+        writeFile(f.rom(3) + u"two.nes"_s, "x"); // the same name in the folder the tab now lists: not that ROM
+        writeFile(f.config(), configFor(f.rom(0), f.rom(3), f.rom(2)));
+        w = start();
+        QTRY_COMPARE(MainControls(w.get()).count(1)->text(), u"ROMs : 3"_s);
+        QTRY_COMPARE(selected(*w), (QStringList{"1", "", ""}));
         w.reset();
         QTest::qWait(100); // its last write, off the window's thread, is done
         for (const QByteArray &broken : {QByteArray("\xFF\xFE\x00garbage"), QByteArray("[Quorvane Selection]\r\nTab=7\r\n")}) {
