@@ -2,6 +2,7 @@
 // and the watch that keeps them current, however the folder is spelt and even before it exists.
 
 #include "library/folderwatcher.h"
+#include "library/nesheader.h"
 #include "library/romfilter.h"
 #include "library/romshelf.h"
 #include "platform/folders.h"
@@ -255,6 +256,75 @@ private slots:
         model.update(changed);
         QCOMPARE(filter.rowCount(), expected.size() - int(expected.contains(gone)) + 1);
         QVERIFY(!shown(filter).contains(gone) && shown(filter).contains(come));
+    }
+
+    void nesHeaders_data()
+    {
+        using H = library::NesHeader;
+        QTest::addColumn<QByteArray>("bytes");   // the header, then whatever the file holds
+        QTest::addColumn<qint64>("fileSize");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("mapper");
+        QTest::addColumn<int>("submapper");
+        QTest::addColumn<QList<qint64>>("sizes"); // PRG ROM, CHR ROM, CHR RAM, PRG RAM, PRG NVRAM
+        QTest::addColumn<QString>("flags");       // mirroring, battery, trainer, console, timing
+        QTest::addColumn<QString>("problems");
+        const qint64 k = 1024;
+        QTest::newRow("iNES, NROM-128") << QByteArray("NES\x1A\x01\x01\x01\0\0\0\0\0\0\0\0\0", 16) << 16 + 24 * k
+                                        << int(H::Format::INes) << 0 << -1 << QList<qint64>{16 * k, 8 * k, 0, 0, 0}
+                                        << "V - - NES NTSC" << "";
+        QTest::newRow("iNES, MMC3 with battery, trainer, PAL, four-screen")
+            << QByteArray("NES\x1A\x08\x00\x4E\x40\0\x01\0\0\0\0\0\0", 16) << 16 + 512 + 128 * k << int(H::Format::INes) << 68
+            << -1 << QList<qint64>{128 * k, 0, 8 * k, 0, 0} << "4 B T NES PAL" << "";
+        QTest::newRow("DiskDude!: the low mapper nibble only, and said")
+            << QByteArray("NES\x1A\x02\x01\x41\x44iskDude!", 16) << 16 + 40 * k << int(H::Format::ArchaicINes) << 4 << -1
+            << QList<qint64>{32 * k, 8 * k, 0, 0, 0} << "V - - NES NTSC" << "dirty header";
+        QTest::newRow("NES 2.0: high nibbles, submapper, RAM, Dendy")
+            << QByteArray("NES\x1A\x02\x00\x10\x09\x31\x01\x07\x07\x03\0\0\0", 16) << 16 + 4128 * k
+            << int(H::Format::Nes20) << 0x101 << 3 << QList<qint64>{4128 * k, 0, 8 * k, 8 * k, 0} << "H - - VS Dendy" << "";
+        QTest::newRow("NES 2.0 exponent form: 2^5 * 3 bytes of PRG")
+            << QByteArray("NES\x1A\x15\x01\x00\x08\0\x0F\0\0\0\0\0\0", 16) << qint64(16 + 96 + 8 * k) << int(H::Format::Nes20)
+            << 0 << 0 << QList<qint64>{96, 8 * k, 0, 0, 0} << "H - - NES NTSC" << "";
+        QTest::newRow("NES 2.0 high nibbles never apply to iNES")
+            << QByteArray("NES\x1A\x01\x01\x00\x00\x0F\xFF\0\0\0\0\0\0", 16) << 16 + 24 * k << int(H::Format::INes) << 0 << -1
+            << QList<qint64>{16 * k, 8 * k, 0, 0, 0} << "H - - NES PAL" << "";
+        QTest::newRow("claims more than the file holds")
+            << QByteArray("NES\x1A\x10\x10\0\0\0\0\0\0\0\0\0\0", 16) << qint64(16 + 1000) << int(H::Format::INes) << 0 << -1
+            << QList<qint64>{256 * k, 128 * k, 0, 0, 0} << "H - - NES NTSC" << "short: the header claims 393232 bytes, the file holds 1016";
+        QTest::newRow("claims more than any file: capped, never overflowing")
+            << QByteArray("NES\x1A\xFF\xFF\0\x08\0\xFF\0\0\0\0\0\0", 16) << qint64(16) << int(H::Format::Nes20) << 0 << 0
+            << QList<qint64>{H::kLargestSize, H::kLargestSize, 0, 0, 0} << "H - - NES NTSC" << "more data than any file holds";
+        QTest::newRow("no magic") << QByteArray("NES\x1B\x01\x01\0\0\0\0\0\0\0\0\0\0", 16) << qint64(16) << int(H::Format::NotINes)
+                                  << 0 << -1 << QList<qint64>{0, 0, 0, 0, 0} << "H - - NES NTSC" << "not an iNES file";
+        QTest::newRow("fewer than 16 bytes") << QByteArray("NES\x1A\x01", 5) << qint64(5) << int(H::Format::NotINes) << 0 << -1
+                                             << QList<qint64>{0, 0, 0, 0, 0} << "H - - NES NTSC" << "not an iNES file";
+    }
+
+    void nesHeaders()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, fileSize);
+        QFETCH(int, format);
+        QFETCH(int, mapper);
+        QFETCH(int, submapper);
+        QFETCH(QList<qint64>, sizes);
+        QFETCH(QString, flags);
+        QFETCH(QString, problems);
+        using H = library::NesHeader;
+        const H header = library::decodeNesHeader(bytes);
+        QCOMPARE(int(header.format), format);
+        QCOMPARE(header.mapper, mapper);
+        QCOMPARE(header.submapper, submapper);
+        QCOMPARE((QList<qint64>{header.prgRom, header.chrRom, header.chrRam, header.prgRam, header.prgNvram}), sizes);
+        const char *mirroring[] = {"H", "V", "4"};
+        const char *consoles[] = {"NES", "VS", "PC10", "Extended"};
+        const char *timings[] = {"NTSC", "PAL", "Multi", "Dendy"};
+        QCOMPARE(u"%1 %2 %3 %4 %5"_s.arg(QLatin1String(mirroring[int(header.mirroring)]), header.battery ? u"B"_s : u"-"_s,
+                                        header.trainer ? u"T"_s : u"-"_s, QLatin1String(consoles[int(header.console)]),
+                                        QLatin1String(timings[int(header.timing)])),
+                 flags);
+        const QString said = library::headerProblems(header, fileSize).join(u"; "_s);
+        QVERIFY2(problems.isEmpty() ? said.isEmpty() : said.contains(problems), qPrintable(said));
     }
 };
 
