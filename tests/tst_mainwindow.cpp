@@ -239,11 +239,10 @@ private slots:
         const MainControls c(w.get());
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
-        auto *line = child<QLineEdit>(w.get(), u"findLine"_s);
-        QVERIFY(line && !line->isVisible());
         QVERIFY(c.list(0)->selectFile(u"b.nes"_s));
         QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(line->isVisible() && line->hasFocus());
+        auto *line = child<QLineEdit>(w.get(), u"findLine"_s);
+        QVERIFY(line && line->isVisible() && line->hasFocus());
         QCOMPARE(line->accessibleName(), u"Find ROM"_s);
         const QRect list(c.list(0)->mapTo(w.get(), QPoint()), c.list(0)->size());
         QCOMPARE(QRect(line->mapTo(w.get(), QPoint()), line->size()).bottom(), list.bottom()); // over its foot
@@ -288,6 +287,8 @@ private slots:
         writeProgram(f.emulator());
         const auto w = f.loaded();
         const MainControls c(w.get());
+        w->show();
+        QTRY_VERIFY(w->acceptDrops()); // a moment after it shows
         w->startFile(f.rom(3) + u"p.nes"_s); // not in any tab
         QTRY_COMPARE(f.recorder.starts.size(), 1);
         QCOMPARE(f.recorder.starts[0].arguments, launch::launchCommand(f.rom(3), u"p.nes"_s, 4, Qt::Checked, 1).arguments());

@@ -238,6 +238,8 @@ private slots:
             QTRY_COMPARE(controls.snapshot->picture().isNull(), platform::toSystem8Bit(name) != "caf\xE9.nes");
         }
         // Given from outside, by their bytes: as the command line gives them, and dropped.
+        window.show();
+        QTRY_VERIFY(window.acceptDrops());
         window.startFile(platform::fromSystem8Bit(folder + "caf\xE9.nes"));
         QTRY_COMPARE(readAll(received), folder + "caf\xE9.nes");
         QFile::remove(received);

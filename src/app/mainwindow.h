@@ -111,6 +111,7 @@ private:
     std::array<RomTab, 3> m_tabs{};
     std::shared_ptr<platform::ContextDoor> m_door; // launches reach the window through it
     bool m_listingWaitsForScreen = false;
+    bool m_shown = false;
     QLineEdit *m_findLine = nullptr;
     int m_findSlot = -1;    // the tab the find line filters; -1 while closed
     QString m_findSelected; // the ROM last selected while it filters: kept through folder changes
