@@ -2,6 +2,8 @@
 
 #include "platform/textfold.h"
 
+#include <algorithm>
+
 namespace library {
 
 RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(parent), m_names(names)
@@ -12,6 +14,7 @@ RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(
             beginInsertRows(QModelIndex(), first, last);
     });
     connect(names, &QAbstractItemModel::rowsInserted, this, [this] {
+        forgetFolded();
         if (filtering())
             refilter();
         else
@@ -22,6 +25,7 @@ RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(
             beginRemoveRows(QModelIndex(), first, last);
     });
     connect(names, &QAbstractItemModel::rowsRemoved, this, [this] {
+        forgetFolded();
         if (filtering())
             refilter();
         else
@@ -29,6 +33,7 @@ RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(
     });
     connect(names, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
     connect(names, &QAbstractItemModel::modelReset, this, [this] {
+        forgetFolded();
         collectMatches();
         endResetModel();
     });
@@ -42,6 +47,8 @@ void RomFilter::setQuery(const QString &query)
     if (words == m_words)
         return;
     m_words = std::move(words);
+    if (!filtering())
+        forgetFolded(); // the find line closed: the folded names are not kept for it
     refilter();
 }
 
@@ -57,22 +64,32 @@ void RomFilter::collectMatches()
     m_rows.clear();
     if (!filtering())
         return;
-    QByteArray folded;
-    for (int row = 0; row < m_names->rowCount(); ++row) {
-        if (matches(m_names->bytesAt(row), folded))
+    // The first query after the list changed folds every name as it goes, and keeps them.
+    const int count = m_names->rowCount();
+    const bool folding = m_foldedEnds.size() != size_t(count);
+    if (folding) {
+        forgetFolded();
+        m_folded.reserve(m_names->nameBytes());
+        m_foldedEnds.reserve(size_t(count));
+    }
+    qsizetype start = 0;
+    for (int row = 0; row < count; ++row) {
+        if (folding) {
+            platform::appendFoldedUtf8(m_names->bytesAt(row), m_folded);
+            m_foldedEnds.push_back(m_folded.size());
+        }
+        const qsizetype end = m_foldedEnds[size_t(row)];
+        const QByteArrayView name(m_folded.constData() + start, end - start);
+        if (std::all_of(m_words.begin(), m_words.end(), [&](const QByteArray &word) { return name.indexOf(word) >= 0; }))
             m_rows.push_back(row);
+        start = end;
     }
 }
 
-bool RomFilter::matches(QByteArrayView name, QByteArray &folded) const
+void RomFilter::forgetFolded()
 {
-    platform::foldUtf8ForSearch(name, folded);
-    const QByteArrayView text(folded);
-    for (const QByteArray &word : m_words) {
-        if (text.indexOf(word) < 0)
-            return false;
-    }
-    return true;
+    m_folded = QByteArray();
+    m_foldedEnds = {};
 }
 
 int RomFilter::rowCount(const QModelIndex &parent) const

@@ -33,11 +33,15 @@ public:
 private:
     void refilter();
     void collectMatches(); // the rows shown, within a reset of the model
-    bool matches(QByteArrayView name, QByteArray &folded) const;
+    void forgetFolded();
 
     RomListModel *m_names;
     std::vector<QByteArray> m_words; // the query's words, folded
     std::vector<int> m_rows;         // while filtering: the rows of m_names shown
+    // Every name folded, made at the first query after a change of the list: each keystroke
+    // then only looks for the words.
+    QByteArray m_folded;
+    std::vector<qsizetype> m_foldedEnds;
 };
 
 } // namespace library

@@ -23,6 +23,8 @@ public:
     // The name of row as the file system holds it; empty outside the rows.
     QString fileName(int row) const;
     QByteArrayView bytesAt(int row) const;
+    // The bytes of every name together, each with its NUL.
+    qsizetype nameBytes() const { return m_buffer.size(); }
     // The row of the name with these bytes; -1 when there is none.
     int rowOf(QByteArrayView name) const;
 

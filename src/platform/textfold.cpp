@@ -26,13 +26,15 @@ QString foldedForSearch(QStringView text)
     return folded;
 }
 
-void foldUtf8ForSearch(QByteArrayView utf8, QByteArray &out)
+void appendFoldedUtf8(QByteArrayView utf8, QByteArray &out)
 {
-    out.resize(utf8.size());
-    char *to = out.data();
+    const qsizetype at = out.size();
+    out.resize(at + utf8.size()); // within what the caller reserved, no allocation
+    char *to = out.data() + at;
     for (const char c : utf8) {
         if (uchar(c) >= 0x80) {
-            out = toUtf8Lossless(foldedForSearch(fromUtf8Lossless(utf8)));
+            out.truncate(at);
+            out += toUtf8Lossless(foldedForSearch(fromUtf8Lossless(utf8)));
             return;
         }
         *to++ = c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;

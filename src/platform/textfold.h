@@ -11,8 +11,8 @@ namespace platform {
 
 // Each character case-folded, and a letter with accents as its base letter.
 QString foldedForSearch(QStringView text);
-// The same for UTF-8 (bytes that are no text kept as they are), into out: plain ASCII, nearly
-// every ROM's name, is folded a byte at a time.
-void foldUtf8ForSearch(QByteArrayView utf8, QByteArray &out);
+// The same for UTF-8 (bytes that are no text kept as they are), appended to out: plain ASCII,
+// nearly every ROM's name, is folded a byte at a time, in place.
+void appendFoldedUtf8(QByteArrayView utf8, QByteArray &out);
 
 } // namespace platform

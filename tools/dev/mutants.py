@@ -66,7 +66,7 @@ MUTANTS = [
      "    return {info.absoluteFilePath(), info.lastModified()};"),
     ("src/launch/launchcommand.cpp", "    return kEmulatorProgram + QStringLiteral(\" -run\") + blank + quotedArgument(romPath) + blank",
      "    return kEmulatorProgram + QStringLiteral(\" -run\") + blank + romPath + blank"),
-    ("src/library/romfilter.cpp", "        if (text.indexOf(word) < 0)\n            return false;", "        if (text.indexOf(word) < 0)\n            return true;"),
+    ("src/library/romfilter.cpp", "[&](const QByteArray &word) { return name.indexOf(word) >= 0; }", "[&](const QByteArray &) { return true; }"),
     ("src/forms/filelistbox.cpp", "    const int from = current < 0 ? 0 : sameLetter ? current + 1 : current;", "    const int from = current < 0 ? 0 : current;"),
     ("src/app/mainwindow.cpp", "    if (slot == m_findSlot || m_remembered.folders[size_t(slot)] != tab.shelf->listedFolder())", "    if (slot == m_findSlot)"),
     ("src/app/mainwindow.cpp", "    else if (!file.fileName().endsWith(QStringLiteral(\".nes\"), Qt::CaseInsensitive))", "    else if (false)"),
