@@ -320,8 +320,6 @@ void MainWindow::loadStartState()
     m_form.resolution->setCurrentRow(kStartResolution);
     m_form.controller->setCurrentRow(kStartController);
     QDir::setCurrent(m_context.applicationFolder);
-    if (m_keeper)
-        m_keeper->load();
 }
 
 void MainWindow::restoreSelection(const library::RememberedSelection &kept)
@@ -419,6 +417,10 @@ void MainWindow::listRomFolders()
     lock.unlock();
     for (const RomTab &tab : m_tabs) // the readings that came in time
         QCoreApplication::sendPostedEvents(tab.shelf, QEvent::MetaCall);
+    // With the folders, once: restoring the tab last shown before the window is on screen had made
+    // it 3 to 5 ms later to show.
+    if (m_keeper && !std::exchange(m_selectionAsked, true))
+        m_keeper->load();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -121,6 +121,7 @@ private:
     std::array<bool, 3> m_restoring{};         // a slot's remembered ROM waits for its list
     std::array<bool, 3> m_listed{};            // a slot's folder has been listed
     bool m_selectingRemembered = false;
+    bool m_selectionAsked = false; // the selection kept is read once, with the folders
 };
 
 } // namespace app
