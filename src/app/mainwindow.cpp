@@ -55,7 +55,7 @@ constexpr int kStartController = 1; // Gamepad
 constexpr qint64 kEarlyExitMs = 5000; // an end later than this is the user quitting
 constexpr int kLogLinesShown = 10;
 constexpr int kListingWaitMs = 200;     // a window not on screen by then is not waited for
-constexpr int kDropsAfterMs = 500;      // drops are taken this long after the window first shows
+constexpr int kDropsAfterMs = 500;      // drops are taken this long after the window first shows (X11)
 const QString kLaunchLogName = QStringLiteral("last-launch.log");
 
 // The last lines the emulator wrote after the log's header, read from at most its last 64 KB.
@@ -153,6 +153,11 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
         connect(m_keeper, &library::SelectionKeeper::loaded, this, &MainWindow::restoreSelection);
     }
     m_door = platform::ContextDoor::open(this);
+#ifdef Q_OS_WIN
+    // Windows' drop registration is cheap: made before the window shows, it changes nothing of a
+    // window already on screen.
+    setAcceptDrops(true);
+#endif
 }
 
 MainWindow::~MainWindow() = default;
@@ -383,9 +388,11 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         windowHandle()->removeEventFilter(this);
         // Queued: the first drawing, which this exposure starts, goes first.
         QMetaObject::invokeMethod(this, &MainWindow::listWaitingFolders, Qt::QueuedConnection);
+#ifndef Q_OS_WIN
         // A ROM dropped on the window is started. Taking drops costs the window's thread 13 ms on
         // X11, which it would otherwise spend before it can show, or filling the lists.
         QTimer::singleShot(kDropsAfterMs, this, [this] { setAcceptDrops(true); });
+#endif
     }
     return QMainWindow::eventFilter(watched, event);
 }

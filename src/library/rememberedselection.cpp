@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -18,6 +19,7 @@ namespace {
 
 const QString kSection = QStringLiteral("Quorvane Selection");
 constexpr qint64 kMaxFileSize = 64 * 1024; // a few names: anything larger is no file of ours
+constexpr int kWriteAttempts = 5;
 
 QString folderKey(int slot) { return QStringLiteral("Folder%1").arg(slot + 1); }
 QString romKey(int slot) { return QStringLiteral("Rom%1").arg(slot + 1); }
@@ -104,9 +106,16 @@ void SelectionKeeper::keep(const RememberedSelection &selection)
         while (writer->pending) {
             const RememberedSelection next = *std::exchange(writer->pending, std::nullopt);
             lock.unlock();
+            // Windows now and then refuses to replace a file replaced a moment before (Access
+            // denied): a few tries, a moment apart.
             QString error;
-            if (!writeRememberedSelection(path, next, &error))
-                qWarning("The ROMs last selected could not be kept in %s: %s", qPrintable(path), qPrintable(error));
+            for (int attempt = 1; !writeRememberedSelection(path, next, &error); ++attempt) {
+                if (attempt == kWriteAttempts) {
+                    qWarning("The ROMs last selected could not be kept in %s: %s", qPrintable(path), qPrintable(error));
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
             lock.lock();
         }
         writer->writing = false;
