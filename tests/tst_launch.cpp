@@ -22,6 +22,56 @@ app::AppContext standInContext(Layout &layout)
     return layout.startingContext();
 }
 
+// Splits a command line into arguments the way Windows programs do (blanks separate, double
+// quotes group, backslashes escape a following quote): what a Windows emulator makes of the line.
+QStringList splitCommandLine(const QString &commandLine)
+{
+    QStringList arguments;
+    QString current;
+    bool inArgument = false;
+    bool inQuotes = false;
+    int backslashes = 0;
+    const qsizetype length = commandLine.size();
+    for (qsizetype i = 0; i < length; ++i) {
+        const QChar c = commandLine.at(i);
+        if (c == QLatin1Char('\\')) {
+            ++backslashes;
+            inArgument = true;
+            continue;
+        }
+        if (c == QLatin1Char('"')) {
+            current += QString(backslashes / 2, QLatin1Char('\\'));
+            const bool escaped = backslashes % 2 == 1;
+            backslashes = 0;
+            inArgument = true;
+            if (escaped) {
+                current += c;
+            } else if (inQuotes && i + 1 < length && commandLine.at(i + 1) == QLatin1Char('"')) {
+                current += c; // "" inside quotes stands for one quote
+                ++i;
+            } else {
+                inQuotes = !inQuotes;
+            }
+            continue;
+        }
+        current += QString(backslashes, QLatin1Char('\\'));
+        backslashes = 0;
+        if ((c == u' ' || c == u'\t') && !inQuotes) {
+            if (inArgument)
+                arguments.append(current);
+            current.clear();
+            inArgument = false;
+            continue;
+        }
+        current += c;
+        inArgument = true;
+    }
+    current += QString(backslashes, QLatin1Char('\\'));
+    if (inArgument)
+        arguments.append(current);
+    return arguments;
+}
+
 QStringList sortedLines(const QByteArray &text)
 {
     QStringList lines = QString::fromUtf8(text).split(u'\n', Qt::SkipEmptyParts);
@@ -96,7 +146,7 @@ private slots:
         QCOMPARE(command.arguments(), arguments);
         QCOMPARE(command.arguments().at(launch::LaunchCommand::kRomArgument), command.romPath);
         // What a Windows program makes of the line is what any other is handed.
-        QCOMPARE(launch::splitCommandLine(command.commandLine()).mid(1), arguments);
+        QCOMPARE(splitCommandLine(command.commandLine()).mid(1), arguments);
     }
 
     void replaceAll_data()

@@ -34,8 +34,4 @@ struct LaunchCommand {
 LaunchCommand launchCommand(const QString &folder, const QString &fileName, int resolutionIndex, Qt::CheckState sound,
                             int controllerIndex);
 
-// Splits a command line into arguments the way Windows programs do (blanks separate, double
-// quotes group, backslashes escape a following quote).
-QStringList splitCommandLine(const QString &commandLine);
-
 } // namespace launch
