@@ -120,7 +120,9 @@ struct Recorder {
 
     app::AppContext context(const QString &applicationFolder, const QString &configFile)
     {
-        app::AppContext c{applicationFolder, {configFile, {}}, {}, {}};
+        app::AppContext c;
+        c.applicationFolder = applicationFolder;
+        c.configFiles = {configFile, {}};
         c.folderPatience = std::chrono::seconds(30); // the lists are filled when start-up returns
         c.start = [this, home = QThread::currentThread(), door = platform::ContextDoor::open(&receiver),
                    succeeds = startSucceeds](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {

@@ -16,8 +16,9 @@ need_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Packages for building and for the program's own look (the form font).
-BUILD_PACKAGES=(cmake make g++ qt6-base-dev libjpeg-dev fonts-liberation)
+# Packages for building and for the program's own look (the form font); SQLite keeps what is known
+# of each ROM, zlib sums them.
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev libjpeg-dev fonts-liberation libsqlite3-dev zlib1g-dev)
 
 # Cross-building for Windows and running the result under Wine (./test --windows).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools xz-utils unzip)
@@ -43,4 +44,28 @@ windows_qt() {
     touch "$qt/.unpacked"
   fi
   printf '%s\n' "$qt"
+}
+
+# Prints the folder of the Windows builds of SQLite and zlib (with libarchive and liblzma) in the
+# build tree, unpacking the prebuilt archive from ../shared/windows when it is there. Without
+# either, says how to build one and fails.
+windows_deps() {
+  local deps=$PWD/build/deps-mingw archive=../shared/windows/deps-mingw-w64-x86_64.tar.xz
+  if [ ! -f "$deps/lib/libsqlite3.a" ] || { [ -f "$archive" ] && [ "$archive" -nt "$deps/.unpacked" ]; }; then
+    if [ ! -f "$archive" ]; then
+      {
+        echo "No Windows libraries: neither $deps nor $archive exists."
+        echo "Build them into $deps (2 to 3 minutes on 2 cores; Debian 12, as root) with"
+        echo "  sudo PREFIX=$deps tools/windows/build-deps.sh"
+        echo "then run ./test --windows again."
+      } >&2
+      return 1
+    fi
+    echo "Unpacking the Windows libraries into build/" >&2
+    rm -rf "$deps"
+    mkdir -p build
+    tar -xJf "$archive" -C build
+    touch "$deps/.unpacked"
+  fi
+  printf '%s\n' "$deps"
 }

@@ -16,6 +16,8 @@ struct AppContext {
     config::ConfigFiles configFiles; // the files that stand for "quorvane.ini"
     QString logFolder;               // where the last launch's log goes; none when empty
     QString selectionFile;           // where the ROMs last selected are kept; none when empty
+    QString libraryFile;             // the database of what is known of each ROM; none when empty
+    QStringList datFolders;          // where ROM databases (DAT files) are looked for
     // Starts a program: the emulator on a thread of the launch's own (it may wait on a share), the
     // readme's opener on the window's.
     platform::ProcessStarter start = platform::startDetached;

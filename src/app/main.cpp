@@ -24,8 +24,14 @@ int main(int argc, char *argv[])
     // The ROMs last selected are the program's own: beside a portable configuration file, else in
     // the user's data folder.
     const QString dataFolder = context.configFiles.portable ? context.logFolder : platform::userDataFolder();
-    if (!dataFolder.isEmpty())
+    if (!dataFolder.isEmpty()) {
         context.selectionFile = QDir(dataFolder).filePath(QStringLiteral("selection.ini"));
+        context.libraryFile = QDir(dataFolder).filePath(QStringLiteral("quorvane.db"));
+    }
+    // ROM databases: a dat/ folder beside the program, as snap/ is, and one in the data folder.
+    context.datFolders << QDir(context.applicationFolder).filePath(QStringLiteral("dat"));
+    if (!dataFolder.isEmpty() && QDir(dataFolder) != QDir(context.applicationFolder))
+        context.datFolders << QDir(dataFolder).filePath(QStringLiteral("dat"));
 
     // A ROM to start ("Open with"), read before start-up makes the application folder current.
 #ifdef Q_OS_WIN

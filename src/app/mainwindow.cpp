@@ -3,6 +3,7 @@
 #include "config/romfolders.h"
 #include "config/romslots.h"
 #include "dialogs/aboutbox.h"
+#include "dialogs/rominformationdialog.h"
 #include "dialogs/romfoldersdialog.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
@@ -12,6 +13,7 @@
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
 #include "library/folderwatcher.h"
+#include "library/romchecker.h"
 #include "library/romshelf.h"
 #include "platform/contextdoor.h"
 #include "platform/dirscan.h"
@@ -30,6 +32,7 @@
 #include <QMimeData>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSignalBlocker>
 #include <QTimer>
@@ -110,6 +113,9 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     m_form.banner->setPicture(banner.get());
 
     m_watcher = new library::FolderWatcher(this);
+    m_checker = new library::RomChecker({m_context.libraryFile, m_context.datFolders}, this);
+    connect(m_checker, &library::RomChecker::problem, this,
+            [this](const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); });
     for (const config::RomSlot &slot : config::kRomSlots) {
         RomTab &tab = m_tabs[size_t(slot.index)];
         tab.list = m_form.romLists[size_t(slot.index)];
@@ -117,6 +123,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
         tab.shelf = new library::RomShelf(tab.list->pattern(), m_context.applicationFolder, m_context.readFolder,
                                           m_watcher, this);
         tab.list->setModel(tab.shelf->filter());
+        tab.shelf->setChecker(m_checker);
         connect(tab.shelf, &library::RomShelf::listed, this, [this, &tab, index = slot.index] {
             // A folder change while a query filters keeps the query, and the ROM selected if it stays.
             if (index == m_findSlot && tab.list->fileName().isEmpty() && !m_findSelected.isEmpty())
@@ -139,6 +146,10 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
             previewSnapshot(index);
         });
         connect(tab.list, &forms::FileListBox::fileActivated, this, [this, index = slot.index] { launchRom(index); });
+        connect(tab.list, &forms::FileListBox::menuRequested, this,
+                [this, index = slot.index](const QPoint &at) { showRomMenu(index, at); });
+        connect(tab.list, &forms::FileListBox::informationRequested, this,
+                [this, index = slot.index] { showRomInformation(index); });
     }
     connect(m_form.sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
     connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_form.snapshot, &forms::PictureBox::setPicture);
@@ -463,6 +474,37 @@ void MainWindow::launchRom(int slot)
     // other folders since, and the user starts only what they see.
     const RomTab &tab = m_tabs[size_t(slot)];
     startEmulator(tab.shelf->listedFolder(), tab.list->fileName());
+}
+
+void MainWindow::showRomInformation(int slot)
+{
+    const RomTab &tab = m_tabs[size_t(slot)];
+    const QString name = tab.list->fileName();
+    if (name.isEmpty())
+        return;
+    QString folder = tab.shelf->listedFolder();
+    if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QLatin1Char('\\')))
+        folder += QLatin1Char('/');
+    dialogs::showRomInformation(m_checker, folder + name, this);
+}
+
+void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
+{
+    if (!m_romMenu) {
+        m_romMenu = new QMenu(this);
+        m_romMenu->setObjectName(QStringLiteral("romMenu"));
+        m_romMenu->setAccessibleName(QStringLiteral("ROM"));
+        m_romMenu->setFont(forms::formFont(forms::kDefaultFont));
+        QAction *run = m_romMenu->addAction(QStringLiteral("&Run"), this, [this] { launchRom(m_romMenuSlot); });
+        run->setObjectName(QStringLiteral("romMenuRun"));
+        QAction *information =
+            m_romMenu->addAction(QStringLiteral("ROM &Information..."), this, [this] { showRomInformation(m_romMenuSlot); });
+        information->setObjectName(QStringLiteral("romMenuInformation"));
+        information->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return)); // shown beside it; the list takes the key
+        m_romMenu->setDefaultAction(run);
+    }
+    m_romMenuSlot = slot;
+    m_romMenu->popup(globalPos);
 }
 
 void MainWindow::startFile(const QString &path)

@@ -11,6 +11,7 @@
 
 class QLabel;
 class QLineEdit;
+class QMenu;
 
 namespace config {
 class RomFolders;
@@ -20,6 +21,7 @@ class RomFoldersDialog;
 }
 namespace library {
 class FolderWatcher;
+class RomChecker;
 class RomShelf;
 } // namespace library
 namespace platform {
@@ -49,6 +51,13 @@ public:
     // Starts the emulator on the ROM at path, as a double click would (given on the command line,
     // or dropped on the window); a path that is no ROM Quorvane lists is said, and nothing starts.
     void startFile(const QString &path);
+
+    // ROM > Information (Alt+Enter, or the ROM's menu): what the ROM selected in slot 0..2's list
+    // is, in the ROM Information window.
+    void showRomInformation(int slot);
+    // The menu of the ROM selected in slot 0..2's list, at globalPos: "&Run", "ROM &Information...".
+    void showRomMenu(int slot, const QPoint &globalPos);
+    QMenu *romMenu() const { return m_romMenu; } // built when first shown
 
     // The folder and names slot 0..2's list shows.
     const library::RomShelf *romShelf(int slot) const { return m_tabs[size_t(slot)].shelf; }
@@ -108,6 +117,9 @@ private:
     preview::SnapshotLoader *m_snapshotLoader;
     forms::MainWindowForm m_form;
     library::FolderWatcher *m_watcher;
+    library::RomChecker *m_checker;
+    QMenu *m_romMenu = nullptr;
+    int m_romMenuSlot = 0;
     std::array<RomTab, 3> m_tabs{};
     std::shared_ptr<platform::ContextDoor> m_door; // launches reach the window through it
     bool m_listingWaitsForScreen = false;

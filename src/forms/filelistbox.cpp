@@ -4,6 +4,7 @@
 #include "platform/textfold.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -54,15 +55,51 @@ void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
 
 void FileListBox::keyPressEvent(QKeyEvent *event)
 {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && event->modifiers() & Qt::AltModifier) { // Alt+Enter: what the file is, not a start
+        event->accept();
+        if (!event->isAutoRepeat() && !fileName().isEmpty())
+            emit informationRequested();
+        return;
+    }
+#ifndef Q_OS_WIN // Windows itself makes Shift+F10 a context menu request, as it does the Menu key
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        event->accept();
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        contextMenuEvent(&request);
+        return;
+    }
+#endif
     // Enter starts the selected ROM, so that the keyboard alone can start a game; a held key
     // starts it once, not once for every repeat.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !fileName().isEmpty()) {
+    if (enter && !fileName().isEmpty()) {
         event->accept();
         if (!event->isAutoRepeat())
             emit fileActivated();
         return;
     }
     QListView::keyPressEvent(event);
+}
+
+void FileListBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    // From the mouse, the entry under it is selected first; from the keyboard, the selected one
+    // is meant, and the menu opens below it.
+    QModelIndex entry = currentIndex();
+    QPoint at;
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        entry = indexAt(viewport()->mapFromGlobal(event->globalPos()));
+        if (entry.isValid())
+            setCurrentIndex(entry);
+        at = event->globalPos();
+    } else if (entry.isValid()) {
+        scrollTo(entry);
+        const QRect row = visualRect(entry);
+        at = viewport()->mapToGlobal(QPoint(row.left() + row.height(), row.bottom()));
+    }
+    event->accept();
+    if (entry.isValid())
+        emit menuRequested(at);
 }
 
 void FileListBox::keyboardSearch(const QString &search)

@@ -7,7 +7,8 @@ namespace forms {
 // A file list: a view of one folder's matching files (its model's edit role holds each name as
 // the file system holds it); one entry can be selected at a time. fileSelected is raised when the
 // selection changes (mouse, keyboard, or the entry gone from its folder), fileActivated on a
-// left-button double click or Enter.
+// left-button double click or Enter. A right click on an entry, the Menu key or Shift+F10 ask
+// for the entry's menu, Alt+Enter for what the file is.
 class FileListBox : public QListView
 {
     Q_OBJECT
@@ -28,12 +29,15 @@ public:
 signals:
     void fileSelected();
     void fileActivated(); // a left-button double click on an entry, or Enter on the selected one
+    void menuRequested(const QPoint &globalPos); // for the selected entry, to show at globalPos
+    void informationRequested();                 // Alt+Enter on the selected entry
 
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event = nullptr) const override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     QString m_pattern;

@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 
 #include <algorithm>
@@ -65,6 +67,10 @@ QWidget *createControl(const ControlDef &def, const QFont &font)
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         label->setWordWrap(def.flags & WordWrap);
         label->setTextFormat(Qt::PlainText);
+        if (def.flags & Selectable) {
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+            label->setFocusPolicy(Qt::StrongFocus); // reached by Tab, as a read-only field is
+        }
         return label;
     }
     case Kind::TextField: return new QLineEdit(caption);
@@ -96,9 +102,11 @@ QWidget *createControl(const ControlDef &def, const QFont &font)
     return new QWidget;
 }
 
-bool takesFocus(Kind kind)
+bool takesFocus(const ControlDef &def)
 {
-    return kind != Kind::Label && kind != Kind::PictureBox && kind != Kind::Image;
+    if (def.kind == Kind::Label)
+        return def.flags & Selectable;
+    return def.kind != Kind::PictureBox && def.kind != Kind::Image;
 }
 
 // A built-in font's family, registered with the application's font database on first use.
@@ -197,7 +205,7 @@ BuiltForm buildForm(QWidget *window, const FormDef &def)
         }
         if (auto *tabs = qobject_cast<TabControl *>(widget))
             tabControl = tabs;
-        if (!takesFocus(control.kind))
+        if (!takesFocus(control))
             widget->setFocusPolicy(Qt::NoFocus);
         else if (control.tabIndex != kNoTabStop)
             tabStops.emplace_back(control.tabIndex, widget);
@@ -236,6 +244,31 @@ QIcon applicationIcon()
     QIcon icon;
     icon.addFile(QStringLiteral(":/quorvane/icon16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/quorvane/icon32.png"), QSize(32, 32));
+    return icon;
+}
+
+QIcon warningIcon()
+{
+    // Drawn, 16 and 32 pixels: an amber triangle with a dark exclamation mark.
+    static const QIcon icon = [] {
+        QIcon drawn;
+        for (const int side : {16, 32}) {
+            QPixmap pixmap(side, side);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.scale(side / 16.0, side / 16.0);
+            painter.setPen(QPen(QColor(0x80, 0x50, 0x00), 1.0));
+            painter.setBrush(QColor(0xF5, 0xB0, 0x1A));
+            painter.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(15, 14.5), QPointF(1, 14.5)}));
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(0x20, 0x18, 0x00));
+            painter.drawRect(QRectF(7.2, 5, 1.6, 5.5));
+            painter.drawRect(QRectF(7.2, 11.5, 1.6, 1.6));
+            drawn.addPixmap(pixmap);
+        }
+        return drawn;
+    }();
     return icon;
 }
 
@@ -281,6 +314,16 @@ AboutForm buildAboutForm(QDialog *dialog)
 {
     const BuiltForm built = buildForm(dialog, aboutBoxDef());
     return {built.take<QPushButton>("Command1")};
+}
+
+RomInfoForm buildRomInfoForm(QDialog *dialog)
+{
+    const BuiltForm built = buildForm(dialog, romInfoDef());
+    RomInfoForm form{{}, built.take<QLabel>("problemsValue"), built.take<QPushButton>("copyButton"),
+                     built.take<QPushButton>("okButton")};
+    for (size_t row = 0; row < kRomInfoRows.size(); ++row)
+        form.values[row] = built.take<QLabel>(kRomInfoRows[row].valueName);
+    return form;
 }
 
 } // namespace forms

@@ -34,6 +34,8 @@ QFont fixedFont(double points);
 
 // The application icon (32 x 32 and 16 x 16) and the main window's banner (300 x 80).
 QIcon applicationIcon();
+// The mark of a ROM file that is not sound, beside its name in a list.
+QIcon warningIcon();
 QImage bannerImage();
 
 // Each window is built from its table (formdefs.h): the window gets the form's name, caption,
@@ -71,5 +73,13 @@ struct AboutForm {
     QPushButton *ok;
 };
 AboutForm buildAboutForm(QDialog *dialog);
+
+struct RomInfoForm {
+    std::array<QLabel *, kRomInfoRows.size()> values; // by row of kRomInfoRows
+    QLabel *problems;
+    QPushButton *copy;
+    QPushButton *ok;
+};
+RomInfoForm buildRomInfoForm(QDialog *dialog);
 
 } // namespace forms

@@ -214,9 +214,43 @@ const FormDef &aboutBoxDef()
     return def;
 }
 
+const FormDef &romInfoDef()
+{
+    static const FormDef def = [] {
+        constexpr int kMargin = 120, kPitch = 270, kRowHeight = 255, kCaptionWidth = 1335, kValueLeft = 1560;
+        constexpr int kWidth = 7560, kValueWidth = kWidth - kValueLeft - kMargin;
+        constexpr int kRowsEnd = kMargin + int(kRomInfoRows.size()) * kPitch;
+        constexpr int kProblemsHeight = 1095; // four lines
+        constexpr int kButtonsTop = kRowsEnd + kProblemsHeight + 2 * kMargin;
+        FormDef info{"romInfo", "ROM Information", kWidth, kButtonsTop + 375 + kMargin, Border::FixedSingle, false, false,
+                     kNoColour, {}, {}};
+        int tab = 0;
+        for (size_t row = 0; row < kRomInfoRows.size(); ++row) {
+            const int top = kMargin + int(row) * kPitch;
+            info.controls.push_back(control(kRomInfoRows[row].captionName, Kind::Label).at(kMargin, top, kCaptionWidth, kRowHeight)
+                                        .text(kRomInfoRows[row].caption));
+            // Named for a screen reader by its caption; its text is filled as the file is read.
+            ControlDef value = control(kRomInfoRows[row].valueName, Kind::Label).at(kValueLeft, top, kValueWidth, kRowHeight)
+                                   .tab(tab++).with(Selectable);
+            value.accessibleName = kRomInfoRows[row].caption;
+            info.controls.push_back(value);
+        }
+        ControlDef problems = control("problemsValue", Kind::Label).at(kMargin, kRowsEnd + kMargin, kWidth - 2 * kMargin, kProblemsHeight)
+                                  .tab(tab++).with(Selectable | WordWrap);
+        problems.accessibleName = "Problems";
+        info.controls.push_back(problems);
+        info.controls.push_back(control("copyButton", Kind::CommandButton).at(kWidth - 2 * 1335 - 2 * kMargin, kButtonsTop, 1335, 375)
+                                    .text("&Copy").tab(tab++));
+        info.controls.push_back(control("okButton", Kind::CommandButton).at(kWidth - 1335 - kMargin, kButtonsTop, 1335, 375)
+                                    .text("&OK").tab(tab++));
+        return info;
+    }();
+    return def;
+}
+
 std::vector<const FormDef *> allFormDefs()
 {
-    return {&mainWindowDef(), &romFoldersDialogDef(), &pickerDef(0), &pickerDef(1), &pickerDef(2), &aboutBoxDef()};
+    return {&mainWindowDef(), &romFoldersDialogDef(), &pickerDef(0), &pickerDef(1), &pickerDef(2), &aboutBoxDef(), &romInfoDef()};
 }
 
 } // namespace forms

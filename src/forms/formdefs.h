@@ -21,7 +21,7 @@ inline constexpr int kSystemWindowText = -3; // the system window text colour
 inline constexpr int kNoTabStop = -1;
 inline constexpr double kDefaultFont = 8.25; // the kind default, MS Sans Serif 8.25 pt
 
-enum Flag { NoFlags = 0, Flat = 1, Underline = 2, WordWrap = 4 };
+enum Flag { NoFlags = 0, Flat = 1, Underline = 2, WordWrap = 4, Selectable = 8 }; // Selectable: a label's text, by mouse and keyboard (and Tab)
 
 struct ControlDef {
     const char *name = "";
@@ -98,6 +98,35 @@ const FormDef &mainWindowDef();
 const FormDef &romFoldersDialogDef();
 const FormDef &pickerDef(int slot); // slot 0..2: "Form3", "Directories2" or "Form4"
 const FormDef &aboutBoxDef();
+
+// The ROM Information window: one row per line, its caption (the line's label and a colon) and
+// its value, selectable; below them the problems found, then "&Copy" and "&OK".
+struct RomInfoRow {
+    const char *caption;
+    const char *captionName;
+    const char *valueName;
+};
+inline constexpr std::array<RomInfoRow, 18> kRomInfoRows{{
+    {"File:", "fileCaption", "fileValue"},
+    {"Size:", "sizeCaption", "sizeValue"},
+    {"Format:", "formatCaption", "formatValue"},
+    {"Mapper:", "mapperCaption", "mapperValue"},
+    {"Submapper:", "submapperCaption", "submapperValue"},
+    {"PRG ROM:", "prgRomCaption", "prgRomValue"},
+    {"CHR ROM:", "chrRomCaption", "chrRomValue"},
+    {"PRG RAM:", "prgRamCaption", "prgRamValue"},
+    {"Mirroring:", "mirroringCaption", "mirroringValue"},
+    {"Battery:", "batteryCaption", "batteryValue"},
+    {"Trainer:", "trainerCaption", "trainerValue"},
+    {"Console:", "consoleCaption", "consoleValue"},
+    {"Timing:", "timingCaption", "timingValue"},
+    {"CRC32:", "crc32Caption", "crc32Value"},
+    {"SHA-1:", "sha1Caption", "sha1Value"},
+    {"File CRC32:", "fileCrc32Caption", "fileCrc32Value"},
+    {"File SHA-1:", "fileSha1Caption", "fileSha1Value"},
+    {"Database:", "databaseCaption", "databaseValue"},
+}};
+const FormDef &romInfoDef();
 
 // Every window of the program, for tests that check them all alike.
 std::vector<const FormDef *> allFormDefs();

@@ -31,6 +31,12 @@ RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(
         else
             endRemoveRows();
     });
+    connect(names, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to, const QList<int> &roles) {
+        if (!filtering())
+            emit dataChanged(index(from.row()), index(to.row()), roles);
+        else if (!m_rows.empty())
+            emit dataChanged(index(0), index(int(m_rows.size()) - 1), roles);
+    });
     connect(names, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
     connect(names, &QAbstractItemModel::modelReset, this, [this] {
         forgetFolded();

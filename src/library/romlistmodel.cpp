@@ -1,5 +1,6 @@
 #include "library/romlistmodel.h"
 
+#include "forms/formbuilder.h"
 #include "platform/filenames.h"
 
 #include <algorithm>
@@ -29,10 +30,51 @@ int RomListModel::rowCount(const QModelIndex &parent) const
 
 QVariant RomListModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid())
         return QVariant();
-    const QString name = fileName(index.row());
-    return role == Qt::DisplayRole ? platform::displayName(name) : name;
+    switch (role) {
+    case Qt::DisplayRole:
+        return platform::displayName(fileName(index.row()));
+    case Qt::EditRole:
+        return fileName(index.row());
+    case Qt::DecorationRole: {
+        const RomFacts *facts = factsAt(index.row());
+        return facts && !facts->warning.isEmpty() ? forms::warningIcon() : QVariant();
+    }
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole: {
+        const RomFacts *facts = factsAt(index.row());
+        if (!facts)
+            return QVariant();
+        QStringList lines;
+        if (!facts->title.isEmpty())
+            lines << QStringLiteral("%1 (%2)").arg(facts->title, facts->status);
+        if (!facts->warning.isEmpty())
+            lines << facts->warning;
+        return lines.isEmpty() ? QVariant() : lines.join(QLatin1Char('\n'));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+const RomFacts *RomListModel::factsAt(int row) const
+{
+    const QByteArrayView name = bytesAt(row);
+    if (name.isEmpty() || m_facts.isEmpty())
+        return nullptr;
+    const auto found = m_facts.constFind(QByteArray::fromRawData(name.data(), name.size()));
+    return found == m_facts.cend() ? nullptr : &*found;
+}
+
+void RomListModel::addFacts(const RomFactsByName &facts)
+{
+    if (m_facts.isEmpty())
+        m_facts = facts;
+    else
+        m_facts.insert(facts);
+    if (!m_rows.empty())
+        emit dataChanged(index(0), index(int(m_rows.size()) - 1), {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
 }
 
 QByteArrayView RomListModel::bytesAt(int row) const
@@ -54,6 +96,7 @@ int RomListModel::rowOf(QByteArrayView name) const
 void RomListModel::reset(const RomNames &names)
 {
     beginResetModel();
+    m_facts.clear(); // another folder's files
     m_buffer = names.buffer();
     m_rows = pointersInto(m_buffer, names);
     endResetModel();

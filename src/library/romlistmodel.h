@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/romchecker.h"
 #include "library/romnames.h"
 
 #include <QAbstractListModel>
@@ -10,7 +11,9 @@ namespace library {
 
 // The rows of a ROM list: pointers to names in the buffer of the folder's last reading, each
 // decoded only when its row is drawn or used. The display role shows U+FFFD where a byte is no
-// text; the edit role is the name as the file system holds it.
+// text; the edit role is the name as the file system holds it. Once a ROM is checked, a row whose
+// file is not sound shows a warning icon, and its tooltip says why (with the game's title when a
+// ROM database knows it).
 class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -28,6 +31,13 @@ public:
     // The row of the name with these bytes; -1 when there is none.
     int rowOf(QByteArrayView name) const;
 
+    // The bytes of every name together, each with its NUL.
+    QByteArray namesBuffer() const { return m_buffer; }
+    // What the checks found of row's file; null before it is checked.
+    const RomFacts *factsAt(int row) const;
+    // Adds checks' findings, by name; names not listed are kept for when they are.
+    void addFacts(const RomFactsByName &facts);
+
     // Shows another folder's names.
     void reset(const RomNames &names);
     // Shows a new reading of the same folder: the names gone are removed and the new ones
@@ -37,6 +47,7 @@ public:
 private:
     QByteArray m_buffer;
     std::vector<const char *> m_rows;
+    RomFactsByName m_facts; // this folder's files as checked
 };
 
 } // namespace library

@@ -96,6 +96,17 @@ void RomShelf::show(quint64 ticket, const Reading &reading)
     m_watched = reading.watch.path;
     m_watcher->watch(this, reading.watch);
     emit listed();
+    if (m_checker && !m_listedFolder.isEmpty())
+        m_checker->check(m_listedFolder, m_model->namesBuffer());
+}
+
+void RomShelf::setChecker(RomChecker *checker)
+{
+    m_checker = checker;
+    connect(checker, &RomChecker::checked, this, [this](const QString &folder, const RomFactsByName &facts) {
+        if (folder == m_listedFolder)
+            m_model->addFacts(facts);
+    });
 }
 
 void RomShelf::folderChanged(const QString &folder)

@@ -47,6 +47,8 @@ public:
     RomListModel *model() const { return m_model; }
     // What its list shows: the model's names, filtered by a find query when one is on.
     RomFilter *filter() const { return m_filter; }
+    // Has every reading's files checked by checker (shared by the shelves), and shows what it finds.
+    void setChecker(RomChecker *checker);
 
 signals:
     // A reading is shown: another folder, or what changed in this one.
@@ -62,6 +64,7 @@ private:
     QString m_applicationFolder;
     FolderReader m_read;
     FolderWatcher *m_watcher;
+    RomChecker *m_checker = nullptr;
     RomListModel *m_model;
     RomFilter *m_filter;
     std::shared_ptr<platform::ContextDoor> m_door; // readings reach the shelf through it

@@ -26,6 +26,16 @@ bool canReadFolder(const QString &folder, QString *reason = nullptr);
 enum class PathKind { Missing, RegularFile, Other };
 PathKind pathKind(const QString &path);
 
+// A regular file's size and the time of its last change (nanoseconds since 1970), as a cache
+// tells a file that changed from one that did not.
+struct FileStamp {
+    qint64 size = -1;
+    qint64 modified = 0;
+    bool operator==(const FileStamp &other) const { return size == other.size && modified == other.modified; }
+};
+// false when path is no regular file.
+bool fileStamp(const QString &path, FileStamp *stamp);
+
 // Opens exactly the file at path for reading when it is a regular file; a FIFO, a device or a
 // folder is never opened (a read could wait for ever or never end). false when it cannot be.
 bool openRegularFile(const QString &path, QFile &file);

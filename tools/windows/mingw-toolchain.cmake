@@ -24,9 +24,16 @@ if(NOT QT_MINGW_PREFIX)
 endif()
 set(QT_MINGW_PREFIX "${QT_MINGW_PREFIX}" CACHE PATH "The MinGW Qt to build against")
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QT_MINGW_PREFIX)
-# Target headers, libraries and CMake packages only from the MinGW sysroot and that Qt; programs
+# The static SQLite and zlib (and libarchive, liblzma) that build-deps.sh makes, unpacked by
+# ./test --windows into build/deps-mingw.
+if(NOT QUORVANE_MINGW_DEPS AND DEFINED ENV{QUORVANE_MINGW_DEPS})
+  set(QUORVANE_MINGW_DEPS "$ENV{QUORVANE_MINGW_DEPS}")
+endif()
+set(QUORVANE_MINGW_DEPS "${QUORVANE_MINGW_DEPS}" CACHE PATH "The MinGW builds of SQLite, zlib, libarchive and liblzma")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES QUORVANE_MINGW_DEPS)
+# Target headers, libraries and CMake packages only from those libraries, the MinGW sysroot and that Qt; programs
 # (host tools) only from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${_mingw} ${QT_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH ${QUORVANE_MINGW_DEPS} /usr/${_mingw} ${QT_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

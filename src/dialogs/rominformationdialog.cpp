@@ -1,0 +1,54 @@
+#include "dialogs/rominformationdialog.h"
+
+#include "library/romchecker.h"
+#include "library/rominformation.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+
+namespace dialogs {
+
+RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const QString &path, QWidget *parent)
+    : forms::FormDialog(parent), m_information(new library::RomInformation(path, this)), m_form(forms::buildRomInfoForm(this))
+{
+    connect(m_form.ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_form.copy, &QPushButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(m_information->text()); });
+    connect(m_information, &library::RomInformation::changed, this, &RomInformationDialog::showLines);
+    m_form.ok->setDefault(true);
+    showLines();
+    checker->inspect(path, [information = QPointer<library::RomInformation>(m_information)](const library::RomFacts &facts) {
+        if (information) // the window may have closed first
+            information->setFacts(facts);
+    });
+}
+
+void RomInformationDialog::showLines()
+{
+    const QList<library::InfoLine> lines = m_information->lines();
+    for (qsizetype row = 0; row < lines.size() && size_t(row) < m_form.values.size(); ++row) {
+        QLabel *value = m_form.values[size_t(row)];
+        // A path or a title longer than the line shows its middle or end elided; the tooltip and
+        // the copy hold all of it.
+        const Qt::TextElideMode elide = row == 0 ? Qt::ElideMiddle : Qt::ElideRight;
+        value->setText(value->fontMetrics().elidedText(lines[row].value, elide, value->width()));
+        value->setToolTip(value->text() == lines[row].value ? QString() : lines[row].value);
+        value->setAccessibleDescription(lines[row].value);
+    }
+    const QStringList problems = m_information->problems();
+    m_form.problems->setText(!m_information->isRead() ? QString()
+                             : problems.isEmpty()     ? QStringLiteral("No problems found.")
+                                                      : QStringLiteral("Problems found:\n") + problems.join(QLatin1Char('\n')));
+}
+
+void showRomInformation(library::RomChecker *checker, const QString &path, QWidget *parent)
+{
+    RomInformationDialog dialog(checker, path, parent);
+    dialog.centreOnScreen();
+    dialog.exec();
+}
+
+} // namespace dialogs

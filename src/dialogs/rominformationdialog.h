@@ -1,0 +1,35 @@
+#pragma once
+
+#include "forms/controls.h"
+#include "forms/formbuilder.h"
+
+namespace library {
+class RomChecker;
+class RomInformation;
+} // namespace library
+
+namespace dialogs {
+
+// The ROM Information window: what a ROM file is, line by line, its texts selectable. It opens
+// at once; the file is read off the window's thread and the lines fill when it has been. "&Copy"
+// puts every line on the clipboard, "&OK" closes.
+class RomInformationDialog : public forms::FormDialog
+{
+    Q_OBJECT
+public:
+    RomInformationDialog(library::RomChecker *checker, const QString &path, QWidget *parent);
+
+    const library::RomInformation *information() const { return m_information; }
+    const forms::RomInfoForm &form() const { return m_form; }
+
+private:
+    void showLines();
+
+    library::RomInformation *m_information;
+    forms::RomInfoForm m_form;
+};
+
+// Opens the window for path, modal to parent's window, and returns once it is closed.
+void showRomInformation(library::RomChecker *checker, const QString &path, QWidget *parent);
+
+} // namespace dialogs

@@ -1,0 +1,164 @@
+#include "library/librarydatabase.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace library {
+
+namespace {
+
+bool isDamaged(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
+
+// Moves the file and its write-ahead log aside; false, with error, when the file stays.
+bool moveAside(const QString &path, QString *aside, QString *error)
+{
+    *aside = asideName(path);
+    QFile file(path);
+    if (!file.rename(*aside)) {
+        *error = file.errorString();
+        return false;
+    }
+    for (const char *companion : {"-wal", "-shm"}) { // meaningless without their file: kept with it
+        const QString from = path + QLatin1String(companion);
+        if (QFileInfo::exists(from))
+            QFile::rename(from, *aside + QLatin1String(companion));
+    }
+    return true;
+}
+
+} // namespace
+
+QString asideName(const QString &path)
+{
+    const QString stem = path + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString name = stem;
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = stem + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
+std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QString *message)
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    const QString worksWithout = QStringLiteral("Quorvane works on without it, and reads every ROM again at each start.");
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    std::unique_ptr<LibraryDatabase> library(new LibraryDatabase);
+    QString error, aside;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        library->m_db = sql::Database::open(path, sql::Database::Mode::ReadWrite, &error);
+        bool damaged = false;
+        if (library->m_db.isOpen()) {
+            // Reading the first page tells a file that is no database; quick_check, one damaged inside.
+            const QString check = library->m_db.textOf("PRAGMA quick_check");
+            damaged = isDamaged(library->m_db.lastCode()) || (check != QLatin1String("ok") && !check.isEmpty());
+            if (damaged && error.isEmpty())
+                error = check.isEmpty() ? library->m_db.lastError() : check.section(QLatin1Char('\n'), 0, 0);
+            if (!damaged && check.isEmpty()) { // could not even be read: locked, or no access
+                *message = QStringLiteral("Quorvane's database %1 cannot be read: %2\n\n%3").arg(shown, library->m_db.lastError(), worksWithout);
+                return nullptr;
+            }
+        } else if (!QFileInfo::exists(path)) {
+            *message = QStringLiteral("Quorvane's database %1 cannot be made: %2\n\n%3").arg(shown, error, worksWithout);
+            return nullptr;
+        } else {
+            damaged = true;
+        }
+        if (!damaged)
+            break;
+        library->m_db.close();
+        QString why;
+        if (attempt > 0 || !moveAside(path, &aside, &why)) {
+            *message = QStringLiteral("Quorvane's database %1 is damaged (%2), and could not be put aside: %3\n\n%4")
+                           .arg(shown, error, attempt > 0 ? error : why, worksWithout);
+            return nullptr;
+        }
+        *message = QStringLiteral("Quorvane's database %1 was damaged (%2). It is kept as %3, and a new one is made.")
+                       .arg(shown, error, QDir::toNativeSeparators(aside));
+    }
+    if (!library->prepareSchema(&error)) {
+        const QString said = QStringLiteral("Quorvane's database %1 %2").arg(shown, error);
+        *message = message->isEmpty() ? said : *message + QStringLiteral("\n\n") + said;
+    }
+    return library;
+}
+
+bool LibraryDatabase::prepareSchema(QString *error)
+{
+    const qint64 version = m_db.integerOf("PRAGMA user_version", 0);
+    if (version > kSchemaVersion) {
+        // Never changed: a newer Quorvane's file is read as far as it is understood.
+        m_readOnly = true;
+        *error = QStringLiteral("was written by a newer Quorvane; it is read, and left unchanged.");
+        return false;
+    }
+    if (m_db.isReadOnly()) {
+        m_readOnly = true;
+        *error = QStringLiteral("is read-only: what Quorvane learns of ROMs is not kept.");
+        return false;
+    }
+    m_db.execute("PRAGMA journal_mode=WAL");
+    m_db.execute("PRAGMA synchronous=NORMAL");
+    if (version == kSchemaVersion)
+        return true;
+    sql::Transaction upgrade(m_db); // every step of an upgrade, or none
+    const bool made = upgrade.begun()
+        && m_db.execute("CREATE TABLE IF NOT EXISTS rom_file ("
+                        " folder BLOB NOT NULL, name BLOB NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL,"
+                        " header BLOB NOT NULL, crc32 INTEGER NOT NULL, sha1 BLOB NOT NULL,"
+                        " PRIMARY KEY (folder, name)) WITHOUT ROWID;"
+                        "PRAGMA user_version = 1;")
+        && upgrade.commit();
+    if (!made) {
+        m_readOnly = true;
+        *error = m_db.lastCode() == SQLITE_READONLY
+            ? QStringLiteral("is read-only: what Quorvane learns of ROMs is not kept.")
+            : QStringLiteral("cannot be written: %1. What Quorvane learns of ROMs is not kept.").arg(m_db.lastError());
+        return false;
+    }
+    return true;
+}
+
+QHash<QByteArray, CheckedFile> LibraryDatabase::checkedFiles(QByteArrayView folder)
+{
+    QHash<QByteArray, CheckedFile> files;
+    sql::Statement query = m_db.prepare("SELECT name, size, modified, header, crc32, sha1 FROM rom_file WHERE folder = ?1");
+    query.bind(1, folder);
+    while (query.next()) {
+        CheckedFile file;
+        file.name = query.bytes(0).toByteArray();
+        file.stamp = {query.integer(1), query.integer(2)};
+        file.header = query.bytes(3).toByteArray();
+        file.sums = {quint32(query.integer(4)), query.bytes(5).toByteArray()};
+        files.insert(file.name, std::move(file));
+    }
+    return files;
+}
+
+bool LibraryDatabase::keepChecks(QByteArrayView folder, const std::vector<CheckedFile> &files,
+                                 const std::vector<QByteArray> &gone, QString *error)
+{
+    if (m_readOnly || (files.empty() && gone.empty()))
+        return true;
+    sql::Transaction keep(m_db);
+    sql::Statement insert = m_db.prepare("INSERT OR REPLACE INTO rom_file (folder, name, size, modified, header, crc32, sha1)"
+                                         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    sql::Statement forget = m_db.prepare("DELETE FROM rom_file WHERE folder = ?1 AND name = ?2");
+    bool ok = keep.begun();
+    for (auto it = files.begin(); ok && it != files.end(); ++it) {
+        ok = insert.bind(1, folder).bind(2, it->name).bind(3, it->stamp.size).bind(4, it->stamp.modified)
+                 .bind(5, it->header).bind(6, qint64(it->sums.crc32)).bind(7, it->sums.sha1).run();
+    }
+    for (auto it = gone.begin(); ok && it != gone.end(); ++it)
+        ok = forget.bind(1, folder).bind(2, *it).run();
+    if (ok && keep.commit())
+        return true;
+    if (error)
+        *error = m_db.lastError();
+    return false;
+}
+
+} // namespace library

@@ -1,0 +1,207 @@
+#include "library/romchecker.h"
+
+#include "library/librarydatabase.h"
+#include "library/nesheader.h"
+#include "platform/contextdoor.h"
+#include "platform/dirscan.h"
+#include "platform/filenames.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+namespace library {
+
+namespace {
+
+constexpr int kBatchMs = 150;         // facts reach the list at least this often while a folder is read
+constexpr int kFilesPerCommit = 500;  // checks kept in one transaction
+
+QString joined(const QString &folder, const QString &name)
+{
+    if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+} // namespace
+
+RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases)
+{
+    RomFacts facts;
+    facts.identity = std::move(identity);
+    const RomIdentity &id = facts.identity;
+    QStringList warnings;
+    if (!id.error.isEmpty()) {
+        warnings << QStringLiteral("cannot be checked: %1").arg(id.error);
+    } else {
+        warnings = headerProblems(decodeNesHeader(id.header), id.size);
+        if (const DatRom *entry = databases ? databases->find(id.data) : nullptr) {
+            facts.title = entry->game;
+            facts.status = entry->status;
+            if (entry->isBadDump())
+                warnings << QStringLiteral("a bad dump, says the ROM database");
+        }
+    }
+    facts.warning = warnings.join(QLatin1Char('\n'));
+    return facts;
+}
+
+RomChecker::RomChecker(Places places, QObject *parent)
+    : QObject(parent), m_places(std::move(places)), m_door(platform::ContextDoor::open(this))
+{
+    m_inspections.setMaxThreadCount(2);
+}
+
+RomChecker::~RomChecker()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_closing->store(true);
+    m_wake.notify_all();
+    if (m_thread)
+        m_thread->wait();
+    m_inspections.waitForDone();
+    if (m_dats.valid())
+        m_dats.wait();
+}
+
+RomChecker::Databases RomChecker::databases()
+{
+    std::call_once(m_datsAsked, [this] {
+        m_dats = std::async(std::launch::async, [folders = m_places.datFolders, door = m_door, this] {
+                     auto read = std::make_shared<RomDatabase>();
+                     QStringList errors;
+                     for (const QString &folder : folders)
+                         read->addFolder(folder, &errors);
+                     if (!errors.isEmpty()) {
+                         door->post([this, errors] {
+                             emit problem(QStringLiteral("These ROM databases could not be read; the others are used.\n\n")
+                                          + errors.join(QLatin1Char('\n')));
+                         });
+                     }
+                     return Databases(std::move(read));
+                 }).share();
+    });
+    return m_dats.get();
+}
+
+void RomChecker::check(const QString &folder, const QByteArray &names)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_waiting[folder] = names;
+    }
+    m_wake.notify_all();
+    if (!m_thread) {
+        // The lowest priority there is: the checks never take the window's time.
+        m_thread.reset(QThread::create([this] { work(); }));
+        m_thread->start(QThread::IdlePriority);
+    }
+}
+
+void RomChecker::inspect(const QString &path, std::function<void(const RomFacts &)> done)
+{
+    m_inspections.start([this, path, done = std::move(done), door = m_door, closing = m_closing] {
+        RomIdentity identity = identifyRom(path, WholeFileSums::Both, [closing] { return closing->load(); });
+        if (closing->load())
+            return;
+        const Databases known = databases();
+        door->post([facts = judgeRom(std::move(identity), known.get()), done] { done(facts); });
+    });
+}
+
+bool RomChecker::superseded(const QString &folder)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stopping || m_waiting.count(folder) > 0;
+}
+
+void RomChecker::work()
+{
+    std::unique_ptr<LibraryDatabase> library;
+    if (!m_places.databaseFile.isEmpty()) {
+        QString message;
+        library = LibraryDatabase::open(m_places.databaseFile, &message);
+        if (!message.isEmpty())
+            m_door->post([this, message] { emit problem(message); });
+    }
+    for (;;) {
+        QString folder;
+        QByteArray names;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (m_waiting.empty() && !m_stopping)
+                m_door->post([this] { emit idle(); });
+            m_wake.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
+            if (m_stopping)
+                return;
+            auto next = m_waiting.begin();
+            folder = next->first;
+            names = std::move(next->second);
+            m_waiting.erase(next);
+        }
+        const Databases known = databases();
+        const QByteArray key = platform::toUtf8Lossless(folder);
+        QHash<QByteArray, CheckedFile> kept = library ? library->checkedFiles(key) : QHash<QByteArray, CheckedFile>();
+        std::vector<CheckedFile> toKeep;
+        RomFactsByName batch;
+        QDeadlineTimer nextBatch(kBatchMs);
+        auto keepChecks = [&] {
+            QString error;
+            if (library && !library->keepChecks(key, toKeep, {}, &error))
+                qWarning("Quorvane: ROM checks not kept: %s", qPrintable(error));
+            toKeep.clear();
+        };
+        auto post = [&] {
+            if (!batch.isEmpty())
+                m_door->post([this, folder, facts = std::exchange(batch, {})] { emit checked(folder, facts); });
+            nextBatch.setRemainingTime(kBatchMs);
+        };
+        bool finished = true;
+        for (qsizetype at = 0; at < names.size();) {
+            const qsizetype end = names.indexOf('\0', at);
+            const QByteArray name = names.mid(at, (end < 0 ? names.size() : end) - at);
+            at = end < 0 ? names.size() : end + 1;
+            if (superseded(folder)) {
+                finished = false;
+                break;
+            }
+            platform::FileStamp stamp;
+            if (!platform::fileStamp(joined(folder, platform::fromUtf8Lossless(name)), &stamp))
+                continue; // gone since the list was read
+            const auto found = kept.constFind(name);
+            if (found != kept.cend() && found->stamp == stamp) {
+                RomIdentity identity;
+                identity.size = stamp.size;
+                identity.header = found->header;
+                identity.data = found->sums;
+                batch.insert(name, judgeRom(std::move(identity), known.get()));
+                kept.erase(found);
+            } else {
+                if (found != kept.cend())
+                    kept.erase(found);
+                RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly,
+                                                   [this, &folder] { return superseded(folder); });
+                if (identity.error.isEmpty())
+                    toKeep.push_back({name, stamp, identity.header, identity.data});
+                else if (superseded(folder))
+                    continue;
+                batch.insert(name, judgeRom(std::move(identity), known.get()));
+                if (int(toKeep.size()) >= kFilesPerCommit)
+                    keepChecks();
+            }
+            if (nextBatch.hasExpired())
+                post();
+        }
+        keepChecks();
+        post();
+        if (finished && library && !kept.isEmpty()) { // the files no longer there are forgotten
+            std::vector<QByteArray> gone(kept.keyBegin(), kept.keyEnd());
+            library->keepChecks(key, {}, gone, nullptr);
+        }
+    }
+}
+
+} // namespace library

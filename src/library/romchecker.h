@@ -1,0 +1,91 @@
+#pragma once
+
+#include "library/romdatabase.h"
+#include "library/romidentity.h"
+
+#include <QHash>
+#include <QObject>
+#include <QStringList>
+#include <QThreadPool>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <map>
+#include <memory>
+#include <mutex>
+
+class QThread;
+
+namespace platform {
+class ContextDoor;
+}
+
+namespace library {
+
+// What is known of one ROM file once checked: its identity, its entry in the ROM databases, and
+// what is wrong with it.
+struct RomFacts {
+    RomIdentity identity;
+    QString title;   // the game a ROM database names; empty when it is in none
+    QString status;  // that entry's status ("good", "baddump", ...)
+    QString warning; // what is wrong, in words, one line each; empty for a sound ROM
+};
+using RomFactsByName = QHash<QByteArray, RomFacts>; // by the name's bytes
+
+// The facts that identity and the databases give.
+RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases);
+
+// Checks ROM files off the window's thread, one folder after another, on a thread that runs
+// only when the machine has nothing else to do: each file's header is read and its sums made,
+// and kept in the library database, so that a later start only compares sizes and times. ROM
+// databases (DAT files) are read once, at the first check or inspection.
+class RomChecker : public QObject
+{
+    Q_OBJECT
+public:
+    struct Places {
+        QString databaseFile;   // the library database; none when empty
+        QStringList datFolders; // where DAT files are looked for
+    };
+    explicit RomChecker(Places places, QObject *parent = nullptr);
+    // Stops the checks, each at its next file, and waits for them.
+    ~RomChecker() override;
+
+    // Checks the files of folder named in names (each with its NUL, as a list's buffer holds
+    // them); an unfinished check of the same folder is overtaken.
+    void check(const QString &folder, const QByteArray &names);
+    // Reads path whole, off this thread, and calls done on this thread with its facts, both of
+    // its whole-file sums made.
+    void inspect(const QString &path, std::function<void(const RomFacts &)> done);
+
+signals:
+    // A part of folder's facts, as they come.
+    void checked(const QString &folder, const library::RomFactsByName &facts);
+    // Every check asked for is done.
+    void idle();
+    // Something the user is to hear of: a damaged database, a DAT that cannot be read.
+    void problem(const QString &message);
+
+private:
+    using Databases = std::shared_ptr<const RomDatabase>;
+    Databases databases(); // read at the first call, from any thread
+    void work();
+    void checkFolder(const QString &folder, const QByteArray &names);
+    bool superseded(const QString &folder);
+
+    Places m_places;
+    std::shared_ptr<platform::ContextDoor> m_door;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::map<QString, QByteArray> m_waiting; // folders to check, and their names
+    bool m_stopping = false;
+    std::once_flag m_datsAsked;
+    std::shared_future<Databases> m_dats;
+    std::unique_ptr<QThread> m_thread;
+    QThreadPool m_inspections;
+    std::shared_ptr<std::atomic<bool>> m_closing = std::make_shared<std::atomic<bool>>(false);
+};
+
+} // namespace library
