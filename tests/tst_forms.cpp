@@ -53,6 +53,8 @@ std::unique_ptr<QWidget> buildWindow(const QString &name, Recorder &recorder, co
         forms::buildRomFoldersForm(dialog.get());
     else if (name == "Form2"_L1)
         forms::buildAboutForm(dialog.get());
+    else if (name == "romInfo"_L1)
+        forms::buildRomInfoForm(dialog.get());
     for (int slot = 0; slot < 3; ++slot) {
         if (name == QLatin1String(forms::kSlotControls.at(size_t(slot)).picker))
             forms::buildPickerForm(dialog.get(), slot);
@@ -134,6 +136,17 @@ private slots:
                                               "Label2: Written in C++ with the Qt toolkit by the Quorvane project.", "Command1: &OK",
                                               "Label6: Help: see readme.txt (Help > Readme)", "Label5: Freeware, without any warranty."}
                                << QStringList{"Command1", "Command1"};
+        const QStringList lines{"File", "Size", "Format", "Mapper", "Submapper", "PRG ROM", "CHR ROM", "PRG RAM", "Mirroring",
+                                "Battery", "Trainer", "Console", "Timing", "CRC32", "SHA-1", "File CRC32", "File SHA-1", "Database"};
+        const QStringList valueNames{"fileValue", "sizeValue", "formatValue", "mapperValue", "submapperValue", "prgRomValue",
+                                     "chrRomValue", "prgRamValue", "mirroringValue", "batteryValue", "trainerValue",
+                                     "consoleValue", "timingValue", "crc32Value", "sha1Value", "fileCrc32Value", "fileSha1Value",
+                                     "databaseValue"};
+        QStringList captions;
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            captions << valueNames[i].chopped(5) + u"Caption: "_s + lines[i] + u':';
+        QTest::newRow("romInfo") << "romInfo" << "ROM Information" << captions + QStringList{"copyButton: &Copy", "okButton: &OK"}
+                                 << valueNames + QStringList{"problemsValue", "copyButton", "okButton", "fileValue"};
     }
 
     // Each window as built: its title and texts, every control inside it, every text fitting, every

@@ -18,7 +18,6 @@ RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const Q
     connect(m_form.copy, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(m_information->text()); });
     connect(m_information, &library::RomInformation::changed, this, &RomInformationDialog::showLines);
-    m_form.ok->setDefault(true);
     showLines();
     checker->inspect(path, [information = QPointer<library::RomInformation>(m_information)](const library::RomFacts &facts) {
         if (information) // the window may have closed first

@@ -4,6 +4,7 @@
 #include "platform/textfold.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QContextMenuEvent>
 #include <QDateTime>
 #include <QKeyEvent>
@@ -17,6 +18,16 @@ FileListBox::FileListBox(const QString &pattern, QWidget *parent) : QListView(pa
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit fileActivated(); });
+}
+
+void FileListBox::changeEvent(QEvent *event)
+{
+    QListView::changeEvent(event);
+    // An entry's mark fits in its line: every row keeps the height of its text.
+    if (event->type() == QEvent::FontChange) {
+        const int side = std::max(8, fontMetrics().height() - 1);
+        setIconSize(QSize(side, side));
+    }
 }
 
 void FileListBox::setModel(QAbstractItemModel *model)

@@ -272,6 +272,16 @@ QIcon warningIcon()
     return icon;
 }
 
+QIcon blankIcon()
+{
+    static const QIcon icon = [] {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        return QIcon(pixmap);
+    }();
+    return icon;
+}
+
 QImage bannerImage()
 {
     initResources();

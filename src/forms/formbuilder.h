@@ -36,6 +36,8 @@ QFont fixedFont(double points);
 QIcon applicationIcon();
 // The mark of a ROM file that is not sound, beside its name in a list.
 QIcon warningIcon();
+// Nothing, as large as a mark: holds its place in a row without one.
+QIcon blankIcon();
 QImage bannerImage();
 
 // Each window is built from its table (formdefs.h): the window gets the form's name, caption,

@@ -38,8 +38,11 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return fileName(index.row());
     case Qt::DecorationRole: {
+        // Once any row is marked, the others keep a blank in its place, so that the names stay in line.
+        if (m_marked == 0)
+            return QVariant();
         const RomFacts *facts = factsAt(index.row());
-        return facts && !facts->warning.isEmpty() ? forms::warningIcon() : QVariant();
+        return facts && !facts->warning.isEmpty() ? forms::warningIcon() : forms::blankIcon();
     }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole: {
@@ -69,6 +72,10 @@ const RomFacts *RomListModel::factsAt(int row) const
 
 void RomListModel::addFacts(const RomFactsByName &facts)
 {
+    for (auto it = facts.cbegin(); it != facts.cend(); ++it) {
+        const auto before = m_facts.constFind(it.key());
+        m_marked += int(!it->warning.isEmpty()) - int(before != m_facts.cend() && !before->warning.isEmpty());
+    }
     if (m_facts.isEmpty())
         m_facts = facts;
     else
@@ -97,6 +104,7 @@ void RomListModel::reset(const RomNames &names)
 {
     beginResetModel();
     m_facts.clear(); // another folder's files
+    m_marked = 0;
     m_buffer = names.buffer();
     m_rows = pointersInto(m_buffer, names);
     endResetModel();

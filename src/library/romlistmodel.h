@@ -48,6 +48,7 @@ private:
     QByteArray m_buffer;
     std::vector<const char *> m_rows;
     RomFactsByName m_facts; // this folder's files as checked
+    int m_marked = 0;       // how many of them are not sound
 };
 
 } // namespace library

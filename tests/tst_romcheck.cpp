@@ -1,0 +1,401 @@
+// What a ROM file is: its sums, its entry in a ROM database, the library database that keeps
+// both, and the checker that fills a list's marks.
+
+#include "testutil.h"
+
+#include "library/librarydatabase.h"
+#include "library/romchecker.h"
+#include "library/romdatabase.h"
+#include "library/romidentity.h"
+#include "library/romlistmodel.h"
+#include "library/romnames.h"
+#include "platform/filenames.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QSignalSpy>
+
+#include <sqlite3.h>
+#include <zlib.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+using namespace testutil;
+using namespace library;
+
+namespace {
+
+QByteArray header(quint8 prg16k, quint8 chr8k, quint8 flags6 = 0, QByteArray tail = QByteArray(8, '\0'))
+{
+    return QByteArray("NES\x1A", 4) + char(prg16k) + char(chr8k) + char(flags6) + char(0) + tail;
+}
+
+RomSums sumsOf(QByteArrayView bytes)
+{
+    return {quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.data()), uInt(bytes.size()))),
+            QCryptographicHash::hash(bytes, QCryptographicHash::Sha1)};
+}
+
+QString datEntry(const QString &game, QByteArrayView data, const QString &extra = {})
+{
+    const RomSums sums = sumsOf(data);
+    return u"<game name=\"%1\"><rom name=\"%1.nes\" size=\"%2\" crc=\"%3\" sha1=\"%4\"%5/></game>\n"_s.arg(game)
+        .arg(data.size())
+        .arg(crc32Text(sums.crc32).toUpper(), sha1Text(sums.sha1), extra);
+}
+
+QByteArray dat(const QString &entries)
+{
+    return ("<?xml version=\"1.0\"?>\n<!DOCTYPE datafile PUBLIC \"-//Logiqx//DTD ROM Management Datafile//EN\" "
+            "\"http://www.logiqx.com/Dats/datafile.dtd\">\n<datafile>\n<header><name>Test</name></header>\n"
+            + entries + "</datafile>\n")
+        .toUtf8();
+}
+
+QByteArray sha1Of(const QString &path) { return QCryptographicHash::hash(readAll(path), QCryptographicHash::Sha1); }
+
+// Checks folder's names with checker and waits until it is done.
+RomFactsByName checkAll(RomChecker &checker, const QString &folder, const QStringList &names)
+{
+    RomFactsByName all;
+    QObject::connect(&checker, &RomChecker::checked, &checker,
+                     [&all](const QString &, const RomFactsByName &facts) { all.insert(facts); });
+    QSignalSpy idle(&checker, &RomChecker::idle);
+    QByteArray buffer;
+    for (const QString &name : names)
+        buffer += name.toUtf8() + '\0';
+    checker.check(folder, buffer);
+    while (idle.isEmpty() || all.size() < names.size()) {
+        if (!idle.wait(10000))
+            break;
+    }
+    return all;
+}
+
+} // namespace
+
+class TestRomCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void identityLeavesOutTheHeaderOnly()
+    {
+        // The sums of the bytes after the 16-byte header, the trainer kept, as ROM databases' NES
+        // header rule reads a file; the whole file's CRC32 follows from the parts.
+        const QByteArray trainer(512, 'T');
+        const QByteArray rom = header(1, 0, 0x04) + trainer + QByteArray(16384, 'P');
+        const RomIdentity id = identifyRomBytes(rom);
+        QCOMPARE(id.data, sumsOf(QByteArrayView(rom).sliced(16)));
+        QCOMPARE(id.file, sumsOf(rom));
+        QCOMPARE(id.header, rom.left(16));
+        QCOMPARE(id.size, rom.size());
+
+        // A known vector: the three bytes "abc" after a header, and alone (no header to leave out).
+        QCOMPARE(crc32Text(identifyRomBytes(header(1, 1) + "abc").data.crc32), u"352441c2"_s);
+        QCOMPARE(sha1Text(identifyRomBytes(header(1, 1) + "abc").data.sha1), u"a9993e364706816aba3e25717850c26c9cd0d89d"_s);
+        QCOMPARE(identifyRomBytes("abc").data, identifyRomBytes("abc").file);
+        QCOMPARE(identifyRomBytes("abc").data, sumsOf("abc"));
+    }
+
+    void aFileIsReadInPiecesAsInMemory()
+    {
+        QTemporaryDir dir;
+        // Sizes about the pieces the reader uses, and files shorter than a header.
+        for (const qsizetype size : {0, 3, 16, 17, 256 * 1024 + 16, 256 * 1024 + 17, 3 * 256 * 1024 + 1000}) {
+            QByteArray bytes = header(2, 1) + QByteArray(std::max<qsizetype>(0, size - 16), 'x');
+            bytes.truncate(size);
+            for (qsizetype i = 16; i < bytes.size(); i += 4093)
+                bytes[i] = char(i * 7);
+            const QString path = dir.filePath(u"r%1.nes"_s.arg(size));
+            writeFile(path, bytes);
+            const RomIdentity fromDisk = identifyRom(path, WholeFileSums::Both);
+            const RomIdentity inMemory = identifyRomBytes(bytes);
+            QVERIFY2(fromDisk.error.isEmpty(), qPrintable(fromDisk.error));
+            QCOMPARE(fromDisk.data, inMemory.data);
+            QCOMPARE(fromDisk.file, inMemory.file);
+            QCOMPARE(fromDisk.size, size);
+        }
+        // Only the CRC of the whole file when its SHA-1 is not asked for.
+        const RomIdentity quick = identifyRom(dir.filePath(u"r17.nes"_s), WholeFileSums::CrcOnly);
+        QVERIFY(quick.file.sha1.isEmpty());
+        QCOMPARE(quick.file.crc32, identifyRomBytes(readAll(dir.filePath(u"r17.nes"_s))).file.crc32);
+    }
+
+    void hugeMissingAndSpecialFilesAreRefusedWithoutReading()
+    {
+        QTemporaryDir dir;
+        QFile huge(dir.filePath(u"huge.nes"_s)); // sparse: claims 65 MB, holds nothing
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kLargestRomFile + 1));
+        huge.close();
+        QVERIFY(identifyRom(huge.fileName(), WholeFileSums::Both).error.contains(u"64 MB"_s));
+        QVERIFY(!identifyRom(dir.filePath(u"none.nes"_s), WholeFileSums::Both).error.isEmpty());
+        QVERIFY(!identifyRom(dir.path(), WholeFileSums::Both).error.isEmpty());
+#ifdef Q_OS_UNIX
+        const QByteArray fifo = QFile::encodeName(dir.filePath(u"fifo.nes"_s));
+        QCOMPARE(mkfifo(fifo.constData(), 0600), 0);
+        QVERIFY(!identifyRom(QString::fromUtf8(fifo), WholeFileSums::Both).error.isEmpty()); // no wait for a writer
+#endif
+        // Cancelled: stops at once, with no sums.
+        writeFile(dir.filePath(u"a.nes"_s), header(1, 0) + QByteArray(1 << 20, 'a'));
+        const RomIdentity cancelled = identifyRom(dir.filePath(u"a.nes"_s), WholeFileSums::Both, [] { return true; });
+        QVERIFY(!cancelled.error.isEmpty() && !cancelled.data.isValid());
+    }
+
+    void aDatMatchesOnBothSumsOnly()
+    {
+        const QByteArray good = QByteArray(32768, 'g'), bad = QByteArray(16384, 'b');
+        QByteArray sameCrcOtherSha1 = sha1Text(sumsOf(good).sha1).toLatin1();
+        sameCrcOtherSha1[0] = sameCrcOtherSha1[0] == '0' ? '1' : '0';
+        const QByteArray bytes = dat(datEntry(u"Good Game (USA)"_s, good) + datEntry(u"Bad Game (Europe)"_s, bad, u" status=\"baddump\""_s)
+                                     + u"<game name=\"Twin\"><rom crc=\"%1\" sha1=\"%2\"/></game>"_s.arg(crc32Text(sumsOf(good).crc32),
+                                                                                                      QString::fromLatin1(sameCrcOtherSha1))
+                                     + u"<game name=\"No SHA-1\"><rom crc=\"%1\"/></game>"_s.arg(crc32Text(sumsOf(bad).crc32)));
+        QTemporaryDir dir;
+        writeFile(dir.filePath(u"dat/nes.dat"_s), bytes);
+        RomDatabase database;
+        QStringList errors;
+        database.addFolder(dir.filePath(u"dat"_s), &errors);
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
+        QCOMPARE(database.size(), 3); // the entry without a SHA-1 can match nothing
+
+        const DatRom *found = database.find(sumsOf(good));
+        QVERIFY(found);
+        QCOMPARE(found->game, u"Good Game (USA)"_s);
+        QCOMPARE(found->status, u"good"_s);
+        QVERIFY(database.find(sumsOf(bad))->isBadDump());
+        RomSums crcOnly = sumsOf(good);
+        crcOnly.sha1 = sumsOf(bad).sha1;
+        QVERIFY(!database.find(crcOnly)); // never a false match
+        QVERIFY(!database.find({sumsOf(good).crc32, {}}));
+    }
+
+    void aMalformedDatIsSaidWithItsLineAndTheOthersAreRead_data()
+    {
+        QTest::addColumn<QByteArray>("broken");
+        QTest::addColumn<int>("line");
+        QTest::newRow("unclosed element") << QByteArray("<?xml version=\"1.0\"?>\n<datafile>\n<game name=\"a\">\n<rom crc=\"1\">\n</datafile>\n") << 5;
+        QTest::newRow("not a DAT") << QByteArray("<?xml version=\"1.0\"?>\n<html><body/></html>\n") << 2;
+        QTest::newRow("empty") << QByteArray() << 1;
+        QTest::newRow("binary") << QByteArray("\x89PNG\r\n\x1a\n\0\0", 10) << 1;
+        // Each entity ten times the last: without a limit, a few hundred bytes become gigabytes.
+        QByteArray bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile [\n<!ENTITY e0 \"xxxxxxxxxx\">\n";
+        for (int level = 1; level < 10; ++level) {
+            bomb += "<!ENTITY e" + QByteArray::number(level) + " \"";
+            for (int i = 0; i < 10; ++i)
+                bomb += "&e" + QByteArray::number(level - 1) + ";";
+            bomb += "\">\n";
+        }
+        bomb += "]>\n<datafile><game name=\"&e9;\"><rom crc=\"00000000\" sha1=\"" + QByteArray(40, '0') + "\"/></game></datafile>\n";
+        QTest::newRow("entity expansion") << bomb << 14;
+    }
+    void aMalformedDatIsSaidWithItsLineAndTheOthersAreRead()
+    {
+        QFETCH(QByteArray, broken);
+        QFETCH(int, line);
+        QTemporaryDir dir;
+        const QByteArray rom(8192, 'r');
+        writeFile(dir.filePath(u"dat/a-broken.dat"_s), broken);
+        writeFile(dir.filePath(u"dat/b-good.xml"_s), dat(datEntry(u"Kept"_s, rom)));
+        RomDatabase database;
+        QStringList errors;
+        database.addFolder(dir.filePath(u"dat"_s), &errors);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(u"a-broken.dat"_s) && errors[0].contains(u"line %1"_s.arg(line)), qPrintable(errors[0]));
+        QCOMPARE(database.size(), 1);
+        QVERIFY(database.find(sumsOf(rom)));
+    }
+
+    void theLibraryDatabaseKeepsChecksAndForgetsTheGone()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"data/quorvane.db"_s); // its folder is made
+        QString message;
+        {
+            auto db = LibraryDatabase::open(path, &message);
+            QVERIFY(db && message.isEmpty());
+            const QByteArray folder = "/roms/\xff"; // path bytes, not text
+            QVERIFY(db->keepChecks(folder, {{"a.nes", {10, 20}, "NES\x1A", sumsOf("a")}, {"b\xfe.nes", {11, 21}, "x", sumsOf("b")}}, {}, nullptr));
+            QVERIFY(db->keepChecks(folder, {}, {"a.nes"}, nullptr));
+        }
+        auto db = LibraryDatabase::open(path, &message);
+        const auto kept = db->checkedFiles("/roms/\xff");
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(kept["b\xfe.nes"].stamp, (platform::FileStamp{11, 21}));
+        QCOMPARE(kept["b\xfe.nes"].sums, sumsOf("b"));
+        QVERIFY(db->checkedFiles("/roms/").isEmpty());
+    }
+
+    void aDamagedDatabaseIsKeptAsideAndANewOneMade_data()
+    {
+        QTest::addColumn<QByteArray>("damage");
+        QTest::newRow("not a database") << QByteArray(8192, 'z');
+        QTest::newRow("damaged pages") << QByteArray(); // a real database with its pages overwritten
+    }
+    void aDamagedDatabaseIsKeptAsideAndANewOneMade()
+    {
+        QFETCH(QByteArray, damage);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"quorvane.db"_s);
+        QString message;
+        if (damage.isEmpty()) {
+            {
+                auto db = LibraryDatabase::open(path, &message);
+                std::vector<CheckedFile> files;
+                for (int i = 0; i < 2000; ++i)
+                    files.push_back({"rom" + QByteArray::number(i) + ".nes", {i, i}, QByteArray(16, 'h'), sumsOf(QByteArray::number(i))});
+                QVERIFY(db->keepChecks("/f", files, {}, nullptr));
+            }
+            sqlite3 *raw = nullptr; // moves the log into the file, so that its pages are what is damaged
+            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+            sqlite3_exec(raw, "PRAGMA wal_checkpoint(TRUNCATE); PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
+            sqlite3_close(raw);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek(4096 * 3));
+            QCOMPARE(file.write(QByteArray(4096 * 4, '\x5a')), 4096 * 4);
+            file.close();
+        } else {
+            writeFile(path, damage);
+        }
+        const QByteArray before = readAll(path);
+        auto db = LibraryDatabase::open(path, &message);
+        QVERIFY(db);
+        QVERIFY2(message.contains(QDir::toNativeSeparators(path)) && message.contains(u"kept as"_s), qPrintable(message));
+        const QStringList aside = QDir(dir.path()).entryList({u"quorvane.db.corrupt-*"_s}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(readAll(dir.filePath(aside[0])), before); // kept as it was, never deleted
+        QVERIFY(db->keepChecks("/f", {{"a.nes", {1, 2}, "h", sumsOf("a")}}, {}, nullptr)); // the new one works
+        QCOMPARE(db->checkedFiles("/f").size(), 1);
+    }
+
+    void aNewerDatabaseIsReadAndLeftUnchanged()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"quorvane.db"_s);
+        QString message;
+        {
+            auto db = LibraryDatabase::open(path, &message);
+            QVERIFY(db->keepChecks("/f", {{"a.nes", {1, 2}, "h", sumsOf("a")}}, {}, nullptr));
+        }
+        sqlite3 *raw = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw, "PRAGMA wal_checkpoint(TRUNCATE); PRAGMA user_version = 7;", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+        const QByteArray before = sha1Of(path);
+        auto db = LibraryDatabase::open(path, &message);
+        QVERIFY(db && db->isReadOnly());
+        QVERIFY2(message.contains(u"newer Quorvane"_s) && message.contains(QDir::toNativeSeparators(path)), qPrintable(message));
+        QCOMPARE(db->checkedFiles("/f").size(), 1); // read
+        QVERIFY(db->keepChecks("/f", {{"b.nes", {1, 2}, "h", sumsOf("b")}}, {}, nullptr)); // and not written
+        db.reset();
+        QCOMPARE(sha1Of(path), before);
+        QCOMPARE(QDir(dir.path()).entryList({u"*.corrupt-*"_s}).size(), 0);
+    }
+
+    void aDatabaseThatCannotBeMadeLeavesTheProgramWorking()
+    {
+        QTemporaryDir dir;
+        writeFile(dir.filePath(u"file"_s), "a file where a folder should be");
+        QString message;
+        const QString path = dir.filePath(u"file/quorvane.db"_s);
+        QVERIFY(!LibraryDatabase::open(path, &message));
+        QVERIFY2(message.contains(QDir::toNativeSeparators(path)) && message.contains(u"works on without it"_s), qPrintable(message));
+
+        // The checker then checks every time, without keeping anything.
+        writeFile(dir.filePath(u"roms/a.nes"_s), header(1, 0) + QByteArray(16384, 'a'));
+        RomChecker checker({path, {}});
+        QSignalSpy problems(&checker, &RomChecker::problem);
+        const RomFactsByName facts = checkAll(checker, dir.filePath(u"roms"_s), {u"a.nes"_s});
+        QCOMPARE(facts.size(), 1);
+        QVERIFY(facts["a.nes"].warning.isEmpty());
+        QCOMPARE(problems.size(), 1);
+    }
+
+    void theCheckerMarksWhatIsWrongAndASecondStartReadsNoRom()
+    {
+        QTemporaryDir dir;
+        const QString roms = dir.filePath(u"roms/"_s);
+        const QByteArray prg(32768, 'p'), chr(8192, 'c');
+        const QByteArray good = header(2, 1) + prg + chr, bad = header(1, 0) + QByteArray(16384, 'b');
+        writeFile(roms + u"good.nes"_s, good);
+        const QDateTime modified = QDateTime::currentDateTime().addSecs(-3600); // whole milliseconds, as set again below
+        {
+            QFile file(roms + u"good.nes"_s);
+            QVERIFY(file.open(QIODevice::ReadWrite) && file.setFileTime(modified, QFileDevice::FileModificationTime));
+        }
+        writeFile(roms + u"dirty.nes"_s, header(2, 1, 0x10, "DiskDude") + prg + chr);
+        writeFile(roms + u"short.nes"_s, header(8, 1) + prg);
+        writeFile(roms + u"none.nes"_s, "no rom at all");
+        writeFile(roms + u"bad.nes"_s, bad);
+        writeFile(dir.filePath(u"dat/nes.dat"_s), dat(datEntry(u"Good (USA)"_s, QByteArrayView(good).sliced(16))
+                                                    + datEntry(u"Bad (Japan)"_s, QByteArrayView(bad).sliced(16), u" status=\"baddump\""_s)));
+        const QStringList names{u"bad.nes"_s, u"dirty.nes"_s, u"good.nes"_s, u"none.nes"_s, u"short.nes"_s};
+        const RomChecker::Places places{dir.filePath(u"quorvane.db"_s), {dir.filePath(u"dat"_s), dir.filePath(u"missing"_s)}};
+        {
+            RomChecker checker(places);
+            const RomFactsByName facts = checkAll(checker, roms, names);
+            QCOMPARE(facts.size(), 5);
+            QCOMPARE(facts["good.nes"].title, u"Good (USA)"_s);
+            QVERIFY(facts["good.nes"].warning.isEmpty());
+            QVERIFY(facts["dirty.nes"].warning.contains(u"dirty header"_s));
+            QVERIFY(facts["short.nes"].warning.contains(u"short"_s));
+            QCOMPARE(facts["none.nes"].warning, u"not an iNES file"_s);
+            QCOMPARE(facts["bad.nes"].status, u"baddump"_s);
+            QVERIFY(facts["bad.nes"].warning.contains(u"bad dump"_s));
+
+            // In a list: marked rows show the mark and say why; the others hold its place.
+            RomNames listed;
+            for (const QString &name : names)
+                listed.append(name.toUtf8());
+            RomListModel model;
+            model.reset(listed);
+            model.addFacts(facts);
+            const int goodRow = model.rowOf("good.nes"), dirtyRow = model.rowOf("dirty.nes");
+            QVERIFY(!model.index(dirtyRow).data(Qt::DecorationRole).value<QIcon>().isNull());
+            QCOMPARE(model.index(dirtyRow).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::warningIcon().cacheKey());
+            QCOMPARE(model.index(goodRow).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::blankIcon().cacheKey());
+            QCOMPARE(model.index(goodRow).data(Qt::ToolTipRole).toString(), u"Good (USA) (good)"_s);
+            QVERIFY(model.index(dirtyRow).data(Qt::AccessibleDescriptionRole).toString().contains(u"dirty header"_s));
+        }
+        // A second start compares sizes and times only: a file changed behind its time's back
+        // still shows what it held, one whose time moved is read again.
+        QFile good2(roms + u"good.nes"_s);
+        QVERIFY(good2.open(QIODevice::ReadWrite));
+        QVERIFY(good2.seek(0) && good2.write("XXXX") == 4 && good2.flush());
+        QVERIFY(good2.setFileTime(modified, QFileDevice::FileModificationTime));
+        good2.close();
+        QVERIFY(QFile::remove(roms + u"none.nes"_s));
+        writeFile(roms + u"short.nes"_s, header(1, 1) + QByteArray(16384 + 8192, 's'));
+        RomChecker again(places);
+        const RomFactsByName facts = checkAll(again, roms, {u"bad.nes"_s, u"dirty.nes"_s, u"good.nes"_s, u"short.nes"_s});
+        QCOMPARE(facts["good.nes"].title, u"Good (USA)"_s); // not read again
+        QVERIFY(facts["short.nes"].warning.isEmpty());     // read again
+        QString message;
+        auto db = LibraryDatabase::open(places.databaseFile, &message);
+        QCOMPARE(db->checkedFiles(platform::toUtf8Lossless(roms)).size(), 4); // none.nes forgotten
+    }
+
+    void anInspectionReadsTheWholeFile()
+    {
+        QTemporaryDir dir;
+        const QByteArray rom = header(1, 1, 0x04) + QByteArray(512 + 16384 + 8192, 'i');
+        writeFile(dir.filePath(u"t.nes"_s), rom);
+        RomChecker checker(RomChecker::Places{});
+        RomFacts got;
+        bool done = false;
+        checker.inspect(dir.filePath(u"t.nes"_s), [&](const RomFacts &facts) {
+            got = facts;
+            done = true;
+        });
+        QTRY_VERIFY(done);
+        QCOMPARE(got.identity.file, sumsOf(rom));
+        QCOMPARE(got.identity.data, sumsOf(QByteArrayView(rom).sliced(16)));
+    }
+};
+
+QTEST_MAIN(TestRomCheck)
+#include "tst_romcheck.moc"
