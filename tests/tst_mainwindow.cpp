@@ -1,9 +1,15 @@
 #include "dialogs/romfoldersdialog.h"
+#include "dialogs/rominformationdialog.h"
+#include "library/rominformation.h"
 #include "launch/launchcommand.h"
 #include "library/romshelf.h"
 #include "testutil.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSemaphore>
@@ -195,6 +201,78 @@ private slots:
         QTest::keyClick(c.list(1), Qt::Key_Enter);
         QTest::qWait(50);
         QCOMPARE(f.recorder.starts.size(), 7);
+    }
+
+    // A ROM's menu, from the mouse or the keyboard, and its ROM Information window (Alt+Enter).
+    void eachRomHasAMenuAndAnInformationWindow()
+    {
+        Fixture f;
+        writeFile(f.rom(1) + u"sound.nes"_s, QByteArray("NES\x1A\x01\x01", 6) + QByteArray(10 + 16384 + 8192, '\0'));
+        writeProgram(f.emulator());
+        const auto w = f.loaded();
+        const MainControls c(w.get());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        forms::FileListBox *list = c.list(0);
+        // Checked after the list shows: a file that is no ROM is marked and says why.
+        const int notARom = entries(list).indexOf(u"A.nes"_s);
+        QTRY_VERIFY(list->model()->index(notARom, 0).data(Qt::ToolTipRole).toString().contains(u"not an iNES file"_s));
+        QVERIFY(!list->model()->index(notARom, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+
+        auto menuOpens = [&](const std::function<void()> &ask) {
+            ask();
+            QTRY_VERIFY(w->romMenu() && w->romMenu()->isVisible());
+            const QStringList items{w->romMenu()->actions()[0]->text(), w->romMenu()->actions()[1]->text()};
+            QCOMPARE(items, (QStringList{u"&Run"_s, u"ROM &Information..."_s}));
+            w->romMenu()->close();
+        };
+        list->setFocus();
+        list->setCurrentIndex(list->model()->index(notARom, 0));
+        menuOpens([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); });
+        menuOpens([&] { // the Menu key, as the system sends it
+            QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+            QApplication::sendEvent(list, &request);
+        });
+        const QModelIndex last = list->model()->index(list->model()->rowCount() - 1, 0);
+        menuOpens([&] { // a right click selects the entry under it first
+            const QPoint at = list->visualRect(last).center();
+            QContextMenuEvent click(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(list->viewport(), &click);
+        });
+        QCOMPARE(list->currentIndex(), last);
+        list->clearSelection(); // no entry, no menu
+        list->setCurrentIndex(QModelIndex());
+        QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        QTest::qWait(20);
+        QVERIFY(!w->romMenu()->isVisible());
+
+        list->setCurrentIndex(last);
+        w->romMenu()->actions()[0]->trigger(); // Run
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
+        QCOMPARE(f.recorder.starts[0].arguments.value(launch::LaunchCommand::kRomArgument), f.rom(0) + entries(list).last());
+
+        // Alt+Enter: the window, never a start; it fills once the file has been read.
+        c.tabs->setCurrentIndex(1);
+        c.list(1)->setCurrentIndex(c.list(1)->model()->index(0, 0));
+        QString copied;
+        onNextModal(w.get(), [&](QWidget *modal) {
+            auto *info = qobject_cast<dialogs::RomInformationDialog *>(modal);
+            QVERIFY(info);
+            QCOMPARE(info->windowTitle(), u"ROM Information"_s);
+            QTRY_VERIFY(info->information()->isRead());
+            QCOMPARE(info->form().values[2]->text(), u"iNES"_s);
+            QCOMPARE(info->form().values[3]->text(), u"0 (NROM)"_s);
+            QCOMPARE(info->form().problems->text(), u"No problems found."_s);
+            info->form().copy->click();
+            copied = QGuiApplication::clipboard()->text();
+            info->form().ok->click();
+        });
+        QTest::keyClick(c.list(1), Qt::Key_Return, Qt::AltModifier);
+        QTRY_VERIFY(!copied.isEmpty());
+        QVERIFY2(copied.startsWith(u"File: "_s + QDir::toNativeSeparators(f.rom(1) + u"sound.nes"_s) + u"\nSize: 24,592 bytes\n"_s),
+                 qPrintable(copied));
+        QVERIFY(copied.contains(u"\nDatabase: not in the database\nProblems: none\n"_s));
+        QCOMPARE(f.recorder.starts.size(), 1);
     }
 
     void launchReadsTheOptionsEachTimeAndReportsFailures()

@@ -120,13 +120,8 @@ bool RomChecker::superseded(const QString &folder)
 
 void RomChecker::work()
 {
-    std::unique_ptr<LibraryDatabase> library;
-    if (!m_places.databaseFile.isEmpty()) {
-        QString message;
-        library = LibraryDatabase::open(m_places.databaseFile, &message);
-        if (!message.isEmpty())
-            m_door->post([this, message] { emit problem(message); });
-    }
+    std::unique_ptr<LibraryDatabase> library; // opened with the first folder
+    bool databaseTried = false;
     for (;;) {
         QString folder;
         QByteArray names;
@@ -142,9 +137,19 @@ void RomChecker::work()
             names = std::move(next->second);
             m_waiting.erase(next);
         }
-        const Databases known = databases();
+        // The files' stamps are taken while the database is read: the two wait on different things.
+        std::future<std::vector<platform::FileStamp>> stamping =
+            std::async(std::launch::async, [&folder, &names] { return platform::fileStamps(folder, names); });
+        if (!library && !m_places.databaseFile.isEmpty() && !std::exchange(databaseTried, true)) {
+            QString message;
+            library = LibraryDatabase::open(m_places.databaseFile, &message);
+            if (!message.isEmpty())
+                m_door->post([this, message] { emit problem(message); });
+        }
         const QByteArray key = platform::toUtf8Lossless(folder);
         QHash<QByteArray, CheckedFile> kept = library ? library->checkedFiles(key) : QHash<QByteArray, CheckedFile>();
+        const Databases known = databases();
+        const std::vector<platform::FileStamp> stamps = stamping.get();
         std::vector<CheckedFile> toKeep;
         RomFactsByName batch;
         QDeadlineTimer nextBatch(kBatchMs);
@@ -160,7 +165,8 @@ void RomChecker::work()
             nextBatch.setRemainingTime(kBatchMs);
         };
         bool finished = true;
-        for (qsizetype at = 0; at < names.size();) {
+        size_t index = 0;
+        for (qsizetype at = 0; at < names.size(); ++index) {
             const qsizetype end = names.indexOf('\0', at);
             const QByteArray name = names.mid(at, (end < 0 ? names.size() : end) - at);
             at = end < 0 ? names.size() : end + 1;
@@ -168,8 +174,8 @@ void RomChecker::work()
                 finished = false;
                 break;
             }
-            platform::FileStamp stamp;
-            if (!platform::fileStamp(joined(folder, platform::fromUtf8Lossless(name)), &stamp))
+            const platform::FileStamp stamp = index < stamps.size() ? stamps[index] : platform::FileStamp();
+            if (stamp.size < 0)
                 continue; // gone since the list was read
             const auto found = kept.constFind(name);
             if (found != kept.cend() && found->stamp == stamp) {

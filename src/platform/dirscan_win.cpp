@@ -65,6 +65,21 @@ bool fileStamp(const QString &path, FileStamp *stamp)
     return true;
 }
 
+std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names)
+{
+    std::vector<FileStamp> stamps;
+    const QString base = folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')) ? folder : folder + QLatin1Char('/');
+    for (qsizetype at = 0; at < names.size();) {
+        const QByteArrayView name(names.data() + at);
+        at += name.size() + 1;
+        FileStamp stamp;
+        if (!fileStamp(base + fromUtf8Lossless(name), &stamp))
+            stamp = {};
+        stamps.push_back(stamp);
+    }
+    return stamps;
+}
+
 bool openRegularFile(const QString &path, QFile &file)
 {
     if (!QFileInfo(path).isFile())
