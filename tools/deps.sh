@@ -23,49 +23,38 @@ BUILD_PACKAGES=(cmake make g++ qt6-base-dev libjpeg-dev fonts-liberation libsqli
 # Cross-building for Windows and running the result under Wine (./test --windows).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools xz-utils unzip)
 
-# Prints the folder of a Qt for Windows (MinGW) in the build tree, unpacking the prebuilt one from
-# ../shared/windows when it is there. Without either, says how to build one and fails.
-windows_qt() {
-  local qt=$PWD/build/qt6-mingw archive=../shared/windows/qt-6.4.2-mingw-w64-x86_64.tar.xz
-  if [ ! -f "$qt/lib/cmake/Qt6/Qt6Config.cmake" ] || { [ -f "$archive" ] && [ "$archive" -nt "$qt/.unpacked" ]; }; then
+# Prints folder (in build/), unpacking archive (from ../shared/windows) into build/ first when
+# folder lacks probe or the archive is newer. Without either, prints how to build it and fails.
+#   unpack_prebuilt FOLDER PROBE ARCHIVE WHAT HOW-TO-BUILD
+unpack_prebuilt() {
+  local folder=$1 probe=$2 archive=$3 what=$4 build=$5
+  if [ ! -f "$folder/$probe" ] || { [ -f "$archive" ] && [ "$archive" -nt "$folder/.unpacked" ]; }; then
     if [ ! -f "$archive" ]; then
       {
-        echo "No Qt for Windows: neither $qt nor $archive exists."
-        echo "Build one into $qt (30 to 60 minutes on 2 cores; Debian 12, as root) with"
-        echo "  sudo tools/windows/build-qt.sh"
+        echo "No $what: neither $folder nor $archive exists."
+        echo "Build it into $folder (Debian 12, as root) with"
+        echo "  $build"
         echo "then run ./test --windows again."
       } >&2
       return 1
     fi
-    echo "Unpacking the Qt for Windows into build/" >&2
-    rm -rf "$qt"
+    echo "Unpacking the $what into build/" >&2
+    rm -rf "$folder"
     mkdir -p build
     tar -xJf "$archive" -C build
-    touch "$qt/.unpacked"
+    touch "$folder/.unpacked"
   fi
-  printf '%s\n' "$qt"
+  printf '%s\n' "$folder"
 }
 
-# Prints the folder of the Windows builds of SQLite and zlib (with libarchive and liblzma) in the
-# build tree, unpacking the prebuilt archive from ../shared/windows when it is there. Without
-# either, says how to build one and fails.
+# A Qt for Windows (MinGW); building one takes 30 to 60 minutes on 2 cores.
+windows_qt() {
+  unpack_prebuilt "$PWD/build/qt6-mingw" lib/cmake/Qt6/Qt6Config.cmake ../shared/windows/qt-6.4.2-mingw-w64-x86_64.tar.xz \
+    "Qt for Windows" "sudo tools/windows/build-qt.sh"
+}
+
+# The Windows builds of SQLite and zlib (with libarchive and liblzma); 2 to 3 minutes to build.
 windows_deps() {
-  local deps=$PWD/build/deps-mingw archive=../shared/windows/deps-mingw-w64-x86_64.tar.xz
-  if [ ! -f "$deps/lib/libsqlite3.a" ] || { [ -f "$archive" ] && [ "$archive" -nt "$deps/.unpacked" ]; }; then
-    if [ ! -f "$archive" ]; then
-      {
-        echo "No Windows libraries: neither $deps nor $archive exists."
-        echo "Build them into $deps (2 to 3 minutes on 2 cores; Debian 12, as root) with"
-        echo "  sudo PREFIX=$deps tools/windows/build-deps.sh"
-        echo "then run ./test --windows again."
-      } >&2
-      return 1
-    fi
-    echo "Unpacking the Windows libraries into build/" >&2
-    rm -rf "$deps"
-    mkdir -p build
-    tar -xJf "$archive" -C build
-    touch "$deps/.unpacked"
-  fi
-  printf '%s\n' "$deps"
+  unpack_prebuilt "$PWD/build/deps-mingw" lib/libsqlite3.a ../shared/windows/deps-mingw-w64-x86_64.tar.xz \
+    "Windows libraries" "sudo PREFIX=$PWD/build/deps-mingw tools/windows/build-deps.sh"
 }

@@ -22,6 +22,11 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   install(FILES "${stripped}" DESTINATION .)
 endforeach()
 
+# SQLite and zlib are linked in: their licences go with the program.
+foreach(licence sqlite3 zlib)
+  install(FILES "${QUORVANE_MINGW_DEPS}/licences/${licence}.copyright" DESTINATION licences)
+endforeach()
+
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME quorvane)
 set(CPACK_SYSTEM_NAME windows-x64)
