@@ -73,14 +73,14 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
             emit informationRequested();
         return;
     }
-#ifndef Q_OS_WIN // Windows itself makes Shift+F10 a context menu request, as it does the Menu key
+    // Shift+F10 asks for the menu as the Menu key does. Where the system also makes it a menu
+    // request, the open menu takes that one: it has the keyboard by then.
     if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
         event->accept();
         QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint());
         contextMenuEvent(&request);
         return;
     }
-#endif
     // Enter starts the selected ROM, so that the keyboard alone can start a game; a held key
     // starts it once, not once for every repeat.
     if (enter && !fileName().isEmpty()) {
