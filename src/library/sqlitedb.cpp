@@ -63,8 +63,6 @@ QByteArrayView Statement::bytes(int column) const
     return QByteArrayView(static_cast<const char *>(data), sqlite3_column_bytes(m_statement.get(), column));
 }
 
-bool Statement::isNull(int column) const { return sqlite3_column_type(m_statement.get(), column) == SQLITE_NULL; }
-
 void Database::Closer::operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
 
 Database Database::open(const QString &path, Mode mode, QString *error)

@@ -33,7 +33,6 @@ public:
     qint64 integer(int column) const;
     // Valid until the next step.
     QByteArrayView bytes(int column) const;
-    bool isNull(int column) const;
 
     explicit operator bool() const { return m_statement != nullptr; }
 

@@ -34,8 +34,6 @@ struct FileStamp {
     qint64 modified = 0;
     bool operator==(const FileStamp &other) const { return size == other.size && modified == other.modified; }
 };
-// false when path is no regular file.
-bool fileStamp(const QString &path, FileStamp *stamp);
 // The stamps of the files of folder named in names (each with its NUL), in their order; a name
 // that is no regular file gets size -1. Looked up in the folder itself, not by whole paths: a
 // folder of thousands takes a third less time.

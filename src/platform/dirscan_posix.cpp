@@ -93,16 +93,6 @@ PathKind pathKind(const QString &path)
     return S_ISREG(info.st_mode) ? PathKind::RegularFile : PathKind::Other;
 }
 
-bool fileStamp(const QString &path, FileStamp *stamp)
-{
-    struct stat info {};
-    if (::stat(toSystem8Bit(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        return false;
-    stamp->size = info.st_size;
-    stamp->modified = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    return true;
-}
-
 std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names)
 {
     std::vector<FileStamp> stamps;

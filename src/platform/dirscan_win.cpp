@@ -10,6 +10,25 @@
 
 namespace platform {
 
+namespace {
+
+// false when path is no regular file.
+bool fileStamp(const QString &path, FileStamp *stamp)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+                              GetFileExInfoStandard, &data)
+        || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    stamp->size = qint64(quint64(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
+    // 100-nanosecond steps since 1601
+    const quint64 ticks = quint64(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+    stamp->modified = qint64(ticks - 116444736000000000ULL) * 100;
+    return true;
+}
+
+} // namespace
+
 bool forEachFileWithSuffix(const QString &folder, const QString &suffix,
                            const std::function<void(QByteArrayView name)> &found)
 {
@@ -49,20 +68,6 @@ PathKind pathKind(const QString &path)
 {
     const QFileInfo info(path);
     return !info.exists() ? PathKind::Missing : info.isFile() ? PathKind::RegularFile : PathKind::Other;
-}
-
-bool fileStamp(const QString &path, FileStamp *stamp)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
-                              GetFileExInfoStandard, &data)
-        || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    stamp->size = qint64(quint64(data.nFileSizeHigh) << 32 | data.nFileSizeLow);
-    // 100-nanosecond steps since 1601
-    const quint64 ticks = quint64(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
-    stamp->modified = qint64(ticks - 116444736000000000ULL) * 100;
-    return true;
 }
 
 std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names)
