@@ -15,6 +15,7 @@
 #include "library/folderwatcher.h"
 #include "library/romchecker.h"
 #include "library/romshelf.h"
+#include "platform/aside.h"
 #include "platform/contextdoor.h"
 #include "platform/dirscan.h"
 #include "platform/filenames.h"
@@ -42,7 +43,6 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 namespace app {
@@ -553,7 +553,7 @@ void MainWindow::startEmulator(const QString &folder, const QString &fileName)
     // The rest may wait on a disk or a share: the emulator's file is looked for, the log is
     // written, and a start returns only once the system has loaded the program. A thread of its
     // own does it, so that the window never waits; what it has to tell comes through the door.
-    std::thread([this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
+    platform::runAside([this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
                  logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), command] {
         launch::LaunchPlan plan;
         QString error;
@@ -573,7 +573,7 @@ void MainWindow::startEmulator(const QString &folder, const QString &fileName)
                 m_context.notify(this, QStringLiteral("Quorvane"), text);
             });
         }
-    }).detach();
+    });
 }
 
 void MainWindow::reportEarlyExit(const platform::ProcessExit &exit, const QString &program, const QString &log,

@@ -1,5 +1,6 @@
 #include "library/folderwatcher.h"
 
+#include "platform/aside.h"
 #include "platform/process.h"
 
 #include <QFileInfo>
@@ -8,7 +9,6 @@
 
 #include <algorithm>
 #include <mutex>
-#include <thread>
 
 namespace library {
 
@@ -62,7 +62,7 @@ FolderWatcher::~FolderWatcher()
     }
     m_thread->quit();
     if (busy) // the system may not answer for minutes: the thread ends, and goes, when it does
-        std::thread([thread = std::move(m_thread)] { thread->wait(); }).detach();
+        platform::runAside([thread = std::shared_ptr<QThread>(std::move(m_thread))] { thread->wait(); });
     else
         m_thread->wait(); // an idle event loop: ends at once
 }

@@ -1,6 +1,7 @@
 #include "library/rememberedselection.h"
 
 #include "config/profilefile.h"
+#include "platform/aside.h"
 #include "platform/contextdoor.h"
 #include "platform/dirscan.h"
 
@@ -89,10 +90,10 @@ SelectionKeeper::SelectionKeeper(const QString &path, QObject *parent)
 void SelectionKeeper::load()
 {
     // Detached: a file on a disk that does not answer holds nothing up, closing included.
-    std::thread([door = platform::ContextDoor::open(this), this, path = m_path] {
+    platform::runAside([door = platform::ContextDoor::open(this), this, path = m_path] {
         const RememberedSelection selection = readRememberedSelection(path);
         door->post([this, selection] { emit loaded(selection); });
-    }).detach();
+    });
 }
 
 void SelectionKeeper::keep(const RememberedSelection &selection)
@@ -101,7 +102,7 @@ void SelectionKeeper::keep(const RememberedSelection &selection)
     m_writer->pending = selection;
     if (std::exchange(m_writer->writing, true))
         return; // the running write takes it next
-    std::thread([writer = m_writer, path = m_path] {
+    platform::runAside([writer = m_writer, path = m_path] {
         std::unique_lock<std::mutex> lock(writer->mutex);
         while (writer->pending) {
             const RememberedSelection next = *std::exchange(writer->pending, std::nullopt);
@@ -119,7 +120,7 @@ void SelectionKeeper::keep(const RememberedSelection &selection)
             lock.lock();
         }
         writer->writing = false;
-    }).detach();
+    });
 }
 
 } // namespace library

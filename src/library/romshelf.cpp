@@ -1,5 +1,6 @@
 #include "library/romshelf.h"
 
+#include "platform/aside.h"
 #include "platform/contextdoor.h"
 #include "platform/folders.h"
 #include "platform/process.h"
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include <thread>
 
 namespace library {
 
@@ -72,7 +72,7 @@ void RomShelf::startReading(const QString &folder, const std::function<void()> &
 {
     // Detached: closing the program never waits for a folder that does not answer. The door
     // drops the reading once the shelf is gone.
-    std::thread([this, door = m_door, read = m_read, pattern = m_pattern, ticket = ++m_ticket, folder, whenPosted] {
+    platform::runAside([this, door = m_door, read = m_read, pattern = m_pattern, ticket = ++m_ticket, folder, whenPosted] {
         platform::yieldToWindow(); // the window is built meanwhile at start-up
         Reading reading{folder, {}, watchTarget(QDir::fromNativeSeparators(folder))};
         bool readable = false;
@@ -80,7 +80,7 @@ void RomShelf::startReading(const QString &folder, const std::function<void()> &
         door->post([this, ticket, reading = std::move(reading)] { show(ticket, reading); });
         if (whenPosted)
             whenPosted();
-    }).detach();
+    });
 }
 
 void RomShelf::show(quint64 ticket, const Reading &reading)

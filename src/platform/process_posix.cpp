@@ -1,7 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/aside.h"
 #include "platform/contextdoor.h"
-
 #include "platform/filenames.h"
 
 #include <QDir>
@@ -17,7 +17,6 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <thread>
 #include <vector>
 
 extern char **environ;
@@ -85,7 +84,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
     }
     // Nobody waits for the emulator; a thread of its own collects its end, so that it leaves no
     // zombie behind, and tells the watch through the door, which a closing program shuts.
-    std::thread([pid, door, started, onExit = watch.onExit] {
+    runAside([pid, door, started, onExit = watch.onExit] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
@@ -96,7 +95,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
         exit.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         exit.runMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         door->post([onExit, exit] { onExit(exit); });
-    }).detach();
+    });
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/process.h"
 
+#include "platform/aside.h"
 #include "platform/contextdoor.h"
 
 #include <QDir>
@@ -8,7 +9,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <thread>
 #include <vector>
 
 namespace platform {
@@ -62,7 +62,7 @@ bool createProcess(const Command &command, const ExitWatch &watch, QString *erro
     CloseHandle(info.hThread);
     // A thread of its own waits for the end and tells the watch; closing Quorvane neither waits
     // for it nor ends the program.
-    std::thread([process = info.hProcess, door, started, onExit = watch.onExit] {
+    runAside([process = info.hProcess, door, started, onExit = watch.onExit] {
         WaitForSingleObject(process, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process, &code);
@@ -73,7 +73,7 @@ bool createProcess(const Command &command, const ExitWatch &watch, QString *erro
         exit.exitCode = int(code);
         exit.runMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
         door->post([onExit, exit] { onExit(exit); });
-    }).detach();
+    });
     return true;
 }
 
