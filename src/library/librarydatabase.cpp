@@ -41,7 +41,7 @@ QString asideName(const QString &path)
     return name;
 }
 
-std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QString *message)
+std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QString *message, Check when)
 {
     const QString shown = QDir::toNativeSeparators(path);
     const QString worksWithout = QStringLiteral("Quorvane works on without it, and reads every ROM again at each start.");
@@ -53,7 +53,9 @@ std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QStr
         bool damaged = false;
         if (library->m_db.isOpen()) {
             // Reading the first page tells a file that is no database; quick_check, one damaged inside.
-            const QString check = library->m_db.textOf("PRAGMA quick_check");
+            QString check = library->m_db.textOf(when == Check::AtOpen ? "PRAGMA quick_check" : "PRAGMA schema_version");
+            if (when == Check::Later && !check.isEmpty())
+                check = QStringLiteral("ok");
             damaged = isDamaged(library->m_db.lastCode()) || (check != QLatin1String("ok") && !check.isEmpty());
             if (damaged && error.isEmpty())
                 error = check.isEmpty() ? library->m_db.lastError() : check.section(QLatin1Char('\n'), 0, 0);
@@ -84,6 +86,12 @@ std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QStr
         *message = message->isEmpty() ? said : *message + QStringLiteral("\n\n") + said;
     }
     return library;
+}
+
+bool LibraryDatabase::isSound()
+{
+    const QString check = m_db.textOf("PRAGMA quick_check");
+    return check == QLatin1String("ok") || (check.isEmpty() && !isDamaged(m_db.lastCode()));
 }
 
 bool LibraryDatabase::prepareSchema(QString *error)
@@ -122,9 +130,9 @@ bool LibraryDatabase::prepareSchema(QString *error)
     return true;
 }
 
-QHash<QByteArray, CheckedFile> LibraryDatabase::checkedFiles(QByteArrayView folder)
+std::vector<CheckedFile> LibraryDatabase::checkedFiles(QByteArrayView folder)
 {
-    QHash<QByteArray, CheckedFile> files;
+    std::vector<CheckedFile> files;
     sql::Statement query = m_db.prepare("SELECT name, size, modified, header, crc32, sha1 FROM rom_file WHERE folder = ?1");
     query.bind(1, folder);
     while (query.next()) {
@@ -133,7 +141,7 @@ QHash<QByteArray, CheckedFile> LibraryDatabase::checkedFiles(QByteArrayView fold
         file.stamp = {query.integer(1), query.integer(2)};
         file.header = query.bytes(3).toByteArray();
         file.sums = {quint32(query.integer(4)), query.bytes(5).toByteArray()};
-        files.insert(file.name, std::move(file));
+        files.push_back(std::move(file));
     }
     return files;
 }

@@ -25,6 +25,55 @@ QString joined(const QString &folder, const QString &name)
 
 } // namespace
 
+// The stamps of a folder's files, taken in pieces by whichever thread is free: a helper starts at
+// once, and the checker's own thread joins it once it has read the database.
+class StampTaking
+{
+public:
+    StampTaking(const QString &folder, const QByteArray &names) : m_folder(folder)
+    {
+        for (qsizetype at = 0, count = 0; at < names.size(); ++count) {
+            const qsizetype end = names.indexOf('\0', at);
+            at = end < 0 ? names.size() : end + 1;
+            if (count % kStampsPerPiece == kStampsPerPiece - 1 || at == names.size()) {
+                const qsizetype from = m_pieces.empty() ? 0 : m_pieces.back().end;
+                m_pieces.push_back({QByteArrayView(names.constData() + from, at - from), at, {}});
+            }
+        }
+        m_helper = std::async(std::launch::async, [this] { help(); });
+    }
+
+    // Every stamp, in the names' order, once each piece is taken.
+    std::vector<platform::FileStamp> stamps()
+    {
+        help();
+        m_helper.get();
+        std::vector<platform::FileStamp> all;
+        for (Piece &piece : m_pieces)
+            all.insert(all.end(), piece.stamps.begin(), piece.stamps.end());
+        return all;
+    }
+
+private:
+    static constexpr qsizetype kStampsPerPiece = 128;
+    struct Piece {
+        QByteArrayView names;
+        qsizetype end; // where the next piece starts
+        std::vector<platform::FileStamp> stamps;
+    };
+
+    void help()
+    {
+        for (size_t piece; (piece = m_next++) < m_pieces.size();)
+            m_pieces[piece].stamps = platform::fileStamps(m_folder, m_pieces[piece].names);
+    }
+
+    QString m_folder;
+    std::vector<Piece> m_pieces;
+    std::atomic<size_t> m_next{0};
+    std::future<void> m_helper;
+};
+
 RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases)
 {
     RomFacts facts;
@@ -58,6 +107,7 @@ RomChecker::~RomChecker()
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
     }
+    ++m_asked;
     m_closing->store(true);
     m_wake.notify_all();
     if (m_thread)
@@ -93,6 +143,7 @@ void RomChecker::check(const QString &folder, const QByteArray &names)
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_waiting[folder] = names;
     }
+    ++m_asked;
     m_wake.notify_all();
     if (!m_thread) {
         // The lowest priority there is: the checks never take the window's time.
@@ -118,6 +169,15 @@ bool RomChecker::superseded(const QString &folder)
     return m_stopping || m_waiting.count(folder) > 0;
 }
 
+std::unique_ptr<LibraryDatabase> RomChecker::openLibrary(LibraryDatabase::Check check)
+{
+    QString message;
+    std::unique_ptr<LibraryDatabase> library = LibraryDatabase::open(m_places.databaseFile, &message, check);
+    if (!message.isEmpty())
+        m_door->post([this, message] { emit problem(message); });
+    return library;
+}
+
 void RomChecker::work()
 {
     std::unique_ptr<LibraryDatabase> library; // opened with the first folder
@@ -138,75 +198,104 @@ void RomChecker::work()
             m_waiting.erase(next);
         }
         // The files' stamps are taken while the database is read: the two wait on different things.
-        std::future<std::vector<platform::FileStamp>> stamping =
-            std::async(std::launch::async, [&folder, &names] { return platform::fileStamps(folder, names); });
+        StampTaking stamping(folder, names);
+        bool checkLater = false;
         if (!library && !m_places.databaseFile.isEmpty() && !std::exchange(databaseTried, true)) {
-            QString message;
-            library = LibraryDatabase::open(m_places.databaseFile, &message);
-            if (!message.isEmpty())
-                m_door->post([this, message] { emit problem(message); });
+            // The whole file is checked once the first folder has what it holds: a start waits
+            // for no more than it needs.
+            library = openLibrary(LibraryDatabase::Check::Later);
+            checkLater = library != nullptr;
         }
-        const QByteArray key = platform::toUtf8Lossless(folder);
-        QHash<QByteArray, CheckedFile> kept = library ? library->checkedFiles(key) : QHash<QByteArray, CheckedFile>();
-        const Databases known = databases();
-        const std::vector<platform::FileStamp> stamps = stamping.get();
-        std::vector<CheckedFile> toKeep;
-        RomFactsByName batch;
-        QDeadlineTimer nextBatch(kBatchMs);
-        auto keepChecks = [&] {
-            QString error;
-            if (library && !library->keepChecks(key, toKeep, {}, &error))
-                qWarning("Quorvane: ROM checks not kept: %s", qPrintable(error));
-            toKeep.clear();
-        };
-        auto post = [&] {
-            if (!batch.isEmpty())
-                m_door->post([this, folder, facts = std::exchange(batch, {})] { emit checked(folder, facts); });
-            nextBatch.setRemainingTime(kBatchMs);
-        };
-        bool finished = true;
-        size_t index = 0;
-        for (qsizetype at = 0; at < names.size(); ++index) {
-            const qsizetype end = names.indexOf('\0', at);
-            const QByteArray name = names.mid(at, (end < 0 ? names.size() : end) - at);
-            at = end < 0 ? names.size() : end + 1;
-            if (superseded(folder)) {
-                finished = false;
-                break;
-            }
-            const platform::FileStamp stamp = index < stamps.size() ? stamps[index] : platform::FileStamp();
-            if (stamp.size < 0)
-                continue; // gone since the list was read
-            const auto found = kept.constFind(name);
-            if (found != kept.cend() && found->stamp == stamp) {
-                RomIdentity identity;
-                identity.size = stamp.size;
-                identity.header = found->header;
-                identity.data = found->sums;
-                batch.insert(name, judgeRom(std::move(identity), known.get()));
+        checkFolder(library.get(), folder, names, stamping);
+        if (checkLater && !library->isSound()) { // put aside, and the folder checked again
+            library = openLibrary(LibraryDatabase::Check::AtOpen);
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_waiting.try_emplace(folder, names);
+        }
+    }
+}
+
+void RomChecker::checkFolder(LibraryDatabase *library, const QString &folder, const QByteArray &names,
+                             StampTaking &stamping)
+{
+    const QByteArray key = platform::toUtf8Lossless(folder);
+    const Databases known = databases();
+    // What was found before is judged while the stamps are still being taken.
+    struct Known {
+        platform::FileStamp stamp;
+        RomFacts facts;
+    };
+    std::vector<CheckedFile> rows = library ? library->checkedFiles(key) : std::vector<CheckedFile>();
+    QHash<QByteArray, Known> kept;
+    kept.reserve(qsizetype(rows.size()));
+    for (CheckedFile &file : rows) {
+        RomIdentity identity;
+        identity.size = file.stamp.size;
+        identity.header = std::move(file.header);
+        identity.data = std::move(file.sums);
+        kept.insert(std::move(file.name), {file.stamp, judgeRom(std::move(identity), known.get())});
+    }
+    const std::vector<platform::FileStamp> stamps = stamping.stamps();
+    std::vector<CheckedFile> toKeep;
+    RomFactsByName batch;
+    batch.reserve(qsizetype(stamps.size()));
+    QDeadlineTimer nextBatch(kBatchMs);
+    auto keepChecks = [&] {
+        QString error;
+        if (library && !library->keepChecks(key, toKeep, {}, &error))
+            qWarning("Quorvane: ROM checks not kept: %s", qPrintable(error));
+        toKeep.clear();
+    };
+    auto post = [&] {
+        if (!batch.isEmpty())
+            m_door->post([this, folder, facts = std::exchange(batch, {})] { emit checked(folder, facts); });
+        nextBatch.setRemainingTime(kBatchMs);
+    };
+    // Asked for nothing new since this folder was taken: not overtaken, without taking the lock.
+    int asked = m_asked.load();
+    auto overtaken = [&] {
+        const int now = m_asked.load();
+        return now != std::exchange(asked, now) && superseded(folder);
+    };
+    bool finished = true;
+    size_t index = 0;
+    for (qsizetype at = 0; at < names.size(); ++index) {
+        const qsizetype end = names.indexOf('\0', at);
+        const QByteArray seen = QByteArray::fromRawData(names.constData() + at, (end < 0 ? names.size() : end) - at);
+        at = end < 0 ? names.size() : end + 1;
+        if (overtaken()) {
+            finished = false;
+            break;
+        }
+        const platform::FileStamp stamp = index < stamps.size() ? stamps[index] : platform::FileStamp();
+        if (stamp.size < 0)
+            continue; // gone since the list was read
+        const auto found = kept.find(seen);
+        if (found != kept.end() && found->stamp == stamp) {
+            batch.insert(found.key(), std::move(found->facts));
+            kept.erase(found);
+        } else {
+            if (found != kept.end())
                 kept.erase(found);
-            } else {
-                if (found != kept.cend())
-                    kept.erase(found);
-                RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly,
-                                                   [this, &folder] { return superseded(folder); });
-                if (identity.error.isEmpty())
-                    toKeep.push_back({name, stamp, identity.header, identity.data});
-                else if (superseded(folder))
-                    continue;
-                batch.insert(name, judgeRom(std::move(identity), known.get()));
-                if (int(toKeep.size()) >= kFilesPerCommit)
-                    keepChecks();
-            }
-            if (nextBatch.hasExpired())
-                post();
+            const QByteArray name(seen.constData(), seen.size()); // outlives names
+            RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly,
+                                               [this, &folder] { return superseded(folder); });
+            if (identity.error.isEmpty())
+                toKeep.push_back({name, stamp, identity.header, identity.data});
+            else if (superseded(folder))
+                continue;
+            batch.insert(name, judgeRom(std::move(identity), known.get()));
+            if (int(toKeep.size()) >= kFilesPerCommit)
+                keepChecks();
         }
-        keepChecks();
-        post();
-        if (finished && library && !kept.isEmpty()) { // the files no longer there are forgotten
-            std::vector<QByteArray> gone(kept.keyBegin(), kept.keyEnd());
-            library->keepChecks(key, {}, gone, nullptr);
-        }
+        if (nextBatch.hasExpired())
+            post();
+    }
+    keepChecks();
+    post();
+    if (finished && library && !kept.isEmpty()) { // the files no longer there are forgotten
+        std::vector<QByteArray> gone(kept.keyBegin(), kept.keyEnd());
+        library->keepChecks(key, {}, gone, nullptr);
     }
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "library/librarydatabase.h"
 #include "library/romdatabase.h"
 #include "library/romidentity.h"
+#include "platform/dirscan.h"
 
 #include <QHash>
 #include <QObject>
@@ -15,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class QThread;
 
@@ -23,6 +26,8 @@ class ContextDoor;
 }
 
 namespace library {
+
+class StampTaking;
 
 // What is known of one ROM file once checked: its identity, its entry in the ROM databases, and
 // what is wrong with it.
@@ -72,7 +77,9 @@ private:
     using Databases = std::shared_ptr<const RomDatabase>;
     Databases databases(); // read at the first call, from any thread
     void work();
-    void checkFolder(const QString &folder, const QByteArray &names);
+    std::unique_ptr<LibraryDatabase> openLibrary(LibraryDatabase::Check check);
+    void checkFolder(LibraryDatabase *library, const QString &folder, const QByteArray &names,
+                     StampTaking &stamping);
     bool superseded(const QString &folder);
 
     Places m_places;
@@ -81,6 +88,7 @@ private:
     std::condition_variable m_wake;
     std::map<QString, QByteArray> m_waiting; // folders to check, and their names
     bool m_stopping = false;
+    std::atomic<int> m_asked{0}; // counts the checks asked for, and the stop
     std::once_flag m_datsAsked;
     std::shared_future<Databases> m_dats;
     std::unique_ptr<QThread> m_thread;
