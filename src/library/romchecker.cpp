@@ -9,6 +9,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <future>
+
 namespace library {
 
 namespace {
@@ -107,34 +109,30 @@ RomChecker::~RomChecker()
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;
     }
-    ++m_asked;
     m_closing->store(true);
     m_wake.notify_all();
     if (m_thread)
         m_thread->wait();
     m_inspections.waitForDone();
-    if (m_dats.valid())
-        m_dats.wait();
 }
 
 RomChecker::Databases RomChecker::databases()
 {
-    std::call_once(m_datsAsked, [this] {
-        m_dats = std::async(std::launch::async, [folders = m_places.datFolders, door = m_door, this] {
-                     auto read = std::make_shared<RomDatabase>();
-                     QStringList errors;
-                     for (const QString &folder : folders)
-                         read->addFolder(folder, &errors);
-                     if (!errors.isEmpty()) {
-                         door->post([this, errors] {
-                             emit problem(QStringLiteral("These ROM databases could not be read; the others are used.\n\n")
-                                          + errors.join(QLatin1Char('\n')));
-                         });
-                     }
-                     return Databases(std::move(read));
-                 }).share();
+    // Read by whichever thread asks first; another that asks meanwhile waits for it.
+    std::call_once(m_datsRead, [this] {
+        auto read = std::make_shared<RomDatabase>();
+        QStringList errors;
+        for (const QString &folder : m_places.datFolders)
+            read->addFolder(folder, &errors);
+        if (!errors.isEmpty()) {
+            m_door->post([this, errors] {
+                emit problem(QStringLiteral("These ROM databases could not be read; the others are used.\n\n")
+                             + errors.join(QLatin1Char('\n')));
+            });
+        }
+        m_dats = std::move(read);
     });
-    return m_dats.get();
+    return m_dats;
 }
 
 void RomChecker::check(const QString &folder, const QByteArray &names)
@@ -143,7 +141,6 @@ void RomChecker::check(const QString &folder, const QByteArray &names)
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_waiting[folder] = names;
     }
-    ++m_asked;
     m_wake.notify_all();
     if (!m_thread) {
         // The lowest priority there is: the checks never take the window's time.
@@ -221,24 +218,51 @@ void RomChecker::checkFolder(LibraryDatabase *library, const QString &folder, co
     const QByteArray key = platform::toUtf8Lossless(folder);
     const Databases known = databases();
     // What was found before is judged while the stamps are still being taken.
-    struct Known {
-        platform::FileStamp stamp;
-        RomFacts facts;
-    };
+    RomFactsByName knownFacts;
+    QHash<QByteArray, platform::FileStamp> knownStamps; // by the same keys, shared
     std::vector<CheckedFile> rows = library ? library->checkedFiles(key) : std::vector<CheckedFile>();
-    QHash<QByteArray, Known> kept;
-    kept.reserve(qsizetype(rows.size()));
+    knownFacts.reserve(qsizetype(rows.size()));
+    knownStamps.reserve(qsizetype(rows.size()));
     for (CheckedFile &file : rows) {
+        knownStamps.insert(file.name, file.stamp);
         RomIdentity identity;
         identity.size = file.stamp.size;
         identity.header = std::move(file.header);
         identity.data = std::move(file.sums);
-        kept.insert(std::move(file.name), {file.stamp, judgeRom(std::move(identity), known.get())});
+        knownFacts.insert(std::move(file.name), judgeRom(std::move(identity), known.get()));
     }
     const std::vector<platform::FileStamp> stamps = stamping.stamps();
+
+    // A file whose stamp is unchanged shows what it held, at once; the others are read after.
+    std::vector<std::pair<QByteArray, platform::FileStamp>> toRead;
+    size_t index = 0;
+    for (qsizetype at = 0; at < names.size(); ++index) {
+        const qsizetype end = names.indexOf('\0', at);
+        const QByteArray name = QByteArray::fromRawData(names.constData() + at, (end < 0 ? names.size() : end) - at);
+        at = end < 0 ? names.size() : end + 1;
+        const platform::FileStamp stamp = index < stamps.size() ? stamps[index] : platform::FileStamp();
+        if (stamp.size < 0)
+            continue; // gone since the list was read: forgotten below
+        const auto kept = knownStamps.find(name);
+        const bool unchanged = kept != knownStamps.end() && *kept == stamp;
+        if (kept != knownStamps.end())
+            knownStamps.erase(kept);
+        if (!unchanged) {
+            knownFacts.remove(name);
+            toRead.emplace_back(QByteArray(name.constData(), name.size()), stamp); // outlives names
+        }
+    }
+    if (superseded(folder))
+        return;
+    for (auto gone = knownStamps.keyBegin(); gone != knownStamps.keyEnd(); ++gone)
+        knownFacts.remove(*gone);
+    if (!knownFacts.isEmpty())
+        m_door->post([this, folder, facts = std::move(knownFacts)] { emit checked(folder, facts); });
+    if (library && !knownStamps.isEmpty()) // the files no longer there are forgotten
+        library->keepChecks(key, {}, std::vector<QByteArray>(knownStamps.keyBegin(), knownStamps.keyEnd()), nullptr);
+
     std::vector<CheckedFile> toKeep;
     RomFactsByName batch;
-    batch.reserve(qsizetype(stamps.size()));
     QDeadlineTimer nextBatch(kBatchMs);
     auto keepChecks = [&] {
         QString error;
@@ -251,52 +275,23 @@ void RomChecker::checkFolder(LibraryDatabase *library, const QString &folder, co
             m_door->post([this, folder, facts = std::exchange(batch, {})] { emit checked(folder, facts); });
         nextBatch.setRemainingTime(kBatchMs);
     };
-    // Asked for nothing new since this folder was taken: not overtaken, without taking the lock.
-    int asked = m_asked.load();
-    auto overtaken = [&] {
-        const int now = m_asked.load();
-        return now != std::exchange(asked, now) && superseded(folder);
-    };
-    bool finished = true;
-    size_t index = 0;
-    for (qsizetype at = 0; at < names.size(); ++index) {
-        const qsizetype end = names.indexOf('\0', at);
-        const QByteArray seen = QByteArray::fromRawData(names.constData() + at, (end < 0 ? names.size() : end) - at);
-        at = end < 0 ? names.size() : end + 1;
-        if (overtaken()) {
-            finished = false;
+    auto overtaken = [this, &folder] { return superseded(folder); };
+    for (const auto &[name, stamp] : toRead) {
+        if (overtaken())
             break;
-        }
-        const platform::FileStamp stamp = index < stamps.size() ? stamps[index] : platform::FileStamp();
-        if (stamp.size < 0)
-            continue; // gone since the list was read
-        const auto found = kept.find(seen);
-        if (found != kept.end() && found->stamp == stamp) {
-            batch.insert(found.key(), std::move(found->facts));
-            kept.erase(found);
-        } else {
-            if (found != kept.end())
-                kept.erase(found);
-            const QByteArray name(seen.constData(), seen.size()); // outlives names
-            RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly,
-                                               [this, &folder] { return superseded(folder); });
-            if (identity.error.isEmpty())
-                toKeep.push_back({name, stamp, identity.header, identity.data});
-            else if (superseded(folder))
-                continue;
-            batch.insert(name, judgeRom(std::move(identity), known.get()));
-            if (int(toKeep.size()) >= kFilesPerCommit)
-                keepChecks();
-        }
+        RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly, overtaken);
+        if (identity.error.isEmpty())
+            toKeep.push_back({name, stamp, identity.header, identity.data});
+        else if (overtaken())
+            break;
+        batch.insert(name, judgeRom(std::move(identity), known.get()));
+        if (int(toKeep.size()) >= kFilesPerCommit)
+            keepChecks();
         if (nextBatch.hasExpired())
             post();
     }
     keepChecks();
     post();
-    if (finished && library && !kept.isEmpty()) { // the files no longer there are forgotten
-        std::vector<QByteArray> gone(kept.keyBegin(), kept.keyEnd());
-        library->keepChecks(key, {}, gone, nullptr);
-    }
 }
 
 } // namespace library

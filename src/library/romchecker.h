@@ -13,7 +13,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
-#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -88,9 +87,8 @@ private:
     std::condition_variable m_wake;
     std::map<QString, QByteArray> m_waiting; // folders to check, and their names
     bool m_stopping = false;
-    std::atomic<int> m_asked{0}; // counts the checks asked for, and the stop
-    std::once_flag m_datsAsked;
-    std::shared_future<Databases> m_dats;
+    std::once_flag m_datsRead;
+    Databases m_dats;
     std::unique_ptr<QThread> m_thread;
     QThreadPool m_inspections;
     std::shared_ptr<std::atomic<bool>> m_closing = std::make_shared<std::atomic<bool>>(false);
