@@ -177,7 +177,6 @@ std::unique_ptr<LibraryDatabase> RomChecker::openLibrary(LibraryDatabase::Check 
 
 void RomChecker::work()
 {
-    std::unique_ptr<LibraryDatabase> library; // opened with the first folder
     bool databaseTried = false;
     for (;;) {
         QString folder;
@@ -188,7 +187,7 @@ void RomChecker::work()
                 m_door->post([this] { emit idle(); });
             m_wake.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
             if (m_stopping)
-                return;
+                break;
             auto next = m_waiting.begin();
             folder = next->first;
             names = std::move(next->second);
@@ -196,31 +195,23 @@ void RomChecker::work()
         }
         // The files' stamps are taken while the database is read: the two wait on different things.
         StampTaking stamping(folder, names);
-        bool checkLater = false;
-        if (!library && !m_places.databaseFile.isEmpty() && !std::exchange(databaseTried, true)) {
-            // The whole file is checked once the first folder has what it holds: a start waits
-            // for no more than it needs.
-            library = openLibrary(LibraryDatabase::Check::Later);
-            checkLater = library != nullptr;
+        if (!m_library && !m_places.databaseFile.isEmpty() && !std::exchange(databaseTried, true)) {
+            m_library = openLibrary(LibraryDatabase::Check::Later);
+            m_libraryUnchecked = m_library != nullptr;
         }
-        checkFolder(library.get(), folder, names, stamping);
-        if (checkLater && !library->isSound()) { // put aside, and the folder checked again
-            library = openLibrary(LibraryDatabase::Check::AtOpen);
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            m_waiting.try_emplace(folder, names);
-        }
+        checkFolder(folder, names, stamping);
     }
+    m_library.reset(); // closed on the thread that used it
 }
 
-void RomChecker::checkFolder(LibraryDatabase *library, const QString &folder, const QByteArray &names,
-                             StampTaking &stamping)
+void RomChecker::checkFolder(const QString &folder, const QByteArray &names, StampTaking &stamping)
 {
     const QByteArray key = platform::toUtf8Lossless(folder);
     const Databases known = databases();
     // What was found before is judged while the stamps are still being taken.
     RomFactsByName knownFacts;
     QHash<QByteArray, platform::FileStamp> knownStamps; // by the same keys, shared
-    std::vector<CheckedFile> rows = library ? library->checkedFiles(key) : std::vector<CheckedFile>();
+    std::vector<CheckedFile> rows = m_library ? m_library->checkedFiles(key) : std::vector<CheckedFile>();
     knownFacts.reserve(qsizetype(rows.size()));
     knownStamps.reserve(qsizetype(rows.size()));
     for (CheckedFile &file : rows) {
@@ -230,6 +221,14 @@ void RomChecker::checkFolder(LibraryDatabase *library, const QString &folder, co
         identity.header = std::move(file.header);
         identity.data = std::move(file.sums);
         knownFacts.insert(std::move(file.name), judgeRom(std::move(identity), known.get()));
+    }
+    // The whole file is checked once, while the stamps are still being taken: a start waits for
+    // no more than it needs. A damaged one is put aside, and nothing it held is used.
+    if (std::exchange(m_libraryUnchecked, false) && !m_library->isSound()) {
+        m_library.reset(); // closed first: Windows moves no file that is open
+        m_library = openLibrary(LibraryDatabase::Check::AtOpen);
+        knownFacts.clear();
+        knownStamps.clear();
     }
     const std::vector<platform::FileStamp> stamps = stamping.stamps();
 
@@ -258,6 +257,7 @@ void RomChecker::checkFolder(LibraryDatabase *library, const QString &folder, co
         knownFacts.remove(*gone);
     if (!knownFacts.isEmpty())
         m_door->post([this, folder, facts = std::move(knownFacts)] { emit checked(folder, facts); });
+    LibraryDatabase *library = m_library.get();
     if (library && !knownStamps.isEmpty()) // the files no longer there are forgotten
         library->keepChecks(key, {}, std::vector<QByteArray>(knownStamps.keyBegin(), knownStamps.keyEnd()), nullptr);
 

@@ -77,8 +77,7 @@ private:
     Databases databases(); // read at the first call, from any thread
     void work();
     std::unique_ptr<LibraryDatabase> openLibrary(LibraryDatabase::Check check);
-    void checkFolder(LibraryDatabase *library, const QString &folder, const QByteArray &names,
-                     StampTaking &stamping);
+    void checkFolder(const QString &folder, const QByteArray &names, StampTaking &stamping);
     bool superseded(const QString &folder);
 
     Places m_places;
@@ -90,6 +89,8 @@ private:
     std::once_flag m_datsRead;
     Databases m_dats;
     std::unique_ptr<QThread> m_thread;
+    std::unique_ptr<LibraryDatabase> m_library; // the checker's thread's alone; opened with the first folder
+    bool m_libraryUnchecked = false;            // its whole-file check is still to come
     QThreadPool m_inspections;
     std::shared_ptr<std::atomic<bool>> m_closing = std::make_shared<std::atomic<bool>>(false);
 };
