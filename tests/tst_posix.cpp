@@ -2,6 +2,7 @@
 // current folder.
 
 #include "config/profilefile.h"
+#include "library/librarydatabase.h"
 #include "dialogs/folderpicker.h"
 #include "forms/dirlistbox.h"
 #include "platform/drives.h"
@@ -9,6 +10,7 @@
 #include "preview/snapshot.h"
 #include "testutil.h"
 
+#include <QCryptographicHash>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
@@ -16,6 +18,8 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QThread>
+
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <cstring>
@@ -115,6 +119,28 @@ struct SmallDisk {
         ::close(fd);
     }
 };
+
+// SQLite's whole check of the database at path, and the launches of the game history_loop records.
+std::pair<QByteArray, qint64> wholeCheck(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return {"ok", 0}; // killed before it made the file
+    sqlite3 *db = nullptr;
+    std::pair<QByteArray, qint64> result{"cannot be opened", -1};
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_stmt *query = nullptr;
+        sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &query, nullptr);
+        result.first = sqlite3_step(query) == SQLITE_ROW ? QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(query, 0)))
+                                                        : QByteArray(sqlite3_errmsg(db));
+        sqlite3_finalize(query);
+        sqlite3_prepare_v2(db, "SELECT launches FROM rom_play WHERE sha1 = x'4242424242424242424242424242424242424242'",
+                           -1, &query, nullptr);
+        result.second = sqlite3_step(query) == SQLITE_ROW ? sqlite3_column_int64(query, 0) : 0;
+        sqlite3_finalize(query);
+    }
+    sqlite3_close(db);
+    return result;
+}
 
 } // namespace
 
@@ -317,6 +343,60 @@ private slots:
         QVERIFY2(!saved && reason.contains("Permission denied"_L1), qPrintable(reason));
         QCOMPARE(readAll(application + u"/quorvane.ini"_s), QByteArray());
         QVERIFY(!QFileInfo::exists(home + u"/.config/quorvane2"_s));
+    }
+
+    // A Quorvane killed at any point while it records launches: the file always passes SQLite's
+    // whole check, and every launch whose transaction had committed is there.
+    void killedWhileRecordingNoLaunchIsLost()
+    {
+        QUORVANE_HEAVY_TEST();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"quorvane.db"_s);
+        qint64 kept = 0;
+        for (int run = 0; run < 200; ++run) {
+            QProcess loop;
+            loop.start(QStringLiteral(HISTORY_LOOP), {path, u"0"_s});
+            QVERIFY(loop.waitForStarted());
+            if (run % 4 != 0) // else while it opens the file
+                QVERIFY(loop.waitForReadyRead(10000));
+            QThread::usleep(QRandomGenerator::global()->bounded(3000));
+            loop.kill();
+            QVERIFY(loop.waitForFinished());
+            const QList<QByteArray> lines = loop.readAllStandardOutput().trimmed().split('\n');
+            const qint64 committed = kept + (lines.last().isEmpty() ? 0 : lines.last().toLongLong());
+            const auto [check, launches] = wholeCheck(path);
+            QVERIFY2(check == "ok", check.constData());
+            QVERIFY2(launches >= committed && launches <= committed + 1, // one may have committed unsaid
+                     qPrintable(u"run %1: %2 kept, %3 said"_s.arg(run).arg(launches).arg(committed)));
+            kept = launches;
+        }
+    }
+
+    // On a disk that fills, a launch that cannot be kept says so, and the file stays whole.
+    void aFullDiskKeepsTheHistoryWhole()
+    {
+        QUORVANE_HEAVY_TEST();
+        SmallDisk disk("512k");
+        if (!disk.reason.isEmpty())
+            QSKIP(qPrintable(u"no tmpfs can be mounted here: "_s + disk.reason));
+        const QString path = disk.dir.filePath(u"quorvane.db"_s);
+        QString message;
+        auto db = library::LibraryDatabase::open(path, &message);
+        QVERIFY2(db && message.isEmpty(), qPrintable(message));
+        const QByteArray game(20, '\x42');
+        QVERIFY(db->recordLaunch(game, "/roms/first.nes", 1, nullptr));
+        disk.fill();
+        QString error;
+        int recorded = 0;
+        while (recorded < 100000 && db->recordLaunch(QCryptographicHash::hash(QByteArray::number(recorded), QCryptographicHash::Sha1),
+                                                     "/roms/" + QByteArray(300, 'p') + QByteArray::number(recorded), 2, &error))
+            ++recorded;
+        QVERIFY2(error.contains(u"full"_s), qPrintable(error));
+        QCOMPARE(wholeCheck(path).first, "ok");
+        db.reset();
+        QVERIFY(QFile::remove(disk.dir.filePath(u"filler"_s)));
+        QCOMPARE(wholeCheck(path).first, "ok");
+        QCOMPARE(library::LibraryDatabase::open(path, &message)->playRecord(game).launches, 1);
     }
 
     void killedSavesNeverTearTheFile()

@@ -12,6 +12,7 @@
 #include "platform/filenames.h"
 
 #include <QBuffer>
+#include <QProcess>
 #include <QCryptographicHash>
 #include <QSignalSpy>
 
@@ -313,6 +314,101 @@ private slots:
         db.reset();
         QCOMPARE(sha1Of(path), before);
         QCOMPARE(QDir(dir.path()).entryList({u"*.corrupt-*"_s}).size(), 0);
+    }
+
+    // Play is kept by what a ROM is: a renamed or moved file keeps its record, two games of one
+    // name stay apart, and a copy of the file elsewhere holds it all. Recent launches: one per
+    // path, newest first, ten at most.
+    void playFollowsTheGameNotTheFile()
+    {
+        QTemporaryDir dir;
+        QString message;
+        auto db = LibraryDatabase::open(dir.filePath(u"quorvane.db"_s), &message);
+        const QByteArray mario = sumsOf("mario").sha1, zelda = sumsOf("zelda").sha1;
+        QVERIFY(db->recordLaunch(mario, "/roms/game.nes", 1000, nullptr));
+        QVERIFY(db->addPlayTime(mario, 60000, nullptr) && db->setFavourite(mario, true, nullptr));
+        QVERIFY(db->recordLaunch(mario, "/roms/Mario.nes", 2000, nullptr));  // renamed
+        QVERIFY(db->recordLaunch(mario, "/roms2/Mario.nes", 3000, nullptr)); // moved
+        QVERIFY(db->addPlayTime(mario, 30000, nullptr));
+        QVERIFY(db->recordLaunch(zelda, "/roms3/game.nes", 4000, nullptr)); // another game, the old name
+        const PlayRecord m = db->playRecord(mario), z = db->playRecord(zelda);
+        QCOMPARE(m.launches, 3);
+        QCOMPARE(m.playedMs, 90000);
+        QCOMPARE(m.lastLaunchMs, 3000);
+        QVERIFY(m.favourite);
+        QCOMPARE(z.launches, 1);
+        QCOMPARE(z.playedMs, 0);
+        QVERIFY(!z.favourite);
+        QCOMPARE(db->playRecord(sumsOf("never").sha1).lastLaunchMs, -1);
+        QCOMPARE(db->playRecords().size(), 2);
+        QVERIFY(db->setFavourite(mario, false, nullptr) && !db->playRecord(mario).favourite);
+
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(db->recordLaunch(zelda, "/roms/z" + QByteArray::number(i) + ".nes", 5000 + i, nullptr));
+        QVERIFY(db->recordLaunch(mario, "/roms/z5.nes", 9000, nullptr)); // the same path again: first, once
+        const std::vector<RecentLaunch> recent = db->recentLaunches();
+        QCOMPARE(recent.size(), size_t(LibraryDatabase::kRecentLaunches));
+        QCOMPARE(recent[0].path, "/roms/z5.nes");
+        QCOMPARE(recent[0].sha1, mario);
+        QCOMPARE(recent[1].path, "/roms/z11.nes");
+        QCOMPARE(recent[9].path, "/roms/z2.nes");
+        QVERIFY(db->forgetRecentLaunch("/roms/z5.nes", nullptr));
+        QCOMPARE(db->recentLaunches().front().path, "/roms/z11.nes");
+
+        db.reset(); // a portable folder copied elsewhere: its database holds everything
+        QVERIFY(QFile::copy(dir.filePath(u"quorvane.db"_s), dir.filePath(u"copy.db"_s)));
+        auto copy = LibraryDatabase::open(dir.filePath(u"copy.db"_s), &message);
+        QCOMPARE(copy->playRecord(mario).launches, 4);
+        QCOMPARE(copy->recentLaunches().size(), size_t(9));
+    }
+
+    // A database of the first version gains the play tables in one step, its checks kept.
+    void anOlderDatabaseIsUpgraded()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"quorvane.db"_s);
+        sqlite3 *raw = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw,
+                              "CREATE TABLE rom_file (folder BLOB NOT NULL, name BLOB NOT NULL, size INTEGER NOT NULL,"
+                              " modified INTEGER NOT NULL, header BLOB NOT NULL, crc32 INTEGER NOT NULL, sha1 BLOB NOT NULL,"
+                              " PRIMARY KEY (folder, name)) WITHOUT ROWID;"
+                              "INSERT INTO rom_file VALUES (x'2f66', 'a.nes', 1, 2, x'00', 3, x'04');"
+                              "PRAGMA user_version = 1;",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        QString message;
+        auto db = LibraryDatabase::open(path, &message);
+        QVERIFY2(db && !db->isReadOnly() && message.isEmpty(), qPrintable(message));
+        QCOMPARE(db->checkedFiles("/f").size(), size_t(1));
+        QVERIFY(db->recordLaunch(sumsOf("a").sha1, "/f/a.nes", 1, nullptr));
+        db.reset();
+        QCOMPARE(LibraryDatabase::open(path, &message)->playRecord(sumsOf("a").sha1).launches, 1);
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        sqlite3_stmt *version = nullptr;
+        sqlite3_prepare_v2(raw, "PRAGMA user_version", -1, &version, nullptr);
+        QCOMPARE(sqlite3_step(version), SQLITE_ROW);
+        QCOMPARE(sqlite3_column_int(version, 0), LibraryDatabase::kSchemaVersion);
+        sqlite3_finalize(version);
+        sqlite3_close(raw);
+    }
+
+    // Two Quorvanes recording launches of one game at the same moment: every launch counts.
+    void twoProgramsRecordingAtOnceBothCount()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"quorvane.db"_s);
+        QString message;
+        QVERIFY(LibraryDatabase::open(path, &message)); // made by a first start
+        QProcess first, second;
+        for (QProcess *loop : {&first, &second})
+            loop->start(QStringLiteral(HISTORY_LOOP), {path, u"500"_s});
+        for (QProcess *loop : {&first, &second}) {
+            QVERIFY(loop->waitForFinished(180000));
+            QVERIFY2(loop->exitCode() == 0, loop->readAllStandardError().constData());
+        }
+        QCOMPARE(LibraryDatabase::open(path, &message)->playRecord(QByteArray(20, '\x42')).launches, 1000);
     }
 
     void aDatabaseThatCannotBeMadeLeavesTheProgramWorking()

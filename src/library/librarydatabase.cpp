@@ -105,7 +105,7 @@ bool LibraryDatabase::prepareSchema(QString *error)
     }
     if (m_db.isReadOnly()) {
         m_readOnly = true;
-        *error = QStringLiteral("is read-only: what Quorvane learns of ROMs is not kept.");
+        *error = QStringLiteral("is read-only: what Quorvane learns of ROMs, and what you play, is not kept.");
         return false;
     }
     m_db.execute("PRAGMA journal_mode=WAL");
@@ -113,18 +113,25 @@ bool LibraryDatabase::prepareSchema(QString *error)
     if (version == kSchemaVersion)
         return true;
     sql::Transaction upgrade(m_db); // every step of an upgrade, or none
+    // Each table made if missing: from nothing, or from an earlier version, the same steps.
     const bool made = upgrade.begun()
         && m_db.execute("CREATE TABLE IF NOT EXISTS rom_file ("
                         " folder BLOB NOT NULL, name BLOB NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL,"
                         " header BLOB NOT NULL, crc32 INTEGER NOT NULL, sha1 BLOB NOT NULL,"
                         " PRIMARY KEY (folder, name)) WITHOUT ROWID;"
-                        "PRAGMA user_version = 1;")
+                        "CREATE TABLE IF NOT EXISTS rom_play ("
+                        " sha1 BLOB NOT NULL PRIMARY KEY, favourite INTEGER NOT NULL DEFAULT 0,"
+                        " launches INTEGER NOT NULL DEFAULT 0, played_ms INTEGER NOT NULL DEFAULT 0,"
+                        " last_launch_ms INTEGER NOT NULL DEFAULT -1) WITHOUT ROWID;"
+                        "CREATE TABLE IF NOT EXISTS recent_launch ("
+                        " seq INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE, sha1 BLOB NOT NULL, at_ms INTEGER NOT NULL);"
+                        "PRAGMA user_version = 2;")
         && upgrade.commit();
     if (!made) {
         m_readOnly = true;
         *error = m_db.lastCode() == SQLITE_READONLY
-            ? QStringLiteral("is read-only: what Quorvane learns of ROMs is not kept.")
-            : QStringLiteral("cannot be written: %1. What Quorvane learns of ROMs is not kept.").arg(m_db.lastError());
+            ? QStringLiteral("is read-only: what Quorvane learns of ROMs, and what you play, is not kept.")
+            : QStringLiteral("cannot be written: %1. What Quorvane learns of ROMs, and what you play, is not kept.").arg(m_db.lastError());
         return false;
     }
     return true;
@@ -167,6 +174,91 @@ bool LibraryDatabase::keepChecks(QByteArrayView folder, const std::vector<Checke
     if (error)
         *error = m_db.lastError();
     return false;
+}
+
+bool LibraryDatabase::inTransaction(const std::function<bool()> &change, QString *error)
+{
+    if (m_readOnly) {
+        if (error)
+            *error = QStringLiteral("the database is only read");
+        return false;
+    }
+    sql::Transaction transaction(m_db);
+    if (transaction.begun() && change() && transaction.commit())
+        return true;
+    if (error)
+        *error = m_db.lastError();
+    return false;
+}
+
+bool LibraryDatabase::recordLaunch(QByteArrayView sha1, QByteArrayView path, qint64 atMs, QString *error)
+{
+    return inTransaction(
+        [&] {
+            return m_db.prepare("INSERT INTO rom_play (sha1, launches, last_launch_ms) VALUES (?1, 1, ?2)"
+                                " ON CONFLICT (sha1) DO UPDATE SET launches = launches + 1, last_launch_ms = ?2")
+                       .bind(1, sha1).bind(2, atMs).run()
+                && m_db.prepare("DELETE FROM recent_launch WHERE path = ?1").bind(1, path).run()
+                && m_db.prepare("INSERT INTO recent_launch (path, sha1, at_ms) VALUES (?1, ?2, ?3)")
+                       .bind(1, path).bind(2, sha1).bind(3, atMs).run()
+                && m_db.prepare("DELETE FROM recent_launch WHERE seq NOT IN"
+                                " (SELECT seq FROM recent_launch ORDER BY seq DESC LIMIT ?1)")
+                       .bind(1, kRecentLaunches).run();
+        },
+        error);
+}
+
+bool LibraryDatabase::addPlayTime(QByteArrayView sha1, qint64 playedMs, QString *error)
+{
+    return inTransaction(
+        [&] {
+            return m_db.prepare("INSERT INTO rom_play (sha1, played_ms) VALUES (?1, ?2)"
+                                " ON CONFLICT (sha1) DO UPDATE SET played_ms = played_ms + ?2")
+                .bind(1, sha1).bind(2, std::max<qint64>(playedMs, 0)).run();
+        },
+        error);
+}
+
+bool LibraryDatabase::setFavourite(QByteArrayView sha1, bool favourite, QString *error)
+{
+    return inTransaction(
+        [&] {
+            return m_db.prepare("INSERT INTO rom_play (sha1, favourite) VALUES (?1, ?2)"
+                                " ON CONFLICT (sha1) DO UPDATE SET favourite = ?2")
+                .bind(1, sha1).bind(2, favourite ? 1 : 0).run();
+        },
+        error);
+}
+
+bool LibraryDatabase::forgetRecentLaunch(QByteArrayView path, QString *error)
+{
+    return inTransaction([&] { return m_db.prepare("DELETE FROM recent_launch WHERE path = ?1").bind(1, path).run(); },
+                         error);
+}
+
+QHash<QByteArray, PlayRecord> LibraryDatabase::playRecords()
+{
+    QHash<QByteArray, PlayRecord> records;
+    sql::Statement query = m_db.prepare("SELECT sha1, favourite, launches, played_ms, last_launch_ms FROM rom_play");
+    while (query.next())
+        records.insert(query.bytes(0).toByteArray(), {query.integer(1) != 0, query.integer(2), query.integer(3), query.integer(4)});
+    return records;
+}
+
+PlayRecord LibraryDatabase::playRecord(QByteArrayView sha1)
+{
+    sql::Statement query = m_db.prepare("SELECT favourite, launches, played_ms, last_launch_ms FROM rom_play WHERE sha1 = ?1");
+    query.bind(1, sha1);
+    return query.next() ? PlayRecord{query.integer(0) != 0, query.integer(1), query.integer(2), query.integer(3)} : PlayRecord();
+}
+
+std::vector<RecentLaunch> LibraryDatabase::recentLaunches()
+{
+    std::vector<RecentLaunch> launches;
+    sql::Statement query = m_db.prepare("SELECT path, sha1, at_ms FROM recent_launch ORDER BY seq DESC");
+    while (query.next())
+        launches.push_back({query.bytes(0).toByteArray(), query.bytes(1).toByteArray(), query.integer(2)});
+    return launches;
 }
 
 } // namespace library

@@ -1,7 +1,8 @@
 #pragma once
 // Quorvane's own database file: what it has learnt of each ROM file, so that a second start reads
-// no ROM again. It is one SQLite file in the user's data folder (or beside a portable
-// configuration file); every call waits on the disk, so it is used off the window's thread only.
+// no ROM again, and what the user plays. It is one SQLite file in the user's data folder (or
+// beside a portable configuration file); every call waits on the disk, so it is used off the
+// window's thread only. Several Quorvanes may use it at once: each change is one transaction.
 
 #include "library/romidentity.h"
 #include "library/sqlitedb.h"
@@ -9,6 +10,7 @@
 
 #include <QHash>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -22,10 +24,27 @@ struct CheckedFile {
     RomSums sums; // without the header
 };
 
+// What is kept of a game's play, by its identity (the SHA-1 of its ROM without the header): a
+// renamed, moved or copied file keeps it, and two copies of one game share it.
+struct PlayRecord {
+    bool favourite = false;
+    qint64 launches = 0;
+    qint64 playedMs = 0;      // from each launch until the emulator ended
+    qint64 lastLaunchMs = -1; // ms since 1970 (UTC); -1: never
+};
+
+// One of the last launches: the file as it was given to the emulator, and what it was.
+struct RecentLaunch {
+    QByteArray path; // its bytes
+    QByteArray sha1;
+    qint64 atMs = 0;
+};
+
 class LibraryDatabase
 {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
+    static constexpr int kRecentLaunches = 10;
 
     // When SQLite's check of the whole file runs: at the open, or when the caller has a moment
     // (isSound), so that what the file holds is used first.
@@ -47,8 +66,23 @@ public:
     bool keepChecks(QByteArrayView folder, const std::vector<CheckedFile> &files, const std::vector<QByteArray> &gone,
                     QString *error);
 
+    // Play: each call is one transaction; false, with the reason in error, when it is not kept
+    // (a full disk, a read-only or newer file, another Quorvane holding the file too long).
+    // A launch counts once, is the game's last, and is the newest recent launch (one per path).
+    bool recordLaunch(QByteArrayView sha1, QByteArrayView path, qint64 atMs, QString *error);
+    bool addPlayTime(QByteArrayView sha1, qint64 playedMs, QString *error);
+    bool setFavourite(QByteArrayView sha1, bool favourite, QString *error);
+    bool forgetRecentLaunch(QByteArrayView path, QString *error);
+    // Every game played or marked, by identity.
+    QHash<QByteArray, PlayRecord> playRecords();
+    PlayRecord playRecord(QByteArrayView sha1);
+    // Newest first.
+    std::vector<RecentLaunch> recentLaunches();
+
 private:
     LibraryDatabase() = default;
+    // Runs change in one transaction; false, with error, when it is not kept.
+    bool inTransaction(const std::function<bool()> &change, QString *error);
     bool prepareSchema(QString *error);
 
     sql::Database m_db;
