@@ -1,11 +1,14 @@
 #include "dialogs/romfoldersdialog.h"
 #include "dialogs/rominformationdialog.h"
+#include "forms/formbuilder.h"
+#include "library/librarydatabase.h"
 #include "library/rominformation.h"
 #include "launch/launchcommand.h"
 #include "library/romshelf.h"
 #include "testutil.h"
 
 #include <QClipboard>
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -273,6 +276,67 @@ private slots:
                  qPrintable(copied));
         QVERIFY(copied.contains(u"\nDatabase: not in the database\nProblems: none\n"_s));
         QCOMPARE(f.recorder.starts.size(), 1);
+    }
+
+    // Favourite a ROM, play it twice, start again: the star, the play and File > Recent are all
+    // there, kept by what the ROM is; a recent ROM no longer there is said and leaves the menu.
+    void playIsRememberedAcrossStarts()
+    {
+        Fixture f;
+        writeProgram(f.emulator());
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.libraryFile = f.dir.filePath(u"data/quorvane.db"_s);
+        auto window = [&] {
+            auto w = std::make_unique<app::MainWindow>(context);
+            w->loadStartState();
+            return w;
+        };
+        auto w = window();
+        const MainControls c(w.get());
+        const library::RomListModel *model = w->romShelf(1)->model();
+        QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
+        QTRY_VERIFY(model->factsAt(0)); // checked: its identity is known
+        w->showRomMenu(1, QPoint(10, 10));
+        QAction *favourite = w->romMenu()->findChild<QAction *>(u"romMenuFavourite"_s);
+        QCOMPARE(favourite->text(), u"Add to &Favourites"_s);
+        w->romMenu()->close();
+        favourite->trigger();
+        QTRY_COMPARE(model->index(0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::favouriteIcon().cacheKey());
+        QVERIFY(model->index(0).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
+        w->launchRom(1);
+        w->launchRom(1);
+        QTRY_COMPARE(f.recorder.starts.size(), 2);
+        f.recorder.starts[1].watch.onExit({0, 0, 61000}); // the emulator ends after a minute
+        QTRY_COMPARE(w->recentMenu()->actions().size(), 1); // one path, once
+        w.reset();
+
+        w = window();
+        const MainControls again(w.get());
+        QTRY_COMPARE(w->recentMenu()->actions().size(), 1);
+        QCOMPARE(w->recentMenu()->actions()[0]->text(), u"&1 two.nes"_s);
+        const library::RomListModel *shown = w->romShelf(1)->model();
+        QTRY_COMPARE(shown->index(0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::favouriteIcon().cacheKey());
+        QVERIFY(again.list(1)->selectFile(u"two.nes"_s));
+        w->showRomMenu(1, QPoint(10, 10));
+        QCOMPARE(w->romMenu()->findChild<QAction *>(u"romMenuFavourite"_s)->text(), u"Remove from &Favourites"_s);
+        w->romMenu()->close();
+        {
+            QString message;
+            const auto db = library::LibraryDatabase::open(context.libraryFile, &message);
+            const library::PlayRecord record = db->playRecord(shown->factsAt(0)->identity.data.sha1);
+            QCOMPARE(record.launches, 2);
+            QCOMPARE(record.playedMs, 61000);
+            QVERIFY(record.favourite);
+        }
+        w->recentMenu()->actions()[0]->trigger(); // selected in its tab, and started
+        QTRY_COMPARE(f.recorder.starts.size(), 3);
+        QCOMPARE(again.tabs->currentIndex(), 1);
+        QVERIFY(QFile::remove(f.rom(1) + u"two.nes"_s));
+        w->recentMenu()->actions()[0]->trigger();
+        QTRY_COMPARE(f.recorder.messages.size(), 1);
+        QVERIFY(f.recorder.messages[0].text.contains(QDir::toNativeSeparators(f.rom(1) + u"two.nes"_s)));
+        QTRY_VERIFY(w->recentMenu()->actions().isEmpty());
+        QCOMPARE(f.recorder.starts.size(), 3);
     }
 
     void launchReadsTheOptionsEachTimeAndReportsFailures()

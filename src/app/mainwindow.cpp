@@ -13,6 +13,7 @@
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
 #include "library/folderwatcher.h"
+#include "library/playhistory.h"
 #include "library/romchecker.h"
 #include "library/romshelf.h"
 #include "platform/aside.h"
@@ -116,6 +117,10 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     m_checker = new library::RomChecker({m_context.libraryFile, m_context.datFolders}, this);
     connect(m_checker, &library::RomChecker::problem, this,
             [this](const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); });
+    m_history = new library::PlayHistory(m_context.libraryFile, this);
+    connect(m_history, &library::PlayHistory::problem, this,
+            [this](const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); });
+    connect(m_history, &library::PlayHistory::changed, this, &MainWindow::showHistory);
     for (const config::RomSlot &slot : config::kRomSlots) {
         RomTab &tab = m_tabs[size_t(slot.index)];
         tab.list = m_form.romLists[size_t(slot.index)];
@@ -198,6 +203,13 @@ void MainWindow::buildMenus()
         popup->setObjectName(QString::fromLatin1(menu.name));
         popup->menuAction()->setObjectName(QString::fromLatin1(menu.name));
         for (const Item &item : menu.items) {
+            if (item.handler == &MainWindow::exit) { // the ROMs last started, newest first
+                m_recentMenu = popup->addMenu(QStringLiteral("&Recent"));
+                m_recentMenu->setObjectName(QStringLiteral("filemnurecent"));
+                m_recentMenu->menuAction()->setObjectName(QStringLiteral("filemnurecent"));
+                m_recentMenu->setFont(menuBar()->font());
+                m_recentMenu->setEnabled(false);
+            }
             QAction *action = popup->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
             connect(action, &QAction::triggered, this, item.handler);
@@ -331,6 +343,7 @@ void MainWindow::loadStartState()
         m_listingWaitsForScreen = true;
         QTimer::singleShot(kListingWaitMs, this, &MainWindow::listWaitingFolders);
     }
+    m_history->load();
     m_form.sound->setCheckState(Qt::Checked);
     updateSoundCaption();
     m_form.resolution->setCurrentRow(kStartResolution);
@@ -473,19 +486,73 @@ void MainWindow::launchRom(int slot)
     // The folder the list shows, not the one the file holds now: another program may have saved
     // other folders since, and the user starts only what they see.
     const RomTab &tab = m_tabs[size_t(slot)];
-    startEmulator(tab.shelf->listedFolder(), tab.list->fileName());
+    startEmulator(tab.shelf->listedFolder(), tab.list->fileName(), selectedIdentity(slot));
 }
 
-void MainWindow::showRomInformation(int slot)
+QByteArray MainWindow::selectedIdentity(int slot) const
+{
+    const RomTab &tab = m_tabs[size_t(slot)];
+    const library::RomListModel *model = tab.shelf->model();
+    const library::RomFacts *facts = model->factsAt(model->rowOf(platform::toUtf8Lossless(tab.list->fileName())));
+    return facts && facts->identity.error.isEmpty() ? facts->identity.data.sha1 : QByteArray();
+}
+
+QString MainWindow::selectedPath(int slot) const
 {
     const RomTab &tab = m_tabs[size_t(slot)];
     const QString name = tab.list->fileName();
     if (name.isEmpty())
-        return;
+        return {};
     QString folder = tab.shelf->listedFolder();
     if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QLatin1Char('\\')))
         folder += QLatin1Char('/');
-    dialogs::showRomInformation(m_checker, folder + name, this);
+    return folder + name;
+}
+
+void MainWindow::showHistory()
+{
+    const QSet<QByteArray> favourites = m_history->favourites();
+    for (const RomTab &tab : m_tabs)
+        tab.shelf->model()->setFavourites(favourites);
+    m_recentMenu->clear();
+    int number = 0;
+    for (const library::RecentLaunch &launch : m_history->recentLaunches()) {
+        const QString path = platform::fromUtf8Lossless(launch.path);
+        QString name = platform::displayName(QFileInfo(path).fileName());
+        QAction *action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(++number % 10).arg(name.replace(QLatin1Char('&'), QStringLiteral("&&"))),
+                                                  this, [this, path] { startRecent(path); });
+        action->setToolTip(platform::displayName(QDir::toNativeSeparators(path)));
+        action->setObjectName(QStringLiteral("filemnurecent%1").arg(number));
+    }
+    m_recentMenu->setEnabled(number > 0);
+}
+
+void MainWindow::startRecent(const QString &path)
+{
+    if (platform::pathKind(path) != platform::PathKind::RegularFile) {
+        m_history->forgetRecentLaunch(path);
+        m_context.notify(this, QStringLiteral("Quorvane"),
+                         QStringLiteral("%1 is no longer there. It is removed from the recent ROMs.")
+                             .arg(platform::displayName(QDir::toNativeSeparators(path))));
+        return;
+    }
+    const QFileInfo file(path);
+    for (const config::RomSlot &slot : config::kRomSlots) {
+        const RomTab &tab = m_tabs[size_t(slot.index)];
+        if (QFileInfo(tab.shelf->listedFolder()) != QFileInfo(file.absolutePath()) || !tab.list->selectFile(file.fileName()))
+            continue;
+        m_form.romTabs->setCurrentIndex(slot.index);
+        launchRom(slot.index);
+        return;
+    }
+    startFile(path);
+}
+
+void MainWindow::showRomInformation(int slot)
+{
+    const QString path = selectedPath(slot);
+    if (!path.isEmpty())
+        dialogs::showRomInformation(m_checker, path, this);
 }
 
 void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
@@ -501,8 +568,16 @@ void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
             m_romMenu->addAction(QStringLiteral("ROM &Information..."), this, [this] { showRomInformation(m_romMenuSlot); });
         information->setObjectName(QStringLiteral("romMenuInformation"));
         information->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return)); // shown beside it; the list takes the key
+        m_favouriteAction = m_romMenu->addAction(QString(), this, [this] {
+            const QByteArray game = selectedIdentity(m_romMenuSlot);
+            m_history->setFavourite(selectedPath(m_romMenuSlot), game, !m_history->isFavourite(game));
+        });
+        m_favouriteAction->setObjectName(QStringLiteral("romMenuFavourite"));
         m_romMenu->setDefaultAction(run);
     }
+    const QByteArray game = selectedIdentity(slot);
+    m_favouriteAction->setText(!game.isEmpty() && m_history->isFavourite(game) ? QStringLiteral("Remove from &Favourites")
+                                                                               : QStringLiteral("Add to &Favourites"));
     m_romMenuSlot = slot;
     m_romMenu->popup(globalPos);
 }
@@ -545,8 +620,15 @@ void MainWindow::dropEvent(QDropEvent *event)
 #endif
 }
 
-void MainWindow::startEmulator(const QString &folder, const QString &fileName)
+void MainWindow::startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1)
 {
+    // The launch and its play are kept once it has started, by what the game is; the time played
+    // is added when the emulator ends, whichever comes first of the two.
+    struct Play {
+        QByteArray game;
+        qint64 endedAfterMs = -1;
+    };
+    const auto play = std::make_shared<Play>();
     const launch::LaunchCommand command =
         launch::launchCommand(folder, fileName, m_form.resolution->selectedIndex(), m_form.sound->checkState(),
                               m_form.controller->selectedIndex());
@@ -554,7 +636,7 @@ void MainWindow::startEmulator(const QString &folder, const QString &fileName)
     // written, and a start returns only once the system has loaded the program. A thread of its
     // own does it, so that the window never waits; what it has to tell comes through the door.
     platform::runAside([this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
-                 logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), command] {
+                 logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), command, play, sha1] {
         launch::LaunchPlan plan;
         QString error;
         bool started = launch::planLaunch(command, applicationFolder, &plan, &error);
@@ -563,10 +645,22 @@ void MainWindow::startEmulator(const QString &folder, const QString &fileName)
             qint64 headerSize = 0;
             plan.command.outputFile = startLaunchLog(logFolder, command.commandLine(), plan.command, &headerSize);
             const platform::ExitWatch watch{door, [this, program = plan.tried, log = plan.command.outputFile,
-                                                   headerSize](const platform::ProcessExit &exit) {
+                                                   headerSize, play](const platform::ProcessExit &exit) {
+                                                play->endedAfterMs = exit.runMs;
+                                                if (!play->game.isEmpty())
+                                                    m_history->addPlayTime(play->game, exit.runMs);
                                                 reportEarlyExit(exit, program, log, headerSize);
                                             }};
             started = start(plan.command, watch, &error);
+        }
+        if (started) {
+            door->post([this, path = command.romPath, sha1, play] {
+                m_history->recordLaunch(path, sha1, [this, play](const QByteArray &game) {
+                    play->game = game;
+                    if (play->endedAfterMs >= 0)
+                        m_history->addPlayTime(game, play->endedAfterMs);
+                });
+            });
         }
         if (!started) {
             door->post([this, text = QStringLiteral("The emulator could not be started.\n\n%1\n%2").arg(plan.tried, error)] {

@@ -21,6 +21,7 @@ class RomFoldersDialog;
 }
 namespace library {
 class FolderWatcher;
+class PlayHistory;
 class RomChecker;
 class RomShelf;
 } // namespace library
@@ -55,8 +56,13 @@ public:
     // ROM > Information (Alt+Enter, or the ROM's menu): what the ROM selected in slot 0..2's list
     // is, in the ROM Information window.
     void showRomInformation(int slot);
-    // The menu of the ROM selected in slot 0..2's list, at globalPos: "&Run", "ROM &Information...".
+    // The menu of the ROM selected in slot 0..2's list, at globalPos: "&Run", "ROM &Information...",
+    // "Add to &Favourites" or "Remove from &Favourites".
     void showRomMenu(int slot, const QPoint &globalPos);
+    // File > Recent: the ROM at path is selected in its tab when listed there, and started; one
+    // no longer there is said, and leaves the list.
+    void startRecent(const QString &path);
+    QMenu *recentMenu() const { return m_recentMenu; }
     QMenu *romMenu() const { return m_romMenu; } // built when first shown
 
     // The folder and names slot 0..2's list shows.
@@ -90,8 +96,14 @@ private:
     void buildMenus();
     void buildFindLine();
     void updateSoundCaption();
-    // The emulator on folder and fileName with the options as they stand, off the window's thread.
-    void startEmulator(const QString &folder, const QString &fileName);
+    // The emulator on folder and fileName with the options as they stand, off the window's thread;
+    // the launch and the play are kept by the game's identity (sha1, read from the file when empty).
+    void startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1 = {});
+    // The identity of the ROM selected in slot's list, once checked; empty before.
+    QByteArray selectedIdentity(int slot) const;
+    QString selectedPath(int slot) const;
+    // What the history holds, shown: the stars in the lists, File > Recent.
+    void showHistory();
     void updateCount(const RomTab &tab);
     // The tab and ROMs last selected, read back at start-up: each ROM is selected again once its
     // tab lists it, unless the user has chosen another meanwhile.
@@ -118,7 +130,10 @@ private:
     forms::MainWindowForm m_form;
     library::FolderWatcher *m_watcher;
     library::RomChecker *m_checker;
+    library::PlayHistory *m_history;
     QMenu *m_romMenu = nullptr;
+    QAction *m_favouriteAction = nullptr;
+    QMenu *m_recentMenu = nullptr;
     int m_romMenuSlot = 0;
     std::array<RomTab, 3> m_tabs{};
     std::shared_ptr<platform::ContextDoor> m_door; // launches reach the window through it

@@ -16,6 +16,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 // The pictures and fonts live in a static library: register them before first use.
@@ -265,6 +266,33 @@ QIcon warningIcon()
             painter.setBrush(QColor(0x20, 0x18, 0x00));
             painter.drawRect(QRectF(7.2, 5, 1.6, 5.5));
             painter.drawRect(QRectF(7.2, 11.5, 1.6, 1.6));
+            drawn.addPixmap(pixmap);
+        }
+        return drawn;
+    }();
+    return icon;
+}
+
+QIcon favouriteIcon()
+{
+    // Drawn, 16 and 32 pixels: a gold five-pointed star with a darker edge.
+    static const QIcon icon = [] {
+        QIcon drawn;
+        for (const int side : {16, 32}) {
+            QPixmap pixmap(side, side);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.scale(side / 16.0, side / 16.0);
+            QPolygonF star;
+            for (int point = 0; point < 10; ++point) {
+                const double radius = point % 2 == 0 ? 7.5 : 3.0;
+                const double angle = -M_PI / 2 + point * M_PI / 5;
+                star << QPointF(8 + radius * std::cos(angle), 8.6 + radius * std::sin(angle));
+            }
+            painter.setPen(QPen(QColor(0x8A, 0x5A, 0x00), 1.0));
+            painter.setBrush(QColor(0xFF, 0xC8, 0x20));
+            painter.drawPolygon(star);
             drawn.addPixmap(pixmap);
         }
         return drawn;

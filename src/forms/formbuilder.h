@@ -36,6 +36,8 @@ QFont fixedFont(double points);
 QIcon applicationIcon();
 // The mark of a ROM file that is not sound, beside its name in a list.
 QIcon warningIcon();
+// The mark of a favourite game.
+QIcon favouriteIcon();
 // Nothing, as large as a mark: holds its place in a row without one.
 QIcon blankIcon();
 QImage bannerImage();

@@ -39,8 +39,10 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
         return fileName(index.row());
     case Qt::DecorationRole: {
         // Once any row is marked, the others keep a blank in its place, so that the names stay in line.
-        if (m_marked == 0)
+        if (m_marked == 0 && m_favourites.isEmpty())
             return QVariant();
+        if (isFavourite(index.row()))
+            return forms::favouriteIcon();
         const RomFacts *facts = factsAt(index.row());
         return facts && !facts->warning.isEmpty() ? forms::warningIcon() : forms::blankIcon();
     }
@@ -50,6 +52,8 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
         if (!facts)
             return QVariant();
         QStringList lines;
+        if (isFavourite(index.row()))
+            lines << QStringLiteral("favourite");
         if (!facts->title.isEmpty())
             lines << QStringLiteral("%1 (%2)").arg(facts->title, facts->status);
         if (!facts->warning.isEmpty())
@@ -59,6 +63,23 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     default:
         return QVariant();
     }
+}
+
+void RomListModel::setFavourites(const QSet<QByteArray> &games)
+{
+    if (games == m_favourites)
+        return;
+    m_favourites = games;
+    if (!m_rows.empty())
+        emit dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
+}
+
+bool RomListModel::isFavourite(int row) const
+{
+    if (m_favourites.isEmpty())
+        return false;
+    const RomFacts *facts = factsAt(row);
+    return facts && m_favourites.contains(facts->identity.data.sha1);
 }
 
 const RomFacts *RomListModel::factsAt(int row) const

@@ -4,6 +4,7 @@
 #include "library/romnames.h"
 
 #include <QAbstractListModel>
+#include <QSet>
 
 #include <vector>
 
@@ -37,6 +38,9 @@ public:
     const RomFacts *factsAt(int row) const;
     // Adds checks' findings, by name; names not listed are kept for when they are.
     void addFacts(const RomFactsByName &facts);
+    // The games (identities) the user keeps as favourites: their rows carry a star once checked.
+    void setFavourites(const QSet<QByteArray> &games);
+    bool isFavourite(int row) const;
 
     // Shows another folder's names.
     void reset(const RomNames &names);
@@ -49,6 +53,7 @@ private:
     std::vector<const char *> m_rows;
     RomFactsByName m_facts; // this folder's files as checked
     int m_marked = 0;       // how many of them are not sound
+    QSet<QByteArray> m_favourites;
 };
 
 } // namespace library

@@ -1,0 +1,136 @@
+#include "library/playhistory.h"
+
+#include "library/romidentity.h"
+#include "platform/contextdoor.h"
+#include "platform/filenames.h"
+
+#include <QDateTime>
+#include <QDir>
+
+namespace library {
+
+// The database's side: used on the history's thread alone, one job at a time.
+struct PlayHistory::Store {
+    QString file;
+    std::unique_ptr<LibraryDatabase> db;
+    bool tried = false;
+
+    // Opened with the first job; message tells of a damaged, newer or read-only file.
+    LibraryDatabase *database(QString *message)
+    {
+        if (!std::exchange(tried, true) && !file.isEmpty())
+            db = LibraryDatabase::open(file, message);
+        return db.get();
+    }
+};
+
+PlayHistory::PlayHistory(const QString &databaseFile, QObject *parent)
+    : QObject(parent), m_store(std::make_shared<Store>()), m_door(platform::ContextDoor::open(this))
+{
+    m_store->file = databaseFile;
+    m_thread.setMaxThreadCount(1);
+}
+
+PlayHistory::~PlayHistory() { m_thread.waitForDone(); }
+
+void PlayHistory::run(std::function<void(Store &store)> job)
+{
+    m_thread.start([store = m_store, door = m_door, this, job = std::move(job)] {
+        QString message;
+        store->database(&message);
+        if (!message.isEmpty())
+            door->post([this, message] { emit problem(message); });
+        job(*store);
+    });
+}
+
+QSet<QByteArray> PlayHistory::favourites() const
+{
+    QSet<QByteArray> games;
+    for (auto it = m_records.cbegin(); it != m_records.cend(); ++it) {
+        if (it->favourite)
+            games.insert(it.key());
+    }
+    return games;
+}
+
+void PlayHistory::load()
+{
+    run([this, door = m_door](Store &store) {
+        if (!store.db)
+            return;
+        door->post([this, records = store.db->playRecords(), recent = store.db->recentLaunches()] {
+            m_records = records;
+            m_recent = recent;
+            emit changed();
+        });
+    });
+}
+
+void PlayHistory::apply(const QByteArray &sha1, const PlayRecord &record, const std::vector<RecentLaunch> &recent)
+{
+    if (!sha1.isEmpty())
+        m_records.insert(sha1, record);
+    m_recent = recent;
+    emit changed();
+}
+
+void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std::function<void(const QByteArray &)> identified)
+{
+    const qint64 at = QDateTime::currentMSecsSinceEpoch();
+    run([this, door = m_door, path, sha1, at, identified = std::move(identified)](Store &store) {
+        if (!store.db)
+            return;
+        const QByteArray game = sha1.isEmpty() ? identifyRom(path, WholeFileSums::CrcOnly).data.sha1 : sha1;
+        if (game.isEmpty())
+            return; // no longer readable: nothing to count it by
+        QString error;
+        if (!store.db->recordLaunch(game, platform::toUtf8Lossless(path), at, &error))
+            qWarning("Quorvane: a launch not kept: %s", qPrintable(error));
+        door->post([this, game, record = store.db->playRecord(game), recent = store.db->recentLaunches(), identified] {
+            apply(game, record, recent);
+            if (identified)
+                identified(game);
+        });
+    });
+}
+
+void PlayHistory::addPlayTime(const QByteArray &sha1, qint64 playedMs)
+{
+    run([this, door = m_door, sha1, playedMs](Store &store) {
+        QString error;
+        if (!store.db || !store.db->addPlayTime(sha1, playedMs, &error)) {
+            if (store.db)
+                qWarning("Quorvane: play time not kept: %s", qPrintable(error));
+            return;
+        }
+        door->post([this, sha1, record = store.db->playRecord(sha1), recent = store.db->recentLaunches()] { apply(sha1, record, recent); });
+    });
+}
+
+void PlayHistory::setFavourite(const QString &path, const QByteArray &sha1, bool favourite)
+{
+    run([this, door = m_door, path, sha1, favourite](Store &store) {
+        const QByteArray game = sha1.isEmpty() ? identifyRom(path, WholeFileSums::CrcOnly).data.sha1 : sha1;
+        QString error;
+        if (game.isEmpty() || !store.db || !store.db->setFavourite(game, favourite, &error)) {
+            door->post([this, path, favourite, error] {
+                emit problem(QStringLiteral("%1 could not be %2 the favourites.\n\n%3")
+                                 .arg(QDir::toNativeSeparators(path), favourite ? QStringLiteral("added to") : QStringLiteral("removed from"),
+                                      error.isEmpty() ? QStringLiteral("Quorvane's database cannot be used.") : error));
+            });
+            return;
+        }
+        door->post([this, game, record = store.db->playRecord(game), recent = store.db->recentLaunches()] { apply(game, record, recent); });
+    });
+}
+
+void PlayHistory::forgetRecentLaunch(const QString &path)
+{
+    run([this, door = m_door, path](Store &store) {
+        if (store.db && store.db->forgetRecentLaunch(platform::toUtf8Lossless(path), nullptr))
+            door->post([this, recent = store.db->recentLaunches()] { apply({}, {}, recent); });
+    });
+}
+
+} // namespace library

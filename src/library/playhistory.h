@@ -1,0 +1,63 @@
+#pragma once
+
+#include "library/librarydatabase.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QThreadPool>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace platform {
+class ContextDoor;
+}
+
+namespace library {
+
+// What the user plays, as the window shows it: read once at start, then changed one transaction
+// at a time. The database is used off the window's thread, one change after another in the order
+// asked; the window's copy follows each change. A change that cannot be kept is said, and never
+// holds anything up.
+class PlayHistory : public QObject
+{
+    Q_OBJECT
+public:
+    // databaseFile: the library database; nothing is kept when empty.
+    explicit PlayHistory(const QString &databaseFile, QObject *parent = nullptr);
+    // Waits for the changes asked for: each is one short transaction.
+    ~PlayHistory() override;
+
+    void load();
+    // A game was started from path. sha1 is its identity when known; otherwise the file is read
+    // for it. identified gets it, on this thread, for the play time that follows.
+    void recordLaunch(const QString &path, const QByteArray &sha1, std::function<void(const QByteArray &sha1)> identified = {});
+    void addPlayTime(const QByteArray &sha1, qint64 playedMs);
+    void setFavourite(const QString &path, const QByteArray &sha1, bool favourite);
+    void forgetRecentLaunch(const QString &path);
+
+    PlayRecord record(const QByteArray &sha1) const { return m_records.value(sha1); }
+    bool isFavourite(const QByteArray &sha1) const { return m_records.value(sha1).favourite; }
+    QSet<QByteArray> favourites() const;
+    const std::vector<RecentLaunch> &recentLaunches() const { return m_recent; }
+
+signals:
+    void changed();
+    void problem(const QString &message);
+
+private:
+    struct Store;
+    // Runs job on the database's thread; its answer, if any, reaches this thread through the door.
+    void run(std::function<void(Store &store)> job);
+    void apply(const QByteArray &sha1, const PlayRecord &record, const std::vector<RecentLaunch> &recent);
+
+    std::shared_ptr<Store> m_store;
+    std::shared_ptr<platform::ContextDoor> m_door;
+    QThreadPool m_thread; // one thread: changes in the order asked
+    QHash<QByteArray, PlayRecord> m_records;
+    std::vector<RecentLaunch> m_recent;
+};
+
+} // namespace library
