@@ -137,11 +137,12 @@ private slots:
                                               "Label6: Help: see readme.txt (Help > Readme)", "Label5: Freeware, without any warranty."}
                                << QStringList{"Command1", "Command1"};
         const QStringList lines{"File", "Size", "Format", "Mapper", "Submapper", "PRG ROM", "CHR ROM", "PRG RAM", "Mirroring",
-                                "Battery", "Trainer", "Console", "Timing", "CRC32", "SHA-1", "File CRC32", "File SHA-1", "Database"};
+                                "Battery", "Trainer", "Console", "Timing", "CRC32", "SHA-1", "File CRC32", "File SHA-1", "Database",
+                                "Favourite", "Played", "Last played"};
         const QStringList valueNames{"fileValue", "sizeValue", "formatValue", "mapperValue", "submapperValue", "prgRomValue",
                                      "chrRomValue", "prgRamValue", "mirroringValue", "batteryValue", "trainerValue",
                                      "consoleValue", "timingValue", "crc32Value", "sha1Value", "fileCrc32Value", "fileSha1Value",
-                                     "databaseValue"};
+                                     "databaseValue", "favouriteValue", "playedValue", "lastPlayedValue"};
         QStringList captions;
         for (qsizetype i = 0; i < lines.size(); ++i)
             captions << valueNames[i].chopped(5) + u"Caption: "_s + lines[i] + u':';

@@ -274,7 +274,9 @@ private slots:
         QTRY_VERIFY(!copied.isEmpty());
         QVERIFY2(copied.startsWith(u"File: "_s + QDir::toNativeSeparators(f.rom(1) + u"sound.nes"_s) + u"\nSize: 24,592 bytes\n"_s),
                  qPrintable(copied));
-        QVERIFY(copied.contains(u"\nDatabase: not in the database\nProblems: none\n"_s));
+        QVERIFY2(copied.contains(u"\nDatabase: not in the database\nFavourite: no\nPlayed: 0 times, 0 h 00 min\nLast played: never\n"
+                                 "Problems: none\n"_s),
+                 qPrintable(copied));
         QCOMPARE(f.recorder.starts.size(), 1);
     }
 
@@ -328,6 +330,16 @@ private slots:
             QCOMPARE(record.playedMs, 61000);
             QVERIFY(record.favourite);
         }
+        QString copied;
+        onNextModal(w.get(), [&](QWidget *modal) {
+            auto *info = qobject_cast<dialogs::RomInformationDialog *>(modal);
+            QTRY_VERIFY(info->information()->text().contains(u"Played: "_s + QLocale().toString(2) + u" times"_s));
+            copied = info->information()->text();
+            info->form().ok->click();
+        });
+        w->showRomInformation(1);
+        QVERIFY2(copied.contains(u"\nFavourite: yes\nPlayed: 2 times, 0 h 01 min\nLast played: "_s) && !copied.contains(u"never"_s),
+                 qPrintable(copied));
         w->recentMenu()->actions()[0]->trigger(); // selected in its tab, and started
         QTRY_COMPARE(f.recorder.starts.size(), 3);
         QCOMPARE(again.tabs->currentIndex(), 1);

@@ -6,6 +6,7 @@
 #include "library/librarydatabase.h"
 #include "library/romchecker.h"
 #include "library/romdatabase.h"
+#include "library/romfilter.h"
 #include "library/romidentity.h"
 #include "library/romlistmodel.h"
 #include "library/romnames.h"
@@ -492,6 +493,40 @@ private slots:
         QString message;
         auto db = LibraryDatabase::open(places.databaseFile, &message);
         QCOMPARE(db->checkedFiles(platform::toUtf8Lossless(roms)).size(), size_t(4)); // none.nes forgotten
+    }
+
+    // A leading "*" finds favourites only, by what each ROM is; the list follows the favourites
+    // as they change.
+    void aStarFindsTheFavourites()
+    {
+        RomNames names;
+        RomFactsByName facts;
+        for (const char *name : {"alpha.nes", "beta.nes", "gamma.nes"}) {
+            names.append(name);
+            facts[name].identity.data = sumsOf(name);
+        }
+        RomListModel model;
+        model.reset(names);
+        model.addFacts(facts);
+        RomFilter filter(&model);
+        auto shown = [&] {
+            QStringList rows;
+            for (int row = 0; row < filter.rowCount(); ++row)
+                rows << filter.index(row).data().toString();
+            return rows;
+        };
+        filter.setQuery(u"*"_s);
+        QCOMPARE(shown(), QStringList());
+        model.setFavourites({sumsOf("beta.nes").sha1, sumsOf("gamma.nes").sha1});
+        QCOMPARE(shown(), (QStringList{"beta.nes", "gamma.nes"}));
+        filter.setQuery(u" *GAM"_s);
+        QCOMPARE(shown(), QStringList{u"gamma.nes"_s});
+        filter.setQuery(u"* alpha"_s);
+        QCOMPARE(shown(), QStringList());
+        filter.setQuery(u"a"_s); // no star: every name that holds the word
+        QCOMPARE(shown(), (QStringList{"alpha.nes", "beta.nes", "gamma.nes"}));
+        QVERIFY(model.index(1).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
+        QVERIFY(!model.index(0).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
     }
 
     void anInspectionReadsTheWholeFile()

@@ -552,7 +552,7 @@ void MainWindow::showRomInformation(int slot)
 {
     const QString path = selectedPath(slot);
     if (!path.isEmpty())
-        dialogs::showRomInformation(m_checker, path, this);
+        dialogs::showRomInformation(m_checker, m_history, path, this);
 }
 
 void MainWindow::showRomMenu(int slot, const QPoint &globalPos)

@@ -1,5 +1,6 @@
 #include "dialogs/rominformationdialog.h"
 
+#include "library/playhistory.h"
 #include "library/romchecker.h"
 #include "library/rominformation.h"
 
@@ -11,7 +12,8 @@
 
 namespace dialogs {
 
-RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const QString &path, QWidget *parent)
+RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const library::PlayHistory *history,
+                                           const QString &path, QWidget *parent)
     : forms::FormDialog(parent), m_information(new library::RomInformation(path, this)), m_form(forms::buildRomInfoForm(this))
 {
     connect(m_form.ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -19,9 +21,13 @@ RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const Q
             [this] { QGuiApplication::clipboard()->setText(m_information->text()); });
     connect(m_information, &library::RomInformation::changed, this, &RomInformationDialog::showLines);
     showLines();
-    checker->inspect(path, [information = QPointer<library::RomInformation>(m_information)](const library::RomFacts &facts) {
-        if (information) // the window may have closed first
-            information->setFacts(facts);
+    checker->inspect(path, [information = QPointer<library::RomInformation>(m_information),
+                            history = QPointer<const library::PlayHistory>(history)](const library::RomFacts &facts) {
+        if (!information) // the window may have closed first
+            return;
+        information->setFacts(facts);
+        if (facts.identity.error.isEmpty())
+            information->setPlay(history ? history->record(facts.identity.data.sha1) : library::PlayRecord());
     });
 }
 
@@ -43,9 +49,10 @@ void RomInformationDialog::showLines()
                                                       : QStringLiteral("Problems found:\n") + problems.join(QLatin1Char('\n')));
 }
 
-void showRomInformation(library::RomChecker *checker, const QString &path, QWidget *parent)
+void showRomInformation(library::RomChecker *checker, const library::PlayHistory *history, const QString &path,
+                        QWidget *parent)
 {
-    RomInformationDialog dialog(checker, path, parent);
+    RomInformationDialog dialog(checker, history, path, parent);
     dialog.centreOnScreen();
     dialog.exec();
 }

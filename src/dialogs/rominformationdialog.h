@@ -4,6 +4,7 @@
 #include "forms/formbuilder.h"
 
 namespace library {
+class PlayHistory;
 class RomChecker;
 class RomInformation;
 } // namespace library
@@ -17,7 +18,8 @@ class RomInformationDialog : public forms::FormDialog
 {
     Q_OBJECT
 public:
-    RomInformationDialog(library::RomChecker *checker, const QString &path, QWidget *parent);
+    // history gives the game's play once the file tells which game it is; none when null.
+    RomInformationDialog(library::RomChecker *checker, const library::PlayHistory *history, const QString &path, QWidget *parent);
 
     const library::RomInformation *information() const { return m_information; }
     const forms::RomInfoForm &form() const { return m_form; }
@@ -30,6 +32,7 @@ private:
 };
 
 // Opens the window for path, modal to parent's window, and returns once it is closed.
-void showRomInformation(library::RomChecker *checker, const QString &path, QWidget *parent);
+void showRomInformation(library::RomChecker *checker, const library::PlayHistory *history, const QString &path,
+                        QWidget *parent);
 
 } // namespace dialogs

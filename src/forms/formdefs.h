@@ -106,7 +106,7 @@ struct RomInfoRow {
     const char *captionName;
     const char *valueName;
 };
-inline constexpr std::array<RomInfoRow, 18> kRomInfoRows{{
+inline constexpr std::array<RomInfoRow, 21> kRomInfoRows{{
     {"File:", "fileCaption", "fileValue"},
     {"Size:", "sizeCaption", "sizeValue"},
     {"Format:", "formatCaption", "formatValue"},
@@ -125,6 +125,9 @@ inline constexpr std::array<RomInfoRow, 18> kRomInfoRows{{
     {"File CRC32:", "fileCrc32Caption", "fileCrc32Value"},
     {"File SHA-1:", "fileSha1Caption", "fileSha1Value"},
     {"Database:", "databaseCaption", "databaseValue"},
+    {"Favourite:", "favouriteCaption", "favouriteValue"},
+    {"Played:", "playedCaption", "playedValue"},
+    {"Last played:", "lastPlayedCaption", "lastPlayedValue"},
 }};
 const FormDef &romInfoDef();
 

@@ -34,6 +34,8 @@ RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(
     connect(names, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex &from, const QModelIndex &to, const QList<int> &roles) {
         if (!filtering())
             emit dataChanged(index(from.row()), index(to.row()), roles);
+        else if (m_favouritesOnly && roles.contains(Qt::DecorationRole))
+            refilter(); // a favourite more or less, or a file's identity now known
         else if (!m_rows.empty())
             emit dataChanged(index(0), index(int(m_rows.size()) - 1), roles);
     });
@@ -47,12 +49,15 @@ RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(
 
 void RomFilter::setQuery(const QString &query)
 {
+    const QString trimmed = query.trimmed();
+    const bool favouritesOnly = trimmed.startsWith(QLatin1Char('*'));
     std::vector<QByteArray> words;
-    for (const QString &word : platform::foldedForSearch(query).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+    for (const QString &word : platform::foldedForSearch(favouritesOnly ? trimmed.mid(1) : query).split(QLatin1Char(' '), Qt::SkipEmptyParts))
         words.push_back(word.toUtf8());
-    if (words == m_words)
+    if (words == m_words && favouritesOnly == m_favouritesOnly)
         return;
     m_words = std::move(words);
+    m_favouritesOnly = favouritesOnly;
     if (!filtering())
         forgetFolded(); // the find line closed: the folded names are not kept for it
     refilter();
@@ -86,7 +91,8 @@ void RomFilter::collectMatches()
         }
         const qsizetype end = m_foldedEnds[size_t(row)];
         const QByteArrayView name(m_folded.constData() + start, end - start);
-        if (std::all_of(m_words.begin(), m_words.end(), [&](const QByteArray &word) { return name.indexOf(word) >= 0; }))
+        if ((!m_favouritesOnly || m_names->isFavourite(row))
+            && std::all_of(m_words.begin(), m_words.end(), [&](const QByteArray &word) { return name.indexOf(word) >= 0; }))
             m_rows.push_back(row);
         start = end;
     }

@@ -11,8 +11,9 @@ namespace library {
 
 // The rows of a ROM list that a find query leaves, in the list's order: a name is shown when it
 // holds every word of the query, case and accents aside ("mega 3" finds "Mega Man 3 (USA).nes").
-// Only the file name is matched. With no query every row is shown, and the list's changes pass
-// through row by row, so that a view keeps its selection and place.
+// Only the file name is matched. A query that starts with "*" shows favourites only ("*" alone:
+// every favourite). With no query every row is shown, and the list's changes pass through row by
+// row, so that a view keeps its selection and place.
 class RomFilter : public QAbstractListModel
 {
     Q_OBJECT
@@ -21,7 +22,7 @@ public:
 
     // Shows the rows query leaves; blank words count for nothing.
     void setQuery(const QString &query);
-    bool filtering() const { return !m_words.empty(); }
+    bool filtering() const { return m_favouritesOnly || !m_words.empty(); }
     // Every name of the list, shown or not.
     int totalCount() const { return m_names->rowCount(); }
     // The row of the list's model a shown row stands for.
@@ -37,6 +38,7 @@ private:
 
     RomListModel *m_names;
     std::vector<QByteArray> m_words; // the query's words, folded
+    bool m_favouritesOnly = false;
     std::vector<int> m_rows;         // while filtering: the rows of m_names shown
     // Every name folded, made at the first query after a change of the list: each keystroke
     // then only looks for the words.

@@ -3,6 +3,7 @@
 #include "library/nesheader.h"
 #include "platform/filenames.h"
 
+#include <QDateTime>
 #include <QDir>
 
 namespace library {
@@ -67,7 +68,16 @@ QString yesNo(bool yes) { return yes ? QStringLiteral("yes") : QStringLiteral("n
 
 } // namespace
 
-QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, const QLocale &locale)
+QString playedText(const PlayRecord &play, const QLocale &locale)
+{
+    const qint64 minutes = play.playedMs / 60000;
+    return QStringLiteral("%1 %2, %3 h %4 min")
+        .arg(locale.toString(play.launches), play.launches == 1 ? QStringLiteral("time") : QStringLiteral("times"),
+             locale.toString(minutes / 60))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, const PlayRecord *play, const QLocale &locale)
 {
     const QStringList labels{
         QStringLiteral("Size"),    QStringLiteral("Format"),    QStringLiteral("Mapper"),     QStringLiteral("Submapper"),
@@ -113,6 +123,14 @@ QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, 
     }
     for (qsizetype i = 0; i < labels.size(); ++i)
         lines.append({labels[i], values[i]});
+    // What the user played of it, once it is known which game the file is.
+    const QString waiting = facts && facts->identity.error.isEmpty() ? QStringLiteral("reading...") : QStringLiteral("unknown");
+    lines.append({QStringLiteral("Favourite"), play ? yesNo(play->favourite) : waiting});
+    lines.append({QStringLiteral("Played"), play ? playedText(*play, locale) : waiting});
+    lines.append({QStringLiteral("Last played"),
+                  !play                    ? waiting
+                  : play->lastLaunchMs < 0 ? QStringLiteral("never")
+                                           : locale.toString(QDateTime::fromMSecsSinceEpoch(play->lastLaunchMs), QLocale::ShortFormat)});
     return lines;
 }
 
@@ -125,7 +143,17 @@ void RomInformation::setFacts(const RomFacts &facts)
     emit changed();
 }
 
-QList<InfoLine> RomInformation::lines() const { return romInformationLines(m_path, m_read ? &m_facts : nullptr); }
+void RomInformation::setPlay(const PlayRecord &play)
+{
+    m_play = play;
+    m_playKnown = true;
+    emit changed();
+}
+
+QList<InfoLine> RomInformation::lines() const
+{
+    return romInformationLines(m_path, m_read ? &m_facts : nullptr, m_playKnown ? &m_play : nullptr);
+}
 
 QString RomInformation::text() const
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/librarydatabase.h"
 #include "library/romchecker.h"
 
 #include <QList>
@@ -17,9 +18,11 @@ struct InfoLine {
 };
 
 // The lines that tell of the file at path, in the order the ROM Information window shows them:
-// File, Size, the header's fields, the four sums and the database's entry. Until its bytes are
-// read (facts null), each value but the file's says so. Sizes and times follow locale.
-QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, const QLocale &locale = QLocale());
+// File, Size, the header's fields, the four sums, the database's entry, and what the user played
+// of the game. Until its bytes are read (facts null) or its play known (play null), each value
+// but the file's says so. Sizes, counts and times follow locale.
+QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, const PlayRecord *play,
+                                    const QLocale &locale = QLocale());
 
 // What the ROM Information window shows of one file: filled once the file has been read.
 class RomInformation : public QObject
@@ -31,6 +34,7 @@ public:
     QString path() const { return m_path; }
     bool isRead() const { return m_read; }
     void setFacts(const RomFacts &facts);
+    void setPlay(const PlayRecord &play);
 
     QList<InfoLine> lines() const;
     // What is wrong with the file, each in words; none for a sound one or before it is read.
@@ -45,6 +49,8 @@ private:
     QString m_path;
     RomFacts m_facts;
     bool m_read = false;
+    PlayRecord m_play;
+    bool m_playKnown = false;
 };
 
 } // namespace library
