@@ -14,8 +14,8 @@
 //                 also to every list filled, against the same bare window
 //                 (with --million also 3 x 1,000,000 ROMs, with the program's peak memory);
 //                 both start-up figures with a ROM of each folder remembered, to be selected again,
-//                 and a new library database each run, so that every ROM is checked once the
-//                 lists show
+//                 and a new library database each run, holding the play of 10,000 games but no
+//                 check, so that every ROM is checked once the lists show
 //   find          a find query of one and of three words over 100,000 names, against a bare loop
 //                 over the same names buffer that folds case and looks for the words: the first
 //                 query after the list was read (which folds every name) and a later one
@@ -24,6 +24,9 @@
 //                 same two sums; a second start, from the database, against a bare stat() of each
 //                 file; and the two sums' own speeds in memory
 //   dat           reading a DAT of 5,000 games against a bare QXmlStreamReader pass over it
+//   history       recording a launch in a history of 10,000 games, against a bare INSERT in its
+//                 own transaction on the same database; reading the play of the 10,000 games
+//                 against a bare SELECT of the same rows
 
 #include "app/mainwindow.h"
 #include "config/romfolders.h"
@@ -58,6 +61,7 @@
 #include <functional>
 #include <numeric>
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <zlib.h>
 #include <thread>
@@ -162,11 +166,15 @@ void writeNoiseJpeg(const QString &path, int width, int height)
 QString selectionFileOf(const QString &configFile) { return QString(configFile).replace(QStringLiteral(".ini"), QStringLiteral("-selection.ini")); }
 QString libraryFileOf(const QString &configFile) { return QString(configFile).replace(QStringLiteral(".ini"), QStringLiteral("-library.db")); }
 
-// Every ROM needs checking again at the next start: the library database is made anew.
+QString historyTemplateOf(const QString &configFile) { return QString(configFile).replace(QStringLiteral(".ini"), QStringLiteral("-history.db")); }
+
+// Every ROM needs checking again at the next start: the library database is made anew, holding
+// only the play of 10,000 games.
 void forgetChecks(const QString &configFile)
 {
     for (const char *suffix : {"", "-wal", "-shm"})
         QFile::remove(libraryFileOf(configFile) + QLatin1String(suffix));
+    QFile::copy(historyTemplateOf(configFile), libraryFileOf(configFile));
 }
 
 // Three folders of perFolder ROMs (and, with others, as many other files) and a configuration file
@@ -294,10 +302,14 @@ void benchTimeToWindow(const QString &configFile, int runs, const char *what, do
         *peakKb = peak;
 }
 
+void makeHistory(const QString &path);
+
 void benchStartUp(const QTemporaryDir &dir, int perFolder)
 {
     QStringList folders;
     const QString configFile = makeRomFolders(dir, perFolder, true, &folders);
+    if (!QFileInfo::exists(historyTemplateOf(configFile)))
+        makeHistory(historyTemplateOf(configFile));
 
     app::AppContext context;
     context.applicationFolder = dir.path();
@@ -558,6 +570,72 @@ void benchHashing(const QTemporaryDir &dir)
                 64e3 / shaMs, 64e3 / copyMs, crcs & 1);
 }
 
+QByteArray gameIdentity(int game) { return QCryptographicHash::hash(QByteArray::number(game), QCryptographicHash::Sha1); }
+
+// A library database holding the play of 10,000 games, a tenth of them favourites.
+void makeHistory(const QString &path)
+{
+    QString message;
+    const auto db = library::LibraryDatabase::open(path, &message);
+    for (int game = 0; game < 10000; ++game) {
+        db->recordLaunch(gameIdentity(game), "/roms/Game " + QByteArray::number(game) + " (USA).nes", game, nullptr);
+        if (game % 10 == 0)
+            db->setFavourite(gameIdentity(game), true, nullptr);
+    }
+}
+
+void benchHistory(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("history.db"));
+    makeHistory(path);
+    QString message;
+    const auto db = library::LibraryDatabase::open(path, &message);
+    sqlite3 *bare = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &bare, SQLITE_OPEN_READWRITE, nullptr);
+    sqlite3_busy_timeout(bare, 5000);
+    sqlite3_exec(bare, "CREATE TABLE IF NOT EXISTS bare_launch (sha1 BLOB, at INTEGER)", nullptr, nullptr, nullptr);
+    sqlite3_stmt *insert = nullptr, *select = nullptr;
+    sqlite3_prepare_v2(bare, "INSERT INTO bare_launch VALUES (?1, ?2)", -1, &insert, nullptr);
+    sqlite3_prepare_v2(bare, "SELECT sha1, favourite, launches, played_ms, last_launch_ms FROM rom_play", -1, &select, nullptr);
+    constexpr int kLaunches = 200;
+    int failures = 0;
+    int launch = 0;
+    qint64 sum = 0;
+    std::vector<double> recorded, inserted, read, selected;
+    for (int run = 0; run < 7; ++run) { // in turns
+        recorded.push_back(medianMs(1, [&] {
+            for (int i = 0; i < kLaunches; ++i, ++launch)
+                failures += !db->recordLaunch(gameIdentity(launch % 10000), "/roms/Game " + QByteArray::number(launch % 10000) + " (USA).nes", launch, nullptr);
+        }) / kLaunches);
+        inserted.push_back(medianMs(1, [&] {
+            for (int i = 0; i < kLaunches; ++i, ++launch) {
+                const QByteArray game = gameIdentity(launch % 10000);
+                sqlite3_exec(bare, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+                sqlite3_bind_blob(insert, 1, game.constData(), int(game.size()), SQLITE_TRANSIENT);
+                sqlite3_bind_int64(insert, 2, launch);
+                sqlite3_step(insert);
+                sqlite3_reset(insert);
+                sqlite3_exec(bare, "COMMIT", nullptr, nullptr, nullptr);
+            }
+        }) / kLaunches);
+        read.push_back(medianMs(1, [&] { sum += db->playRecords().size(); }));
+        selected.push_back(medianMs(1, [&] {
+            while (sqlite3_step(select) == SQLITE_ROW) {
+                sum += sqlite3_column_bytes(select, 0) + sqlite3_column_int64(select, 1) + sqlite3_column_int64(select, 2)
+                    + sqlite3_column_int64(select, 3) + sqlite3_column_int64(select, 4);
+                sum += *static_cast<const char *>(sqlite3_column_blob(select, 0));
+            }
+            sqlite3_reset(select);
+        }));
+    }
+    sqlite3_finalize(insert);
+    sqlite3_finalize(select);
+    sqlite3_close(bare);
+    report("history", "a launch recorded", median(recorded), "bare INSERT, own transaction", median(inserted), 1.5);
+    report("history", "10,000 games' play read", median(read), "bare SELECT of the rows", median(selected), 1.5);
+    std::printf("history      launches not kept: %d (%lld)\n\n", failures, static_cast<long long>(sum % 10));
+}
+
 void benchDat(const QTemporaryDir &dir)
 {
     QByteArray bytes = "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile PUBLIC \"-//Logiqx//DTD ROM Management Datafile//EN\" "
@@ -631,7 +709,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     std::printf("Quorvane benchmark (medians of repeated runs, warm file cache; platform %s, locale %s)\n\n",
                 qPrintable(QGuiApplication::platformName()), qPrintable(QLocale().name()));
-    // --only NAME runs one part: start-up, preview, launch, config, find, hashing, dat.
+    // --only NAME runs one part: start-up, preview, launch, config, find, hashing, dat, history.
     const QString only = arguments.value(arguments.indexOf(QLatin1String("--only")) + 1);
     auto wanted = [&](const char *part) { return !arguments.contains(QLatin1String("--only")) || only == QLatin1String(part); };
     if (wanted("start-up")) {
@@ -652,6 +730,8 @@ int main(int argc, char *argv[])
         benchHashing(dir);
     if (wanted("dat"))
         benchDat(dir);
+    if (wanted("history"))
+        benchHistory(dir);
     if (arguments.contains(QLatin1String("--million")))
         benchMillion(dir);
     return 0;

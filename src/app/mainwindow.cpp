@@ -115,11 +115,14 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
 
     m_watcher = new library::FolderWatcher(this);
     m_checker = new library::RomChecker({m_context.libraryFile, m_context.datFolders}, this);
-    connect(m_checker, &library::RomChecker::problem, this,
-            [this](const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); });
+    // The checker and the history each use the database: what is wrong with it is said once.
+    auto tellOnce = [this](const QString &message) {
+        if (!std::exchange(m_problemsSaid[message], true))
+            m_context.notify(this, QStringLiteral("Quorvane"), message);
+    };
+    connect(m_checker, &library::RomChecker::problem, this, tellOnce);
     m_history = new library::PlayHistory(m_context.libraryFile, this);
-    connect(m_history, &library::PlayHistory::problem, this,
-            [this](const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); });
+    connect(m_history, &library::PlayHistory::problem, this, tellOnce);
     connect(m_history, &library::PlayHistory::changed, this, &MainWindow::showHistory);
     for (const config::RomSlot &slot : config::kRomSlots) {
         RomTab &tab = m_tabs[size_t(slot.index)];
@@ -343,7 +346,6 @@ void MainWindow::loadStartState()
         m_listingWaitsForScreen = true;
         QTimer::singleShot(kListingWaitMs, this, &MainWindow::listWaitingFolders);
     }
-    m_history->load();
     m_form.sound->setCheckState(Qt::Checked);
     updateSoundCaption();
     m_form.resolution->setCurrentRow(kStartResolution);
@@ -452,6 +454,10 @@ void MainWindow::listRomFolders()
     // it 3 to 5 ms later to show.
     if (m_keeper && !std::exchange(m_selectionAsked, true))
         m_keeper->load();
+    // The play, with the folders too: its reading (and the database's check) would take a
+    // processor from the window's first drawing.
+    if (!std::exchange(m_historyAsked, true))
+        m_history->load();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -4,6 +4,7 @@
 #include "forms/formbuilder.h"
 #include "library/rememberedselection.h"
 
+#include <QHash>
 #include <QMainWindow>
 
 #include <array>
@@ -149,6 +150,8 @@ private:
     std::array<bool, 3> m_listed{};            // a slot's folder has been listed
     bool m_selectingRemembered = false;
     bool m_selectionAsked = false; // the selection kept is read once, with the folders
+    bool m_historyAsked = false;   // and so is the play
+    QHash<QString, bool> m_problemsSaid; // the database's, each said once
 };
 
 } // namespace app

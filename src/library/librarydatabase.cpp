@@ -7,6 +7,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace library {
 
 namespace {
@@ -236,12 +238,19 @@ bool LibraryDatabase::forgetRecentLaunch(QByteArrayView path, QString *error)
                          error);
 }
 
-QHash<QByteArray, PlayRecord> LibraryDatabase::playRecords()
+GameKey GameKey::of(QByteArrayView sha1)
 {
-    QHash<QByteArray, PlayRecord> records;
+    GameKey key;
+    std::copy_n(sha1.data(), std::min<size_t>(size_t(sha1.size()), key.bytes.size()), key.bytes.begin());
+    return key;
+}
+
+QHash<GameKey, PlayRecord> LibraryDatabase::playRecords()
+{
+    QHash<GameKey, PlayRecord> records;
     sql::Statement query = m_db.prepare("SELECT sha1, favourite, launches, played_ms, last_launch_ms FROM rom_play");
     while (query.next())
-        records.insert(query.bytes(0).toByteArray(), {query.integer(1) != 0, query.integer(2), query.integer(3), query.integer(4)});
+        records.insert(GameKey::of(query.bytes(0)), {query.integer(1) != 0, query.integer(2), query.integer(3), query.integer(4)});
     return records;
 }
 

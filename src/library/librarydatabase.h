@@ -10,6 +10,7 @@
 
 #include <QHash>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,6 +33,16 @@ struct PlayRecord {
     qint64 playedMs = 0;      // from each launch until the emulator ended
     qint64 lastLaunchMs = -1; // ms since 1970 (UTC); -1: never
 };
+
+// A game's identity as a key: the 20 bytes of its SHA-1, held in place, so that the play of
+// thousands of games is read without a piece of memory for each.
+struct GameKey {
+    std::array<char, 20> bytes{};
+    static GameKey of(QByteArrayView sha1);
+    QByteArray sha1() const { return QByteArray(bytes.data(), qsizetype(bytes.size())); }
+    bool operator==(const GameKey &other) const { return bytes == other.bytes; }
+};
+inline size_t qHash(const GameKey &key, size_t seed = 0) { return qHashBits(key.bytes.data(), key.bytes.size(), seed); }
 
 // One of the last launches: the file as it was given to the emulator, and what it was.
 struct RecentLaunch {
@@ -74,7 +85,7 @@ public:
     bool setFavourite(QByteArrayView sha1, bool favourite, QString *error);
     bool forgetRecentLaunch(QByteArrayView path, QString *error);
     // Every game played or marked, by identity.
-    QHash<QByteArray, PlayRecord> playRecords();
+    QHash<GameKey, PlayRecord> playRecords();
     PlayRecord playRecord(QByteArrayView sha1);
     // Newest first.
     std::vector<RecentLaunch> recentLaunches();

@@ -22,6 +22,13 @@ struct PlayHistory::Store {
             db = LibraryDatabase::open(file, message);
         return db.get();
     }
+
+    // What the user hears of a change the file did not keep.
+    QString notKept(const QString &what, const QString &error) const
+    {
+        return QStringLiteral("Quorvane's database %1 did not keep %2: %3\n\nThe game started all the same.")
+            .arg(QDir::toNativeSeparators(file), what, error);
+    }
 };
 
 PlayHistory::PlayHistory(const QString &databaseFile, QObject *parent)
@@ -49,7 +56,7 @@ QSet<QByteArray> PlayHistory::favourites() const
     QSet<QByteArray> games;
     for (auto it = m_records.cbegin(); it != m_records.cend(); ++it) {
         if (it->favourite)
-            games.insert(it.key());
+            games.insert(it.key().sha1());
     }
     return games;
 }
@@ -70,7 +77,7 @@ void PlayHistory::load()
 void PlayHistory::apply(const QByteArray &sha1, const PlayRecord &record, const std::vector<RecentLaunch> &recent)
 {
     if (!sha1.isEmpty())
-        m_records.insert(sha1, record);
+        m_records.insert(GameKey::of(sha1), record);
     m_recent = recent;
     emit changed();
 }
@@ -86,7 +93,7 @@ void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std:
             return; // no longer readable: nothing to count it by
         QString error;
         if (!store.db->recordLaunch(game, platform::toUtf8Lossless(path), at, &error))
-            qWarning("Quorvane: a launch not kept: %s", qPrintable(error));
+            door->post([this, text = store.notKept(QStringLiteral("a launch"), error)] { emit problem(text); });
         door->post([this, game, record = store.db->playRecord(game), recent = store.db->recentLaunches(), identified] {
             apply(game, record, recent);
             if (identified)
@@ -101,7 +108,7 @@ void PlayHistory::addPlayTime(const QByteArray &sha1, qint64 playedMs)
         QString error;
         if (!store.db || !store.db->addPlayTime(sha1, playedMs, &error)) {
             if (store.db)
-                qWarning("Quorvane: play time not kept: %s", qPrintable(error));
+                door->post([this, text = store.notKept(QStringLiteral("the time played"), error)] { emit problem(text); });
             return;
         }
         door->post([this, sha1, record = store.db->playRecord(sha1), recent = store.db->recentLaunches()] { apply(sha1, record, recent); });

@@ -38,8 +38,8 @@ public:
     void setFavourite(const QString &path, const QByteArray &sha1, bool favourite);
     void forgetRecentLaunch(const QString &path);
 
-    PlayRecord record(const QByteArray &sha1) const { return m_records.value(sha1); }
-    bool isFavourite(const QByteArray &sha1) const { return m_records.value(sha1).favourite; }
+    PlayRecord record(const QByteArray &sha1) const { return m_records.value(GameKey::of(sha1)); }
+    bool isFavourite(const QByteArray &sha1) const { return !sha1.isEmpty() && record(sha1).favourite; }
     QSet<QByteArray> favourites() const;
     const std::vector<RecentLaunch> &recentLaunches() const { return m_recent; }
 
@@ -56,7 +56,7 @@ private:
     std::shared_ptr<Store> m_store;
     std::shared_ptr<platform::ContextDoor> m_door;
     QThreadPool m_thread; // one thread: changes in the order asked
-    QHash<QByteArray, PlayRecord> m_records;
+    QHash<GameKey, PlayRecord> m_records;
     std::vector<RecentLaunch> m_recent;
 };
 
