@@ -505,6 +505,7 @@ private slots:
             names.append(name);
             facts[name].identity.data = sumsOf(name);
         }
+        facts["gamma.nes"].warning = u"dirty header"_s;
         RomListModel model;
         model.reset(names);
         model.addFacts(facts);
@@ -525,6 +526,10 @@ private slots:
         QCOMPARE(shown(), QStringList());
         filter.setQuery(u"a"_s); // no star: every name that holds the word
         QCOMPARE(shown(), (QStringList{"alpha.nes", "beta.nes", "gamma.nes"}));
+        auto icon = [&](int row) { return model.index(row).data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
+        QCOMPARE(icon(0), forms::blankIcon().cacheKey());
+        QCOMPARE(icon(1), forms::favouriteIcon().cacheKey());
+        QCOMPARE(icon(2), forms::favouriteIcon(true).cacheKey()); // a favourite keeps its warning
         QVERIFY(model.index(1).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
         QVERIFY(!model.index(0).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
     }

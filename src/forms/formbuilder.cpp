@@ -273,10 +273,11 @@ QIcon warningIcon()
     return icon;
 }
 
-QIcon favouriteIcon()
+QIcon favouriteIcon(bool warned)
 {
-    // Drawn, 16 and 32 pixels: a gold five-pointed star with a darker edge.
-    static const QIcon icon = [] {
+    // Drawn, 16 and 32 pixels: a gold five-pointed star with a darker edge; a favourite that is not
+    // sound keeps the warning's triangle, small, in the lower right corner.
+    auto draw = [](bool withWarning) {
         QIcon drawn;
         for (const int side : {16, 32}) {
             QPixmap pixmap(side, side);
@@ -293,11 +294,14 @@ QIcon favouriteIcon()
             painter.setPen(QPen(QColor(0x8A, 0x5A, 0x00), 1.0));
             painter.setBrush(QColor(0xFF, 0xC8, 0x20));
             painter.drawPolygon(star);
+            if (withWarning)
+                warningIcon().paint(&painter, QRect(7, 7, 9, 9));
             drawn.addPixmap(pixmap);
         }
         return drawn;
-    }();
-    return icon;
+    };
+    static const QIcon plain = draw(false), warning = draw(true);
+    return warned ? warning : plain;
 }
 
 QIcon blankIcon()

@@ -36,8 +36,8 @@ QFont fixedFont(double points);
 QIcon applicationIcon();
 // The mark of a ROM file that is not sound, beside its name in a list.
 QIcon warningIcon();
-// The mark of a favourite game.
-QIcon favouriteIcon();
+// The mark of a favourite game; with warned, the mark of a ROM not sound in its corner.
+QIcon favouriteIcon(bool warned = false);
 // Nothing, as large as a mark: holds its place in a row without one.
 QIcon blankIcon();
 QImage bannerImage();

@@ -41,10 +41,11 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
         // Once any row is marked, the others keep a blank in its place, so that the names stay in line.
         if (m_marked == 0 && m_favourites.isEmpty())
             return QVariant();
-        if (isFavourite(index.row()))
-            return forms::favouriteIcon();
         const RomFacts *facts = factsAt(index.row());
-        return facts && !facts->warning.isEmpty() ? forms::warningIcon() : forms::blankIcon();
+        const bool warned = facts && !facts->warning.isEmpty();
+        if (isFavourite(index.row()))
+            return forms::favouriteIcon(warned);
+        return warned ? forms::warningIcon() : forms::blankIcon();
     }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole: {
