@@ -6,6 +6,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -20,6 +21,9 @@ RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const l
     connect(m_form.copy, &QPushButton::clicked, this,
             [this] { QGuiApplication::clipboard()->setText(m_information->text()); });
     connect(m_information, &library::RomInformation::changed, this, &RomInformationDialog::showLines);
+    for (QLabel *value : m_form.values)
+        value->installEventFilter(this);
+    m_form.problems->installEventFilter(this);
     showLines();
     checker->inspect(path, [information = QPointer<library::RomInformation>(m_information),
                             history = QPointer<const library::PlayHistory>(history)](const library::RomFacts &facts) {
@@ -29,6 +33,15 @@ RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const l
         if (facts.identity.error.isEmpty())
             information->setPlay(history ? history->record(facts.identity.data.sha1) : library::PlayRecord());
     });
+}
+
+bool RomInformationDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        reject();
+        return true;
+    }
+    return forms::FormDialog::eventFilter(watched, event);
 }
 
 void RomInformationDialog::showLines()

@@ -24,6 +24,10 @@ public:
     const library::RomInformation *information() const { return m_information; }
     const forms::RomInfoForm &form() const { return m_form; }
 
+protected:
+    // Escape closes the window wherever the focus is: a selectable text would keep the key.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void showLines();
 
