@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 // The pictures and fonts live in a static library: register them before first use.
 static void initResources()
@@ -248,59 +249,62 @@ QIcon applicationIcon()
     return icon;
 }
 
+namespace {
+
+// An icon drawn at 16 and 32 pixels: draw paints it on a 16 by 16 grid.
+QIcon drawnIcon(const std::function<void(QPainter &painter)> &draw)
+{
+    QIcon drawn;
+    for (const int side : {16, 32}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(side / 16.0, side / 16.0);
+        draw(painter);
+        painter.end();
+        drawn.addPixmap(pixmap);
+    }
+    return drawn;
+}
+
+} // namespace
+
 QIcon warningIcon()
 {
-    // Drawn, 16 and 32 pixels: an amber triangle with a dark exclamation mark.
-    static const QIcon icon = [] {
-        QIcon drawn;
-        for (const int side : {16, 32}) {
-            QPixmap pixmap(side, side);
-            pixmap.fill(Qt::transparent);
-            QPainter painter(&pixmap);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(side / 16.0, side / 16.0);
-            painter.setPen(QPen(QColor(0x80, 0x50, 0x00), 1.0));
-            painter.setBrush(QColor(0xF5, 0xB0, 0x1A));
-            painter.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(15, 14.5), QPointF(1, 14.5)}));
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(0x20, 0x18, 0x00));
-            painter.drawRect(QRectF(7.2, 5, 1.6, 5.5));
-            painter.drawRect(QRectF(7.2, 11.5, 1.6, 1.6));
-            drawn.addPixmap(pixmap);
-        }
-        return drawn;
-    }();
+    // An amber triangle with a dark exclamation mark.
+    static const QIcon icon = drawnIcon([](QPainter &painter) {
+        painter.setPen(QPen(QColor(0x80, 0x50, 0x00), 1.0));
+        painter.setBrush(QColor(0xF5, 0xB0, 0x1A));
+        painter.drawPolygon(QPolygonF({QPointF(8, 1.5), QPointF(15, 14.5), QPointF(1, 14.5)}));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x20, 0x18, 0x00));
+        painter.drawRect(QRectF(7.2, 5, 1.6, 5.5));
+        painter.drawRect(QRectF(7.2, 11.5, 1.6, 1.6));
+    });
     return icon;
 }
 
 QIcon favouriteIcon(bool warned)
 {
-    // Drawn, 16 and 32 pixels: a gold five-pointed star with a darker edge; a favourite that is not
-    // sound keeps the warning's triangle, small, in the lower right corner.
-    auto draw = [](bool withWarning) {
-        QIcon drawn;
-        for (const int side : {16, 32}) {
-            QPixmap pixmap(side, side);
-            pixmap.fill(Qt::transparent);
-            QPainter painter(&pixmap);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(side / 16.0, side / 16.0);
-            QPolygonF star;
+    // A gold five-pointed star with a darker edge; a favourite that is not sound keeps the
+    // warning's triangle, small, in the lower right corner.
+    auto star = [](bool withWarning) {
+        return drawnIcon([withWarning](QPainter &painter) {
+            QPolygonF points;
             for (int point = 0; point < 10; ++point) {
                 const double radius = point % 2 == 0 ? 7.5 : 3.0;
                 const double angle = -M_PI / 2 + point * M_PI / 5;
-                star << QPointF(8 + radius * std::cos(angle), 8.6 + radius * std::sin(angle));
+                points << QPointF(8 + radius * std::cos(angle), 8.6 + radius * std::sin(angle));
             }
             painter.setPen(QPen(QColor(0x8A, 0x5A, 0x00), 1.0));
             painter.setBrush(QColor(0xFF, 0xC8, 0x20));
-            painter.drawPolygon(star);
+            painter.drawPolygon(points);
             if (withWarning)
                 warningIcon().paint(&painter, QRect(7, 7, 9, 9));
-            drawn.addPixmap(pixmap);
-        }
-        return drawn;
+        });
     };
-    static const QIcon plain = draw(false), warning = draw(true);
+    static const QIcon plain = star(false), warning = star(true);
     return warned ? warning : plain;
 }
 

@@ -74,6 +74,16 @@ void PlayHistory::load()
     });
 }
 
+void PlayHistory::sendChange(Store &store, const QByteArray &game, std::function<void()> after)
+{
+    const PlayRecord record = game.isEmpty() ? PlayRecord() : store.db->playRecord(game);
+    m_door->post([this, game, record, recent = store.db->recentLaunches(), after = std::move(after)] {
+        apply(game, record, recent);
+        if (after)
+            after();
+    });
+}
+
 void PlayHistory::apply(const QByteArray &sha1, const PlayRecord &record, const std::vector<RecentLaunch> &recent)
 {
     if (!sha1.isEmpty())
@@ -94,8 +104,7 @@ void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std:
         QString error;
         if (!store.db->recordLaunch(game, platform::toUtf8Lossless(path), at, &error))
             door->post([this, text = store.notKept(QStringLiteral("a launch"), error)] { emit problem(text); });
-        door->post([this, game, record = store.db->playRecord(game), recent = store.db->recentLaunches(), identified] {
-            apply(game, record, recent);
+        sendChange(store, game, [identified, game] {
             if (identified)
                 identified(game);
         });
@@ -111,7 +120,7 @@ void PlayHistory::addPlayTime(const QByteArray &sha1, qint64 playedMs)
                 door->post([this, text = store.notKept(QStringLiteral("the time played"), error)] { emit problem(text); });
             return;
         }
-        door->post([this, sha1, record = store.db->playRecord(sha1), recent = store.db->recentLaunches()] { apply(sha1, record, recent); });
+        sendChange(store, sha1);
     });
 }
 
@@ -128,15 +137,15 @@ void PlayHistory::setFavourite(const QString &path, const QByteArray &sha1, bool
             });
             return;
         }
-        door->post([this, game, record = store.db->playRecord(game), recent = store.db->recentLaunches()] { apply(game, record, recent); });
+        sendChange(store, game);
     });
 }
 
 void PlayHistory::forgetRecentLaunch(const QString &path)
 {
-    run([this, door = m_door, path](Store &store) {
+    run([this, path](Store &store) {
         if (store.db && store.db->forgetRecentLaunch(platform::toUtf8Lossless(path), nullptr))
-            door->post([this, recent = store.db->recentLaunches()] { apply({}, {}, recent); });
+            sendChange(store, {});
     });
 }
 

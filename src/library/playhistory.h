@@ -51,6 +51,9 @@ private:
     struct Store;
     // Runs job on the database's thread; its answer, if any, reaches this thread through the door.
     void run(std::function<void(Store &store)> job);
+    // On the database's thread: game's record (none when empty) and the recent launches, as the
+    // file now holds them, sent to this thread; after runs there once they are applied.
+    void sendChange(Store &store, const QByteArray &game, std::function<void()> after = {});
     void apply(const QByteArray &sha1, const PlayRecord &record, const std::vector<RecentLaunch> &recent);
 
     std::shared_ptr<Store> m_store;

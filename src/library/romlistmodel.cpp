@@ -43,7 +43,7 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
             return QVariant();
         const RomFacts *facts = factsAt(index.row());
         const bool warned = facts && !facts->warning.isEmpty();
-        if (isFavourite(index.row()))
+        if (isFavourite(facts))
             return forms::favouriteIcon(warned);
         return warned ? forms::warningIcon() : forms::blankIcon();
     }
@@ -53,7 +53,7 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
         if (!facts)
             return QVariant();
         QStringList lines;
-        if (isFavourite(index.row()))
+        if (isFavourite(facts))
             lines << QStringLiteral("favourite");
         if (!facts->title.isEmpty())
             lines << QStringLiteral("%1 (%2)").arg(facts->title, facts->status);
@@ -75,11 +75,10 @@ void RomListModel::setFavourites(const QSet<QByteArray> &games)
         emit dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
 }
 
-bool RomListModel::isFavourite(int row) const
+bool RomListModel::isFavourite(int row) const { return !m_favourites.isEmpty() && isFavourite(factsAt(row)); }
+
+bool RomListModel::isFavourite(const RomFacts *facts) const
 {
-    if (m_favourites.isEmpty())
-        return false;
-    const RomFacts *facts = factsAt(row);
     return facts && m_favourites.contains(facts->identity.data.sha1);
 }
 

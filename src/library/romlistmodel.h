@@ -49,6 +49,8 @@ public:
     void update(const RomNames &names);
 
 private:
+    bool isFavourite(const RomFacts *facts) const;
+
     QByteArray m_buffer;
     std::vector<const char *> m_rows;
     RomFactsByName m_facts; // this folder's files as checked
