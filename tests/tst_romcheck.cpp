@@ -4,6 +4,7 @@
 #include "testutil.h"
 
 #include "library/librarydatabase.h"
+#include "library/playhistory.h"
 #include "library/romchecker.h"
 #include "library/romdatabase.h"
 #include "library/romfilter.h"
@@ -361,6 +362,37 @@ private slots:
         auto copy = LibraryDatabase::open(dir.filePath(u"copy.db"_s), &message);
         QCOMPARE(copy->playRecord(mario).launches, 4);
         QCOMPARE(copy->recentLaunches().size(), size_t(9));
+    }
+
+    // A portable folder moved or copied to another drive: its recent ROMs are found where it is now;
+    // a ROM outside it keeps its whole path.
+    void aMovedPortableFolderFindsItsRecentRoms()
+    {
+        QTemporaryDir dir;
+        const QByteArray rom = header(1, 0) + QByteArray(16384, 'r');
+        writeFile(dir.filePath(u"emu/roms/a.nes"_s), rom);
+        writeFile(dir.filePath(u"outside/b.nes"_s), header(1, 0) + QByteArray(16384, 'b'));
+        {
+            PlayHistory history(dir.filePath(u"emu/quorvane.db"_s));
+            QSignalSpy changed(&history, &PlayHistory::changed);
+            history.recordLaunch(dir.filePath(u"emu/roms/a.nes"_s), {});
+            history.recordLaunch(dir.filePath(u"outside/b.nes"_s), {});
+            QTRY_COMPARE(changed.size(), 2);
+            QCOMPARE(history.recentLaunches().front().path, dir.filePath(u"outside/b.nes"_s).toUtf8());
+        }
+        QVERIFY(QDir(dir.path()).rename(u"emu"_s, u"moved"_s));
+        PlayHistory history(dir.filePath(u"moved/quorvane.db"_s));
+        QSignalSpy changed(&history, &PlayHistory::changed);
+        history.load();
+        QTRY_COMPARE(changed.size(), 1);
+        const std::vector<RecentLaunch> &recent = history.recentLaunches();
+        QCOMPARE(recent.size(), size_t(2));
+        QCOMPARE(recent[0].path, dir.filePath(u"outside/b.nes"_s).toUtf8());
+        QCOMPARE(recent[1].path, dir.filePath(u"moved/roms/a.nes"_s).toUtf8());
+        QCOMPARE(history.record(sumsOf(rom.mid(16)).sha1).launches, 1);
+        history.forgetRecentLaunch(recent[1].path);
+        QTRY_COMPARE(changed.size(), 2);
+        QCOMPARE(history.recentLaunches().size(), size_t(1));
     }
 
     // A database of the first version gains the play tables in one step, its checks kept.

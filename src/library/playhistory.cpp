@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 namespace library {
 
@@ -32,7 +33,9 @@ struct PlayHistory::Store {
 };
 
 PlayHistory::PlayHistory(const QString &databaseFile, QObject *parent)
-    : QObject(parent), m_store(std::make_shared<Store>()), m_door(platform::ContextDoor::open(this))
+    : QObject(parent),
+      m_home(databaseFile.isEmpty() ? QString() : QFileInfo(databaseFile).absolutePath() + QLatin1Char('/')),
+      m_store(std::make_shared<Store>()), m_door(platform::ContextDoor::open(this))
 {
     m_store->file = databaseFile;
     m_thread.setMaxThreadCount(1);
@@ -68,8 +71,7 @@ void PlayHistory::load()
             return;
         door->post([this, records = store.db->playRecords(), recent = store.db->recentLaunches()] {
             m_records = records;
-            m_recent = recent;
-            emit changed();
+            apply({}, {}, recent);
         });
     });
 }
@@ -84,12 +86,35 @@ void PlayHistory::sendChange(Store &store, const QByteArray &game, std::function
     });
 }
 
-void PlayHistory::apply(const QByteArray &sha1, const PlayRecord &record, const std::vector<RecentLaunch> &recent)
+void PlayHistory::apply(const QByteArray &sha1, const PlayRecord &record, std::vector<RecentLaunch> recent)
 {
     if (!sha1.isEmpty())
         m_records.insert(GameKey::of(sha1), record);
-    m_recent = recent;
+    for (RecentLaunch &launch : recent)
+        launch.path = shownPath(launch.path);
+    m_recent = std::move(recent);
     emit changed();
+}
+
+QByteArray PlayHistory::keptPath(const QString &path) const
+{
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity kCase = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity kCase = Qt::CaseSensitive;
+#endif
+    const QString whole = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (!m_home.isEmpty() && whole.startsWith(m_home, kCase))
+        return platform::toUtf8Lossless(whole.mid(m_home.size()));
+    return platform::toUtf8Lossless(whole);
+}
+
+QByteArray PlayHistory::shownPath(const QByteArray &kept) const
+{
+    const QString path = platform::fromUtf8Lossless(kept);
+    if (m_home.isEmpty() || !QDir::isRelativePath(path))
+        return kept;
+    return platform::toUtf8Lossless(m_home + path);
 }
 
 void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std::function<void(const QByteArray &)> identified)
@@ -102,7 +127,7 @@ void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std:
         if (game.isEmpty())
             return; // no longer readable: nothing to count it by
         QString error;
-        if (!store.db->recordLaunch(game, platform::toUtf8Lossless(path), at, &error))
+        if (!store.db->recordLaunch(game, keptPath(path), at, &error))
             door->post([this, text = store.notKept(QStringLiteral("a launch"), error)] { emit problem(text); });
         sendChange(store, game, [identified, game] {
             if (identified)
@@ -143,8 +168,8 @@ void PlayHistory::setFavourite(const QString &path, const QByteArray &sha1, bool
 
 void PlayHistory::forgetRecentLaunch(const QString &path)
 {
-    run([this, path](Store &store) {
-        if (store.db && store.db->forgetRecentLaunch(platform::toUtf8Lossless(path), nullptr))
+    run([this, kept = keptPath(path)](Store &store) {
+        if (store.db && store.db->forgetRecentLaunch(kept, nullptr))
             sendChange(store, {});
     });
 }

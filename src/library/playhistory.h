@@ -54,8 +54,13 @@ private:
     // On the database's thread: game's record (none when empty) and the recent launches, as the
     // file now holds them, sent to this thread; after runs there once they are applied.
     void sendChange(Store &store, const QByteArray &game, std::function<void()> after = {});
-    void apply(const QByteArray &sha1, const PlayRecord &record, const std::vector<RecentLaunch> &recent);
+    void apply(const QByteArray &sha1, const PlayRecord &record, std::vector<RecentLaunch> recent);
+    // A path inside the database's own folder (a portable setup) is kept relative to it, so that
+    // the folder copied to another drive still finds its recent ROMs.
+    QByteArray keptPath(const QString &path) const;
+    QByteArray shownPath(const QByteArray &kept) const;
 
+    const QString m_home; // the database's folder, ending in '/'; empty without a database
     std::shared_ptr<Store> m_store;
     std::shared_ptr<platform::ContextDoor> m_door;
     QThreadPool m_thread; // one thread: changes in the order asked
