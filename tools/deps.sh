@@ -18,7 +18,7 @@ need_packages() {
 
 # Packages for building and for the program's own look (the form font); SQLite keeps what is known
 # of each ROM, zlib sums them.
-BUILD_PACKAGES=(cmake make g++ qt6-base-dev libjpeg-dev fonts-liberation libsqlite3-dev zlib1g-dev)
+BUILD_PACKAGES=(cmake make g++ qt6-base-dev libjpeg-dev fonts-liberation libsqlite3-dev zlib1g-dev libarchive-dev)
 
 # Cross-building for Windows and running the result under Wine (./test --windows).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools xz-utils unzip)

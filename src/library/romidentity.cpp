@@ -122,6 +122,40 @@ RomIdentity identifyRom(const QString &path, WholeFileSums whole, const std::fun
     return summer.finish(total);
 }
 
+class RomIdentifier::Sums : public Summer
+{
+public:
+    using Summer::Summer;
+};
+
+RomIdentifier::RomIdentifier(WholeFileSums whole) : m_sums(std::make_unique<Sums>(whole)) {}
+
+RomIdentifier::~RomIdentifier() = default;
+
+void RomIdentifier::add(QByteArrayView piece)
+{
+    m_size += piece.size();
+    if (!m_started) {
+        const qsizetype taken = std::min<qsizetype>(piece.size(), kNesHeaderSize - m_header.size());
+        m_header.append(piece.first(taken));
+        piece = piece.sliced(taken);
+        if (m_header.size() < kNesHeaderSize)
+            return;
+        m_sums->start(m_header);
+        m_started = true;
+    }
+    if (!piece.isEmpty())
+        m_sums->add(piece);
+}
+
+RomIdentity RomIdentifier::finish()
+{
+    if (!m_started)
+        m_sums->start(m_header);
+    m_started = true;
+    return m_sums->finish(m_size);
+}
+
 RomIdentity identifyRomBytes(QByteArrayView bytes)
 {
     Summer summer(WholeFileSums::Both);

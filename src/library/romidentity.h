@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace library {
 
@@ -31,6 +32,24 @@ struct RomIdentity {
 };
 
 enum class WholeFileSums { CrcOnly, Both };
+
+// The identity of bytes that come in pieces of any size: an entry streamed out of an archive.
+class RomIdentifier
+{
+public:
+    explicit RomIdentifier(WholeFileSums whole);
+    ~RomIdentifier();
+    void add(QByteArrayView piece);
+    qint64 size() const { return m_size; }
+    RomIdentity finish();
+
+private:
+    class Sums;
+    std::unique_ptr<Sums> m_sums;
+    QByteArray m_header; // gathered until it is whole
+    qint64 m_size = 0;
+    bool m_started = false;
+};
 
 // Reads path in pieces (memory stays small whatever its size) and stops early, with an error,
 // once cancelled says so.

@@ -1,0 +1,302 @@
+#include "library/romarchive.h"
+
+#include "platform/dirscan.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QIODevice>
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace library {
+
+namespace {
+
+constexpr qsizetype kPieceSize = 64 * 1024;
+
+bool endsWithNoCase(QByteArrayView name, QByteArrayView ending)
+{
+    return name.size() >= ending.size() && QByteArrayView(name.last(ending.size())).compare(ending, Qt::CaseInsensitive) == 0;
+}
+
+using Archive = std::unique_ptr<archive, decltype(&archive_read_free)>;
+
+// The archive's file, read through Qt so that a FIFO or a device is never opened and a Windows
+// name keeps its characters.
+struct Source {
+    QFile file;
+    QByteArray buffer = QByteArray(kPieceSize, Qt::Uninitialized);
+
+    static la_ssize_t read(archive *reading, void *data, const void **bytes)
+    {
+        Source *source = static_cast<Source *>(data);
+        const qint64 n = source->file.read(source->buffer.data(), source->buffer.size());
+        if (n < 0) {
+            archive_set_error(reading, EIO, "%s", "it could not be read");
+            return ARCHIVE_FATAL;
+        }
+        *bytes = source->buffer.constData();
+        return la_ssize_t(n);
+    }
+    static la_int64_t seek(archive *, void *data, la_int64_t offset, int whence)
+    {
+        QFile &file = static_cast<Source *>(data)->file;
+        const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? file.pos() : file.size();
+        const qint64 to = base + offset;
+        return to >= 0 && file.seek(to) ? to : ARCHIVE_FATAL;
+    }
+    static la_int64_t skip(archive *, void *data, la_int64_t request)
+    {
+        QFile &file = static_cast<Source *>(data)->file;
+        const qint64 to = std::min<qint64>(file.pos() + request, file.size());
+        const qint64 from = file.pos();
+        return request > 0 && file.seek(to) ? to - from : 0;
+    }
+};
+
+Archive newReader()
+{
+    Archive reader(archive_read_new(), &archive_read_free);
+    archive_read_support_format_zip(reader.get());
+    archive_read_support_format_7zip(reader.get());
+    return reader;
+}
+
+QString errorOf(archive *reading)
+{
+    const char *text = archive_error_string(reading);
+    return text ? QString::fromUtf8(text) : QStringLiteral("it is damaged");
+}
+
+// The archive at path or in bytes, opened for reading; the reason in problem when it cannot be.
+struct Opened {
+    Archive reader{nullptr, &archive_read_free};
+    std::unique_ptr<Source> source;
+    QString problem;
+};
+
+Opened openFile(const QString &path)
+{
+    Opened opened;
+    opened.source = std::make_unique<Source>();
+    if (!platform::openRegularFile(path, opened.source->file)) {
+        opened.problem = QStringLiteral("it cannot be opened");
+        return opened;
+    }
+    opened.reader = newReader();
+    archive *reading = opened.reader.get();
+    archive_read_set_read_callback(reading, &Source::read);
+    archive_read_set_seek_callback(reading, &Source::seek);
+    archive_read_set_skip_callback(reading, &Source::skip);
+    archive_read_set_callback_data(reading, opened.source.get());
+    if (archive_read_open1(reading) != ARCHIVE_OK)
+        opened.problem = QStringLiteral("it is no zip or 7z archive that can be read: %1").arg(errorOf(reading));
+    return opened;
+}
+
+Opened openBytes(QByteArrayView bytes)
+{
+    Opened opened;
+    opened.reader = newReader();
+    if (archive_read_open_memory(opened.reader.get(), bytes.data(), size_t(bytes.size())) != ARCHIVE_OK)
+        opened.problem = QStringLiteral("it is no zip or 7z archive that can be read: %1").arg(errorOf(opened.reader.get()));
+    return opened;
+}
+
+QByteArray nameOf(archive_entry *entry)
+{
+    if (const char *utf8 = archive_entry_pathname_utf8(entry))
+        return QByteArray(utf8);
+    const char *raw = archive_entry_pathname(entry);
+    return raw ? QByteArray(raw) : QByteArray();
+}
+
+ArchiveListing list(Opened opened, const std::function<bool()> &cancelled)
+{
+    ArchiveListing listing;
+    if (!opened.problem.isEmpty()) {
+        listing.problem = opened.problem;
+        return listing;
+    }
+    archive *reading = opened.reader.get();
+    auto refuse = [&listing](const QString &why) {
+        listing.roms.clear();
+        listing.problem = why;
+        return listing;
+    };
+    archive_entry *entry = nullptr;
+    for (int count = 0;; ++count) {
+        const int result = archive_read_next_header(reading, &entry);
+        if (result == ARCHIVE_EOF)
+            break;
+        if (result < ARCHIVE_WARN)
+            return refuse(QStringLiteral("it is damaged or cut short: %1").arg(errorOf(reading)));
+        if (count >= kMostArchiveEntries)
+            return refuse(QStringLiteral("it holds more than %L1 files").arg(kMostArchiveEntries));
+        if (cancelled && cancelled())
+            return refuse(QStringLiteral("cancelled"));
+        const QByteArray name = nameOf(entry);
+        if (!isRomEntryName(name) || archive_entry_filetype(entry) == AE_IFDIR)
+            continue;
+        if (const QString why = entryNameProblem(name); !why.isEmpty())
+            return refuse(QStringLiteral("its entry \"%1\" %2").arg(QString::fromUtf8(name), why));
+        if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry))
+            return refuse(QStringLiteral("its entry \"%1\" is a link").arg(QString::fromUtf8(name)));
+        if (archive_entry_is_encrypted(entry))
+            return refuse(QStringLiteral("its entry \"%1\" is encrypted").arg(QString::fromUtf8(name)));
+        const qint64 size = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
+        if (size > kLargestRomFile)
+            return refuse(QStringLiteral("its entry \"%1\" is larger than 64 MB, more than any NES ROM").arg(QString::fromUtf8(name)));
+        ArchiveEntry rom;
+        rom.name = name;
+        rom.size = size;
+        listing.roms.push_back(std::move(rom));
+    }
+    return listing;
+}
+
+QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByteArrayView)> &write)
+{
+    if (!opened.problem.isEmpty())
+        return opened.problem;
+    archive *reading = opened.reader.get();
+    archive_entry *entry = nullptr;
+    for (int count = 0;; ++count) {
+        const int result = archive_read_next_header(reading, &entry);
+        if (result == ARCHIVE_EOF || count >= kMostArchiveEntries)
+            return QStringLiteral("it no longer holds \"%1\"").arg(QString::fromUtf8(wanted.name));
+        if (result < ARCHIVE_WARN)
+            return QStringLiteral("it is damaged or cut short: %1").arg(errorOf(reading));
+        if (nameOf(entry) == wanted.name && archive_entry_filetype(entry) != AE_IFDIR)
+            break;
+    }
+    const QString name = QString::fromUtf8(wanted.name);
+    // The listing's refusals hold here too: the archive may have changed since.
+    if (const QString why = entryNameProblem(wanted.name); !why.isEmpty())
+        return QStringLiteral("its entry \"%1\" %2").arg(name, why);
+    if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry))
+        return QStringLiteral("its entry \"%1\" is a link").arg(name);
+    if (archive_entry_is_encrypted(entry))
+        return QStringLiteral("its entry \"%1\" is encrypted").arg(name);
+    const qint64 stated = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
+    const qint64 limit = stated >= 0 ? std::min(stated, kLargestRomFile) : kLargestRomFile;
+    RomIdentifier identifier(WholeFileSums::CrcOnly);
+    uLong crc = crc32(0, nullptr, 0);
+    thread_local QByteArray buffer(kPieceSize, Qt::Uninitialized);
+    for (;;) {
+        const la_ssize_t n = archive_read_data(reading, buffer.data(), size_t(buffer.size()));
+        if (n == 0)
+            break;
+        if (n < 0)
+            return QStringLiteral("its entry \"%1\" cannot be unpacked: %2").arg(name, errorOf(reading));
+        if (identifier.size() + n > limit) {
+            return stated >= 0 && stated <= kLargestRomFile
+                       ? QStringLiteral("its entry \"%1\" holds more than the %L2 bytes it states").arg(name).arg(stated)
+                       : QStringLiteral("its entry \"%1\" is larger than 64 MB, more than any NES ROM").arg(name);
+        }
+        const QByteArrayView piece(buffer.constData(), qsizetype(n));
+        identifier.add(piece);
+        crc = crc32(crc, reinterpret_cast<const Bytef *>(piece.data()), uInt(piece.size()));
+        if (write && !write(piece))
+            return QStringLiteral("its entry \"%1\" could not be written").arg(name);
+    }
+    if (stated >= 0 && identifier.size() != stated)
+        return QStringLiteral("its entry \"%1\" holds %L2 bytes, not the %L3 it states").arg(name).arg(identifier.size()).arg(stated);
+    const RomIdentity identity = identifier.finish();
+    wanted.size = identity.size;
+    wanted.header = identity.header;
+    wanted.data = identity.data;
+    wanted.crc32 = quint32(crc);
+    return {};
+}
+
+} // namespace
+
+bool isArchiveName(QByteArrayView name) { return endsWithNoCase(name, ".zip") || endsWithNoCase(name, ".7z"); }
+
+bool isRomEntryName(QByteArrayView name) { return endsWithNoCase(name, ".nes"); }
+
+QByteArray ArchiveEntry::fileName() const
+{
+    const qsizetype slash = std::max(name.lastIndexOf('/'), name.lastIndexOf('\\'));
+    return name.mid(slash + 1);
+}
+
+QString entryNameProblem(QByteArrayView name)
+{
+    const QString outside = QStringLiteral("leads out of the folder it is unpacked into");
+    if (name.isEmpty() || name.startsWith('/') || name.startsWith('\\') || (name.size() >= 2 && name[1] == ':'))
+        return outside;
+    // Both kinds of slash part a name: Windows takes either.
+    qsizetype start = 0;
+    for (qsizetype at = 0; at <= name.size(); ++at) {
+        if (at < name.size() && name[at] != '/' && name[at] != '\\')
+            continue;
+        const QByteArrayView part = name.sliced(start, at - start);
+        if (part == "..")
+            return outside;
+        start = at + 1;
+    }
+    for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || QByteArrayView(":*?\"<>|").contains(c))
+            return QStringLiteral("holds a character no file name may");
+    }
+    return {};
+}
+
+ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled)
+{
+    return list(openFile(path), cancelled);
+}
+
+ArchiveListing listArchiveBytes(QByteArrayView bytes) { return list(openBytes(bytes), {}); }
+
+QString readArchiveEntry(const QString &path, ArchiveEntry &entry, const std::function<bool(QByteArrayView)> &write)
+{
+    return read(openFile(path), entry, write);
+}
+
+QString readArchiveEntryBytes(QByteArrayView archive, ArchiveEntry &entry, const std::function<bool(QByteArrayView)> &write)
+{
+    return read(openBytes(archive), entry, write);
+}
+
+QByteArray encodeListing(const ArchiveListing &listing)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << quint8(1) << listing.problem << quint32(listing.roms.size());
+    for (const ArchiveEntry &rom : listing.roms)
+        out << rom.name << rom.size << rom.header << rom.data.crc32 << rom.data.sha1 << rom.crc32;
+    return bytes;
+}
+
+bool decodeListing(QByteArrayView bytes, ArchiveListing *listing)
+{
+    const QByteArray copy = QByteArray::fromRawData(bytes.data(), bytes.size());
+    QDataStream in(copy);
+    in.setVersion(QDataStream::Qt_6_0);
+    quint8 version = 0;
+    quint32 count = 0;
+    ArchiveListing read;
+    in >> version >> read.problem >> count;
+    if (in.status() != QDataStream::Ok || version != 1 || count > quint32(kMostArchiveEntries))
+        return false;
+    for (quint32 i = 0; i < count; ++i) {
+        ArchiveEntry rom;
+        in >> rom.name >> rom.size >> rom.header >> rom.data.crc32 >> rom.data.sha1 >> rom.crc32;
+        if (in.status() != QDataStream::Ok || (!rom.data.sha1.isEmpty() && rom.data.sha1.size() != 20))
+            return false;
+        read.roms.push_back(std::move(rom));
+    }
+    *listing = std::move(read);
+    return true;
+}
+
+} // namespace library

@@ -1,0 +1,63 @@
+#pragma once
+// ROMs inside .zip and .7z archives, read with libarchive: what an archive holds, and one entry's
+// bytes streamed out of it. Every reading is bounded whatever the archive claims: in entries, in
+// the size of an entry, and in what an entry really holds against what it states.
+
+#include "library/romidentity.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace library {
+
+// More than this many entries and an archive is refused: no ROM set needs them, and a listing
+// stays short whatever the archive.
+inline constexpr int kMostArchiveEntries = 10000;
+
+// A .zip or a .7z, by its name's ending, any case.
+bool isArchiveName(QByteArrayView name);
+// An entry that is a NES ROM, by its name's ending (".nes", any case).
+bool isRomEntryName(QByteArrayView name);
+
+struct ArchiveEntry {
+    QByteArray name; // as the archive names it, folders and all (UTF-8 where it says so)
+    qint64 size = -1;
+    // Known once the entry has been read: its identity, as a plain ROM file's.
+    QByteArray header;
+    RomSums data;
+    quint32 crc32 = 0; // the whole entry's
+    bool isRead() const { return data.isValid(); }
+    // The name the entry's file gets: its last part.
+    QByteArray fileName() const;
+};
+
+struct ArchiveListing {
+    std::vector<ArchiveEntry> roms; // the NES ROMs it holds, in the archive's order
+    QString problem;                // why it is refused; empty when it can be used
+};
+
+// Why an entry's name is refused: one that leads out of wherever it is unpacked (absolute, a
+// drive, a "..") or holds what no file name may. Empty for a plain name.
+QString entryNameProblem(QByteArrayView name);
+
+// Lists the NES ROMs of the archive at path. A link, an encrypted ROM, a hostile name, too many
+// entries, or a truncated or damaged archive refuses the whole archive, with the reason.
+ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled = {});
+ArchiveListing listArchiveBytes(QByteArrayView bytes);
+
+// Streams entry (named as listed) of the archive at path to write, in pieces, and fills in its
+// identity. Stops with the reason when the entry is larger than a ROM can be or than it states,
+// when its check sum fails, or when write returns false. Empty on success.
+QString readArchiveEntry(const QString &path, ArchiveEntry &entry, const std::function<bool(QByteArrayView piece)> &write);
+QString readArchiveEntryBytes(QByteArrayView archive, ArchiveEntry &entry, const std::function<bool(QByteArrayView piece)> &write);
+
+// An archive's listing as the library database keeps it, and back; false for bytes that are no
+// listing.
+QByteArray encodeListing(const ArchiveListing &listing);
+bool decodeListing(QByteArrayView bytes, ArchiveListing *listing);
+
+} // namespace library

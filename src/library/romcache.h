@@ -1,0 +1,54 @@
+#pragma once
+// Where ROMs from archives are unpacked for an emulator that cannot read archives. The cache is a
+// folder of Quorvane's own, known by a marker file in it; each game lives in a folder named by
+// its identity, so that the emulator finds the saves it wrote beside the ROM again at the next
+// launch. Quorvane deletes only what it wrote there itself: never a save, never a file outside,
+// never through a link.
+
+#include "library/romarchive.h"
+
+#include <QString>
+
+namespace library {
+
+inline constexpr qint64 kDefaultCacheCap = qint64(256) * 1024 * 1024;
+
+class RomCache
+{
+public:
+    explicit RomCache(const QString &folder, qint64 capBytes = kDefaultCacheCap);
+
+    QString folder() const { return m_folder; }
+
+    // Makes the folder and its marker, or finds them; removes what unpacks that never finished
+    // left behind. false, with the reason, when the folder cannot be made or is not Quorvane's.
+    bool open(QString *error);
+
+    struct Unpacked {
+        QString file;  // the ROM's path in the cache; empty on failure
+        QString error; // why it could not be unpacked
+    };
+    // Puts entry of the archive at archivePath in the cache, unless its file is there already with
+    // the entry's size and CRC32, and marks it as just used. entry's identity is filled in.
+    Unpacked unpack(const QString &archivePath, ArchiveEntry &entry);
+
+    // What Quorvane wrote in the cache: the unpacked ROMs, not what the emulator wrote beside them.
+    qint64 usedBytes() const;
+    // Removes the least recently launched ROMs until what Quorvane wrote fits the cap; never the
+    // one in keepFolder.
+    void trim(const QString &keepFolder = {});
+
+    static const QString kMarkerName;
+
+private:
+    QString gameFolder(const RomSums &data) const;
+    bool isCached(const QString &folder, const ArchiveEntry &entry) const;
+    // Writes the folder's note of the ROM Quorvane put there; its time is that ROM's last launch.
+    bool writeNote(const QString &folder, const ArchiveEntry &entry, QString *error) const;
+    QString temporaryName() const;
+
+    QString m_folder;
+    qint64 m_cap;
+};
+
+} // namespace library
