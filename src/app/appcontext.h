@@ -18,6 +18,7 @@ struct AppContext {
     QString selectionFile;           // where the ROMs last selected are kept; none when empty
     QString libraryFile;             // the database of what is known of each ROM; none when empty
     QStringList datFolders;          // where ROM databases (DAT files) are looked for
+    QString romCacheFolder;          // where ROMs from archives are unpacked; none when empty
     // Starts a program: the emulator on a thread of the launch's own (it may wait on a share), the
     // readme's opener on the window's.
     platform::ProcessStarter start = platform::startDetached;

@@ -28,6 +28,11 @@ int main(int argc, char *argv[])
         context.selectionFile = QDir(dataFolder).filePath(QStringLiteral("selection.ini"));
         context.libraryFile = QDir(dataFolder).filePath(QStringLiteral("quorvane.db"));
     }
+    // Zipped ROMs are unpacked for the emulator beside a portable configuration file, else in the
+    // user's cache.
+    if (!context.logFolder.isEmpty())
+        context.romCacheFolder = QDir(context.logFolder).filePath(context.configFiles.portable ? QStringLiteral("cache/roms")
+                                                                                               : QStringLiteral("roms"));
     // ROM databases: a dat/ folder beside the program, as snap/ is, and one in the data folder.
     context.datFolders << QDir(context.applicationFolder).filePath(QStringLiteral("dat"));
     if (!dataFolder.isEmpty() && QDir(dataFolder) != QDir(context.applicationFolder))

@@ -3,6 +3,7 @@
 #include "config/romfolders.h"
 #include "config/romslots.h"
 #include "dialogs/aboutbox.h"
+#include "dialogs/archiveentrydialog.h"
 #include "dialogs/rominformationdialog.h"
 #include "dialogs/romfoldersdialog.h"
 #include "forms/controls.h"
@@ -13,11 +14,14 @@
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
 #include "library/folderwatcher.h"
+#include "library/librarydatabase.h"
 #include "library/playhistory.h"
+#include "library/romcache.h"
 #include "library/romchecker.h"
 #include "library/romshelf.h"
 #include "platform/aside.h"
 #include "platform/contextdoor.h"
+#include "platform/cachefiles.h"
 #include "platform/dirscan.h"
 #include "platform/filenames.h"
 #include "preview/snapshot.h"
@@ -80,8 +84,8 @@ QStringList lastLines(const QString &path, qint64 headerSize, int count)
 
 // The emulator's log for this launch: the time and the command line, the emulator's output to
 // follow. Empty when it cannot be written (the output then goes where it goes without it).
-QString startLaunchLog(const QString &logFolder, const QString &commandLine, const platform::Command &command,
-                       qint64 *headerSize)
+QString startLaunchLog(const QString &logFolder, const QString &commandLine, const QString &origin,
+                       const platform::Command &command, qint64 *headerSize)
 {
     if (logFolder.isEmpty() || !QDir().mkpath(logFolder))
         return QString();
@@ -89,9 +93,9 @@ QString startLaunchLog(const QString &logFolder, const QString &commandLine, con
     QFile log(path);
     if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QString();
-    const QByteArray header = QStringLiteral("%1  Quorvane started the emulator\n%2\nin %3\n\n")
+    const QByteArray header = QStringLiteral("%1  Quorvane started the emulator\n%2\nin %3\n%4\n")
                                   .arg(QDateTime::currentDateTime().toString(Qt::ISODate), commandLine,
-                                       QDir::toNativeSeparators(command.workingFolder))
+                                       QDir::toNativeSeparators(command.workingFolder), origin)
                                   .toUtf8();
     if (log.write(header) != header.size() || !log.flush())
         return QString();
@@ -128,8 +132,9 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
         RomTab &tab = m_tabs[size_t(slot.index)];
         tab.list = m_form.romLists[size_t(slot.index)];
         tab.count = m_form.romCounts[size_t(slot.index)];
-        tab.shelf = new library::RomShelf(tab.list->pattern(), m_context.applicationFolder, m_context.readFolder,
-                                          m_watcher, this);
+        // The list's ROMs and the archives that may hold some: those that hold none leave it once checked.
+        tab.shelf = new library::RomShelf(tab.list->pattern() + QStringLiteral(";*.zip;*.7z"), m_context.applicationFolder,
+                                          m_context.readFolder, m_watcher, this);
         tab.list->setModel(tab.shelf->filter());
         tab.shelf->setChecker(m_checker);
         connect(tab.shelf, &library::RomShelf::listed, this, [this, &tab, index = slot.index] {
@@ -141,6 +146,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
                 selectRemembered(index);
             updateCount(tab);
         });
+        connect(tab.shelf->filter(), &QAbstractItemModel::rowsRemoved, this, [this, &tab] { updateCount(tab); });
         connect(tab.list, &forms::FileListBox::fileSelected, this, [this, &tab, index = slot.index] {
             const QString selected = tab.list->fileName();
             if (index == m_findSlot && !selected.isEmpty())
@@ -456,8 +462,17 @@ void MainWindow::listRomFolders()
         m_keeper->load();
     // The play, with the folders too: its reading (and the database's check) would take a
     // processor from the window's first drawing.
-    if (!std::exchange(m_historyAsked, true))
+    if (!std::exchange(m_historyAsked, true)) {
         m_history->load();
+        // What an unpack that a crash ended left in the ROM cache goes; a cache never made stays unmade.
+        if (!m_context.romCacheFolder.isEmpty()) {
+            platform::runAside([folder = m_context.romCacheFolder] {
+                QString error;
+                if (platform::entryKind(folder) == platform::EntryKind::Folder)
+                    library::RomCache(folder).open(&error);
+            });
+        }
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -483,8 +498,17 @@ void MainWindow::previewSnapshot(int slot)
     // Blank at once, so that the previous selection's snapshot never stays; the picture follows
     // from another thread, the window never waits for a decode, and a failed load is silent.
     m_form.snapshot->setPicture(QImage());
-    const QString path = preview::snapshotPath(m_context.applicationFolder, m_tabs[size_t(slot)].list->fileName());
-    m_snapshotLoader->request(path, m_form.snapshot->visibleSize());
+    const RomTab &tab = m_tabs[size_t(slot)];
+    const QString name = tab.list->fileName();
+    QStringList paths{preview::snapshotPath(m_context.applicationFolder, name)};
+    const library::RomFacts *facts = tab.shelf->model()->factsAt(tab.shelf->model()->rowOf(platform::toUtf8Lossless(name)));
+    if (library::isArchiveName(platform::toUtf8Lossless(name))) {
+        // An archive's own picture, else its first ROM's.
+        paths = QStringList{m_context.applicationFolder + QStringLiteral("/snap/") + QFileInfo(name).completeBaseName() + QStringLiteral(".jpg")};
+        if (facts && facts->archive && !facts->archive->roms.empty())
+            paths << preview::snapshotPath(m_context.applicationFolder, platform::fromUtf8Lossless(facts->archive->roms.front().fileName()));
+    }
+    m_snapshotLoader->request(paths, m_form.snapshot->visibleSize());
 }
 
 void MainWindow::launchRom(int slot)
@@ -492,7 +516,10 @@ void MainWindow::launchRom(int slot)
     // The folder the list shows, not the one the file holds now: another program may have saved
     // other folders since, and the user starts only what they see.
     const RomTab &tab = m_tabs[size_t(slot)];
-    startEmulator(tab.shelf->listedFolder(), tab.list->fileName(), selectedIdentity(slot));
+    if (library::isArchiveName(platform::toUtf8Lossless(tab.list->fileName())))
+        startArchive(selectedPath(slot));
+    else
+        startEmulator(tab.shelf->listedFolder(), tab.list->fileName(), selectedIdentity(slot));
 }
 
 QByteArray MainWindow::selectedIdentity(int slot) const
@@ -597,14 +624,115 @@ void MainWindow::startFile(const QString &path)
         reason = QStringLiteral("The file does not exist.");
     else if (kind != platform::PathKind::RegularFile)
         reason = QStringLiteral("It is not a file.");
-    else if (!file.fileName().endsWith(QStringLiteral(".nes"), Qt::CaseInsensitive))
-        reason = QStringLiteral("It is no ROM that Quorvane lists: their names end in \".nes\".");
+    else if (!file.fileName().endsWith(QStringLiteral(".nes"), Qt::CaseInsensitive) && !library::isArchiveName(platform::toUtf8Lossless(file.fileName())))
+        reason = QStringLiteral("It is no ROM that Quorvane lists: their names end in \".nes\", \".zip\" or \".7z\".");
     if (!reason.isEmpty()) {
         m_context.notify(this, QStringLiteral("Quorvane"),
                          QStringLiteral("%1 cannot be started.\n\n%2").arg(platform::displayName(QDir::toNativeSeparators(path)), reason));
         return;
     }
-    startEmulator(file.absolutePath() + QLatin1Char('/'), file.fileName());
+    if (library::isArchiveName(platform::toUtf8Lossless(file.fileName())))
+        startArchive(file.absoluteFilePath());
+    else
+        startEmulator(file.absolutePath() + QLatin1Char('/'), file.fileName());
+}
+
+void MainWindow::startArchive(const QString &path)
+{
+    // Listed afresh off the window's thread: the archive may have changed since the list was read.
+    platform::runAside([this, door = m_door, path] {
+        library::ArchiveListing listing = library::listArchive(path);
+        door->post([this, path, listing = std::move(listing)] {
+            const QString archive = platform::displayName(QDir::toNativeSeparators(path));
+            if (!listing.problem.isEmpty() || listing.roms.empty()) {
+                m_context.notify(this, QStringLiteral("Quorvane"),
+                                 QStringLiteral("%1 cannot be started.\n\n%2").arg(archive,
+                                     listing.problem.isEmpty() ? QStringLiteral("It holds no NES ROM.") : QStringLiteral("It cannot be used: %1.").arg(listing.problem)));
+                return;
+            }
+            int chosen = 0;
+            if (listing.roms.size() > 1) {
+                QStringList names;
+                for (const library::ArchiveEntry &entry : listing.roms)
+                    names << platform::displayName(platform::fromUtf8Lossless(entry.name));
+                chosen = dialogs::chooseArchiveEntry(QFileInfo(archive).fileName(), names, this);
+                if (chosen < 0)
+                    return;
+            }
+            unpackAndStart(path, listing.roms[size_t(chosen)]);
+        });
+    });
+}
+
+void MainWindow::unpackAndStart(const QString &path, const library::ArchiveEntry &chosen)
+{
+    if (m_context.romCacheFolder.isEmpty()) {
+        m_context.notify(this, QStringLiteral("Quorvane"), QStringLiteral("%1 cannot be started: there is no folder to unpack it into.")
+                                                               .arg(platform::displayName(QDir::toNativeSeparators(path))));
+        return;
+    }
+    platform::runAside([this, door = m_door, path, entry = chosen, cacheFolder = m_context.romCacheFolder,
+                        libraryFile = m_context.libraryFile]() mutable {
+        const QFileInfo archive(path);
+        const QByteArray name = platform::toUtf8Lossless(archive.fileName());
+        const platform::FileStamp stamp = platform::fileStamps(archive.absolutePath(), name + '\0').front();
+        // What the database knows of the entry spares reading the archive when it is cached.
+        library::ArchiveListing listing;
+        if (!libraryFile.isEmpty()) {
+            QString message;
+            if (auto db = library::LibraryDatabase::open(libraryFile, &message, library::LibraryDatabase::Check::Later)) {
+                for (const library::CheckedFile &file : db->checkedFiles(platform::toUtf8Lossless(archive.absolutePath()))) {
+                    if (file.name == name && file.stamp == stamp && library::decodeListing(file.header, &listing)) {
+                        for (const library::ArchiveEntry &known : listing.roms) {
+                            if (known.name == entry.name && known.isRead())
+                                entry = known;
+                        }
+                    }
+                }
+            }
+        }
+        library::RomCache cache(cacheFolder);
+        QString error;
+        library::RomCache::Unpacked unpacked;
+        if (cache.open(&error))
+            unpacked = cache.unpack(path, entry);
+        else
+            unpacked.error = error;
+        if (!unpacked.error.isEmpty()) {
+            door->post([this, text = unpacked.error] { m_context.notify(this, QStringLiteral("Quorvane"), text); });
+            return;
+        }
+        cache.trim(QFileInfo(unpacked.file).absolutePath());
+        // The entry's identity is kept with the archive's listing: its row, its favourite and its
+        // plays follow the game from now on.
+        if (!libraryFile.isEmpty() && stamp.size >= 0) {
+            if (listing.roms.empty())
+                listing = library::listArchive(path);
+            bool changed = false;
+            for (library::ArchiveEntry &known : listing.roms) {
+                if (known.name == entry.name && !known.isRead()) {
+                    known = entry;
+                    changed = true;
+                }
+            }
+            QString message;
+            auto db = changed ? library::LibraryDatabase::open(libraryFile, &message, library::LibraryDatabase::Check::Later) : nullptr;
+            if (db && db->keepChecks(platform::toUtf8Lossless(archive.absolutePath()),
+                                     {{name, stamp, library::encodeListing(listing), {}}}, {}, nullptr)) {
+                door->post([this, folder = archive.absolutePath()] {
+                    for (const RomTab &tab : m_tabs) {
+                        if (QFileInfo(tab.shelf->listedFolder()) == QFileInfo(folder))
+                            tab.shelf->checkAgain();
+                    }
+                });
+            }
+        }
+        door->post([this, unpacked, entry, path] {
+            const QFileInfo file(unpacked.file);
+            startEmulator(file.absolutePath() + QLatin1Char('/'), file.fileName(), entry.data.sha1,
+                          {path, platform::fromUtf8Lossless(entry.name)});
+        });
+    });
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
@@ -626,7 +754,8 @@ void MainWindow::dropEvent(QDropEvent *event)
 #endif
 }
 
-void MainWindow::startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1)
+void MainWindow::startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1,
+                               const ArchiveSource &source)
 {
     // The launch and its play are kept once it has started, by what the game is; the time played
     // is added when the emulator ends, whichever comes first of the two.
@@ -642,14 +771,19 @@ void MainWindow::startEmulator(const QString &folder, const QString &fileName, c
     // written, and a start returns only once the system has loaded the program. A thread of its
     // own does it, so that the window never waits; what it has to tell comes through the door.
     platform::runAside([this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
-                 logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), command, play, sha1] {
+                 logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), command, play, sha1, source] {
         launch::LaunchPlan plan;
         QString error;
         bool started = launch::planLaunch(command, applicationFolder, &plan, &error);
         if (started) {
             plan.command.workingFolder = workingFolder;
             qint64 headerSize = 0;
-            plan.command.outputFile = startLaunchLog(logFolder, command.commandLine(), plan.command, &headerSize);
+            // An unpacked ROM's log names where it came from, so that the launch can be repeated.
+            const QString origin = source.archive.isEmpty()
+                ? QString()
+                : QStringLiteral("the ROM %1 of the archive %2, unpacked to %3\n")
+                      .arg(source.entry, QDir::toNativeSeparators(source.archive), QDir::toNativeSeparators(command.romPath));
+            plan.command.outputFile = startLaunchLog(logFolder, command.commandLine(), origin, plan.command, &headerSize);
             const platform::ExitWatch watch{door, [this, program = plan.tried, log = plan.command.outputFile,
                                                    headerSize, play](const platform::ProcessExit &exit) {
                                                 play->endedAfterMs = exit.runMs;
@@ -660,7 +794,7 @@ void MainWindow::startEmulator(const QString &folder, const QString &fileName, c
             started = start(plan.command, watch, &error);
         }
         if (started) {
-            door->post([this, path = command.romPath, sha1, play] {
+            door->post([this, path = source.archive.isEmpty() ? command.romPath : source.archive, sha1, play] {
                 m_history->recordLaunch(path, sha1, [this, play](const QByteArray &game) {
                     play->game = game;
                     if (play->endedAfterMs >= 0)

@@ -3,6 +3,7 @@
 #include "app/appcontext.h"
 #include "forms/formbuilder.h"
 #include "library/rememberedselection.h"
+#include "library/romarchive.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -99,7 +100,17 @@ private:
     void updateSoundCaption();
     // The emulator on folder and fileName with the options as they stand, off the window's thread;
     // the launch and the play are kept by the game's identity (sha1, read from the file when empty).
-    void startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1 = {});
+    // A ROM unpacked from an archive: where it came from, for the log and the history.
+    struct ArchiveSource {
+        QString archive;
+        QString entry;
+    };
+    void startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1 = {},
+                       const ArchiveSource &source = {});
+    // Starts a ROM of the archive at path: asks which one when it holds several, unpacks it into
+    // the ROM cache off the window's thread, and starts the emulator on the unpacked file.
+    void startArchive(const QString &path);
+    void unpackAndStart(const QString &path, const library::ArchiveEntry &entry);
     // The identity of the ROM selected in slot's list, once checked; empty before.
     QByteArray selectedIdentity(int slot) const;
     QString selectedPath(int slot) const;

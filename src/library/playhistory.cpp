@@ -1,6 +1,6 @@
 #include "library/playhistory.h"
 
-#include "library/romidentity.h"
+#include "library/romchecker.h"
 #include "platform/contextdoor.h"
 #include "platform/filenames.h"
 
@@ -123,7 +123,7 @@ void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std:
     run([this, door = m_door, path, sha1, at, identified = std::move(identified)](Store &store) {
         if (!store.db)
             return;
-        const QByteArray game = sha1.isEmpty() ? identifyRom(path, WholeFileSums::CrcOnly).data.sha1 : sha1;
+        const QByteArray game = sha1.isEmpty() ? identifyRomOrArchive(path, WholeFileSums::CrcOnly).data.sha1 : sha1;
         if (game.isEmpty())
             return; // no longer readable: nothing to count it by
         QString error;
@@ -152,7 +152,7 @@ void PlayHistory::addPlayTime(const QByteArray &sha1, qint64 playedMs)
 void PlayHistory::setFavourite(const QString &path, const QByteArray &sha1, bool favourite)
 {
     run([this, door = m_door, path, sha1, favourite](Store &store) {
-        const QByteArray game = sha1.isEmpty() ? identifyRom(path, WholeFileSums::CrcOnly).data.sha1 : sha1;
+        const QByteArray game = sha1.isEmpty() ? identifyRomOrArchive(path, WholeFileSums::CrcOnly).data.sha1 : sha1;
         QString error;
         if (game.isEmpty() || !store.db || !store.db->setFavourite(game, favourite, &error)) {
             door->post([this, path, favourite, error] {

@@ -6,6 +6,7 @@
 #include "platform/dirscan.h"
 #include "platform/filenames.h"
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -97,6 +98,50 @@ RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases)
     return facts;
 }
 
+RomFacts judgeArchive(ArchiveListing listing, const RomDatabase *databases)
+{
+    RomFacts facts;
+    if (listing.problem.isEmpty() && !listing.roms.empty() && listing.roms.front().isRead()) {
+        const ArchiveEntry &first = listing.roms.front();
+        RomIdentity identity;
+        identity.size = first.size;
+        identity.header = first.header;
+        identity.data = first.data;
+        identity.file.crc32 = first.crc32;
+        facts = judgeRom(std::move(identity), databases);
+    }
+    if (!listing.problem.isEmpty())
+        facts.warning = QStringLiteral("cannot be used: %1").arg(listing.problem);
+    facts.archive = std::make_shared<const ArchiveListing>(std::move(listing));
+    return facts;
+}
+
+RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const std::function<bool()> &cancelled)
+{
+    if (!isArchiveName(platform::toUtf8Lossless(path)))
+        return identifyRom(path, whole, cancelled);
+    RomIdentity identity;
+    ArchiveListing listing = listArchive(path, cancelled);
+    if (listing.roms.empty()) {
+        identity.error = listing.problem.isEmpty() ? QStringLiteral("it holds no NES ROM") : listing.problem;
+        return identity;
+    }
+    ArchiveEntry &first = listing.roms.front();
+    QCryptographicHash fileSha1(QCryptographicHash::Sha1);
+    identity.error = readArchiveEntry(path, first, [&](QByteArrayView piece) {
+        if (whole == WholeFileSums::Both)
+            fileSha1.addData(piece);
+        return !(cancelled && cancelled());
+    });
+    if (!identity.error.isEmpty())
+        return identity;
+    identity.size = first.size;
+    identity.header = first.header;
+    identity.data = first.data;
+    identity.file = {first.crc32, whole == WholeFileSums::Both ? fileSha1.result() : QByteArray()};
+    return identity;
+}
+
 RomChecker::RomChecker(Places places, QObject *parent)
     : QObject(parent), m_places(std::move(places)), m_door(platform::ContextDoor::open(this))
 {
@@ -152,11 +197,16 @@ void RomChecker::check(const QString &folder, const QByteArray &names)
 void RomChecker::inspect(const QString &path, std::function<void(const RomFacts &)> done)
 {
     m_inspections.start([this, path, done = std::move(done), door = m_door, closing = m_closing] {
-        RomIdentity identity = identifyRom(path, WholeFileSums::Both, [closing] { return closing->load(); });
+        const bool archive = isArchiveName(platform::toUtf8Lossless(path));
+        const auto cancelled = [closing] { return closing->load(); };
+        RomIdentity identity = identifyRomOrArchive(path, WholeFileSums::Both, cancelled);
         if (closing->load())
             return;
         const Databases known = databases();
-        door->post([facts = judgeRom(std::move(identity), known.get()), done] { done(facts); });
+        RomFacts facts = judgeRom(std::move(identity), known.get());
+        if (archive)
+            facts.archive = std::make_shared<const ArchiveListing>(listArchive(path, cancelled));
+        door->post([facts = std::move(facts), done] { done(facts); });
     });
 }
 
@@ -216,6 +266,14 @@ void RomChecker::checkFolder(const QString &folder, const QByteArray &names, Sta
     knownStamps.reserve(qsizetype(rows.size()));
     for (CheckedFile &file : rows) {
         knownStamps.insert(file.name, file.stamp);
+        if (isArchiveName(file.name)) { // what it holds is kept where a ROM's header is
+            ArchiveListing listing;
+            if (decodeListing(file.header, &listing))
+                knownFacts.insert(std::move(file.name), judgeArchive(std::move(listing), known.get()));
+            else
+                knownStamps.remove(file.name); // read again
+            continue;
+        }
         RomIdentity identity;
         identity.size = file.stamp.size;
         identity.header = std::move(file.header);
@@ -279,12 +337,21 @@ void RomChecker::checkFolder(const QString &folder, const QByteArray &names, Sta
     for (const auto &[name, stamp] : toRead) {
         if (overtaken())
             break;
-        RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly, overtaken);
-        if (identity.error.isEmpty())
-            toKeep.push_back({name, stamp, identity.header, identity.data});
-        else if (overtaken())
-            break;
-        batch.insert(name, judgeRom(std::move(identity), known.get()));
+        const QString path = joined(folder, platform::fromUtf8Lossless(name));
+        if (isArchiveName(name)) {
+            ArchiveListing listing = listArchive(path, overtaken);
+            if (overtaken())
+                break;
+            toKeep.push_back({name, stamp, encodeListing(listing), {}});
+            batch.insert(name, judgeArchive(std::move(listing), known.get()));
+        } else {
+            RomIdentity identity = identifyRom(path, WholeFileSums::CrcOnly, overtaken);
+            if (identity.error.isEmpty())
+                toKeep.push_back({name, stamp, identity.header, identity.data});
+            else if (overtaken())
+                break;
+            batch.insert(name, judgeRom(std::move(identity), known.get()));
+        }
         if (int(toKeep.size()) >= kFilesPerCommit)
             keepChecks();
         if (nextBatch.hasExpired())

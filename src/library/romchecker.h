@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/librarydatabase.h"
+#include "library/romarchive.h"
 #include "library/romdatabase.h"
 #include "library/romidentity.h"
 #include "platform/dirscan.h"
@@ -35,11 +36,20 @@ struct RomFacts {
     QString title;   // the game a ROM database names; empty when it is in none
     QString status;  // that entry's status ("good", "baddump", ...)
     QString warning; // what is wrong, in words, one line each; empty for a sound ROM
+    // For an archive: the NES ROMs it holds. The identity is its first ROM's, once that was read.
+    std::shared_ptr<const ArchiveListing> archive;
+    // An archive that holds no NES ROM (and is not refused): its row is not shown.
+    bool isEmptyArchive() const { return archive && archive->roms.empty() && archive->problem.isEmpty(); }
 };
 using RomFactsByName = QHash<QByteArray, RomFacts>; // by the name's bytes
 
 // The facts that identity and the databases give.
 RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases);
+// The same for an archive, by its first ROM once that was read.
+RomFacts judgeArchive(ArchiveListing listing, const RomDatabase *databases);
+
+// A ROM file's identity, or an archive's first ROM's, read whole (off the window's thread).
+RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const std::function<bool()> &cancelled = {});
 
 // Checks ROM files off the window's thread, one folder after another, on a thread that runs
 // only when the machine has nothing else to do: each file's header is read and its sums made,

@@ -101,8 +101,24 @@ void RomListModel::addFacts(const RomFactsByName &facts)
         m_facts = facts;
     else
         m_facts.insert(facts);
+    // An archive found to hold no NES ROM leaves the list.
+    for (qsizetype row = qsizetype(m_rows.size()) - 1; row >= 0; --row) {
+        if (isHidden(m_rows[size_t(row)])) {
+            beginRemoveRows(QModelIndex(), int(row), int(row));
+            m_rows.erase(m_rows.begin() + row);
+            endRemoveRows();
+        }
+    }
     if (!m_rows.empty())
         emit dataChanged(index(0), index(int(m_rows.size()) - 1), {Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
+}
+
+bool RomListModel::isHidden(const char *name) const
+{
+    if (m_facts.isEmpty())
+        return false;
+    const auto found = m_facts.constFind(QByteArray::fromRawData(name, qsizetype(std::strlen(name))));
+    return found != m_facts.cend() && found->isEmptyArchive();
 }
 
 QByteArrayView RomListModel::bytesAt(int row) const
@@ -135,6 +151,7 @@ void RomListModel::update(const RomNames &names)
 {
     const QByteArray buffer = names.buffer(); // both readings live until the rows are moved over
     std::vector<const char *> fresh = pointersInto(buffer, names);
+    fresh.erase(std::remove_if(fresh.begin(), fresh.end(), [this](const char *name) { return isHidden(name); }), fresh.end());
     const bool same = fresh.size() == m_rows.size()
         && std::equal(fresh.begin(), fresh.end(), m_rows.begin(), [](const char *a, const char *b) { return std::strcmp(a, b) == 0; });
     if (same) { // nothing changed, the common case: no row moves

@@ -14,7 +14,7 @@ namespace library {
 // decoded only when its row is drawn or used. The display role shows U+FFFD where a byte is no
 // text; the edit role is the name as the file system holds it. Once a ROM is checked, a row whose
 // file is not sound shows a warning icon, and its tooltip says why (with the game's title when a
-// ROM database knows it).
+// ROM database knows it). An archive checked and found to hold no NES ROM is not shown.
 class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -50,6 +50,7 @@ public:
 
 private:
     bool isFavourite(const RomFacts *facts) const;
+    bool isHidden(const char *name) const; // an archive known to hold no NES ROM
 
     QByteArray m_buffer;
     std::vector<const char *> m_rows;

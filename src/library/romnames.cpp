@@ -252,9 +252,11 @@ void RomNames::sort(const QLocale &locale)
 
 RomNames readRomNames(const QString &folder, const QString &pattern, const QLocale &locale, bool *ok)
 {
-    const QString suffix = pattern.startsWith(QLatin1Char('*')) ? pattern.mid(1) : pattern;
+    QStringList suffixes;
+    for (const QString &part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        suffixes << (part.startsWith(QLatin1Char('*')) ? part.mid(1) : part);
     RomNames names;
-    const bool read = platform::forEachFileWithSuffix(folder, suffix, [&names](QByteArrayView name) { names.append(name); });
+    const bool read = platform::forEachFileWithSuffix(folder, suffixes, [&names](QByteArrayView name) { names.append(name); });
     if (ok)
         *ok = read;
     names.sort(locale);

@@ -30,7 +30,8 @@ private:
     std::vector<quint32> m_starts; // where each shown row's name starts in m_bytes
 };
 
-// The files of folder whose names match pattern ("*.nes": by ending, without regard to case),
+// The files of folder whose names match pattern ("*.nes", or several parted by ';': by ending,
+// without regard to case),
 // hidden files and subfolders left out, sorted for locale. ok is false when the folder cannot be
 // read (the list is then empty).
 RomNames readRomNames(const QString &folder, const QString &pattern, const QLocale &locale, bool *ok = nullptr);

@@ -109,6 +109,12 @@ void RomShelf::setChecker(RomChecker *checker)
     });
 }
 
+void RomShelf::checkAgain()
+{
+    if (m_checker && !m_listedFolder.isEmpty())
+        m_checker->check(m_listedFolder, m_model->namesBuffer());
+}
+
 void RomShelf::folderChanged(const QString &folder)
 {
     if (m_watched.isEmpty() || folder != m_watched)

@@ -49,6 +49,8 @@ public:
     RomFilter *filter() const { return m_filter; }
     // Has every reading's files checked by checker (shared by the shelves), and shows what it finds.
     void setChecker(RomChecker *checker);
+    // Has the listed files checked again: what the database learnt since shows.
+    void checkAgain();
 
 signals:
     // A reading is shown: another folder, or what changed in this one.

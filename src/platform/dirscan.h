@@ -10,11 +10,11 @@ class QFile;
 
 namespace platform {
 
-// Hands found each visible plain file in folder whose name ends in suffix (compared without regard
-// to case), in the order the file system gives them: its name, without folder, as bytes (UTF-8 as
+// Hands found each visible plain file in folder whose name ends in one of suffixes (compared
+// without regard to case), in the order the file system gives them: its name, without folder, as bytes (UTF-8 as
 // filenames.h maps it). Subfolders and hidden files are left out. false when the folder cannot be
 // read.
-bool forEachFileWithSuffix(const QString &folder, const QString &suffix,
+bool forEachFileWithSuffix(const QString &folder, const QStringList &suffixes,
                            const std::function<void(QByteArrayView name)> &found);
 
 // Names of the visible subfolders of folder, in the file system's order.

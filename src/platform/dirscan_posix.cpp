@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,7 +15,7 @@
 
 namespace platform {
 
-bool forEachFileWithSuffix(const QString &folder, const QString &suffix,
+bool forEachFileWithSuffix(const QString &folder, const QStringList &suffixes,
                            const std::function<void(QByteArrayView name)> &found)
 {
     if (folder.isEmpty())
@@ -22,16 +23,20 @@ bool forEachFileWithSuffix(const QString &folder, const QString &suffix,
     DIR *dir = ::opendir(toSystem8Bit(folder).constData());
     if (!dir)
         return false;
-    const QByteArray encodedSuffix = suffix.toUtf8();
-    const size_t suffixLength = size_t(encodedSuffix.size());
+    std::vector<QByteArray> endings;
+    for (const QString &suffix : suffixes)
+        endings.push_back(suffix.toUtf8());
     const int folderFd = ::dirfd(dir);
     while (const dirent *entry = ::readdir(dir)) {
         const char *name = entry->d_name;
         if (name[0] == '.')
             continue; // hidden, and "." and ".."
         const size_t length = std::strlen(name);
-        if (length < suffixLength
-            || ::strncasecmp(name + length - suffixLength, encodedSuffix.constData(), suffixLength) != 0)
+        const bool matches = std::any_of(endings.cbegin(), endings.cend(), [&](const QByteArray &ending) {
+            const size_t size = size_t(ending.size());
+            return length >= size && ::strncasecmp(name + length - size, ending.constData(), size) == 0;
+        });
+        if (!matches)
             continue;
         bool plainFile = entry->d_type == DT_REG;
         if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {

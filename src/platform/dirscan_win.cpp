@@ -29,14 +29,17 @@ bool fileStamp(const QString &path, FileStamp *stamp)
 
 } // namespace
 
-bool forEachFileWithSuffix(const QString &folder, const QString &suffix,
+bool forEachFileWithSuffix(const QString &folder, const QStringList &suffixes,
                            const std::function<void(QByteArrayView name)> &found)
 {
     const QDir dir(folder);
     if (folder.isEmpty() || !dir.exists() || !dir.isReadable())
         return false;
     // Without QDir::Hidden and QDir::System the iterator leaves out hidden and system files.
-    QDirIterator it(folder, {QLatin1Char('*') + suffix}, QDir::Files);
+    QStringList patterns;
+    for (const QString &suffix : suffixes)
+        patterns << QLatin1Char('*') + suffix;
+    QDirIterator it(folder, patterns, QDir::Files);
     while (it.hasNext()) {
         it.next();
         found(toUtf8Lossless(it.fileName()));

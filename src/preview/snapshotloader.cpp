@@ -1,5 +1,7 @@
 #include "preview/snapshotloader.h"
 
+#include "platform/dirscan.h"
+
 namespace preview {
 
 SnapshotLoader::SnapshotLoader(QObject *parent, Decoder decoder)
@@ -17,13 +19,22 @@ SnapshotLoader::~SnapshotLoader()
 
 void SnapshotLoader::cancel() { ++*m_newest; }
 
-void SnapshotLoader::request(const QString &path, const QSize &visible)
+void SnapshotLoader::request(const QString &path, const QSize &visible) { request(QStringList{path}, visible); }
+
+void SnapshotLoader::request(const QStringList &paths, const QSize &visible)
 {
     const quint64 ticket = ++*m_newest;
     const auto newest = m_newest;
     const Decoder decoder = m_decoder;
-    m_pool.start([this, newest, ticket, decoder, path, visible] {
+    m_pool.start([this, newest, ticket, decoder, paths, visible] {
         const auto overtaken = [newest, ticket] { return newest->load() != ticket; };
+        QString path = paths.value(0);
+        for (const QString &candidate : paths) {
+            if (platform::pathKind(candidate) == platform::PathKind::RegularFile) {
+                path = candidate;
+                break;
+            }
+        }
         const QImage picture = decoder(path, visible, overtaken);
         if (overtaken())
             return;

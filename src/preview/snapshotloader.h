@@ -25,6 +25,8 @@ public:
 
     // Starts decoding path for a box of the visible size; an earlier request is overtaken.
     void request(const QString &path, const QSize &visible);
+    // The same for the first of paths that is a file (looked for off this thread).
+    void request(const QStringList &paths, const QSize &visible);
     // Overtakes every earlier request without starting one.
     void cancel();
 
