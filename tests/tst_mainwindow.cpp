@@ -4,8 +4,12 @@
 #include "library/librarydatabase.h"
 #include "library/rominformation.h"
 #include "launch/launchcommand.h"
+#include "library/romcache.h"
 #include "library/romshelf.h"
 #include "testutil.h"
+#include "archivewriter.h"
+
+#include <QCryptographicHash>
 
 #include <QClipboard>
 #include <QAction>
@@ -350,6 +354,95 @@ private slots:
         QVERIFY(f.recorder.messages[0].text.contains(QDir::toNativeSeparators(f.rom(1) + u"two.nes"_s)));
         QTRY_VERIFY(w->recentMenu()->actions().isEmpty());
         QCOMPARE(f.recorder.starts.size(), 3);
+    }
+
+    // Zipped ROMs: listed when they hold a NES ROM, started from the ROM cache with the entry's own
+    // name, the user's files beside them never touched; several ROMs ask which one; a hostile
+    // archive is refused with its reason.
+    void zippedRomsAreStartedFromTheCache()
+    {
+        Fixture f;
+        writeProgram(f.emulator());
+        const QString folder = f.rom(1);
+        writeFile(folder + u"game.zip"_s, makeArchive(ArchiveFormat::Zip, {{"Game (U).nes", nesRom('z')}}));
+        writeFile(folder + u"game.nes"_s, "the user's own game.nes");
+        writeFile(folder + u"empty.zip"_s, makeArchive(ArchiveFormat::Zip, {{"readme.txt", "no ROM"}}));
+        writeFile(folder + u"multi.7z"_s, makeArchive(ArchiveFormat::SevenZip, {{"One.nes", nesRom('1')}, {"Two.nes", nesRom('2')}}));
+        writeFile(folder + u"bad.ZIP"_s, makeArchive(ArchiveFormat::Zip, {{"../x.nes", nesRom('x')}}));
+        const QStringList before = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.libraryFile = f.dir.filePath(u"data/quorvane.db"_s);
+        context.logFolder = f.dir.filePath(u"cache"_s);
+        context.romCacheFolder = f.dir.filePath(u"cache/roms"_s);
+        auto w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        const MainControls c(w.get());
+        QTRY_COMPARE(entries(c.list(1)), (QStringList{u"bad.ZIP"_s, u"game.nes"_s, u"game.zip"_s, u"multi.7z"_s, u"two.nes"_s}));
+        QCOMPARE(c.count(1)->text(), u"ROMs : 5"_s);
+
+        QVERIFY(c.list(1)->selectFile(u"game.zip"_s));
+        w->launchRom(1);
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
+        const QByteArray sha1 = QCryptographicHash::hash(nesRom('z').mid(16), QCryptographicHash::Sha1);
+        const QString unpacked = context.romCacheFolder + u'/' + QString::fromLatin1(sha1.toHex()) + u"/Game (U).nes"_s;
+        QCOMPARE(f.recorder.starts[0].arguments.mid(0, 2), (QStringList{u"-run"_s, QDir::toNativeSeparators(unpacked)}));
+        QCOMPARE(readAll(unpacked), nesRom('z'));
+        const QString log = QString::fromUtf8(readAll(context.logFolder + u"/last-launch.log"_s));
+        QVERIFY2(log.contains(QDir::toNativeSeparators(folder + u"game.zip"_s)) && log.contains(u"Game (U).nes"_s)
+                     && log.contains(QDir::toNativeSeparators(unpacked)), qPrintable(log));
+        // The emulator's save beside the ROM is the user's: kept through a cache trimmed to nothing.
+        writeFile(QFileInfo(unpacked).absolutePath() + u"/Game (U).sav"_s, "battery");
+        library::RomCache(context.romCacheFolder, 0).trim();
+        QVERIFY(!QFile::exists(unpacked));
+        QCOMPARE(readAll(QFileInfo(unpacked).absolutePath() + u"/Game (U).sav"_s), "battery");
+        // Its play follows the entry's identity; the recent ROM is the archive.
+        QTRY_COMPARE(w->recentMenu()->actions().size(), 1);
+        QCOMPARE(w->recentMenu()->actions()[0]->text(), u"&1 game.zip"_s);
+        w->recentMenu()->actions()[0]->trigger(); // unpacked again, beside its save
+        QTRY_COMPARE(f.recorder.starts.size(), 2);
+        QCOMPARE(readAll(unpacked), nesRom('z'));
+
+        onNextModal(w.get(), [](QWidget *chooser) {
+            auto *list = chooser->findChild<QListWidget *>(u"archiveEntryList"_s);
+            QCOMPARE(list->count(), 2);
+            list->setCurrentRow(1);
+            QTest::keyClick(list, Qt::Key_Return);
+        });
+        QVERIFY(c.list(1)->selectFile(u"multi.7z"_s));
+        w->launchRom(1);
+        QTRY_COMPARE(f.recorder.starts.size(), 3);
+        QVERIFY(f.recorder.starts[2].arguments.value(1).endsWith(u"Two.nes"_s));
+        onNextModal(w.get(), [](QWidget *chooser) { QTest::keyClick(chooser->findChild<QListWidget *>(), Qt::Key_Escape); });
+        w->launchRom(1);
+        QTest::qWait(300);
+        QCOMPARE(f.recorder.starts.size(), 3); // cancelled
+
+        QVERIFY(c.list(1)->selectFile(u"bad.ZIP"_s));
+        w->launchRom(1);
+        QTRY_COMPARE(f.recorder.messages.size(), 1);
+        QVERIFY2(f.recorder.messages[0].text.contains(u"bad.ZIP"_s) && f.recorder.messages[0].text.contains(u"leads out"_s),
+                 qPrintable(f.recorder.messages[0].text));
+        {
+            QString message;
+            const auto db = library::LibraryDatabase::open(context.libraryFile, &message);
+            QTRY_COMPARE(db->playRecord(sha1).launches, 2);
+        }
+        // Its information is its ROM's, with the archive named.
+        QVERIFY(c.list(1)->selectFile(u"game.zip"_s));
+        QString copied;
+        onNextModal(w.get(), [&](QWidget *modal) {
+            auto *info = qobject_cast<dialogs::RomInformationDialog *>(modal);
+            QTRY_VERIFY(!info->information()->text().contains(u"reading"_s));
+            copied = info->information()->text();
+            info->form().ok->click();
+        });
+        w->showRomInformation(1);
+        QVERIFY2(copied.contains(u"game.zip (holding Game (U).nes)"_s) && copied.contains(u"\nSHA-1: "_s + QString::fromLatin1(sha1.toHex()))
+                     && copied.contains(u"Played: 2 times"_s), qPrintable(copied));
+        w.reset();
+        QCOMPARE(readAll(folder + u"game.nes"_s), "the user's own game.nes");
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        QVERIFY(!QFile::exists(f.dir.filePath(u"x.nes"_s)) && !QFile::exists(f.rom(0) + u"../x.nes"_s));
     }
 
     void launchReadsTheOptionsEachTimeAndReportsFailures()

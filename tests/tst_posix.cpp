@@ -9,8 +9,11 @@
 #include "platform/filenames.h"
 #include "preview/snapshot.h"
 #include "testutil.h"
+#include "archivewriter.h"
+#include "library/romcache.h"
 
 #include <QCryptographicHash>
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
@@ -370,6 +373,65 @@ private slots:
                      qPrintable(u"run %1: %2 kept, %3 said"_s.arg(run).arg(launches).arg(committed)));
             kept = launches;
         }
+    }
+
+    // A Quorvane killed while it unpacks a zipped ROM leaves no half ROM under the ROM's name; the
+    // next start removes what it was writing.
+    void killedWhileUnpackingNoHalfRomIsLeft()
+    {
+        QUORVANE_HEAVY_TEST();
+        QTemporaryDir dir;
+        QByteArray rom = nesRom('k', 256); // 4 MB: an unpack takes a few milliseconds
+        for (qsizetype i = 16; i < rom.size(); i += 7)
+            rom[i] = char(QRandomGenerator::global()->bounded(256));
+        const QString archive = dir.filePath(u"big.zip"_s);
+        writeFile(archive, makeArchive(ArchiveFormat::Zip, {{"Big.nes", rom}}));
+        const QString cache = dir.filePath(u"cache"_s);
+        const QString unpacked = cache + u'/' + QString::fromLatin1(QCryptographicHash::hash(rom.mid(16), QCryptographicHash::Sha1).toHex())
+                                 + u"/Big.nes"_s;
+        int whole = 0, halfWritten = 0;
+        for (int run = 0; run < 60; ++run) {
+            QProcess loop;
+            loop.start(QStringLiteral(UNPACK_LOOP), {archive, cache});
+            QVERIFY(loop.waitForStarted());
+            QVERIFY(loop.waitForReadyRead(10000)); // then killed somewhere in the unpacks that follow
+            QThread::usleep(QRandomGenerator::global()->bounded(10000));
+            loop.kill();
+            QVERIFY(loop.waitForFinished());
+            QVERIFY2(loop.readAllStandardError().isEmpty(), "an unpack failed");
+            if (QFile::exists(unpacked)) {
+                QVERIFY2(readAll(unpacked) == rom, qPrintable(u"run %1: a half ROM under its name"_s.arg(run)));
+                ++whole;
+            }
+            halfWritten += int(!QDir(cache).entryList({u".unpacking-*"_s}, QDir::Files | QDir::Hidden).isEmpty());
+        }
+        QString error;
+        QVERIFY(library::RomCache(cache).open(&error));
+        QCOMPARE(QDir(cache).entryList({u".unpacking-*"_s}, QDir::Files | QDir::Hidden), QStringList());
+        qInfo("of 60 kills, %d found the ROM whole in place, %d a temporary file, none a half ROM", whole, halfWritten);
+    }
+
+    // On a disk that fills, an unpack says so and leaves nothing half written.
+    void aFullDiskUnpacksNothingHalf()
+    {
+        SmallDisk disk("512k");
+        if (!disk.reason.isEmpty())
+            QSKIP(qPrintable(u"no tmpfs can be mounted here: "_s + disk.reason));
+        QTemporaryDir dir;
+        QByteArray rom = nesRom('f', 64); // 1 MB that does not compress
+        for (qsizetype i = 16; i < rom.size(); ++i)
+            rom[i] = char(QRandomGenerator::global()->bounded(256));
+        const QString archive = dir.filePath(u"full.zip"_s);
+        writeFile(archive, makeArchive(ArchiveFormat::Zip, {{"Full.nes", rom}}));
+        library::RomCache cache(disk.dir.filePath(u"roms"_s));
+        QString error;
+        QVERIFY(cache.open(&error));
+        library::ArchiveEntry entry = library::listArchive(archive).roms.at(0);
+        const library::RomCache::Unpacked unpacked = cache.unpack(archive, entry);
+        QVERIFY2(unpacked.file.isEmpty() && unpacked.error.contains(u"cannot be written"_s), qPrintable(unpacked.error));
+        QDirIterator files(disk.dir.filePath(u"roms"_s), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext())
+            QVERIFY2(files.next().endsWith(library::RomCache::kMarkerName), qPrintable(files.filePath()));
     }
 
     // On a disk that fills, a launch that cannot be kept says so, and the file stays whole.

@@ -729,7 +729,7 @@ void MainWindow::unpackAndStart(const QString &path, const library::ArchiveEntry
         }
         door->post([this, unpacked, entry, path] {
             const QFileInfo file(unpacked.file);
-            startEmulator(file.absolutePath() + QLatin1Char('/'), file.fileName(), entry.data.sha1,
+            startEmulator(QDir::toNativeSeparators(file.absolutePath() + QLatin1Char('/')), file.fileName(), entry.data.sha1,
                           {path, platform::fromUtf8Lossless(entry.name)});
         });
     });

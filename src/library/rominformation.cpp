@@ -87,6 +87,9 @@ QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, 
         QStringLiteral("Database"),
     };
     QList<InfoLine> lines{{QStringLiteral("File"), platform::displayName(QDir::toNativeSeparators(path))}};
+    // An archive's lines are its first ROM's: the file line names both.
+    if (facts && facts->archive && !facts->archive->roms.empty())
+        lines[0].value = QStringLiteral("%1 (holding %2)").arg(lines[0].value, platform::displayName(platform::fromUtf8Lossless(facts->archive->roms.front().name)));
     QStringList values;
     const RomIdentity *id = facts ? &facts->identity : nullptr;
     if (!id || !id->error.isEmpty()) {
