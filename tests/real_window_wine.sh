@@ -3,7 +3,8 @@
 # display with only the file an older version left in the Windows directory, double-click the
 # first ROM and press Enter on it, then Options > Directories > Save (Tab, Tab, Enter). Checks what
 # the Windows stand-in emulator received, and that Save wrote the user's own file and left the
-# old one as it was.
+# old one as it was. Then the same from a folder beside the program (portable), and with a zipped
+# ROM, which is unpacked into %LOCALAPPDATA%\Quorvane\roms and started from there.
 #   real_window_wine.sh PACKAGE_ZIP STAND_IN_EXE      (WINEPREFIX set, the prefix made)
 set -euo pipefail
 zip=$1 standin=$2
@@ -15,9 +16,10 @@ done
 
 work=$(mktemp -d)
 user_dir="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Quorvane"
+local_dir="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Quorvane"
 legacy="$WINEPREFIX/drive_c/windows/quorvane.ini"
-trap 'rm -rf "$work" "$user_dir" "$legacy"' EXIT
-rm -rf "$user_dir"
+trap 'rm -rf "$work" "$user_dir" "$local_dir" "$legacy"' EXIT
+rm -rf "$user_dir" "$local_dir"
 app="$work/emu"
 roms="$work/my roms"
 mkdir -p "$app" "$roms"
@@ -98,4 +100,21 @@ actual=$(head -n 1 "$app/nesticle.log" 2>/dev/null | tr -d '\r' || echo "(no lau
 cmp "$work/expected.ini" "$app/quorvane.ini" || { echo "FAIL: portable: the file beside the program is not what Save writes"; exit 1; }
 [ ! -e "$user_dir" ] || { echo "FAIL: portable: Save wrote to %APPDATA% too"; exit 1; }
 cmp "$work/legacy.ini" "$legacy" || { echo "FAIL: portable: the file in the Windows directory was changed"; exit 1; }
-echo "2 passed, 0 failed"
+
+# A zipped ROM: unpacked into the user's local cache, and started there under its own name.
+rm -rf "$app/quorvane.ini" "$app/nesticle.log"
+mkdir -p "$work/zip roms"
+cp "$(dirname "$0")/fuzz/corpus/archive/one.zip" "$work/zip roms/Zipped.zip"
+ziproms="Z:${work//\//\\}\\zip roms\\"
+printf '[Quorvane v1.0b Config File]\r\nRoms=%s\r\n' "$ziproms" > "$legacy"
+xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
+sha1=$(unzip -p "$work/zip roms/Zipped.zip" | tail -c +17 | sha1sum | cut -c 1-40)
+unpacked="$local_dir/roms/$sha1/Game (U).nes"
+[ -f "$unpacked" ] || { echo "FAIL: zipped: nothing unpacked at $unpacked"; ls -R "$local_dir" 2>&1 | head; exit 1; }
+cmp <(unzip -p "$work/zip roms/Zipped.zip") "$unpacked" || { echo "FAIL: zipped: the unpacked ROM differs"; exit 1; }
+actual=$(head -n 1 "$app/nesticle.log" 2>/dev/null | tr -d '\r' || echo "(no launch)")
+case "$actual" in
+  '["-run","C:\\users\\'*'\\AppData\\Local\\Quorvane\\roms\\'"$sha1"'\\Game (U).nes",'*) ;;
+  *) echo "FAIL: zipped: the emulator received $actual"; exit 1 ;;
+esac
+echo "3 passed, 0 failed"

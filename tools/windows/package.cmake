@@ -22,8 +22,8 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   install(FILES "${stripped}" DESTINATION .)
 endforeach()
 
-# SQLite and zlib are linked in: their licences go with the program.
-foreach(licence sqlite3 zlib)
+# SQLite, zlib, libarchive and liblzma are linked in: their licences go with the program.
+foreach(licence sqlite3 zlib libarchive xz-utils)
   install(FILES "${QUORVANE_MINGW_DEPS}/licences/${licence}.copyright" DESTINATION licences)
 endforeach()
 
