@@ -380,7 +380,13 @@ private slots:
         QTRY_COMPARE(entries(c.list(1)), (QStringList{u"bad.ZIP"_s, u"game.nes"_s, u"game.zip"_s, u"multi.7z"_s, u"two.nes"_s}));
         QCOMPARE(c.count(1)->text(), u"ROMs : 5"_s);
 
+        // A favourite before it was ever unpacked: its ROM is read for the identity, and it has its star.
         QVERIFY(c.list(1)->selectFile(u"game.zip"_s));
+        w->showRomMenu(1, QPoint(10, 10));
+        w->romMenu()->close();
+        w->romMenu()->findChild<QAction *>(u"romMenuFavourite"_s)->trigger();
+        const library::RomListModel *model = w->romShelf(1)->model();
+        QTRY_VERIFY(model->isFavourite(model->rowOf("game.zip")));
         w->launchRom(1);
         QTRY_COMPARE(f.recorder.starts.size(), 1);
         const QByteArray sha1 = QCryptographicHash::hash(nesRom('z').mid(16), QCryptographicHash::Sha1);
@@ -439,6 +445,12 @@ private slots:
         w->showRomInformation(1);
         QVERIFY2(copied.contains(u"game.zip (holding Game (U).nes)"_s) && copied.contains(u"\nSHA-1: "_s + QString::fromLatin1(sha1.toHex()))
                      && copied.contains(u"Played: 2 times"_s), qPrintable(copied));
+        w.reset();
+        // A second start knows the game from the database, its archive unopened.
+        w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        const library::RomListModel *again = w->romShelf(1)->model();
+        QTRY_VERIFY(again->isFavourite(again->rowOf("game.zip")));
         w.reset();
         QCOMPARE(readAll(folder + u"game.nes"_s), "the user's own game.nes");
         QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);

@@ -603,7 +603,16 @@ void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
         information->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return)); // shown beside it; the list takes the key
         m_favouriteAction = m_romMenu->addAction(QString(), this, [this] {
             const QByteArray game = selectedIdentity(m_romMenuSlot);
-            m_history->setFavourite(selectedPath(m_romMenuSlot), game, !m_history->isFavourite(game));
+            const QString path = selectedPath(m_romMenuSlot);
+            const RomTab &tab = m_tabs[size_t(m_romMenuSlot)];
+            const QByteArray name = platform::toUtf8Lossless(tab.list->fileName());
+            if (game.isEmpty() && library::isArchiveName(name)) { // its ROM read first, and its row told
+                m_checker->identifyArchive(tab.shelf->listedFolder(), name, [this, path](const QByteArray &sha1) {
+                    m_history->setFavourite(path, sha1, !m_history->isFavourite(sha1));
+                });
+                return;
+            }
+            m_history->setFavourite(path, game, !m_history->isFavourite(game));
         });
         m_favouriteAction->setObjectName(QStringLiteral("romMenuFavourite"));
         m_romMenu->setDefaultAction(run);
@@ -641,14 +650,27 @@ void MainWindow::startArchive(const QString &path)
 {
     // Listed afresh off the window's thread: the archive may have changed since the list was read.
     platform::runAside([this, door = m_door, path] {
+        const QFileInfo file(path);
+        const platform::FileStamp stamp =
+            platform::fileStamps(file.absolutePath(), platform::toUtf8Lossless(file.fileName()) + '\0').front();
         library::ArchiveListing listing = library::listArchive(path);
-        door->post([this, path, listing = std::move(listing)] {
+        door->post([this, path, stamp, listing = std::move(listing)]() mutable {
             const QString archive = platform::displayName(QDir::toNativeSeparators(path));
             if (!listing.problem.isEmpty() || listing.roms.empty()) {
                 m_context.notify(this, QStringLiteral("Quorvane"),
-                                 QStringLiteral("%1 cannot be started.\n\n%2").arg(archive,
-                                     listing.problem.isEmpty() ? QStringLiteral("It holds no NES ROM.") : QStringLiteral("It cannot be used: %1.").arg(listing.problem)));
+                                 QStringLiteral("%1 cannot be started.\n\n%2")
+                                     .arg(archive, listing.problem.isEmpty() ? QStringLiteral("It holds no NES ROM.")
+                                                                             : QStringLiteral("It cannot be used: %1.").arg(listing.problem)));
                 return;
+            }
+            // What its row knows of each ROM spares reading the archive when the ROM is cached.
+            if (const library::ArchiveListing *known = knownArchive(path)) {
+                for (library::ArchiveEntry &entry : listing.roms) {
+                    for (const library::ArchiveEntry &was : known->roms) {
+                        if (was.isRead() && was.name == entry.name && was.size == entry.size)
+                            entry = was;
+                    }
+                }
             }
             int chosen = 0;
             if (listing.roms.size() > 1) {
@@ -659,38 +681,40 @@ void MainWindow::startArchive(const QString &path)
                 if (chosen < 0)
                     return;
             }
-            unpackAndStart(path, listing.roms[size_t(chosen)]);
+            unpackAndStart(path, stamp, std::move(listing), size_t(chosen));
         });
     });
 }
 
-void MainWindow::unpackAndStart(const QString &path, const library::ArchiveEntry &chosen)
+const MainWindow::RomTab *MainWindow::tabListing(const QString &path) const
+{
+    const QFileInfo file(path);
+    for (const RomTab &tab : m_tabs) {
+        if (!tab.shelf->listedFolder().isEmpty() && QFileInfo(tab.shelf->listedFolder()) == QFileInfo(file.absolutePath()))
+            return &tab;
+    }
+    return nullptr;
+}
+
+const library::ArchiveListing *MainWindow::knownArchive(const QString &path) const
+{
+    const RomTab *tab = tabListing(path);
+    const library::RomListModel *model = tab ? tab->shelf->model() : nullptr;
+    const library::RomFacts *facts = model ? model->factsAt(model->rowOf(platform::toUtf8Lossless(QFileInfo(path).fileName()))) : nullptr;
+    return facts && facts->archive ? facts->archive.get() : nullptr;
+}
+
+void MainWindow::unpackAndStart(const QString &path, const platform::FileStamp &stamp, library::ArchiveListing listing, size_t chosen)
 {
     if (m_context.romCacheFolder.isEmpty()) {
         m_context.notify(this, QStringLiteral("Quorvane"), QStringLiteral("%1 cannot be started: there is no folder to unpack it into.")
                                                                .arg(platform::displayName(QDir::toNativeSeparators(path))));
         return;
     }
-    platform::runAside([this, door = m_door, path, entry = chosen, cacheFolder = m_context.romCacheFolder,
-                        libraryFile = m_context.libraryFile]() mutable {
-        const QFileInfo archive(path);
-        const QByteArray name = platform::toUtf8Lossless(archive.fileName());
-        const platform::FileStamp stamp = platform::fileStamps(archive.absolutePath(), name + '\0').front();
-        // What the database knows of the entry spares reading the archive when it is cached.
-        library::ArchiveListing listing;
-        if (!libraryFile.isEmpty()) {
-            QString message;
-            if (auto db = library::LibraryDatabase::open(libraryFile, &message, library::LibraryDatabase::Check::Later)) {
-                for (const library::CheckedFile &file : db->checkedFiles(platform::toUtf8Lossless(archive.absolutePath()))) {
-                    if (file.name == name && file.stamp == stamp && library::decodeListing(file.header, &listing)) {
-                        for (const library::ArchiveEntry &known : listing.roms) {
-                            if (known.name == entry.name && known.isRead())
-                                entry = known;
-                        }
-                    }
-                }
-            }
-        }
+    platform::runAside([this, door = m_door, path, stamp, listing = std::move(listing), chosen,
+                        cacheFolder = m_context.romCacheFolder]() mutable {
+        library::ArchiveEntry &entry = listing.roms[chosen];
+        const bool known = entry.isRead();
         library::RomCache cache(cacheFolder);
         QString error;
         library::RomCache::Unpacked unpacked;
@@ -703,32 +727,12 @@ void MainWindow::unpackAndStart(const QString &path, const library::ArchiveEntry
             return;
         }
         cache.trim(QFileInfo(unpacked.file).absolutePath());
-        // The entry's identity is kept with the archive's listing: its row, its favourite and its
-        // plays follow the game from now on.
-        if (!libraryFile.isEmpty() && stamp.size >= 0) {
-            if (listing.roms.empty())
-                listing = library::listArchive(path);
-            bool changed = false;
-            for (library::ArchiveEntry &known : listing.roms) {
-                if (known.name == entry.name && !known.isRead()) {
-                    known = entry;
-                    changed = true;
-                }
-            }
-            QString message;
-            auto db = changed ? library::LibraryDatabase::open(libraryFile, &message, library::LibraryDatabase::Check::Later) : nullptr;
-            if (db && db->keepChecks(platform::toUtf8Lossless(archive.absolutePath()),
-                                     {{name, stamp, library::encodeListing(listing), {}}}, {}, nullptr)) {
-                door->post([this, folder = archive.absolutePath()] {
-                    for (const RomTab &tab : m_tabs) {
-                        if (QFileInfo(tab.shelf->listedFolder()) == QFileInfo(folder))
-                            tab.shelf->checkAgain();
-                    }
-                });
-            }
-        }
-        door->post([this, unpacked, entry, path] {
-            const QFileInfo file(unpacked.file);
+        door->post([this, path, stamp, listing, chosen, known, file = QFileInfo(unpacked.file)] {
+            const library::ArchiveEntry &entry = listing.roms[chosen];
+            // Its identity is kept with the archive: its row, favourite and plays follow the game.
+            // (Under the folder as its list names it: the database and the list know it so.)
+            if (const RomTab *tab = tabListing(path); tab && !known && stamp.size >= 0)
+                m_checker->keepArchive(tab->shelf->listedFolder(), platform::toUtf8Lossless(QFileInfo(path).fileName()), stamp, listing);
             startEmulator(QDir::toNativeSeparators(file.absolutePath() + QLatin1Char('/')), file.fileName(), entry.data.sha1,
                           {path, platform::fromUtf8Lossless(entry.name)});
         });

@@ -4,6 +4,7 @@
 #include "forms/formbuilder.h"
 #include "library/rememberedselection.h"
 #include "library/romarchive.h"
+#include "platform/dirscan.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -98,19 +99,23 @@ private:
     void buildMenus();
     void buildFindLine();
     void updateSoundCaption();
-    // The emulator on folder and fileName with the options as they stand, off the window's thread;
-    // the launch and the play are kept by the game's identity (sha1, read from the file when empty).
     // A ROM unpacked from an archive: where it came from, for the log and the history.
     struct ArchiveSource {
         QString archive;
         QString entry;
     };
+    // The emulator on folder and fileName with the options as they stand, off the window's thread;
+    // the launch and the play are kept by the game's identity (sha1, read from the file when empty).
     void startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1 = {},
                        const ArchiveSource &source = {});
     // Starts a ROM of the archive at path: asks which one when it holds several, unpacks it into
     // the ROM cache off the window's thread, and starts the emulator on the unpacked file.
     void startArchive(const QString &path);
-    void unpackAndStart(const QString &path, const library::ArchiveEntry &entry);
+    void unpackAndStart(const QString &path, const platform::FileStamp &stamp, library::ArchiveListing listing, size_t chosen);
+    // What the list knows of the archive at path: its ROMs, with the identities learnt so far.
+    const library::ArchiveListing *knownArchive(const QString &path) const;
+    // The tab that lists the folder of the file at path; null when none does.
+    const RomTab *tabListing(const QString &path) const;
     // The identity of the ROM selected in slot's list, once checked; empty before.
     QByteArray selectedIdentity(int slot) const;
     QString selectedPath(int slot) const;

@@ -186,6 +186,11 @@ void RomChecker::check(const QString &folder, const QByteArray &names)
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_waiting[folder] = names;
     }
+    wake();
+}
+
+void RomChecker::wake()
+{
     m_wake.notify_all();
     if (!m_thread) {
         // The lowest priority there is: the checks never take the window's time.
@@ -227,31 +232,84 @@ std::unique_ptr<LibraryDatabase> RomChecker::openLibrary(LibraryDatabase::Check 
 
 void RomChecker::work()
 {
-    bool databaseTried = false;
     for (;;) {
         QString folder;
         QByteArray names;
+        std::vector<std::function<void()>> jobs;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            if (m_waiting.empty() && !m_stopping)
+            if (m_waiting.empty() && m_jobs.empty() && !m_stopping)
                 m_door->post([this] { emit idle(); });
-            m_wake.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
+            m_wake.wait(lock, [this] { return m_stopping || !m_waiting.empty() || !m_jobs.empty(); });
             if (m_stopping)
                 break;
-            auto next = m_waiting.begin();
-            folder = next->first;
-            names = std::move(next->second);
-            m_waiting.erase(next);
+            jobs.swap(m_jobs);
+            if (jobs.empty()) {
+                auto next = m_waiting.begin();
+                folder = next->first;
+                names = std::move(next->second);
+                m_waiting.erase(next);
+            }
+        }
+        if (!jobs.empty()) {
+            openLibraryOnce();
+            for (const std::function<void()> &job : jobs)
+                job();
+            continue;
         }
         // The files' stamps are taken while the database is read: the two wait on different things.
         StampTaking stamping(folder, names);
-        if (!m_library && !m_places.databaseFile.isEmpty() && !std::exchange(databaseTried, true)) {
-            m_library = openLibrary(LibraryDatabase::Check::Later);
-            m_libraryUnchecked = m_library != nullptr;
-        }
+        openLibraryOnce();
         checkFolder(folder, names, stamping);
     }
     m_library.reset(); // closed on the thread that used it
+}
+
+void RomChecker::openLibraryOnce()
+{
+    if (!m_library && !m_places.databaseFile.isEmpty() && !std::exchange(m_databaseTried, true)) {
+        m_library = openLibrary(LibraryDatabase::Check::Later);
+        m_libraryUnchecked = m_library != nullptr;
+    }
+}
+
+void RomChecker::runJob(std::function<void()> job)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+    }
+    wake();
+}
+
+void RomChecker::keepArchive(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing)
+{
+    runJob([this, folder, name, stamp, listing = std::move(listing)]() mutable {
+        if (m_library)
+            m_library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(listing), {}}}, {}, nullptr);
+        RomFactsByName facts;
+        facts.insert(name, judgeArchive(std::move(listing), databases().get()));
+        m_door->post([this, folder, facts] { emit checked(folder, facts); });
+    });
+}
+
+void RomChecker::identifyArchive(const QString &folder, const QByteArray &name, std::function<void(const QByteArray &)> done)
+{
+    runJob([this, folder, name, done = std::move(done)] {
+        const platform::FileStamp stamp = platform::fileStamps(folder, name + '\0').front();
+        const QString path = joined(folder, platform::fromUtf8Lossless(name));
+        ArchiveListing listing = listArchive(path);
+        QByteArray sha1;
+        if (!listing.roms.empty() && readArchiveEntry(path, listing.roms.front(), {}).isEmpty()) {
+            sha1 = listing.roms.front().data.sha1;
+            if (m_library && stamp.size >= 0)
+                m_library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(listing), {}}}, {}, nullptr);
+            RomFactsByName facts;
+            facts.insert(name, judgeArchive(std::move(listing), databases().get()));
+            m_door->post([this, folder, facts] { emit checked(folder, facts); });
+        }
+        m_door->post([done, sha1] { done(sha1); });
+    });
 }
 
 void RomChecker::checkFolder(const QString &folder, const QByteArray &names, StampTaking &stamping)

@@ -73,6 +73,12 @@ public:
     // Reads path whole, off this thread, and calls done on this thread with its facts, both of
     // its whole-file sums made.
     void inspect(const QString &path, std::function<void(const RomFacts &)> done);
+    // An archive's ROMs as an unpack read them, their identities known: kept in the database
+    // (under the archive's stamp when it was listed) and shown. Called from any thread.
+    void keepArchive(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing);
+    // Reads the first ROM of the archive name in folder for its identity, keeps and shows it,
+    // and calls done with it on this thread (empty when it cannot be read).
+    void identifyArchive(const QString &folder, const QByteArray &name, std::function<void(const QByteArray &sha1)> done);
 
 signals:
     // A part of folder's facts, as they come.
@@ -88,6 +94,10 @@ private:
     void work();
     std::unique_ptr<LibraryDatabase> openLibrary(LibraryDatabase::Check check);
     void checkFolder(const QString &folder, const QByteArray &names, StampTaking &stamping);
+    void openLibraryOnce();
+    void wake(); // the checker's thread, started with the first work
+    // Runs on the checker's thread, between folders.
+    void runJob(std::function<void()> job);
     bool superseded(const QString &folder);
 
     Places m_places;
@@ -95,6 +105,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::map<QString, QByteArray> m_waiting; // folders to check, and their names
+    std::vector<std::function<void()>> m_jobs; // what unpacks learnt, to keep
+    bool m_databaseTried = false;
     bool m_stopping = false;
     std::once_flag m_datsRead;
     Databases m_dats;
