@@ -648,42 +648,82 @@ void MainWindow::startFile(const QString &path)
 
 void MainWindow::startArchive(const QString &path)
 {
-    // Listed afresh off the window's thread: the archive may have changed since the list was read.
-    platform::runAside([this, door = m_door, path] {
-        const QFileInfo file(path);
-        const platform::FileStamp stamp =
-            platform::fileStamps(file.absolutePath(), platform::toUtf8Lossless(file.fileName()) + '\0').front();
-        library::ArchiveListing listing = library::listArchive(path);
-        door->post([this, path, stamp, listing = std::move(listing)]() mutable {
-            const QString archive = platform::displayName(QDir::toNativeSeparators(path));
-            if (!listing.problem.isEmpty() || listing.roms.empty()) {
-                m_context.notify(this, QStringLiteral("Quorvane"),
-                                 QStringLiteral("%1 cannot be started.\n\n%2")
-                                     .arg(archive, listing.problem.isEmpty() ? QStringLiteral("It holds no NES ROM.")
-                                                                             : QStringLiteral("It cannot be used: %1.").arg(listing.problem)));
+    if (m_context.romCacheFolder.isEmpty()) {
+        m_context.notify(this, QStringLiteral("Quorvane"), QStringLiteral("%1 cannot be started: there is no folder to unpack it into.")
+                                                               .arg(platform::displayName(QDir::toNativeSeparators(path))));
+        return;
+    }
+    const RomTab *tab = tabListing(path);
+    const library::RomListModel *model = tab ? tab->shelf->model() : nullptr;
+    const library::RomFacts *facts = model ? model->factsAt(model->rowOf(platform::toUtf8Lossless(QFileInfo(path).fileName()))) : nullptr;
+    ArchiveStart job{path, {}, {}, 0, tab ? tab->shelf->listedFolder() : QString(), m_context.romCacheFolder, emulatorStarter()};
+    // One thread from the list to the emulator's start, unless the user is to choose a ROM. The
+    // archive is listed afresh when it changed since its row was checked; what its row knows of
+    // each ROM spares reading it again when the ROM is cached.
+    platform::runAside([this, door = m_door, job = std::move(job), known = facts ? facts->archive : nullptr]() mutable {
+        const QFileInfo file(job.path);
+        job.stamp = platform::fileStamps(file.absolutePath(), platform::toUtf8Lossless(file.fileName()) + '\0').front();
+        const bool unchanged = known && known->problem.isEmpty() && job.stamp.size >= 0 && known->stamp == job.stamp;
+        job.listing = unchanged ? *known : library::listArchive(job.path);
+        const QString archive = platform::displayName(QDir::toNativeSeparators(job.path));
+        if (!job.listing.problem.isEmpty() || job.listing.roms.empty()) {
+            door->post([this, text = QStringLiteral("%1 cannot be started.\n\n%2")
+                                         .arg(archive, job.listing.problem.isEmpty()
+                                                           ? QStringLiteral("It holds no NES ROM.")
+                                                           : QStringLiteral("It cannot be used: %1.").arg(job.listing.problem))] {
+                m_context.notify(this, QStringLiteral("Quorvane"), text);
+            });
+            return;
+        }
+        for (library::ArchiveEntry &entry : job.listing.roms) {
+            for (const library::ArchiveEntry &was : known ? known->roms : std::vector<library::ArchiveEntry>()) {
+                if (was.isRead() && was.name == entry.name && was.size == entry.size)
+                    entry = was;
+            }
+        }
+        if (job.listing.roms.size() == 1) {
+            unpackAndStart(this, door, std::move(job));
+            return;
+        }
+        door->post([this, door, job = std::move(job), archive]() mutable {
+            QStringList names;
+            for (const library::ArchiveEntry &entry : job.listing.roms)
+                names << platform::displayName(platform::fromUtf8Lossless(entry.name));
+            const int chosen = dialogs::chooseArchiveEntry(QFileInfo(archive).fileName(), names, this);
+            if (chosen < 0)
                 return;
-            }
-            // What its row knows of each ROM spares reading the archive when the ROM is cached.
-            if (const library::ArchiveListing *known = knownArchive(path)) {
-                for (library::ArchiveEntry &entry : listing.roms) {
-                    for (const library::ArchiveEntry &was : known->roms) {
-                        if (was.isRead() && was.name == entry.name && was.size == entry.size)
-                            entry = was;
-                    }
-                }
-            }
-            int chosen = 0;
-            if (listing.roms.size() > 1) {
-                QStringList names;
-                for (const library::ArchiveEntry &entry : listing.roms)
-                    names << platform::displayName(platform::fromUtf8Lossless(entry.name));
-                chosen = dialogs::chooseArchiveEntry(QFileInfo(archive).fileName(), names, this);
-                if (chosen < 0)
-                    return;
-            }
-            unpackAndStart(path, stamp, std::move(listing), size_t(chosen));
+            job.chosen = size_t(chosen);
+            job.run = emulatorStarter(); // the options as they stand now
+            platform::runAside([this, door, job = std::move(job)]() mutable { unpackAndStart(this, door, std::move(job)); });
         });
     });
+}
+
+void MainWindow::unpackAndStart(MainWindow *window, const std::shared_ptr<platform::ContextDoor> &door, ArchiveStart job)
+{
+    library::ArchiveEntry &entry = job.listing.roms[job.chosen];
+    const bool known = entry.isRead();
+    library::RomCache cache(job.cacheFolder);
+    QString error;
+    library::RomCache::Unpacked unpacked;
+    if (cache.open(&error, library::RomCache::Leftovers::Keep)) // those are removed at start-up
+        unpacked = cache.unpack(job.path, entry);
+    else
+        unpacked.error = error;
+    if (!unpacked.error.isEmpty()) {
+        door->post([window, text = unpacked.error] { window->m_context.notify(window, QStringLiteral("Quorvane"), text); });
+        return;
+    }
+    const QFileInfo file(unpacked.file);
+    job.run(QDir::toNativeSeparators(file.absolutePath() + QLatin1Char('/')), file.fileName(), entry.data.sha1,
+            {job.path, platform::fromUtf8Lossless(entry.name)});
+    cache.trim(file.absolutePath());
+    // Its identity is kept with the archive, under the folder as its list names it: its row,
+    // favourite and plays follow the game from now on.
+    if (!known && !job.listedFolder.isEmpty() && job.stamp.size >= 0) {
+        door->post([window, folder = job.listedFolder, name = platform::toUtf8Lossless(QFileInfo(job.path).fileName()),
+                    stamp = job.stamp, listing = std::move(job.listing)] { window->m_checker->keepArchive(folder, name, stamp, listing); });
+    }
 }
 
 const MainWindow::RomTab *MainWindow::tabListing(const QString &path) const
@@ -694,49 +734,6 @@ const MainWindow::RomTab *MainWindow::tabListing(const QString &path) const
             return &tab;
     }
     return nullptr;
-}
-
-const library::ArchiveListing *MainWindow::knownArchive(const QString &path) const
-{
-    const RomTab *tab = tabListing(path);
-    const library::RomListModel *model = tab ? tab->shelf->model() : nullptr;
-    const library::RomFacts *facts = model ? model->factsAt(model->rowOf(platform::toUtf8Lossless(QFileInfo(path).fileName()))) : nullptr;
-    return facts && facts->archive ? facts->archive.get() : nullptr;
-}
-
-void MainWindow::unpackAndStart(const QString &path, const platform::FileStamp &stamp, library::ArchiveListing listing, size_t chosen)
-{
-    if (m_context.romCacheFolder.isEmpty()) {
-        m_context.notify(this, QStringLiteral("Quorvane"), QStringLiteral("%1 cannot be started: there is no folder to unpack it into.")
-                                                               .arg(platform::displayName(QDir::toNativeSeparators(path))));
-        return;
-    }
-    platform::runAside([this, door = m_door, path, stamp, listing = std::move(listing), chosen,
-                        cacheFolder = m_context.romCacheFolder]() mutable {
-        library::ArchiveEntry &entry = listing.roms[chosen];
-        const bool known = entry.isRead();
-        library::RomCache cache(cacheFolder);
-        QString error;
-        library::RomCache::Unpacked unpacked;
-        if (cache.open(&error))
-            unpacked = cache.unpack(path, entry);
-        else
-            unpacked.error = error;
-        if (!unpacked.error.isEmpty()) {
-            door->post([this, text = unpacked.error] { m_context.notify(this, QStringLiteral("Quorvane"), text); });
-            return;
-        }
-        cache.trim(QFileInfo(unpacked.file).absolutePath());
-        door->post([this, path, stamp, listing, chosen, known, file = QFileInfo(unpacked.file)] {
-            const library::ArchiveEntry &entry = listing.roms[chosen];
-            // Its identity is kept with the archive: its row, favourite and plays follow the game.
-            // (Under the folder as its list names it: the database and the list know it so.)
-            if (const RomTab *tab = tabListing(path); tab && !known && stamp.size >= 0)
-                m_checker->keepArchive(tab->shelf->listedFolder(), platform::toUtf8Lossless(QFileInfo(path).fileName()), stamp, listing);
-            startEmulator(QDir::toNativeSeparators(file.absolutePath() + QLatin1Char('/')), file.fileName(), entry.data.sha1,
-                          {path, platform::fromUtf8Lossless(entry.name)});
-        });
-    });
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
@@ -761,21 +758,28 @@ void MainWindow::dropEvent(QDropEvent *event)
 void MainWindow::startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1,
                                const ArchiveSource &source)
 {
-    // The launch and its play are kept once it has started, by what the game is; the time played
-    // is added when the emulator ends, whichever comes first of the two.
-    struct Play {
-        QByteArray game;
-        qint64 endedAfterMs = -1;
-    };
-    const auto play = std::make_shared<Play>();
-    const launch::LaunchCommand command =
-        launch::launchCommand(folder, fileName, m_form.resolution->selectedIndex(), m_form.sound->checkState(),
-                              m_form.controller->selectedIndex());
     // The rest may wait on a disk or a share: the emulator's file is looked for, the log is
     // written, and a start returns only once the system has loaded the program. A thread of its
     // own does it, so that the window never waits; what it has to tell comes through the door.
-    platform::runAside([this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
-                 logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), command, play, sha1, source] {
+    platform::runAside([run = emulatorStarter(), folder, fileName, sha1, source] { run(folder, fileName, sha1, source); });
+}
+
+MainWindow::EmulatorStart MainWindow::emulatorStarter()
+{
+    // Everything it uses is copied now: it runs on another thread, and may outlive the window,
+    // which it reaches only through the door.
+    return [this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
+            logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), resolution = m_form.resolution->selectedIndex(),
+            sound = m_form.sound->checkState(), controller = m_form.controller->selectedIndex()](
+               const QString &folder, const QString &fileName, const QByteArray &sha1, const ArchiveSource &source) {
+        // The launch and its play are kept once it has started, by what the game is; the time
+        // played is added when the emulator ends, whichever comes first of the two.
+        struct Play {
+            QByteArray game;
+            qint64 endedAfterMs = -1;
+        };
+        const auto play = std::make_shared<Play>();
+        const launch::LaunchCommand command = launch::launchCommand(folder, fileName, resolution, sound, controller);
         launch::LaunchPlan plan;
         QString error;
         bool started = launch::planLaunch(command, applicationFolder, &plan, &error);
@@ -811,7 +815,7 @@ void MainWindow::startEmulator(const QString &folder, const QString &fileName, c
                 m_context.notify(this, QStringLiteral("Quorvane"), text);
             });
         }
-    });
+    };
 }
 
 void MainWindow::reportEarlyExit(const platform::ProcessExit &exit, const QString &program, const QString &log,

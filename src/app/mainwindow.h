@@ -108,12 +108,25 @@ private:
     // the launch and the play are kept by the game's identity (sha1, read from the file when empty).
     void startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1 = {},
                        const ArchiveSource &source = {});
+    // Starts the emulator on a ROM, on any thread: made on the window's thread with the options as
+    // they stand, it reaches the window only through the door.
+    using EmulatorStart = std::function<void(const QString &folder, const QString &fileName, const QByteArray &sha1,
+                                             const ArchiveSource &source)>;
+    EmulatorStart emulatorStarter();
     // Starts a ROM of the archive at path: asks which one when it holds several, unpacks it into
     // the ROM cache off the window's thread, and starts the emulator on the unpacked file.
     void startArchive(const QString &path);
-    void unpackAndStart(const QString &path, const platform::FileStamp &stamp, library::ArchiveListing listing, size_t chosen);
-    // What the list knows of the archive at path: its ROMs, with the identities learnt so far.
-    const library::ArchiveListing *knownArchive(const QString &path) const;
+    struct ArchiveStart {
+        QString path;
+        platform::FileStamp stamp; // the archive's, as it was listed
+        library::ArchiveListing listing;
+        size_t chosen = 0;
+        QString listedFolder; // its folder as a tab lists it; empty when none does
+        QString cacheFolder;
+        EmulatorStart run;
+    };
+    // On a thread aside: unpacks the chosen ROM and starts the emulator on it.
+    static void unpackAndStart(MainWindow *window, const std::shared_ptr<platform::ContextDoor> &door, ArchiveStart job);
     // The tab that lists the folder of the file at path; null when none does.
     const RomTab *tabListing(const QString &path) const;
     // The identity of the ROM selected in slot's list, once checked; empty before.

@@ -8,7 +8,6 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <memory>
@@ -186,7 +185,6 @@ QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByte
     const qint64 stated = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
     const qint64 limit = stated >= 0 ? std::min(stated, kLargestRomFile) : kLargestRomFile;
     RomIdentifier identifier(WholeFileSums::CrcOnly);
-    uLong crc = crc32(0, nullptr, 0);
     thread_local QByteArray buffer(kPieceSize, Qt::Uninitialized);
     for (;;) {
         const la_ssize_t n = archive_read_data(reading, buffer.data(), size_t(buffer.size()));
@@ -201,7 +199,6 @@ QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByte
         }
         const QByteArrayView piece(buffer.constData(), qsizetype(n));
         identifier.add(piece);
-        crc = crc32(crc, reinterpret_cast<const Bytef *>(piece.data()), uInt(piece.size()));
         if (write && !write(piece))
             return QStringLiteral("its entry \"%1\" could not be written").arg(name);
     }
@@ -211,7 +208,7 @@ QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByte
     wanted.size = identity.size;
     wanted.header = identity.header;
     wanted.data = identity.data;
-    wanted.crc32 = quint32(crc);
+    wanted.crc32 = identity.file.crc32;
     return {};
 }
 

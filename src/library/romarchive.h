@@ -4,6 +4,7 @@
 // the size of an entry, and in what an entry really holds against what it states.
 
 #include "library/romidentity.h"
+#include "platform/dirscan.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -38,6 +39,9 @@ struct ArchiveEntry {
 struct ArchiveListing {
     std::vector<ArchiveEntry> roms; // the NES ROMs it holds, in the archive's order
     QString problem;                // why it is refused; empty when it can be used
+    // The archive's size and time when it was listed (not in the database's copy, which has its
+    // own): a start that finds them unchanged need not list it again.
+    platform::FileStamp stamp;
 };
 
 // Why an entry's name is refused: one that leads out of wherever it is unpacked (absolute, a

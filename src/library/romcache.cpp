@@ -85,7 +85,7 @@ const QString RomCache::kMarkerName = QStringLiteral("QUORVANE-CACHE.txt");
 
 RomCache::RomCache(const QString &folder, qint64 capBytes) : m_folder(QDir::cleanPath(folder)), m_cap(capBytes) {}
 
-bool RomCache::open(QString *error)
+bool RomCache::open(QString *error, Leftovers leftovers)
 {
     const QString where = QDir::toNativeSeparators(m_folder);
     const QString marker = QDir(m_folder).filePath(kMarkerName);
@@ -112,10 +112,12 @@ bool RomCache::open(QString *error)
             return false;
         }
     }
+    if (leftovers == Leftovers::Keep)
+        return true;
     // Unpacks that a crash or a kill ended: their temporary files, each named by the process that
     // wrote it, once that process is gone.
-    const QStringList leftovers = QDir(m_folder).entryList({kTemporaryPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : leftovers) {
+    const QStringList unfinished = QDir(m_folder).entryList({kTemporaryPrefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : unfinished) {
         const qint64 pid = name.mid(kTemporaryPrefix.size()).section(QLatin1Char('-'), 0, 0).toLongLong();
         const QString path = QDir(m_folder).filePath(name);
         if (!platform::isProcessRunning(pid) && platform::entryKind(path) == platform::EntryKind::File)
@@ -164,6 +166,14 @@ bool RomCache::writeNote(const QString &folder, const ArchiveEntry &entry, QStri
     return true;
 }
 
+void RomCache::markUsed(const QString &folder) const
+{
+    // Its time alone: a failure only ages it, so that it is trimmed a little sooner.
+    QFile note(QDir(folder).filePath(kNoteName));
+    if (note.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        note.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+}
+
 RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &entry)
 {
     Unpacked result;
@@ -172,8 +182,7 @@ RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &en
     if (entry.isRead()) {
         const QString folder = gameFolder(entry.data);
         if (isCached(folder, entry)) {
-            QString error;
-            writeNote(folder, entry, &error); // the launch's time; a failure only ages it
+            markUsed(folder);
             result.file = QDir(folder).filePath(name);
             return result;
         }

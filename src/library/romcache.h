@@ -20,9 +20,11 @@ public:
 
     QString folder() const { return m_folder; }
 
-    // Makes the folder and its marker, or finds them; removes what unpacks that never finished
-    // left behind. false, with the reason, when the folder cannot be made or is not Quorvane's.
-    bool open(QString *error);
+    // Makes the folder and its marker, or finds them; at start-up (Leftovers::Remove) removes
+    // what unpacks that never finished left behind. false, with the reason, when the folder
+    // cannot be made or is not Quorvane's.
+    enum class Leftovers { Remove, Keep };
+    bool open(QString *error, Leftovers leftovers = Leftovers::Remove);
 
     struct Unpacked {
         QString file;  // the ROM's path in the cache; empty on failure
@@ -45,6 +47,7 @@ private:
     bool isCached(const QString &folder, const ArchiveEntry &entry) const;
     // Writes the folder's note of the ROM Quorvane put there; its time is that ROM's last launch.
     bool writeNote(const QString &folder, const ArchiveEntry &entry, QString *error) const;
+    void markUsed(const QString &folder) const; // the note's time is the ROM's last launch
     QString temporaryName() const;
 
     QString m_folder;

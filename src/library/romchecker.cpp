@@ -285,6 +285,7 @@ void RomChecker::runJob(std::function<void()> job)
 void RomChecker::keepArchive(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing)
 {
     runJob([this, folder, name, stamp, listing = std::move(listing)]() mutable {
+        listing.stamp = stamp;
         if (m_library)
             m_library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(listing), {}}}, {}, nullptr);
         RomFactsByName facts;
@@ -299,6 +300,7 @@ void RomChecker::identifyArchive(const QString &folder, const QByteArray &name, 
         const platform::FileStamp stamp = platform::fileStamps(folder, name + '\0').front();
         const QString path = joined(folder, platform::fromUtf8Lossless(name));
         ArchiveListing listing = listArchive(path);
+        listing.stamp = stamp;
         QByteArray sha1;
         if (!listing.roms.empty() && readArchiveEntry(path, listing.roms.front(), {}).isEmpty()) {
             sha1 = listing.roms.front().data.sha1;
@@ -326,8 +328,10 @@ void RomChecker::checkFolder(const QString &folder, const QByteArray &names, Sta
         knownStamps.insert(file.name, file.stamp);
         if (isArchiveName(file.name)) { // what it holds is kept where a ROM's header is
             ArchiveListing listing;
-            if (decodeListing(file.header, &listing))
+            if (decodeListing(file.header, &listing)) {
+                listing.stamp = file.stamp;
                 knownFacts.insert(std::move(file.name), judgeArchive(std::move(listing), known.get()));
+            }
             else
                 knownStamps.remove(file.name); // read again
             continue;
@@ -400,6 +404,7 @@ void RomChecker::checkFolder(const QString &folder, const QByteArray &names, Sta
             ArchiveListing listing = listArchive(path, overtaken);
             if (overtaken())
                 break;
+            listing.stamp = stamp;
             toKeep.push_back({name, stamp, encodeListing(listing), {}});
             batch.insert(name, judgeArchive(std::move(listing), known.get()));
         } else {
