@@ -105,6 +105,10 @@ private slots:
         const QByteArray seven = makeArchive(ArchiveFormat::SevenZip, {{"a.nes", rom}});
         QTest::newRow("7z truncated") << seven.first(seven.size() - 40) << u"it is"_s;
         QTest::newRow("not an archive") << QByteArray(4096, 'x') << u"no zip or 7z archive"_s;
+        // Found by fuzz_archive: a ROM is read back by its name, so a second of the same name
+        // (of another size) would have been streamed as the first.
+        QTest::newRow("two of one name") << makeArchive(ArchiveFormat::Zip, {{"d/c.nes", rom}, {"d/c.nes", rom + "more"}})
+                                         << u"two entries named \"d/c.nes\""_s;
         QTest::newRow("huge") << makeArchive(ArchiveFormat::Zip, {{"big.nes", QByteArray(65 * 1024 * 1024, '\0')}})
                               << u"larger than 64 MB"_s;
     }

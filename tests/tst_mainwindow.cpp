@@ -379,6 +379,13 @@ private slots:
         const MainControls c(w.get());
         QTRY_COMPARE(entries(c.list(1)), (QStringList{u"bad.ZIP"_s, u"game.nes"_s, u"game.zip"_s, u"multi.7z"_s, u"two.nes"_s}));
         QCOMPARE(c.count(1)->text(), u"ROMs : 5"_s);
+        // Its snapshot: its first ROM's, until there is one of the archive's own name.
+        f.snapshot("Game (U).jpg", QSize(20, 10), Qt::red);
+        QVERIFY(c.list(1)->selectFile(u"game.zip"_s));
+        QTRY_COMPARE(c.snapshot->picture().size(), QSize(20, 10));
+        f.snapshot("game.jpg", QSize(30, 15), Qt::blue);
+        QVERIFY(c.list(1)->selectFile(u"game.nes"_s) && c.list(1)->selectFile(u"game.zip"_s));
+        QTRY_COMPARE(c.snapshot->picture().size(), QSize(30, 15));
 
         // A favourite before it was ever unpacked: its ROM is read for the identity, and it has its star.
         QVERIFY(c.list(1)->selectFile(u"game.zip"_s));

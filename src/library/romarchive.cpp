@@ -9,6 +9,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -151,6 +152,9 @@ ArchiveListing list(Opened opened, const std::function<bool()> &cancelled)
         const qint64 size = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
         if (size > kLargestRomFile)
             return refuse(QStringLiteral("its entry \"%1\" is larger than 64 MB, more than any NES ROM").arg(QString::fromUtf8(name)));
+        // A ROM is found again by its name: two of one name would start the first for the second.
+        if (std::any_of(listing.roms.cbegin(), listing.roms.cend(), [&name](const ArchiveEntry &rom) { return rom.name == name; }))
+            return refuse(QStringLiteral("it holds two entries named \"%1\"").arg(QString::fromUtf8(name)));
         ArchiveEntry rom;
         rom.name = name;
         rom.size = size;
