@@ -247,6 +247,14 @@ QString entryNameProblem(QByteArrayView name)
         if (static_cast<unsigned char>(c) < 0x20 || QByteArrayView(":*?\"<>|").contains(c))
             return QStringLiteral("holds a character no file name may");
     }
+    // Windows opens a device for these names, whatever follows the first dot.
+    const qsizetype slash = std::max(name.lastIndexOf('/'), name.lastIndexOf('\\'));
+    const QByteArrayView file = name.sliced(slash + 1);
+    const QByteArray base = file.first(file.indexOf('.') < 0 ? file.size() : file.indexOf('.')).toByteArray().toUpper();
+    static const QList<QByteArray> devices{"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+                                           "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    if (devices.contains(base.trimmed()))
+        return QStringLiteral("is a name Windows keeps for a device");
     return {};
 }
 
