@@ -236,6 +236,27 @@ private slots:
         QVERIFY(!QFileInfo::exists(QFileInfo(second.file).absolutePath()));
     }
 
+    // Launch after launch, more than the cap holds: what Quorvane wrote stays within it, the
+    // game just started always there.
+    void theCapHoldsOverManyLaunches()
+    {
+        QTemporaryDir dir;
+        RomCache cache(dir.filePath(u"roms"_s), 300 * 1024);
+        QString error;
+        QVERIFY(cache.open(&error));
+        for (int game = 0; game < 8; ++game) {
+            const QString archive = dir.filePath(u"g%1.7z"_s.arg(game));
+            writeFile(archive, makeArchive(ArchiveFormat::SevenZip, {{"G.nes", nesRom(char('a' + game), 8)}})); // 128 KB each
+            ArchiveEntry entry = listArchive(archive).roms.at(0);
+            const RomCache::Unpacked unpacked = cache.unpack(archive, entry);
+            QVERIFY2(unpacked.error.isEmpty(), qPrintable(unpacked.error));
+            cache.trim(QFileInfo(unpacked.file).absolutePath());
+            QVERIFY(QFile::exists(unpacked.file));
+            QVERIFY2(cache.usedBytes() <= 300 * 1024, qPrintable(QString::number(cache.usedBytes())));
+        }
+        QCOMPARE(cache.usedBytes(), 2 * nesRom('a', 8).size());
+    }
+
     void aFolderThatIsNotTheCachesIsLeftAlone()
     {
         QTemporaryDir dir;

@@ -4,7 +4,10 @@
 #include "launch/launchcommand.h"
 #include "launch/textreplace.h"
 #include "testutil.h"
+#include "archivewriter.h"
+#include "library/romcache.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
@@ -220,6 +223,50 @@ private slots:
             QVERIFY2(error.contains(QLatin1String(reason)), qPrintable(error));
         }
 #endif
+    }
+
+    // A zipped ROM started with the real stand-in, which keeps a battery save beside the ROM it is
+    // given: the exact command line, the file it got, and its save through a cache trimmed to
+    // nothing and a restart, beside the ROM again at the next start.
+    void aZippedRomKeepsTheEmulatorsSave()
+    {
+        qputenv("NESTICLE_STANDIN_EXIT", "1");
+        qputenv("NESTICLE_STANDIN_SAVE", "1");
+        const auto unset = qScopeGuard([] {
+            qunsetenv("NESTICLE_STANDIN_EXIT");
+            qunsetenv("NESTICLE_STANDIN_SAVE");
+        });
+        Layout layout;
+        const QString roms = layout.dir.filePath(u"my roms"_s) + u'/';
+        const QByteArray rom = nesRom('s', 2);
+        writeFile(roms + u"game.zip"_s, makeArchive(ArchiveFormat::Zip, {{"Game (U).nes", rom}}));
+        writeFile(roms + u"game.nes"_s, "the user's own game.nes");
+        writeFile(layout.config(), configFor(roms, "", ""));
+        app::AppContext context = standInContext(layout);
+        context.romCacheFolder = layout.dir.filePath(u"cache/roms"_s);
+        context.libraryFile = layout.dir.filePath(u"data/quorvane.db"_s);
+        const QString gameFolder = context.romCacheFolder + u'/'
+                                   + QString::fromLatin1(QCryptographicHash::hash(rom.mid(16), QCryptographicHash::Sha1).toHex());
+        const QString log = layout.app() + u"/nesticle.log"_s, save = gameFolder + u"/Game (U).sav"_s;
+        const QByteArray given = QCryptographicHash::hash(rom, QCryptographicHash::Sha1).toHex() + '\n';
+        const launch::LaunchCommand expected =
+            launch::launchCommand(QDir::toNativeSeparators(gameFolder + u'/'), u"Game (U).nes"_s, 4, Qt::Checked, 1);
+        const QByteArray line = QJsonDocument(QJsonArray::fromStringList(expected.arguments())).toJson(QJsonDocument::Compact);
+        for (int start = 1; start <= 2; ++start) { // the second after a restart
+            app::MainWindow window(context);
+            window.loadStartState();
+            const MainControls controls(&window);
+            QVERIFY(controls.list(0)->selectFile(u"game.zip"_s));
+            window.launchRom(0);
+            QTRY_VERIFY_WITH_TIMEOUT(readAll(save).count('\n') == start, 20000);
+            QCOMPARE(readAll(save), given.repeated(start));
+            QCOMPARE(readAll(log).trimmed().split('\n').value(start - 1).trimmed(), line);
+            library::RomCache(context.romCacheFolder, 0).trim();
+            QVERIFY(!QFile::exists(gameFolder + u"/Game (U).nes"_s));
+            QCOMPARE(readAll(save), given.repeated(start));
+        }
+        QCOMPARE(readAll(roms + u"game.nes"_s), "the user's own game.nes");
+        QVERIFY(layout.recorder.messages.isEmpty());
     }
 
     // The real stand-in emulator started through the main window: no shell, names arrive whole.

@@ -9,9 +9,12 @@
 // For tests: NESTICLE_STANDIN_EXIT=1 logs and ends at once; NESTICLE_STANDIN_QUIT_AFTER_MS=N
 // closes the window after N milliseconds. NESTICLE_STANDIN_FAIL="CODE DELAY_MS TEXT" prints TEXT
 // to standard output and standard error, waits DELAY_MS and ends with exit status CODE, or by the
-// signal -CODE where signals exist.
+// signal -CODE where signals exist. NESTICLE_STANDIN_SAVE=1 writes a battery save, as an emulator
+// does: the ROM's name with ".sav", beside the ROM, one line added per start (the SHA-1 of the
+// file it was given).
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -107,6 +110,17 @@ QString describeRom(const QString &path)
     return QStringLiteral("iNES image: PRG %1 KB, CHR %2 KB, mapper %3").arg(prg).arg(chr).arg(mapper);
 }
 
+void writeSave(const QString &romPath)
+{
+    QFile rom(romPath);
+    if (romPath.isEmpty() || !rom.open(QIODevice::ReadOnly))
+        return;
+    const QFileInfo info(romPath);
+    QFile save(info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".sav"));
+    if (save.open(QIODevice::Append))
+        save.write(QCryptographicHash::hash(rom.readAll(), QCryptographicHash::Sha1).toHex() + '\n');
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -122,6 +136,8 @@ int main(int argc, char *argv[])
         arguments = receivedArguments(folder);
         appendLog(folder, arguments);
     }
+    if (qEnvironmentVariableIntValue("NESTICLE_STANDIN_SAVE") == 1)
+        writeSave(parse(arguments).rom);
     if (qEnvironmentVariableIntValue("NESTICLE_STANDIN_EXIT") == 1)
         return 0;
     if (const QString fail = qEnvironmentVariable("NESTICLE_STANDIN_FAIL"); !fail.isEmpty()) {
