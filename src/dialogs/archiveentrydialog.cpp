@@ -29,10 +29,11 @@ int chooseArchiveEntry(const QString &archiveName, const QStringList &entries, Q
     list->addItems(entries);
     list->setCurrentRow(0);
     question->setBuddy(list);
-    // As wide as the longest name, within reason; as high as a dozen of them.
+    // As wide as the longest name, within reason; as high as its names, a dozen at most (more scroll).
     const int widest = std::max(question->fontMetrics().horizontalAdvance(question->text()) / 2,
                                 list->sizeHintForColumn(0) + 2 * list->frameWidth() + 24);
-    list->setMinimumSize(std::min(widest, 640), std::min(int(entries.size()), 12) * list->sizeHintForRow(0) + 2 * list->frameWidth() + 4);
+    list->setMinimumWidth(std::min(widest, 640));
+    list->setFixedHeight(std::min(int(entries.size()), 12) * list->sizeHintForRow(0) + 2 * list->frameWidth() + 2);
     auto *buttons = new QDialogButtonBox(&dialog);
     QPushButton *start = buttons->addButton(QStringLiteral("&Start"), QDialogButtonBox::AcceptRole);
     start->setObjectName(QStringLiteral("archiveEntryStart"));
