@@ -30,6 +30,8 @@ using Archive = std::unique_ptr<archive, decltype(&archive_read_free)>;
 // name keeps its characters.
 struct Source {
     QFile file;
+    qint64 size = 0; // taken once, and the place kept here: libarchive asks for both often
+    qint64 at = 0;
     QByteArray buffer = QByteArray(kPieceSize, Qt::Uninitialized);
 
     static la_ssize_t read(archive *reading, void *data, const void **bytes)
@@ -40,22 +42,28 @@ struct Source {
             archive_set_error(reading, EIO, "%s", "it could not be read");
             return ARCHIVE_FATAL;
         }
+        source->at += n;
         *bytes = source->buffer.constData();
         return la_ssize_t(n);
     }
     static la_int64_t seek(archive *, void *data, la_int64_t offset, int whence)
     {
-        QFile &file = static_cast<Source *>(data)->file;
-        const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? file.pos() : file.size();
-        const qint64 to = base + offset;
-        return to >= 0 && file.seek(to) ? to : ARCHIVE_FATAL;
+        Source *source = static_cast<Source *>(data);
+        const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? source->at : source->size;
+        return source->moveTo(base + offset) ? source->at : ARCHIVE_FATAL;
     }
     static la_int64_t skip(archive *, void *data, la_int64_t request)
     {
-        QFile &file = static_cast<Source *>(data)->file;
-        const qint64 to = std::min<qint64>(file.pos() + request, file.size());
-        const qint64 from = file.pos();
-        return request > 0 && file.seek(to) ? to - from : 0;
+        Source *source = static_cast<Source *>(data);
+        const qint64 from = source->at;
+        return request > 0 && source->moveTo(std::min<qint64>(from + request, source->size)) ? source->at - from : 0;
+    }
+    bool moveTo(qint64 to)
+    {
+        if (to < 0 || !file.seek(to))
+            return false;
+        at = to;
+        return true;
     }
 };
 
@@ -84,10 +92,12 @@ Opened openFile(const QString &path)
 {
     Opened opened;
     opened.source = std::make_unique<Source>();
-    if (!platform::openRegularFile(path, opened.source->file)) {
+    // Unbuffered: libarchive reads in pieces of its own, and seeks between them.
+    if (!platform::openRegularFile(path, opened.source->file, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         opened.problem = QStringLiteral("it cannot be opened");
         return opened;
     }
+    opened.source->size = opened.source->file.size();
     opened.reader = newReader();
     archive *reading = opened.reader.get();
     archive_read_set_read_callback(reading, &Source::read);

@@ -88,12 +88,12 @@ std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names)
     return stamps;
 }
 
-bool openRegularFile(const QString &path, QFile &file)
+bool openRegularFile(const QString &path, QFile &file, QIODevice::OpenMode mode)
 {
     if (!QFileInfo(path).isFile())
         return false;
     file.setFileName(path);
-    return file.open(QIODevice::ReadOnly);
+    return file.open(mode);
 }
 
 } // namespace platform
