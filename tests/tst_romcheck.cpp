@@ -11,10 +11,12 @@
 #include "library/romidentity.h"
 #include "library/romlistmodel.h"
 #include "library/romnames.h"
+#include "library/sha1.h"
 #include "platform/filenames.h"
 
 #include <QBuffer>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QCryptographicHash>
 #include <QSignalSpy>
 
@@ -85,6 +87,28 @@ class TestRomCheck : public QObject
     Q_OBJECT
 
 private slots:
+    // The SHA-1 of the processor's instructions is Qt's, whatever the lengths and the pieces.
+    void sha1IsQtsInAnyPieces()
+    {
+        qInfo("SHA-1 with the processor's instructions: %s", Sha1::usesProcessorInstructions() ? "yes" : "no");
+        Sha1 abc;
+        abc.addData("abc");
+        QCOMPARE(abc.result().toHex(), "a9993e364706816aba3e25717850c26c9cd0d89d");
+        QRandomGenerator random(31);
+        for (int size : {0, 1, 55, 56, 63, 64, 65, 119, 120, 128, 1000, 70000}) {
+            QByteArray bytes(size, Qt::Uninitialized);
+            for (char &c : bytes)
+                c = char(random.bounded(256));
+            Sha1 sum;
+            for (qsizetype at = 0; at < size;) {
+                const qsizetype piece = std::min<qsizetype>(random.bounded(1, 150), size - at);
+                sum.addData(QByteArrayView(bytes).sliced(at, piece));
+                at += piece;
+            }
+            QCOMPARE(sum.result(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha1));
+        }
+    }
+
     void identityLeavesOutTheHeaderOnly()
     {
         // The sums of the bytes after the 16-byte header, the trainer kept, as ROM databases' NES

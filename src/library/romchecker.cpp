@@ -2,11 +2,11 @@
 
 #include "library/librarydatabase.h"
 #include "library/nesheader.h"
+#include "library/sha1.h"
 #include "platform/contextdoor.h"
 #include "platform/dirscan.h"
 #include "platform/filenames.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -127,7 +127,7 @@ RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const
         return identity;
     }
     ArchiveEntry &first = listing.roms.front();
-    QCryptographicHash fileSha1(QCryptographicHash::Sha1);
+    Sha1 fileSha1;
     identity.error = readArchiveEntry(path, first, [&](QByteArrayView piece) {
         if (whole == WholeFileSums::Both)
             fileSha1.addData(piece);

@@ -1,9 +1,9 @@
 #include "library/romidentity.h"
 
 #include "library/nesheader.h"
+#include "library/sha1.h"
 #include "platform/dirscan.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 
 #include <zlib.h>
@@ -55,7 +55,7 @@ public:
     }
 
 private:
-    static void add(QByteArrayView bytes, uLong &crc, QCryptographicHash &sha1)
+    static void add(QByteArrayView bytes, uLong &crc, Sha1 &sha1)
     {
         crc = crc32(crc, reinterpret_cast<const Bytef *>(bytes.data()), uInt(bytes.size()));
         sha1.addData(bytes);
@@ -67,8 +67,8 @@ private:
     quint32 m_headerCrc = 0;
     uLong m_dataCrc = crc32(0, nullptr, 0);
     qint64 m_dataSize = 0;
-    QCryptographicHash m_dataSha1{QCryptographicHash::Sha1};
-    QCryptographicHash m_fileSha1{QCryptographicHash::Sha1};
+    Sha1 m_dataSha1;
+    Sha1 m_fileSha1;
 };
 
 RomIdentity failed(const QString &why)
