@@ -1,9 +1,8 @@
 #include "library/romarchive.h"
 
-#include "platform/dirscan.h"
+#include "platform/regularfile.h"
 
 #include <QDataStream>
-#include <QFile>
 #include <QIODevice>
 
 #include <archive.h>
@@ -26,12 +25,11 @@ bool endsWithNoCase(QByteArrayView name, QByteArrayView ending)
 
 using Archive = std::unique_ptr<archive, decltype(&archive_read_free)>;
 
-// The archive's file, read through Qt so that a FIFO or a device is never opened and a Windows
-// name keeps its characters.
+// The archive's file, read with the system's calls: a FIFO or a device is never opened, and a
+// Windows name keeps its characters.
 struct Source {
-    QFile file;
-    qint64 size = 0; // taken once, and the place kept here: libarchive asks for both often
-    qint64 at = 0;
+    platform::RegularFile file;
+    qint64 at = 0; // kept here: libarchive asks where it is, often
     QByteArray buffer = QByteArray(kPieceSize, Qt::Uninitialized);
 
     static la_ssize_t read(archive *reading, void *data, const void **bytes)
@@ -49,17 +47,19 @@ struct Source {
     static la_int64_t seek(archive *, void *data, la_int64_t offset, int whence)
     {
         Source *source = static_cast<Source *>(data);
-        const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? source->at : source->size;
+        const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? source->at : source->file.size();
         return source->moveTo(base + offset) ? source->at : ARCHIVE_FATAL;
     }
     static la_int64_t skip(archive *, void *data, la_int64_t request)
     {
         Source *source = static_cast<Source *>(data);
         const qint64 from = source->at;
-        return request > 0 && source->moveTo(std::min<qint64>(from + request, source->size)) ? source->at - from : 0;
+        return request > 0 && source->moveTo(std::min<qint64>(from + request, source->file.size())) ? source->at - from : 0;
     }
     bool moveTo(qint64 to)
     {
+        if (to == at)
+            return true;
         if (to < 0 || !file.seek(to))
             return false;
         at = to;
@@ -92,12 +92,10 @@ Opened openFile(const QString &path)
 {
     Opened opened;
     opened.source = std::make_unique<Source>();
-    // Unbuffered: libarchive reads in pieces of its own, and seeks between them.
-    if (!platform::openRegularFile(path, opened.source->file, QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    if (!opened.source->file.open(path)) {
         opened.problem = QStringLiteral("it cannot be opened");
         return opened;
     }
-    opened.source->size = opened.source->file.size();
     opened.reader = newReader();
     archive *reading = opened.reader.get();
     archive_read_set_read_callback(reading, &Source::read);

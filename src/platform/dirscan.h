@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +41,6 @@ std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names);
 
 // Opens exactly the file at path for reading when it is a regular file; a FIFO, a device or a
 // folder is never opened (a read could wait for ever or never end). false when it cannot be.
-bool openRegularFile(const QString &path, QFile &file, QIODevice::OpenMode mode = QIODevice::ReadOnly);
+bool openRegularFile(const QString &path, QFile &file);
 
 } // namespace platform

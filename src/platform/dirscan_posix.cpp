@@ -116,7 +116,7 @@ std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names)
     return stamps;
 }
 
-bool openRegularFile(const QString &path, QFile &file, QIODevice::OpenMode mode)
+bool openRegularFile(const QString &path, QFile &file)
 {
     // Non-blocking, so that opening a FIFO returns at once; what was opened is then checked, not
     // the name looked up a second time.
@@ -128,7 +128,7 @@ bool openRegularFile(const QString &path, QFile &file, QIODevice::OpenMode mode)
         ::close(fd);
         return false;
     }
-    if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;
     }

@@ -88,12 +88,12 @@ std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names)
     return stamps;
 }
 
-bool openRegularFile(const QString &path, QFile &file, QIODevice::OpenMode mode)
+bool openRegularFile(const QString &path, QFile &file)
 {
     if (!QFileInfo(path).isFile())
         return false;
     file.setFileName(path);
-    return file.open(mode);
+    return file.open(QIODevice::ReadOnly);
 }
 
 } // namespace platform
