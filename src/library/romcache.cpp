@@ -28,10 +28,12 @@ struct Note {
     QByteArray name;
     qint64 size = -1;
     quint32 crc32 = 0;
+    qint64 modified = -1; // the ROM's time as Quorvane wrote and checked it; -1 when unknown
     QDateTime used;
 };
 
-bool readNote(const QString &folder, Note *note)
+// The note's time (the ROM's last launch) is read only when trimming asks for it.
+bool readNote(const QString &folder, Note *note, bool withTime = false)
 {
     const QString path = QDir(folder).filePath(kNoteName);
     QFile file;
@@ -44,7 +46,12 @@ bool readNote(const QString &folder, Note *note)
     note->name = lines[0];
     note->size = lines[1].toLongLong(&sized);
     note->crc32 = lines[2].toUInt(&summed, 16);
-    note->used = QFileInfo(path).lastModified();
+    bool timed = false;
+    note->modified = lines.size() > 3 ? lines[3].toLongLong(&timed) : -1;
+    if (!timed)
+        note->modified = -1;
+    if (withTime)
+        note->used = QFileInfo(path).lastModified();
     return sized && summed && !note->name.isEmpty() && entryNameProblem(note->name).isEmpty()
            && !note->name.contains('/') && !note->name.contains('\\');
 }
@@ -62,10 +69,10 @@ quint32 crcOfFile(const QString &path, qint64 size, bool *ok)
     *ok = false;
     if (!platform::openRegularFile(path, file) || file.size() != size)
         return 0;
-    QByteArray buffer(256 * 1024, Qt::Uninitialized);
+    char buffer[64 * 1024]; // on the stack: a launch's thread is new, and a heap block of its own costs more
     uLong crc = crc32(0, nullptr, 0);
-    for (qint64 n; (n = file.read(buffer.data(), buffer.size())) > 0;)
-        crc = crc32(crc, reinterpret_cast<const Bytef *>(buffer.constData()), uInt(n));
+    for (qint64 n; (n = file.read(buffer, sizeof buffer)) > 0;)
+        crc = crc32(crc, reinterpret_cast<const Bytef *>(buffer), uInt(n));
     *ok = file.error() == QFileDevice::NoError;
     return quint32(crc);
 }
@@ -142,16 +149,23 @@ bool RomCache::isCached(const QString &folder, const ArchiveEntry &entry) const
     if (!readNote(folder, &note) || note.name != entry.fileName() || note.size != entry.size || note.crc32 != entry.crc32)
         return false;
     const QString file = QDir(folder).filePath(platform::fromUtf8Lossless(note.name));
+    if (platform::entryKind(file) != platform::EntryKind::File)
+        return false;
+    // Unchanged since Quorvane wrote and checked it (its size and time as then): its sum is known,
+    // as the library database knows a ROM file's. Otherwise it is summed again.
+    const platform::FileStamp stamp = platform::fileStamps(folder, note.name + '\0').front();
+    if (note.modified >= 0 && stamp.size == note.size && stamp.modified == note.modified)
+        return true;
     bool ok = false;
-    return platform::entryKind(file) == platform::EntryKind::File && crcOfFile(file, note.size, &ok) == note.crc32 && ok;
+    return crcOfFile(file, note.size, &ok) == note.crc32 && ok;
 }
 
-bool RomCache::writeNote(const QString &folder, const ArchiveEntry &entry, QString *error) const
+bool RomCache::writeNote(const QString &folder, const ArchiveEntry &entry, qint64 romModified, QString *error) const
 {
     const QString temporary = temporaryName();
     QFile file(temporary);
     const QByteArray text = entry.fileName() + '\n' + QByteArray::number(entry.size) + '\n'
-                            + QByteArray::number(entry.crc32, 16) + '\n';
+                            + QByteArray::number(entry.crc32, 16) + '\n' + QByteArray::number(romModified) + '\n';
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !writeWhole(file, text, error)) {
         if (error->isEmpty())
             *error = file.errorString();
@@ -216,7 +230,8 @@ RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &en
                && !(readNote(folder, &note) && note.name == entry.fileName() && platform::entryKind(target) == platform::EntryKind::File)) {
         // Something Quorvane did not write has the name: the user's, and never replaced.
         error = QStringLiteral("%1 holds a file that Quorvane did not write").arg(QDir::toNativeSeparators(target));
-    } else if (writeNote(folder, entry, &error)) { // the note first: a ROM there is always one it names
+    } else if (writeNote(folder, entry, platform::fileStamps(m_folder, platform::toUtf8Lossless(QFileInfo(temporary).fileName()) + '\0').front().modified,
+                         &error)) { // the note first: a ROM there is always one it names; a rename keeps its time
         platform::moveOver(temporary, target, &error);
     }
     if (platform::entryKind(temporary) != platform::EntryKind::Missing) {
@@ -258,7 +273,7 @@ void RomCache::trim(const QString &keepFolder)
     for (const QString &name : folders) {
         const QString folder = QDir(m_folder).filePath(name);
         Note note;
-        if (!isGameFolderName(name) || platform::entryKind(folder) != platform::EntryKind::Folder || !readNote(folder, &note))
+        if (!isGameFolderName(name) || platform::entryKind(folder) != platform::EntryKind::Folder || !readNote(folder, &note, true))
             continue;
         const QString rom = QDir(folder).filePath(platform::fromUtf8Lossless(note.name));
         if (platform::entryKind(rom) != platform::EntryKind::File)

@@ -45,8 +45,9 @@ public:
 private:
     QString gameFolder(const RomSums &data) const;
     bool isCached(const QString &folder, const ArchiveEntry &entry) const;
-    // Writes the folder's note of the ROM Quorvane put there; its time is that ROM's last launch.
-    bool writeNote(const QString &folder, const ArchiveEntry &entry, QString *error) const;
+    // Writes the folder's note of the ROM Quorvane put there (and the ROM's time as written); the
+    // note's own time is that ROM's last launch.
+    bool writeNote(const QString &folder, const ArchiveEntry &entry, qint64 romModified, QString *error) const;
     void markUsed(const QString &folder) const; // the note's time is the ROM's last launch
     QString temporaryName() const;
 
