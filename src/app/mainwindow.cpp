@@ -14,7 +14,6 @@
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
 #include "library/folderwatcher.h"
-#include "library/librarydatabase.h"
 #include "library/playhistory.h"
 #include "library/romcache.h"
 #include "library/romchecker.h"
@@ -504,7 +503,7 @@ void MainWindow::previewSnapshot(int slot)
     const library::RomFacts *facts = tab.shelf->model()->factsAt(tab.shelf->model()->rowOf(platform::toUtf8Lossless(name)));
     if (library::isArchiveName(platform::toUtf8Lossless(name))) {
         // An archive's own picture, else its first ROM's.
-        paths = QStringList{m_context.applicationFolder + QStringLiteral("/snap/") + QFileInfo(name).completeBaseName() + QStringLiteral(".jpg")};
+        paths = QStringList{preview::archiveSnapshotPath(m_context.applicationFolder, name)};
         if (facts && facts->archive && !facts->archive->roms.empty())
             paths << preview::snapshotPath(m_context.applicationFolder, platform::fromUtf8Lossless(facts->archive->roms.front().fileName()));
     }
@@ -662,9 +661,21 @@ void MainWindow::startArchive(const QString &path)
     // each ROM spares reading it again when the ROM is cached.
     platform::runAside([this, door = m_door, job = std::move(job), known = facts ? facts->archive : nullptr]() mutable {
         const QFileInfo file(job.path);
-        job.stamp = platform::fileStamps(file.absolutePath(), platform::toUtf8Lossless(file.fileName()) + '\0').front();
-        const bool unchanged = known && known->problem.isEmpty() && job.stamp.size >= 0 && known->stamp == job.stamp;
-        job.listing = unchanged ? *known : library::listArchive(job.path);
+        job.stamp = platform::fileStamp(file.absolutePath(), platform::toUtf8Lossless(file.fileName()));
+        if (known && known->problem.isEmpty() && job.stamp.size >= 0 && known->stamp == job.stamp) {
+            job.listing = *known;
+        } else {
+            job.listing = library::listArchive(job.path);
+            if (known) { // the same ROMs, read before
+                for (library::ArchiveEntry &entry : job.listing.roms) {
+                    const auto was = std::find_if(known->roms.cbegin(), known->roms.cend(), [&entry](const library::ArchiveEntry &rom) {
+                        return rom.isRead() && rom.name == entry.name && rom.size == entry.size;
+                    });
+                    if (was != known->roms.cend())
+                        entry = *was;
+                }
+            }
+        }
         const QString archive = platform::displayName(QDir::toNativeSeparators(job.path));
         if (!job.listing.problem.isEmpty() || job.listing.roms.empty()) {
             door->post([this, text = QStringLiteral("%1 cannot be started.\n\n%2")
@@ -674,12 +685,6 @@ void MainWindow::startArchive(const QString &path)
                 m_context.notify(this, QStringLiteral("Quorvane"), text);
             });
             return;
-        }
-        for (library::ArchiveEntry &entry : job.listing.roms) {
-            for (const library::ArchiveEntry &was : known ? known->roms : std::vector<library::ArchiveEntry>()) {
-                if (was.isRead() && was.name == entry.name && was.size == entry.size)
-                    entry = was;
-            }
         }
         if (job.listing.roms.size() == 1) {
             unpackAndStart(this, door, std::move(job));

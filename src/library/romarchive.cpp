@@ -124,6 +124,25 @@ QByteArray nameOf(archive_entry *entry)
     return raw ? QByteArray(raw) : QByteArray();
 }
 
+// An entry's file name: its last part, after either kind of slash.
+QByteArrayView lastPart(QByteArrayView name)
+{
+    return name.sliced(std::max(name.lastIndexOf('/'), name.lastIndexOf('\\')) + 1);
+}
+
+// Why a ROM entry cannot be unpacked, whatever it holds: its name, a link, encryption. Empty when
+// it can.
+QString entryProblem(archive_entry *entry, const QByteArray &name)
+{
+    if (const QString why = entryNameProblem(name); !why.isEmpty())
+        return QStringLiteral("its entry \"%1\" %2").arg(QString::fromUtf8(name), why);
+    if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry))
+        return QStringLiteral("its entry \"%1\" is a link").arg(QString::fromUtf8(name));
+    if (archive_entry_is_encrypted(entry))
+        return QStringLiteral("its entry \"%1\" is encrypted").arg(QString::fromUtf8(name));
+    return {};
+}
+
 ArchiveListing list(Opened opened, const std::function<bool()> &cancelled)
 {
     ArchiveListing listing;
@@ -151,12 +170,8 @@ ArchiveListing list(Opened opened, const std::function<bool()> &cancelled)
         const QByteArray name = nameOf(entry);
         if (!isRomEntryName(name) || archive_entry_filetype(entry) == AE_IFDIR)
             continue;
-        if (const QString why = entryNameProblem(name); !why.isEmpty())
-            return refuse(QStringLiteral("its entry \"%1\" %2").arg(QString::fromUtf8(name), why));
-        if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry))
-            return refuse(QStringLiteral("its entry \"%1\" is a link").arg(QString::fromUtf8(name)));
-        if (archive_entry_is_encrypted(entry))
-            return refuse(QStringLiteral("its entry \"%1\" is encrypted").arg(QString::fromUtf8(name)));
+        if (const QString why = entryProblem(entry, name); !why.isEmpty())
+            return refuse(why);
         const qint64 size = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
         if (size > kLargestRomFile)
             return refuse(QStringLiteral("its entry \"%1\" is larger than 64 MB, more than any NES ROM").arg(QString::fromUtf8(name)));
@@ -188,12 +203,8 @@ QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByte
     }
     const QString name = QString::fromUtf8(wanted.name);
     // The listing's refusals hold here too: the archive may have changed since.
-    if (const QString why = entryNameProblem(wanted.name); !why.isEmpty())
-        return QStringLiteral("its entry \"%1\" %2").arg(name, why);
-    if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry))
-        return QStringLiteral("its entry \"%1\" is a link").arg(name);
-    if (archive_entry_is_encrypted(entry))
-        return QStringLiteral("its entry \"%1\" is encrypted").arg(name);
+    if (const QString why = entryProblem(entry, wanted.name); !why.isEmpty())
+        return why;
     const qint64 stated = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
     const qint64 limit = stated >= 0 ? std::min(stated, kLargestRomFile) : kLargestRomFile;
     RomIdentifier identifier(WholeFileSums::CrcOnly);
@@ -230,11 +241,7 @@ bool isArchiveName(QByteArrayView name) { return endsWithNoCase(name, ".zip") ||
 
 bool isRomEntryName(QByteArrayView name) { return endsWithNoCase(name, ".nes"); }
 
-QByteArray ArchiveEntry::fileName() const
-{
-    const qsizetype slash = std::max(name.lastIndexOf('/'), name.lastIndexOf('\\'));
-    return name.mid(slash + 1);
-}
+QByteArray ArchiveEntry::fileName() const { return lastPart(name).toByteArray(); }
 
 QString entryNameProblem(QByteArrayView name)
 {
@@ -256,8 +263,7 @@ QString entryNameProblem(QByteArrayView name)
             return QStringLiteral("holds a character no file name may");
     }
     // Windows opens a device for these names, whatever follows the first dot.
-    const qsizetype slash = std::max(name.lastIndexOf('/'), name.lastIndexOf('\\'));
-    const QByteArrayView file = name.sliced(slash + 1);
+    const QByteArrayView file = lastPart(name);
     const QByteArray base = file.first(file.indexOf('.') < 0 ? file.size() : file.indexOf('.')).toByteArray().toUpper();
     static const QList<QByteArray> devices{"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
                                            "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};

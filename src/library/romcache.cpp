@@ -153,7 +153,7 @@ bool RomCache::isCached(const QString &folder, const ArchiveEntry &entry) const
         return false;
     // Unchanged since Quorvane wrote and checked it (its size and time as then): its sum is known,
     // as the library database knows a ROM file's. Otherwise it is summed again.
-    const platform::FileStamp stamp = platform::fileStamps(folder, note.name + '\0').front();
+    const platform::FileStamp stamp = platform::fileStamp(folder, note.name);
     if (note.modified >= 0 && stamp.size == note.size && stamp.modified == note.modified)
         return true;
     bool ok = false;
@@ -230,7 +230,7 @@ RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &en
                && !(readNote(folder, &note) && note.name == entry.fileName() && platform::entryKind(target) == platform::EntryKind::File)) {
         // Something Quorvane did not write has the name: the user's, and never replaced.
         error = QStringLiteral("%1 holds a file that Quorvane did not write").arg(QDir::toNativeSeparators(target));
-    } else if (writeNote(folder, entry, platform::fileStamps(m_folder, platform::toUtf8Lossless(QFileInfo(temporary).fileName()) + '\0').front().modified,
+    } else if (writeNote(folder, entry, platform::fileStamp(m_folder, platform::toUtf8Lossless(QFileInfo(temporary).fileName())).modified,
                          &error)) { // the note first: a ROM there is always one it names; a rename keeps its time
         platform::moveOver(temporary, target, &error);
     }
@@ -243,32 +243,9 @@ RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &en
     return result;
 }
 
-qint64 RomCache::usedBytes() const
+std::vector<RomCache::Game> RomCache::games() const
 {
-    qint64 used = 0;
-    const QStringList folders = QDir(m_folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QString &name : folders) {
-        const QString folder = QDir(m_folder).filePath(name);
-        Note note;
-        if (isGameFolderName(name) && platform::entryKind(folder) == platform::EntryKind::Folder && readNote(folder, &note)
-            && platform::entryKind(QDir(folder).filePath(platform::fromUtf8Lossless(note.name))) == platform::EntryKind::File)
-            used += note.size;
-    }
-    return used;
-}
-
-void RomCache::trim(const QString &keepFolder)
-{
-    if (platform::entryKind(QDir(m_folder).filePath(kMarkerName)) != platform::EntryKind::File)
-        return; // not Quorvane's: nothing in it is deleted
-    struct Game {
-        QString folder;
-        QString rom;
-        qint64 size;
-        QDateTime used;
-    };
     std::vector<Game> games;
-    qint64 used = 0;
     const QStringList folders = QDir(m_folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     for (const QString &name : folders) {
         const QString folder = QDir(m_folder).filePath(name);
@@ -276,11 +253,28 @@ void RomCache::trim(const QString &keepFolder)
         if (!isGameFolderName(name) || platform::entryKind(folder) != platform::EntryKind::Folder || !readNote(folder, &note, true))
             continue;
         const QString rom = QDir(folder).filePath(platform::fromUtf8Lossless(note.name));
-        if (platform::entryKind(rom) != platform::EntryKind::File)
-            continue;
-        used += note.size;
-        games.push_back({folder, rom, note.size, note.used});
+        if (platform::entryKind(rom) == platform::EntryKind::File)
+            games.push_back({folder, rom, note.size, note.used});
     }
+    return games;
+}
+
+qint64 RomCache::usedBytes() const
+{
+    qint64 used = 0;
+    for (const Game &game : games())
+        used += game.size;
+    return used;
+}
+
+void RomCache::trim(const QString &keepFolder)
+{
+    if (platform::entryKind(QDir(m_folder).filePath(kMarkerName)) != platform::EntryKind::File)
+        return; // not Quorvane's: nothing in it is deleted
+    std::vector<Game> games = this->games();
+    qint64 used = 0;
+    for (const Game &game : games)
+        used += game.size;
     std::sort(games.begin(), games.end(), [](const Game &a, const Game &b) { return a.used < b.used; });
     const QString kept = keepFolder.isEmpty() ? QString() : QDir::cleanPath(keepFolder);
     for (const Game &game : games) {

@@ -7,7 +7,10 @@
 
 #include "library/romarchive.h"
 
+#include <QDateTime>
 #include <QString>
+
+#include <vector>
 
 namespace library {
 
@@ -43,6 +46,14 @@ public:
     static const QString kMarkerName;
 
 private:
+    // A game's folder as Quorvane left it: its note, and the ROM the note names there.
+    struct Game {
+        QString folder;
+        QString rom;
+        qint64 size;
+        QDateTime used; // the last launch
+    };
+    std::vector<Game> games() const;
     QString gameFolder(const RomSums &data) const;
     bool isCached(const QString &folder, const ArchiveEntry &entry) const;
     // Writes the folder's note of the ROM Quorvane put there (and the ROM's time as written); the

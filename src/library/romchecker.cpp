@@ -98,30 +98,41 @@ RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases)
     return facts;
 }
 
+namespace {
+
+// The identity of an archive's ROM that was read, as a plain file of its bytes has it.
+RomIdentity identityOf(const ArchiveEntry &rom)
+{
+    RomIdentity identity;
+    identity.size = rom.size;
+    identity.header = rom.header;
+    identity.data = rom.data;
+    identity.file.crc32 = rom.crc32;
+    return identity;
+}
+
+} // namespace
+
 RomFacts judgeArchive(ArchiveListing listing, const RomDatabase *databases)
 {
     RomFacts facts;
-    if (listing.problem.isEmpty() && !listing.roms.empty() && listing.roms.front().isRead()) {
-        const ArchiveEntry &first = listing.roms.front();
-        RomIdentity identity;
-        identity.size = first.size;
-        identity.header = first.header;
-        identity.data = first.data;
-        identity.file.crc32 = first.crc32;
-        facts = judgeRom(std::move(identity), databases);
-    }
+    if (listing.problem.isEmpty() && !listing.roms.empty() && listing.roms.front().isRead())
+        facts = judgeRom(identityOf(listing.roms.front()), databases);
     if (!listing.problem.isEmpty())
         facts.warning = QStringLiteral("cannot be used: %1").arg(listing.problem);
     facts.archive = std::make_shared<const ArchiveListing>(std::move(listing));
     return facts;
 }
 
-RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const std::function<bool()> &cancelled)
+RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const std::function<bool()> &cancelled,
+                                 ArchiveListing *listed)
 {
     if (!isArchiveName(platform::toUtf8Lossless(path)))
         return identifyRom(path, whole, cancelled);
     RomIdentity identity;
-    ArchiveListing listing = listArchive(path, cancelled);
+    ArchiveListing scratch;
+    ArchiveListing &listing = listed ? *listed : scratch;
+    listing = listArchive(path, cancelled);
     if (listing.roms.empty()) {
         identity.error = listing.problem.isEmpty() ? QStringLiteral("it holds no NES ROM") : listing.problem;
         return identity;
@@ -135,10 +146,9 @@ RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const
     });
     if (!identity.error.isEmpty())
         return identity;
-    identity.size = first.size;
-    identity.header = first.header;
-    identity.data = first.data;
-    identity.file = {first.crc32, whole == WholeFileSums::Both ? fileSha1.result() : QByteArray()};
+    identity = identityOf(first);
+    if (whole == WholeFileSums::Both)
+        identity.file.sha1 = fileSha1.result();
     return identity;
 }
 
@@ -202,15 +212,14 @@ void RomChecker::wake()
 void RomChecker::inspect(const QString &path, std::function<void(const RomFacts &)> done)
 {
     m_inspections.start([this, path, done = std::move(done), door = m_door, closing = m_closing] {
-        const bool archive = isArchiveName(platform::toUtf8Lossless(path));
-        const auto cancelled = [closing] { return closing->load(); };
-        RomIdentity identity = identifyRomOrArchive(path, WholeFileSums::Both, cancelled);
+        ArchiveListing listing;
+        RomIdentity identity = identifyRomOrArchive(path, WholeFileSums::Both, [closing] { return closing->load(); }, &listing);
         if (closing->load())
             return;
         const Databases known = databases();
         RomFacts facts = judgeRom(std::move(identity), known.get());
-        if (archive)
-            facts.archive = std::make_shared<const ArchiveListing>(listArchive(path, cancelled));
+        if (isArchiveName(platform::toUtf8Lossless(path)))
+            facts.archive = std::make_shared<const ArchiveListing>(std::move(listing));
         door->post([facts = std::move(facts), done] { done(facts); });
     });
 }
@@ -284,31 +293,29 @@ void RomChecker::runJob(std::function<void()> job)
 
 void RomChecker::keepArchive(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing)
 {
-    runJob([this, folder, name, stamp, listing = std::move(listing)]() mutable {
-        listing.stamp = stamp;
-        if (m_library)
-            m_library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(listing), {}}}, {}, nullptr);
-        RomFactsByName facts;
-        facts.insert(name, judgeArchive(std::move(listing), databases().get()));
-        m_door->post([this, folder, facts] { emit checked(folder, facts); });
-    });
+    runJob([this, folder, name, stamp, listing = std::move(listing)]() mutable { keepAndShow(folder, name, stamp, std::move(listing)); });
+}
+
+void RomChecker::keepAndShow(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing)
+{
+    listing.stamp = stamp;
+    if (m_library && stamp.size >= 0)
+        m_library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(listing), {}}}, {}, nullptr);
+    RomFactsByName facts;
+    facts.insert(name, judgeArchive(std::move(listing), databases().get()));
+    m_door->post([this, folder, facts] { emit checked(folder, facts); });
 }
 
 void RomChecker::identifyArchive(const QString &folder, const QByteArray &name, std::function<void(const QByteArray &)> done)
 {
     runJob([this, folder, name, done = std::move(done)] {
-        const platform::FileStamp stamp = platform::fileStamps(folder, name + '\0').front();
+        const platform::FileStamp stamp = platform::fileStamp(folder, name);
         const QString path = joined(folder, platform::fromUtf8Lossless(name));
         ArchiveListing listing = listArchive(path);
-        listing.stamp = stamp;
         QByteArray sha1;
         if (!listing.roms.empty() && readArchiveEntry(path, listing.roms.front(), {}).isEmpty()) {
             sha1 = listing.roms.front().data.sha1;
-            if (m_library && stamp.size >= 0)
-                m_library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(listing), {}}}, {}, nullptr);
-            RomFactsByName facts;
-            facts.insert(name, judgeArchive(std::move(listing), databases().get()));
-            m_door->post([this, folder, facts] { emit checked(folder, facts); });
+            keepAndShow(folder, name, stamp, std::move(listing));
         }
         m_door->post([done, sha1] { done(sha1); });
     });

@@ -48,8 +48,10 @@ RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases);
 // The same for an archive, by its first ROM once that was read.
 RomFacts judgeArchive(ArchiveListing listing, const RomDatabase *databases);
 
-// A ROM file's identity, or an archive's first ROM's, read whole (off the window's thread).
-RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const std::function<bool()> &cancelled = {});
+// A ROM file's identity, or an archive's first ROM's, read whole (off the window's thread);
+// listed, when given, gets an archive's listing with that ROM's identity.
+RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const std::function<bool()> &cancelled = {},
+                                 ArchiveListing *listed = nullptr);
 
 // Checks ROM files off the window's thread, one folder after another, on a thread that runs
 // only when the machine has nothing else to do: each file's header is read and its sums made,
@@ -96,6 +98,8 @@ private:
     void checkFolder(const QString &folder, const QByteArray &names, StampTaking &stamping);
     void openLibraryOnce();
     void wake(); // the checker's thread, started with the first work
+    // On the checker's thread: what was learnt of an archive, kept and sent to the lists.
+    void keepAndShow(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing);
     // Runs on the checker's thread, between folders.
     void runJob(std::function<void()> job);
     bool superseded(const QString &folder);

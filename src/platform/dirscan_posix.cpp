@@ -1,6 +1,7 @@
 #include "platform/dirscan.h"
 
 #include "platform/filenames.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
 
@@ -118,16 +119,10 @@ std::vector<FileStamp> fileStamps(const QString &folder, QByteArrayView names)
 
 bool openRegularFile(const QString &path, QFile &file)
 {
-    // Non-blocking, so that opening a FIFO returns at once; what was opened is then checked, not
-    // the name looked up a second time.
-    const int fd = ::open(toSystem8Bit(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
+    RegularFile regular;
+    if (!regular.open(path))
         return false;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return false;
-    }
+    const int fd = int(regular.release());
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         return false;

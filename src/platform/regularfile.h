@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <utility>
 
 namespace platform {
 
@@ -23,6 +24,8 @@ public:
     // Up to max bytes; 0 at the end, -1 on a failure.
     qint64 read(char *data, qint64 max);
     bool seek(qint64 to);
+    // The system's handle (a file descriptor, a Windows HANDLE), now the caller's to close.
+    intptr_t release() { return std::exchange(m_handle, -1); }
 
 private:
     intptr_t m_handle = -1;

@@ -17,7 +17,8 @@ RegularFile::~RegularFile()
 
 bool RegularFile::open(const QString &path)
 {
-    // Non-blocking, so that opening a FIFO returns at once; what was opened is then checked.
+    // Non-blocking, so that opening a FIFO returns at once; what was opened is then checked, not
+    // the name looked up a second time.
     const int fd = ::open(toSystem8Bit(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return false;

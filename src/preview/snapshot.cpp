@@ -6,6 +6,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QtEndian>
 
@@ -57,6 +58,11 @@ QString snapshotPath(const QString &applicationFolder, const QString &romFileNam
     // In the name only: a folder of the path that holds ".nes" is where the snapshots are.
     QString name = romFileName;
     return applicationFolder + QStringLiteral("/snap/") + launch::replaceAll(name, QStringLiteral(".nes"), QStringLiteral(".jpg"));
+}
+
+QString archiveSnapshotPath(const QString &applicationFolder, const QString &archiveFileName)
+{
+    return applicationFolder + QStringLiteral("/snap/") + QFileInfo(archiveFileName).completeBaseName() + QStringLiteral(".jpg");
 }
 
 QImage loadSnapshot(const QString &path, const QSize &visible, const CancelCheck &cancelled)

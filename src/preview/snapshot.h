@@ -17,6 +17,8 @@ inline constexpr qint64 kMaxSnapshotInput = 64 * 1024 * 1024;
 // Application folder, "/snap/" and the ROM's file name joined, every ".nes" in the file name
 // replaced by ".jpg" (case-sensitively).
 QString snapshotPath(const QString &applicationFolder, const QString &romFileName);
+// An archive's own: its name with the extension replaced by ".jpg" ("game.zip": snap/game.jpg).
+QString archiveSnapshotPath(const QString &applicationFolder, const QString &archiveFileName);
 
 // Asked between reads; true stops the decode (a newer selection has overtaken it).
 using CancelCheck = std::function<bool()>;
