@@ -478,7 +478,9 @@ void benchFind()
     library::RomListModel model;
     model.reset(names);
     library::RomFilter filter(&model);
-    for (const auto &[query, what] : {std::pair{"mario", "1 word"}, std::pair{"super mario 3", "3 words"}}) {
+    for (const auto &queryAndWhat : {std::pair{"mario", "1 word"}, std::pair{"super mario 3", "3 words"}}) {
+        const char *const query = queryAndWhat.first; // a structured binding cannot be captured in C++17
+        const char *const what = queryAndWhat.second;
         std::vector<QByteArray> words;
         for (const QByteArray &word : QByteArray(query).split(' '))
             words.push_back(word);

@@ -20,9 +20,8 @@ cat > "$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 app=$1
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-sleep 1
+. "$XDRIVER"
+REAL_WINDOW_WM=openbox start_window_manager
 cd /
 XDG_CACHE_HOME="$app/../cache" env -u QT_QPA_PLATFORM "$app/quorvane" &
 pid=$!
@@ -32,8 +31,9 @@ wid=
 # against the screen's (1024 x 768).
 check() {
   local name=$1
-  wid=$(timeout 20 xdotool search --sync --onlyvisible --name "$2" | head -n 1)
-  sleep 0.8 # the window manager frames the window, the program centres it again
+  wid=$(window_named 20 "$2")
+  wait_until 10 "the window manager to frame $name" sh -c 'xprop -id "$1" _NET_FRAME_EXTENTS | grep -q "="' _ "$wid"
+  sleep 0.8 # the program centres it again, frame and all
   local info x y w h extents left right top bottom
   info=$(xwininfo -id "$wid")
   x=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
@@ -47,22 +47,26 @@ check() {
   echo "$name: frame ${fw}x${fh} at $fx,$fy (title and borders $left,$right,$top,$bottom), off centre by $dx,$dy"
   if [ "${dx#-}" -gt 3 ] || [ "${dy#-}" -gt 3 ] || [ -z "$extents" ]; then failed=1; fi
 }
+gone() { wait_until 10 "the window $1 to close" sh -c '! xdotool search --onlyvisible --name "$1"' _ "$1"; }
 check "main window" '^Quorvane v1\.0b$'; main=$wid
-xdotool windowfocus --sync "$main"; xdotool key alt+o; sleep 0.3; xdotool key d
+menu "$main" "$pid" o d
 check "Directories" '^Directories$'; dialog=$wid
+focus "$dialog"
 xdotool key Tab Return # Text1, then its "..." button
 check "folder picker" '^Select Directory$'
-xdotool key alt+F4; sleep 0.5
-xdotool windowfocus --sync "$dialog" 2>/dev/null || true; xdotool key alt+F4; sleep 0.5
-xdotool windowfocus --sync "$main"; xdotool key alt+h; sleep 0.3; xdotool key a
+xdotool key alt+F4
+gone '^Select Directory$'
+focus "$dialog"; xdotool key alt+F4
+gone '^Directories$'
+menu "$main" "$pid" h a
 check "About" '^About$'
-xdotool key Return; sleep 0.5
-xdotool windowfocus --sync "$main"; xdotool key alt+f; sleep 0.3; xdotool key e
-for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill "$pid" 2>/dev/null || true
-kill "$wm" 2>/dev/null || true
+xdotool key Return
+gone '^About$'
+menu "$main" "$pid" f e
+ended "$pid" 10 "File > Exit"
 exit $failed
 DRIVE
 chmod +x "$work/drive.sh"
+export XDRIVER="$(cd "$(dirname "$0")" && pwd)/xdriver.sh" SHOT="${SHOT:-}"
 xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work/emu" || { echo "FAIL: a window opened off centre"; exit 1; }
 echo "1 passed, 0 failed"

@@ -34,56 +34,52 @@ cat > "$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 app=$1
+. "$XDRIVER"
+start_window_manager
+log=$app/nesticle.log
 mkdir -p "$app/../elsewhere/my roms"
 cd "$app/../elsewhere" # a folder of the same name here must not be the one listed
 XDG_CACHE_HOME="$app/../cache" NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" &
 pid=$!
-wid=$(timeout 20 xdotool search --sync --name '^Quorvane v1\.0b$' | head -n 1)
-sleep 0.5
+wid=$(window_named 20 '^Quorvane v1\.0b$')
+settled "$wid"
 eval "$(xdotool getwindowgeometry --shell "$wid")"
-menu=$((HEIGHT - 370))          # the client area below the menu bar is 370 pixels high
+menu_bar=$((HEIGHT - 370))      # the client area below the menu bar is 370 pixels high
 x=$((8 + 8 + 30))               # tab control at 8, list at 8 on it, into the first entry
-y=$((menu + 112 + 24 + 8))      # tab control at 112, list at 24 on it, into the first row
+y=$((menu_bar + 112 + 24 + 8))  # tab control at 112, list at 24 on it, into the first row
+focus "$wid"
 xdotool mousemove --window "$wid" "$x" "$y" click 1
 sleep 0.3
 xdotool mousemove --window "$wid" "$x" "$y" click --repeat 2 --delay 60 1
-for _ in $(seq 100); do [ -s "$app/nesticle.log" ] && break; sleep 0.1; done
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
+wait_until 10 "the launch by a double click" lines_at_least "$log" 1
+focus "$wid"
 xdotool key --window "$wid" Return
-for _ in $(seq 100); do [ "$(wc -l < "$app/nesticle.log")" -ge 2 ] && break; sleep 0.1; done
+wait_until 10 "the launch by Enter" lines_at_least "$log" 2
+focus "$wid"
 xdotool key --window "$wid" ctrl+f
 sleep 0.3
 xdotool type --window "$wid" "second"
 sleep 0.3
 xdotool key --window "$wid" Return
-for _ in $(seq 100); do [ "$(wc -l < "$app/nesticle.log")" -ge 3 ] && break; sleep 0.1; done
+wait_until 10 "the launch of the ROM found by Ctrl+F" lines_at_least "$log" 3
 xdotool key --window "$wid" Escape
-xdotool key --window "$wid" alt+o
+menu "$wid" "$pid" o d
+dialog=$(window_named 10 '^Directories$')
 sleep 0.3
-xdotool key d
-dialog=$(timeout 10 xdotool search --sync --name '^Directories$' | head -n 1)
-sleep 0.3
+focus "$dialog"
 xdotool key --window "$dialog" Tab Tab Return 2>/dev/null || true   # gone before Return is let go
-for _ in $(seq 50); do xdotool search --onlyvisible --name '^Directories$' >/dev/null 2>&1 || break; sleep 0.1; done
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
-xdotool key --window "$wid" alt+f
-sleep 0.3
-xdotool key --window "$wid" e 2>/dev/null || true   # the window is gone before the key is let go
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$pid" 2>/dev/null; then
-  echo "FAIL: the program is still running after File > Exit"
-  kill "$pid"
-  exit 1
-fi
-wait "$pid" || true
+wait_until 10 "the Directories window to close after Save" sh -c '! xdotool search --onlyvisible --name "^Directories$"'
+menu "$wid" "$pid" f e
+ended "$pid" 10 "File > Exit"
 # "Open with": a ROM named on the command line, relative to the folder the program starts in.
 XDG_CACHE_HOME="$app/../cache" NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" "../emu/my roms/b second.nes" &
 pid=$!
-for _ in $(seq 100); do [ "$(wc -l < "$app/nesticle.log")" -ge 4 ] && break; sleep 0.1; done
+wait_until 20 "the launch of the ROM on the command line" lines_at_least "$log" 4
 kill "$pid"
 wait "$pid" || true
 DRIVE
 chmod +x "$work/drive.sh"
+export XDRIVER="$(cd "$(dirname "$0")" && pwd)/xdriver.sh" SHOT="${SHOT:-}"
 xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
 
 launch='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'

@@ -27,62 +27,58 @@ cat > "$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 app=$1 clipboard=$2
-lines() { wc -l < "$app/nesticle.log" 2>/dev/null || echo 0; }
-until_lines() { for _ in $(seq 100); do [ "$(lines)" -ge "$1" ] && return; sleep 0.1; done; }
+. "$XDRIVER"
+start_window_manager
+log=$app/nesticle.log
 start() {
   XDG_DATA_HOME="$app/../data" XDG_CACHE_HOME="$app/../cache" NESTICLE_STANDIN_EXIT=1 \
     env -u QT_QPA_PLATFORM "$app/quorvane" &
   pid=$!
-  wid=$(timeout 20 xdotool search --sync --name '^Quorvane v1\.0b$' | head -n 1)
-  sleep 1 # the list, its checks and the history read
-  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  wid=$(window_named 20 '^Quorvane v1\.0b$')
+  settled "$wid"
+  sleep 0.5 # the list, its checks and the history read
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  y=$((HEIGHT - 370 + 112 + 24 + 8)) # the client area below the menu bar is 370 high; into the first row
 }
-leave() {
-  xdotool key --window "$wid" alt+f
-  sleep 0.3
-  xdotool key --window "$wid" e 2>/dev/null || true # the window is gone before the key is let go
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  wait "$pid" || true
-}
+first_row() { focus "$wid"; xdotool mousemove --window "$wid" 46 "$y" click 1; sleep 0.3; }
 
 start
-eval "$(xdotool getwindowgeometry --shell "$wid")"
-y=$((HEIGHT - 370 + 112 + 24 + 8)) # the client area below the menu bar is 370 high; into the first row
-xdotool mousemove --window "$wid" 46 "$y" click 1
-sleep 0.3
+first_row
+shown=$(windows_shown "$pid")
 xdotool key --window "$wid" shift+F10
-sleep 0.3
-xdotool key f
-sleep 0.3
+wait_until 5 "the ROM's menu after Shift+F10" more_windows_than "$pid" "$shown"
+xdotool key f # Add to Favourites, to the menu that holds the keyboard
+wait_until 5 "the ROM's menu to close" sh -c '[ "$(xdotool search --onlyvisible --pid "$1" | wc -l)" -le "$2" ]' _ "$pid" "$shown"
+focus "$wid"
 xdotool key --window "$wid" Return
-until_lines 1
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
+wait_until 10 "the first launch (Enter)" lines_at_least "$log" 1
+focus "$wid"
 xdotool key --window "$wid" Return
-until_lines 2
-leave
+wait_until 10 "the second launch (Enter)" lines_at_least "$log" 2
+menu "$wid" "$pid" f e
+ended "$pid" 10 "File > Exit"
 
 start
-xdotool key --window "$wid" alt+f
-sleep 0.3
-xdotool key r
-sleep 0.3
-xdotool key 1
-until_lines 3
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
-xdotool mousemove --window "$wid" 46 "$y" click 1 # the list, on the row Recent selected
-sleep 0.3
+menu "$wid" "$pid" f r 1
+wait_until 10 "the launch from File > Recent > 1" lines_at_least "$log" 3
+first_row # the list, on the row Recent selected
 xdotool key --window "$wid" alt+Return
-info=$(timeout 10 xdotool search --sync --name '^ROM Information$' | head -n 1)
-sleep 1 # the file read
-xdotool key --window "$info" alt+c
-sleep 0.3
-"$clipboard" > "$app/../information.txt" || true
+info=$(window_named 10 '^ROM Information$')
+# Copied once the file has been read: the window fills in as the read comes back.
+copied() {
+  focus "$info"
+  xdotool key --window "$info" alt+c
+  sleep 0.2
+  "$clipboard" > "$app/../information.txt" && grep -q "Last played" "$app/../information.txt"
+}
+wait_until 10 "the ROM's information on the clipboard after Alt+C" copied
 xdotool key --window "$info" Escape 2>/dev/null || true # gone before the key is let go
-sleep 0.3
-xdotool windowfocus --sync "$wid" 2>/dev/null || true
-leave
+wait_until 5 "the ROM Information window to close" sh -c '! xdotool search --onlyvisible --name "^ROM Information$"'
+menu "$wid" "$pid" f e
+ended "$pid" 10 "File > Exit"
 DRIVE
 chmod +x "$work/drive.sh"
+export XDRIVER="$(cd "$(dirname "$0")" && pwd)/xdriver.sh" SHOT="${SHOT:-}"
 xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app" "$clipboard"
 
 launch='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'

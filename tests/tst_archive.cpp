@@ -260,6 +260,46 @@ private slots:
         QCOMPARE(cache.usedBytes(), 2 * nesRom('a', 8).size());
     }
 
+    // One game zipped under two names: A, then B, then A start, each under its own name in the
+    // game's folder; both are Quorvane's, counted, and trimmed. One that cannot be deleted stays
+    // noted, so that it still counts and its archive still starts.
+    void oneGameUnderManyNamesStaysTracked()
+    {
+        QTemporaryDir dir;
+        const QByteArray rom = nesRom('m', 8); // 128 KB
+        RomCache cache(dir.filePath(u"roms"_s), 1024 * 1024);
+        QString error;
+        QVERIFY(cache.open(&error));
+        const QStringList names{u"Game.nes"_s, u"Game (USA).nes"_s, u"Game.nes"_s, u"Game (Rev 1).nes"_s};
+        QString folder;
+        for (int i = 0; i < names.size(); ++i) {
+            const QString archive = dir.filePath(u"%1.zip"_s.arg(i));
+            writeFile(archive, makeArchive(ArchiveFormat::Zip, {{names[i].toUtf8(), rom}}));
+            ArchiveEntry entry = listArchive(archive).roms.at(0);
+            const RomCache::Unpacked unpacked = cache.unpack(archive, entry);
+            QVERIFY2(unpacked.error.isEmpty(), qPrintable(unpacked.error));
+            QCOMPARE(QFileInfo(unpacked.file).fileName(), names[i]);
+            folder = QFileInfo(unpacked.file).absolutePath();
+        }
+        writeFile(folder + u"/Game.sav"_s, "the user's save");
+        QCOMPARE(cache.usedBytes(), 3 * rom.size());
+        // A name that cannot be deleted (here a folder stands there): the rest goes, it stays noted.
+        QVERIFY(QFile::remove(folder + u"/Game (USA).nes"_s) && QDir().mkdir(folder + u"/Game (USA).nes"_s));
+        writeFile(folder + u"/Game (USA).nes/inside"_s, "x");
+        RomCache(dir.filePath(u"roms"_s), 1).trim();
+        QCOMPARE(QDir(folder).entryList(QDir::Files), (QStringList{u"Game.sav"_s}));
+        QVERIFY(QFileInfo::exists(folder + u"/.quorvane-rom"_s));
+        ArchiveEntry usa = listArchive(dir.filePath(u"1.zip"_s)).roms.at(0);
+        const RomCache::Unpacked refused = cache.unpack(dir.filePath(u"1.zip"_s), usa);
+        QVERIFY2(refused.error.contains(u"did not write"_s), qPrintable(refused.error));
+        QVERIFY(QDir(folder + u"/Game (USA).nes"_s).removeRecursively());
+        // Gone by another hand now: the archive starts again, under the name it was noted by.
+        QVERIFY2(cache.unpack(dir.filePath(u"1.zip"_s), usa).error.isEmpty(), "a noted name blocks its archive");
+        RomCache(dir.filePath(u"roms"_s), 1).trim();
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), (QStringList{u"Game.sav"_s}));
+        QCOMPARE(readAll(folder + u"/Game.sav"_s), "the user's save");
+    }
+
     void aFolderThatIsNotTheCachesIsLeftAlone()
     {
         QTemporaryDir dir;

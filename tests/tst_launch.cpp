@@ -3,6 +3,7 @@
 #include "launch/emulator.h"
 #include "launch/launchcommand.h"
 #include "launch/textreplace.h"
+#include "platform/filenames.h"
 #include "testutil.h"
 #include "archivewriter.h"
 #include "library/romcache.h"
@@ -12,6 +13,11 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QScopeGuard>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 using namespace testutil;
 
@@ -308,6 +314,38 @@ private slots:
         QCOMPARE(sortedLines(readAll(layout.app() + u"/nesticle.cmdline"_s)), lines);
 #endif
     }
+
+#ifndef Q_OS_WIN
+    // A name that is not UTF-8 keeps its bytes all the way: in the log of the launch, and to the
+    // emulator, which opens the file (the stand-in writes its save beside it).
+    void aNameThatIsNotUtf8KeepsItsBytes()
+    {
+        qputenv("NESTICLE_STANDIN_EXIT", "1");
+        qputenv("NESTICLE_STANDIN_SAVE", "1");
+        const auto unset = qScopeGuard([] {
+            qunsetenv("NESTICLE_STANDIN_EXIT");
+            qunsetenv("NESTICLE_STANDIN_SAVE");
+        });
+        Layout layout;
+        const QByteArray folder = QFile::encodeName(layout.rom(0));
+        const QByteArray name = "Caf\xE9 Latin1 (Europe).nes";
+        QVERIFY(QDir().mkpath(layout.rom(0)));
+        QFile rom;
+        QVERIFY(rom.open(::open(folder + name, O_WRONLY | O_CREAT, 0644), QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(rom.write("NES\x1A"), 4);
+        rom.close();
+        writeFile(layout.config(), configFor(layout.rom(0), "", ""));
+        const app::AppContext context = standInContext(layout);
+        app::MainWindow window(context);
+        window.loadStartState();
+        QVERIFY(MainControls(&window).list(0)->selectFile(platform::fromSystem8Bit(name)));
+        window.launchRom(0);
+        const QByteArray save = folder + "Caf\xE9 Latin1 (Europe).sav";
+        QTRY_VERIFY_WITH_TIMEOUT(::access(save.constData(), F_OK) == 0, 20000);
+        QVERIFY(readAll(context.logFolder + u"/last-launch.log"_s).contains(folder + name));
+        QVERIFY(layout.recorder.messages.isEmpty());
+    }
+#endif
 
     void startsInTheGivenFolderOrSaysWhy()
     {

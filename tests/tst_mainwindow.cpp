@@ -536,10 +536,38 @@ private slots:
         QCOMPARE(entries(c.list(0)).size(), 5);
         QCOMPARE(c.list(0)->fileName(), u"GAME.NES"_s);
         QVERIFY(c.list(0)->viewport()->rect().contains(c.list(0)->visualRect(c.list(0)->currentIndex())));
+        // Alt+Enter, Shift+F10 and the Menu key act on the ROM selected, as they do in the list:
+        // information and menu, never a start.
+        w->openFind();
+        QTest::keyClicks(line, u"game"_s);
+        bool informed = false;
+        onNextModal(w.get(), [&](QWidget *modal) {
+            informed = qobject_cast<dialogs::RomInformationDialog *>(modal) != nullptr;
+            modal->close();
+        });
+        QTest::keyClick(line, Qt::Key_Return, Qt::AltModifier);
+        QTRY_VERIFY(informed);
+        for (const auto &ask : std::initializer_list<std::function<void()>>{
+                 [&] { QTest::keyClick(line, Qt::Key_F10, Qt::ShiftModifier); }, [&] { QTest::keyClick(line, Qt::Key_Menu); },
+                 [&] {
+                     QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+                     QApplication::sendEvent(line, &request);
+                 }}) {
+            ask();
+            QTRY_VERIFY(w->romMenu() && w->romMenu()->isVisible());
+            w->romMenu()->close();
+        }
+        QCOMPARE(f.recorder.starts.size(), 1);
+        QVERIFY(line->isVisible());
+        QTest::keyClick(line, Qt::Key_Escape);
+
         w->openFind();
         QTest::keyClicks(line, u"no such rom"_s);
         QCOMPARE(c.count(0)->text(), u"ROMs : 0 of 5"_s);
         QTRY_VERIFY(c.snapshot->picture().isNull());
+        QTest::keyClick(line, Qt::Key_Down); // nothing to move through
+        QTest::keyClick(line, Qt::Key_Up);
+        QVERIFY(c.list(0)->fileName().isEmpty());
         c.tabs->setCurrentIndex(1); // another tab closes it; no match left: the ROM it opened on
         QVERIFY(!line->isVisible());
         QCOMPARE(c.count(0)->text(), u"ROMs : 5"_s);

@@ -28,6 +28,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -92,10 +93,10 @@ QString startLaunchLog(const QString &logFolder, const QString &commandLine, con
     QFile log(path);
     if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QString();
-    const QByteArray header = QStringLiteral("%1  Quorvane started the emulator\n%2\nin %3\n%4\n")
-                                  .arg(QDateTime::currentDateTime().toString(Qt::ISODate), commandLine,
-                                       QDir::toNativeSeparators(command.workingFolder), origin)
-                                  .toUtf8();
+    // The names keep their bytes, so that the log names files that exist.
+    const QByteArray header = platform::toUtf8Lossless(QStringLiteral("%1  Quorvane started the emulator\n%2\nin %3\n%4\n")
+                                                           .arg(QDateTime::currentDateTime().toString(Qt::ISODate), commandLine,
+                                                                QDir::toNativeSeparators(command.workingFolder), origin));
     if (log.write(header) != header.size() || !log.flush())
         return QString();
     *headerSize = header.size();
@@ -301,15 +302,28 @@ bool MainWindow::findKey(QKeyEvent *event)
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (!event->isAutoRepeat() && !list->fileName().isEmpty())
-            launchRom(m_findSlot);
+        // As in the list: Alt+Enter tells what the ROM is, Enter starts it.
+        if (!event->isAutoRepeat() && !list->fileName().isEmpty()) {
+            if (event->modifiers() & Qt::AltModifier)
+                showRomInformation(m_findSlot);
+            else
+                launchRom(m_findSlot);
+        }
+        return true;
+    case Qt::Key_F10:
+        if (event->modifiers() != Qt::ShiftModifier)
+            return false;
+        [[fallthrough]];
+    case Qt::Key_Menu:
+        openListMenu(list);
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down: {
+        const int shown = list->listCount();
+        if (shown == 0)
+            return true;
         const int step = event->key() == Qt::Key_Down ? 1 : -1;
-        const int row = std::clamp(list->currentIndex().row() + step, 0, list->listCount() - 1);
-        if (row >= 0)
-            list->setCurrentIndex(list->model()->index(row, 0));
+        list->setCurrentIndex(list->model()->index(std::clamp(list->currentIndex().row() + step, 0, shown - 1), 0));
         return true;
     }
     default:
@@ -411,10 +425,24 @@ void MainWindow::showEvent(QShowEvent *event)
         windowHandle()->installEventFilter(this);
 }
 
+void MainWindow::openListMenu(forms::FileListBox *list)
+{
+    // The selected ROM's menu, below its row, as the keyboard opens it in the list itself.
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+    QCoreApplication::sendEvent(list, &request);
+}
+
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_findLine && event->type() == QEvent::KeyPress && m_findSlot >= 0)
-        return findKey(static_cast<QKeyEvent *>(event)) || QMainWindow::eventFilter(watched, event);
+    if (watched == m_findLine && m_findSlot >= 0) {
+        if (event->type() == QEvent::KeyPress && findKey(static_cast<QKeyEvent *>(event)))
+            return true;
+        // The keyboard's menu request is the ROM's menu; the mouse's keeps the line's own.
+        if (event->type() == QEvent::ContextMenu && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+            openListMenu(m_tabs[size_t(m_findSlot)].list);
+            return true;
+        }
+    }
     if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
         windowHandle()->removeEventFilter(this);
         // Queued: the first drawing, which this exposure starts, goes first.

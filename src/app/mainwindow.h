@@ -142,8 +142,10 @@ private:
     void keepSelection();
     // The find line's text is the current tab's query; the first row it leaves is selected.
     void find(const QString &query);
-    // Up and Down move through the rows shown, Enter starts the selected one, Escape closes.
+    // Up and Down move through the rows shown, Enter starts the selected one, Alt+Enter, Shift+F10
+    // and the Menu key act on it as in the list, Escape closes.
     bool findKey(QKeyEvent *event);
+    void openListMenu(forms::FileListBox *list);
     // Points the shelves at the model's folders: each is read on a thread of its own, and waited
     // for as long as the context says; a list whose folder has not answered by then fills when it
     // does.

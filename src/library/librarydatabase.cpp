@@ -69,7 +69,11 @@ std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QStr
             *message = QStringLiteral("Quorvane's database %1 cannot be made: %2\n\n%3").arg(shown, error, worksWithout);
             return nullptr;
         } else {
-            damaged = true;
+            // A file that cannot even be opened is not damaged: it stays where it is, untouched.
+            QFile file(path);
+            const QString why = file.open(QIODevice::ReadOnly) ? error : file.errorString().toLower();
+            *message = QStringLiteral("Quorvane's database %1 cannot be read: %2\n\n%3").arg(shown, why, worksWithout);
+            return nullptr;
         }
         if (!damaged)
             break;

@@ -21,39 +21,73 @@ namespace {
 
 const QString kNoteName = QStringLiteral(".quorvane-rom");
 const QString kTemporaryPrefix = QStringLiteral(".unpacking-");
-constexpr qint64 kLargestNote = 4096;
+constexpr qint64 kLargestNote = 64 * 1024;
+// One game under more names than this (one per archive that holds it) is refused a new one: its
+// note stays small and is read in one go.
+constexpr size_t kNamesPerGame = 64;
 
-// What a game folder's note says Quorvane wrote there.
-struct Note {
+// One file Quorvane wrote in a game's folder: the ROM under one of the names archives give it.
+struct NotedFile {
     QByteArray name;
     qint64 size = -1;
     quint32 crc32 = 0;
-    qint64 modified = -1; // the ROM's time as Quorvane wrote and checked it; -1 when unknown
-    QDateTime used;
+    qint64 modified = -1; // the file's time as Quorvane wrote and checked it; -1 when unknown
 };
 
-// The note's time (the ROM's last launch) is read only when trimming asks for it.
+// What a game folder's note says Quorvane wrote there: four lines for each file (name, size,
+// CRC32 in hex, time). The note's own time is the game's last launch.
+struct Note {
+    std::vector<NotedFile> files;
+    QDateTime used;
+
+    const NotedFile *find(const QByteArray &name) const
+    {
+        const auto it = std::find_if(files.cbegin(), files.cend(), [&name](const NotedFile &file) { return file.name == name; });
+        return it == files.cend() ? nullptr : &*it;
+    }
+    QByteArray text() const
+    {
+        QByteArray text;
+        for (const NotedFile &file : files)
+            text += file.name + '\n' + QByteArray::number(file.size) + '\n' + QByteArray::number(file.crc32, 16) + '\n'
+                    + QByteArray::number(file.modified) + '\n';
+        return text;
+    }
+};
+
+bool isPlainName(const QByteArray &name)
+{
+    return !name.isEmpty() && entryNameProblem(name).isEmpty() && !name.contains('/') && !name.contains('\\');
+}
+
+// The note's time (the game's last launch) is read only when trimming asks for it. A note that
+// names anything but plain names in its own folder is none of Quorvane's.
 bool readNote(const QString &folder, Note *note, bool withTime = false)
 {
     const QString path = QDir(folder).filePath(kNoteName);
     QFile file;
     if (platform::entryKind(path) != platform::EntryKind::File || !platform::openRegularFile(path, file))
         return false;
-    const QList<QByteArray> lines = file.read(kLargestNote).split('\n');
-    bool sized = false, summed = false;
-    if (lines.size() < 3)
+    QList<QByteArray> lines = file.read(kLargestNote).split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.pop_back();
+    if (lines.size() == 3) // an early note: one file, its time unknown
+        lines << QByteArray("-1");
+    if (lines.isEmpty() || lines.size() % 4 != 0)
         return false;
-    note->name = lines[0];
-    note->size = lines[1].toLongLong(&sized);
-    note->crc32 = lines[2].toUInt(&summed, 16);
-    bool timed = false;
-    note->modified = lines.size() > 3 ? lines[3].toLongLong(&timed) : -1;
-    if (!timed)
-        note->modified = -1;
+    note->files.clear();
+    for (qsizetype at = 0; at < lines.size(); at += 4) {
+        bool sized = false, summed = false, timed = false;
+        NotedFile noted{lines[at], lines[at + 1].toLongLong(&sized), lines[at + 2].toUInt(&summed, 16), lines[at + 3].toLongLong(&timed)};
+        if (!sized || !summed || !isPlainName(noted.name) || note->find(noted.name))
+            return false;
+        if (!timed)
+            noted.modified = -1;
+        note->files.push_back(std::move(noted));
+    }
     if (withTime)
         note->used = QFileInfo(path).lastModified();
-    return sized && summed && !note->name.isEmpty() && entryNameProblem(note->name).isEmpty()
-           && !note->name.contains('/') && !note->name.contains('\\');
+    return true;
 }
 
 bool isGameFolderName(const QString &name)
@@ -77,14 +111,24 @@ quint32 crcOfFile(const QString &path, qint64 size, bool *ok)
     return quint32(crc);
 }
 
-// Writes bytes to path whole, or not at all.
+// Writes bytes whole to a file opened unbuffered, or says why not. A disk that fills mid-write
+// first takes part of the bytes without a word; writing the rest brings the system's reason.
 bool writeWhole(QFile &file, QByteArrayView bytes, QString *error)
 {
-    if (file.write(bytes.data(), bytes.size()) == bytes.size() && file.flush())
-        return true;
-    *error = file.errorString();
-    return false;
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 n = file.write(bytes.data() + written, bytes.size() - written);
+        if (n <= 0) {
+            *error = file.errorString();
+            return false;
+        }
+        written += n;
+    }
+    return true;
 }
+
+// Opened unbuffered: nothing is left for a close to write, and fail, after the last check.
+constexpr QIODevice::OpenMode kNewFile = QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
 
 } // namespace
 
@@ -111,7 +155,7 @@ bool RomCache::open(QString *error, Leftovers leftovers)
             return false;
         }
         QFile file(marker);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+        if (!file.open(kNewFile)
             || !writeWhole(file, "Quorvane unpacks zipped ROMs here for the emulator. It deletes only the ROMs it\n"
                                  "unpacked; what the emulator writes beside them (saves) is yours and stays.\n",
                            error)) {
@@ -146,30 +190,31 @@ QString RomCache::temporaryName() const
 bool RomCache::isCached(const QString &folder, const ArchiveEntry &entry) const
 {
     Note note;
-    if (!readNote(folder, &note) || note.name != entry.fileName() || note.size != entry.size || note.crc32 != entry.crc32)
+    const NotedFile *noted = readNote(folder, &note) ? note.find(entry.fileName()) : nullptr;
+    if (!noted || noted->size != entry.size || noted->crc32 != entry.crc32)
         return false;
-    const QString file = QDir(folder).filePath(platform::fromUtf8Lossless(note.name));
+    const QString file = QDir(folder).filePath(platform::fromUtf8Lossless(noted->name));
     if (platform::entryKind(file) != platform::EntryKind::File)
         return false;
     // Unchanged since Quorvane wrote and checked it (its size and time as then): its sum is known,
     // as the library database knows a ROM file's. Otherwise it is summed again.
-    const platform::FileStamp stamp = platform::fileStamp(folder, note.name);
-    if (note.modified >= 0 && stamp.size == note.size && stamp.modified == note.modified)
+    const platform::FileStamp stamp = platform::fileStamp(folder, noted->name);
+    if (noted->modified >= 0 && stamp.size == noted->size && stamp.modified == noted->modified)
         return true;
     bool ok = false;
-    return crcOfFile(file, note.size, &ok) == note.crc32 && ok;
+    return crcOfFile(file, noted->size, &ok) == noted->crc32 && ok;
 }
 
-bool RomCache::writeNote(const QString &folder, const ArchiveEntry &entry, qint64 romModified, QString *error) const
+bool RomCache::writeNote(const QString &folder, const QByteArray &text, QString *error) const
 {
     const QString temporary = temporaryName();
     QFile file(temporary);
-    const QByteArray text = entry.fileName() + '\n' + QByteArray::number(entry.size) + '\n'
-                            + QByteArray::number(entry.crc32, 16) + '\n' + QByteArray::number(romModified) + '\n';
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || !writeWhole(file, text, error)) {
-        if (error->isEmpty())
+    const bool opened = file.open(kNewFile);
+    if (!opened || !writeWhole(file, text, error)) {
+        if (!opened)
             *error = file.errorString();
-        file.remove();
+        file.close();
+        QFile::remove(temporary);
         return false;
     }
     file.close();
@@ -203,7 +248,7 @@ RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &en
     }
     const QString temporary = temporaryName();
     QFile file(temporary);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    if (!file.open(kNewFile)) {
         result.error = QStringLiteral("The ROM cache %1 cannot be written: %2").arg(QDir::toNativeSeparators(m_folder), file.errorString());
         return result;
     }
@@ -211,7 +256,7 @@ RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &en
     const QString problem = readArchiveEntry(archivePath, entry, [&](QByteArrayView piece) { return writeWhole(file, piece, &writeError); });
     file.close();
     if (!problem.isEmpty() || file.error() != QFileDevice::NoError) {
-        file.remove();
+        QFile::remove(temporary);
         result.error = !writeError.isEmpty()
                            ? QStringLiteral("The ROM cache %1 cannot be written: %2").arg(QDir::toNativeSeparators(m_folder), writeError)
                            : QStringLiteral("%1 cannot be used: %2.").arg(QDir::toNativeSeparators(archivePath), problem);
@@ -222,17 +267,30 @@ RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &en
     const platform::EntryKind folderKind = platform::entryKind(folder);
     QString error;
     Note note;
+    // Each name the game was unpacked under stays in the note, so that every file Quorvane wrote
+    // is counted and trimmed, and another archive's name for the game never blocks this one.
+    const bool noted = folderKind == platform::EntryKind::Folder && readNote(folder, &note);
+    const NotedFile *mine = noted ? note.find(entry.fileName()) : nullptr;
     if (folderKind == platform::EntryKind::Missing && !QDir().mkdir(folder)) {
         error = QStringLiteral("the folder %1 cannot be made").arg(QDir::toNativeSeparators(folder));
     } else if (folderKind != platform::EntryKind::Missing && folderKind != platform::EntryKind::Folder) {
         error = QStringLiteral("%1 is no folder of Quorvane's").arg(QDir::toNativeSeparators(folder));
     } else if (platform::entryKind(target) != platform::EntryKind::Missing
-               && !(readNote(folder, &note) && note.name == entry.fileName() && platform::entryKind(target) == platform::EntryKind::File)) {
+               && !(mine && platform::entryKind(target) == platform::EntryKind::File)) {
         // Something Quorvane did not write has the name: the user's, and never replaced.
         error = QStringLiteral("%1 holds a file that Quorvane did not write").arg(QDir::toNativeSeparators(target));
-    } else if (writeNote(folder, entry, platform::fileStamp(m_folder, platform::toUtf8Lossless(QFileInfo(temporary).fileName())).modified,
-                         &error)) { // the note first: a ROM there is always one it names; a rename keeps its time
-        platform::moveOver(temporary, target, &error);
+    } else if (!mine && note.files.size() >= kNamesPerGame) {
+        error = QStringLiteral("the game is there under %1 names already").arg(kNamesPerGame);
+    } else {
+        const NotedFile written{entry.fileName(), entry.size, entry.crc32,
+                                platform::fileStamp(m_folder, platform::toUtf8Lossless(QFileInfo(temporary).fileName())).modified};
+        if (mine)
+            note.files[size_t(mine - note.files.data())] = written;
+        else
+            note.files.push_back(written);
+        // The note first: a ROM there is always one it names; a rename keeps the file's time.
+        if (writeNote(folder, note.text(), &error))
+            platform::moveOver(temporary, target, &error);
     }
     if (platform::entryKind(temporary) != platform::EntryKind::Missing) {
         QFile::remove(temporary);
@@ -252,9 +310,12 @@ std::vector<RomCache::Game> RomCache::games() const
         Note note;
         if (!isGameFolderName(name) || platform::entryKind(folder) != platform::EntryKind::Folder || !readNote(folder, &note, true))
             continue;
-        const QString rom = QDir(folder).filePath(platform::fromUtf8Lossless(note.name));
-        if (platform::entryKind(rom) == platform::EntryKind::File)
-            games.push_back({folder, rom, note.size, note.used});
+        Game game{folder, 0, note.used};
+        for (const NotedFile &file : note.files) {
+            if (platform::entryKind(QDir(folder).filePath(platform::fromUtf8Lossless(file.name))) == platform::EntryKind::File)
+                game.size += file.size;
+        }
+        games.push_back(std::move(game));
     }
     return games;
 }
@@ -282,11 +343,30 @@ void RomCache::trim(const QString &keepFolder)
             break;
         if (QDir::cleanPath(game.folder) == kept)
             continue;
-        // The ROM and the note are Quorvane's; the folder goes only when nothing else is in it.
-        if (QFile::remove(game.rom))
-            used -= game.size;
-        QFile::remove(QDir(game.folder).filePath(kNoteName));
-        QDir(m_folder).rmdir(QFileInfo(game.folder).fileName());
+        Note note;
+        if (!readNote(game.folder, &note))
+            continue;
+        // The ROMs are Quorvane's. One that cannot go (open in an emulator, on Windows) stays in the
+        // note, so that it is still counted and Quorvane's; the note goes only when they all did.
+        std::vector<NotedFile> left;
+        for (const NotedFile &file : note.files) {
+            const QString rom = QDir(game.folder).filePath(platform::fromUtf8Lossless(file.name));
+            if (platform::entryKind(rom) == platform::EntryKind::Missing)
+                continue;
+            if (platform::entryKind(rom) == platform::EntryKind::File && QFile::remove(rom))
+                used -= file.size;
+            else
+                left.push_back(file);
+        }
+        QString error;
+        if (!left.empty()) {
+            note.files = std::move(left);
+            writeNote(game.folder, note.text(), &error); // failing, the old note names the files gone too: no harm
+            continue;
+        }
+        // The folder goes only when nothing else is in it.
+        if (QFile::remove(QDir(game.folder).filePath(kNoteName)))
+            QDir(m_folder).rmdir(QFileInfo(game.folder).fileName());
     }
 }
 

@@ -46,19 +46,19 @@ public:
     static const QString kMarkerName;
 
 private:
-    // A game's folder as Quorvane left it: its note, and the ROM the note names there.
+    // A game's folder as Quorvane left it, with the ROMs its note names there under each name an
+    // archive gave the game.
     struct Game {
         QString folder;
-        QString rom;
-        qint64 size;
+        qint64 size; // of those ROMs together
         QDateTime used; // the last launch
     };
     std::vector<Game> games() const;
     QString gameFolder(const RomSums &data) const;
     bool isCached(const QString &folder, const ArchiveEntry &entry) const;
-    // Writes the folder's note of the ROM Quorvane put there (and the ROM's time as written); the
-    // note's own time is that ROM's last launch.
-    bool writeNote(const QString &folder, const ArchiveEntry &entry, qint64 romModified, QString *error) const;
+    // Replaces the folder's note of the ROMs Quorvane put there with text; the note's own time is
+    // the game's last launch.
+    bool writeNote(const QString &folder, const QByteArray &text, QString *error) const;
     void markUsed(const QString &folder) const; // the note's time is the ROM's last launch
     QString temporaryName() const;
 

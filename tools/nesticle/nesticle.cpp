@@ -11,10 +11,12 @@
 // to standard output and standard error, waits DELAY_MS and ends with exit status CODE, or by the
 // signal -CODE where signals exist. NESTICLE_STANDIN_SAVE=1 writes a battery save, as an emulator
 // does: the ROM's name with ".sav", beside the ROM, one line added per start (the SHA-1 of the
-// file it was given).
+// file it was given). On POSIX the ROM is opened, and its save written, by the name's very bytes,
+// which need not be UTF-8.
 
 #include <QApplication>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -34,6 +36,8 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #include <shellapi.h>
+#else
+#include <fcntl.h>
 #endif
 
 namespace {
@@ -68,6 +72,7 @@ void appendLog(const QString &folder, const QStringList &arguments)
 
 struct Options {
     QString rom;
+    int romArgument = -1; // its place among the arguments
     bool sound = true;
     QString resolution = QStringLiteral("default");
     QString input = QStringLiteral("default");
@@ -81,6 +86,7 @@ Options parse(const QStringList &arguments)
         const QString &a = arguments.at(i);
         if (a == QLatin1String("-run") && i + 1 < arguments.size()) {
             options.rom = arguments.at(++i);
+            options.romArgument = int(i);
         } else if (a == QLatin1String("-nosound")) {
             options.sound = false;
         } else if (a == QLatin1String("-res") && i + 2 < arguments.size()) {
@@ -96,10 +102,42 @@ Options parse(const QStringList &arguments)
     return options;
 }
 
-QString describeRom(const QString &path)
+// The ROM's name as the system gave it: its bytes on POSIX, where Qt's own decoding would turn a
+// byte that is not UTF-8 into a replacement character and name a file that does not exist.
+struct RomName {
+    QString text;
+    QByteArray bytes;
+};
+
+RomName romName(const Options &options, char *argv[])
 {
-    QFile rom(path);
-    if (!rom.open(QIODevice::ReadOnly))
+#ifdef Q_OS_WIN
+    Q_UNUSED(argv);
+    return {options.rom, {}};
+#else
+    return {options.rom, options.romArgument >= 0 ? QByteArray(argv[options.romArgument + 1]) : QByteArray()};
+#endif
+}
+
+// Opens a file by its name (bytes on POSIX); the file is closed with the QFile.
+bool openByName(QFile &file, const QString &text, const QByteArray &bytes, QIODevice::OpenMode mode)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(bytes);
+    file.setFileName(text);
+    return file.open(mode);
+#else
+    Q_UNUSED(text);
+    const int flags = mode & QIODevice::WriteOnly ? O_WRONLY | O_CREAT | O_APPEND : O_RDONLY;
+    const int fd = ::open(bytes.constData(), flags | O_CLOEXEC, 0644);
+    return fd >= 0 && file.open(fd, mode, QFileDevice::AutoCloseHandle);
+#endif
+}
+
+QString describeRom(const RomName &name)
+{
+    QFile rom;
+    if (!openByName(rom, name.text, name.bytes, QIODevice::ReadOnly))
         return QStringLiteral("cannot open the ROM: %1").arg(rom.errorString());
     const QByteArray header = rom.read(16);
     if (header.size() < 16 || !header.startsWith("NES\x1A"))
@@ -110,14 +148,26 @@ QString describeRom(const QString &path)
     return QStringLiteral("iNES image: PRG %1 KB, CHR %2 KB, mapper %3").arg(prg).arg(chr).arg(mapper);
 }
 
-void writeSave(const QString &romPath)
+// The save's name: the ROM's, its extension made ".sav".
+template <class Name, class Char>
+Name withSaveExtension(Name rom, Char slash, Char dot)
 {
-    QFile rom(romPath);
-    if (romPath.isEmpty() || !rom.open(QIODevice::ReadOnly))
+    const auto dotAt = rom.lastIndexOf(dot);
+    if (dotAt > rom.lastIndexOf(slash))
+        rom.truncate(dotAt);
+    rom.append(".sav");
+    return rom;
+}
+
+void writeSave(const RomName &name)
+{
+    QFile rom;
+    if (name.text.isEmpty() || !openByName(rom, name.text, name.bytes, QIODevice::ReadOnly))
         return;
-    const QFileInfo info(romPath);
-    QFile save(info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".sav"));
-    if (save.open(QIODevice::Append))
+    QFile save;
+    if (openByName(save, withSaveExtension(QDir::fromNativeSeparators(name.text), u'/', u'.'),
+                   withSaveExtension(name.bytes, '/', '.'),
+                   QIODevice::WriteOnly | QIODevice::Append))
         save.write(QCryptographicHash::hash(rom.readAll(), QCryptographicHash::Sha1).toHex() + '\n');
 }
 
@@ -137,7 +187,7 @@ int main(int argc, char *argv[])
         appendLog(folder, arguments);
     }
     if (qEnvironmentVariableIntValue("NESTICLE_STANDIN_SAVE") == 1)
-        writeSave(parse(arguments).rom);
+        writeSave(romName(parse(arguments), argv));
     if (qEnvironmentVariableIntValue("NESTICLE_STANDIN_EXIT") == 1)
         return 0;
     if (const QString fail = qEnvironmentVariable("NESTICLE_STANDIN_FAIL"); !fail.isEmpty()) {
@@ -162,7 +212,7 @@ int main(int argc, char *argv[])
     auto *layout = new QVBoxLayout(&window);
     const QStringList lines{
         QStringLiteral("ROM: %1").arg(options.rom.isEmpty() ? QStringLiteral("(none)") : options.rom),
-        options.rom.isEmpty() ? QString() : describeRom(options.rom),
+        options.rom.isEmpty() ? QString() : describeRom(romName(options, argv)),
         QStringLiteral("Sound: %1").arg(options.sound ? QStringLiteral("on") : QStringLiteral("off")),
         QStringLiteral("Resolution: %1").arg(options.resolution),
         QStringLiteral("Controller: %1").arg(options.input),
