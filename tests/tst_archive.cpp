@@ -68,6 +68,11 @@ private slots:
         QCOMPARE(listing.roms[0].fileName(), "Game (E).NES");
         QCOMPARE(listing.roms[1].size, nesRom('u').size());
 
+        // Identified as they are listed, as plain files of their bytes are: a favourite's star
+        // and its title show before any unpack.
+        QCOMPARE(listing.roms[0].data, identifyRomBytes(nesRom('e')).data);
+        QCOMPARE(listing.roms[1].crc32, identifyRomBytes(nesRom('u')).file.crc32);
+
         // Streamed out: the bytes, and the identity a plain file of them has.
         ArchiveEntry entry = listing.roms[1];
         QByteArray out;
@@ -103,7 +108,7 @@ private slots:
         QTest::newRow("encrypted") << makeArchive(ArchiveFormat::Zip, {{"x.nes", rom}}, "zip:encryption=zipcrypt", "secret")
                                    << u"is encrypted"_s;
         const QByteArray whole = makeArchive(ArchiveFormat::Zip, {{"a.nes", rom}, {"b.nes", rom}});
-        QTest::newRow("truncated") << whole.first(whole.size() / 2) << u"it is"_s;
+        QTest::newRow("truncated") << whole.first(whole.size() / 2) << u"\"b.nes\" cannot be unpacked"_s;
         const QByteArray seven = makeArchive(ArchiveFormat::SevenZip, {{"a.nes", rom}});
         QTest::newRow("7z truncated") << seven.first(seven.size() - 40) << u"it is"_s;
         QTest::newRow("not an archive") << QByteArray(4096, 'x') << u"no zip or 7z archive"_s;
@@ -111,6 +116,9 @@ private slots:
         // (of another size) would have been streamed as the first.
         QTest::newRow("two of one name") << makeArchive(ArchiveFormat::Zip, {{"d/c.nes", rom}, {"d/c.nes", rom + "more"}})
                                          << u"two entries named \"d/c.nes\""_s;
+        // Judged as it is listed, not first when the cache cannot make the file.
+        QTest::newRow("name too long") << makeArchive(ArchiveFormat::Zip, {{"d/" + QByteArray(300, 'n') + ".nes", rom}})
+                                       << u"has a name too long for a file (304 bytes, at most 255)"_s;
         QTest::newRow("huge") << makeArchive(ArchiveFormat::Zip, {{"big.nes", QByteArray(65 * 1024 * 1024, '\0')}})
                               << u"larger than 64 MB"_s;
     }

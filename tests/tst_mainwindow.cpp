@@ -316,6 +316,9 @@ private slots:
         f.recorder.starts[1].watch.onExit({0, 0, 61000}); // the emulator ends after a minute
         QTRY_COMPARE(w->recentMenu()->actions().size(), 1); // one path, once
         w.reset();
+        // A zipped copy under another name, never started: its star and the favourites' find are
+        // there from its first listing.
+        writeFile(f.rom(1) + u"zipped copy.zip"_s, makeArchive(ArchiveFormat::Zip, {{"Two (USA).nes", readAll(f.rom(1) + u"two.nes"_s)}}));
 
         w = window();
         const MainControls again(w.get());
@@ -323,6 +326,13 @@ private slots:
         QCOMPARE(w->recentMenu()->actions()[0]->text(), u"&1 two.nes"_s);
         const library::RomListModel *shown = w->romShelf(1)->model();
         QTRY_COMPARE(shown->index(0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::favouriteIcon(true).cacheKey()); // no ROM: warned too
+        QTRY_VERIFY(shown->index(1).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
+        again.tabs->setCurrentIndex(1);
+        w->openFind();
+        QTest::keyClicks(child<QLineEdit>(w.get(), u"findLine"_s), u"*"_s);
+        QCOMPARE(entries(again.list(1)), (QStringList{u"two.nes"_s, u"zipped copy.zip"_s}));
+        w->closeFind();
+        QCOMPARE(f.recorder.starts.size(), 2);
         QVERIFY(again.list(1)->selectFile(u"two.nes"_s));
         w->showRomMenu(1, QPoint(10, 10));
         QCOMPARE(w->romMenu()->findChild<QAction *>(u"romMenuFavourite"_s)->text(), u"Remove from &Favourites"_s);

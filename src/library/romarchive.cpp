@@ -17,6 +17,8 @@ namespace library {
 namespace {
 
 constexpr qsizetype kPieceSize = 64 * 1024;
+// Bytes of a file's name: ext4, NTFS (in UTF-16 units, fewer than its UTF-8 bytes) and the rest.
+constexpr qsizetype kLongestFileName = 255;
 
 bool endsWithNoCase(QByteArrayView name, QByteArrayView ending)
 {
@@ -136,10 +138,52 @@ QString entryProblem(archive_entry *entry, const QByteArray &name)
 {
     if (const QString why = entryNameProblem(name); !why.isEmpty())
         return QStringLiteral("its entry \"%1\" %2").arg(QString::fromUtf8(name), why);
+    // Unpacked under its last part, which no common file system takes longer than this.
+    if (const qsizetype length = lastPart(name).size(); length > kLongestFileName)
+        return QStringLiteral("its entry \"%1\" has a name too long for a file (%2 bytes, at most %3)")
+            .arg(QString::fromUtf8(lastPart(name)).left(40) + QStringLiteral("..."))
+            .arg(length)
+            .arg(kLongestFileName);
     if (archive_entry_filetype(entry) != AE_IFREG || archive_entry_hardlink(entry) || archive_entry_symlink(entry))
         return QStringLiteral("its entry \"%1\" is a link").arg(QString::fromUtf8(name));
     if (archive_entry_is_encrypted(entry))
         return QStringLiteral("its entry \"%1\" is encrypted").arg(QString::fromUtf8(name));
+    return {};
+}
+
+// Reads the entry the reader stands on, as wanted, to its end: bounded by what it states and by
+// the largest ROM, checked against what it states, and identified. Each piece goes to write,
+// when given, which may stop the reading. Empty on success, else the reason.
+QString readEntryData(archive *reading, archive_entry *entry, ArchiveEntry &wanted, const std::function<bool(QByteArrayView)> &write)
+{
+    const QString name = QString::fromUtf8(wanted.name);
+    const qint64 stated = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
+    const qint64 limit = stated >= 0 ? std::min(stated, kLargestRomFile) : kLargestRomFile;
+    RomIdentifier identifier(WholeFileSums::CrcOnly);
+    thread_local QByteArray buffer(kPieceSize, Qt::Uninitialized);
+    for (;;) {
+        const la_ssize_t n = archive_read_data(reading, buffer.data(), size_t(buffer.size()));
+        if (n == 0)
+            break;
+        if (n < 0)
+            return QStringLiteral("its entry \"%1\" cannot be unpacked: %2").arg(name, errorOf(reading));
+        if (identifier.size() + n > limit) {
+            return stated >= 0 && stated <= kLargestRomFile
+                       ? QStringLiteral("its entry \"%1\" holds more than the %L2 bytes it states").arg(name).arg(stated)
+                       : QStringLiteral("its entry \"%1\" is larger than 64 MB, more than any NES ROM").arg(name);
+        }
+        const QByteArrayView piece(buffer.constData(), qsizetype(n));
+        identifier.add(piece);
+        if (write && !write(piece))
+            return QStringLiteral("its entry \"%1\" could not be written").arg(name);
+    }
+    if (stated >= 0 && identifier.size() != stated)
+        return QStringLiteral("its entry \"%1\" holds %L2 bytes, not the %L3 it states").arg(name).arg(identifier.size()).arg(stated);
+    const RomIdentity identity = identifier.finish();
+    wanted.size = identity.size;
+    wanted.header = identity.header;
+    wanted.data = identity.data;
+    wanted.crc32 = identity.file.crc32;
     return {};
 }
 
@@ -181,6 +225,11 @@ ArchiveListing list(Opened opened, const std::function<bool()> &cancelled)
         ArchiveEntry rom;
         rom.name = name;
         rom.size = size;
+        // Read as it is listed, in the same pass: the ROM's identity (its favourite, its title)
+        // is known from the first listing, not only once it has been unpacked.
+        if (const QString why = readEntryData(reading, entry, rom, [&cancelled](QByteArrayView) { return !(cancelled && cancelled()); });
+            !why.isEmpty())
+            return refuse(cancelled && cancelled() ? QStringLiteral("cancelled") : why);
         listing.roms.push_back(std::move(rom));
     }
     return listing;
@@ -201,38 +250,10 @@ QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByte
         if (nameOf(entry) == wanted.name && archive_entry_filetype(entry) != AE_IFDIR)
             break;
     }
-    const QString name = QString::fromUtf8(wanted.name);
     // The listing's refusals hold here too: the archive may have changed since.
     if (const QString why = entryProblem(entry, wanted.name); !why.isEmpty())
         return why;
-    const qint64 stated = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
-    const qint64 limit = stated >= 0 ? std::min(stated, kLargestRomFile) : kLargestRomFile;
-    RomIdentifier identifier(WholeFileSums::CrcOnly);
-    thread_local QByteArray buffer(kPieceSize, Qt::Uninitialized);
-    for (;;) {
-        const la_ssize_t n = archive_read_data(reading, buffer.data(), size_t(buffer.size()));
-        if (n == 0)
-            break;
-        if (n < 0)
-            return QStringLiteral("its entry \"%1\" cannot be unpacked: %2").arg(name, errorOf(reading));
-        if (identifier.size() + n > limit) {
-            return stated >= 0 && stated <= kLargestRomFile
-                       ? QStringLiteral("its entry \"%1\" holds more than the %L2 bytes it states").arg(name).arg(stated)
-                       : QStringLiteral("its entry \"%1\" is larger than 64 MB, more than any NES ROM").arg(name);
-        }
-        const QByteArrayView piece(buffer.constData(), qsizetype(n));
-        identifier.add(piece);
-        if (write && !write(piece))
-            return QStringLiteral("its entry \"%1\" could not be written").arg(name);
-    }
-    if (stated >= 0 && identifier.size() != stated)
-        return QStringLiteral("its entry \"%1\" holds %L2 bytes, not the %L3 it states").arg(name).arg(identifier.size()).arg(stated);
-    const RomIdentity identity = identifier.finish();
-    wanted.size = identity.size;
-    wanted.header = identity.header;
-    wanted.data = identity.data;
-    wanted.crc32 = identity.file.crc32;
-    return {};
+    return readEntryData(reading, entry, wanted, write);
 }
 
 } // namespace

@@ -48,8 +48,9 @@ struct ArchiveListing {
 // drive, a "..") or holds what no file name may. Empty for a plain name.
 QString entryNameProblem(QByteArrayView name);
 
-// Lists the NES ROMs of the archive at path. A link, an encrypted ROM, a hostile name, too many
-// entries, or a truncated or damaged archive refuses the whole archive, with the reason.
+// Lists the NES ROMs of the archive at path, each read to its end and identified on the way. A
+// link, an encrypted ROM, a hostile name or one too long for a file, too many entries, or a
+// truncated or damaged archive refuses the whole archive, with the reason.
 ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled = {});
 ArchiveListing listArchiveBytes(QByteArrayView bytes);
 

@@ -7,6 +7,8 @@
 #include "platform/dirscan.h"
 #include "platform/filenames.h"
 
+#include <algorithm>
+
 #include <QDeadlineTimer>
 #include <QThread>
 
@@ -138,17 +140,17 @@ RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const
         return identity;
     }
     ArchiveEntry &first = listing.roms.front();
+    if (whole == WholeFileSums::CrcOnly)
+        return identityOf(first); // read as it was listed
     Sha1 fileSha1;
     identity.error = readArchiveEntry(path, first, [&](QByteArrayView piece) {
-        if (whole == WholeFileSums::Both)
-            fileSha1.addData(piece);
+        fileSha1.addData(piece);
         return !(cancelled && cancelled());
     });
     if (!identity.error.isEmpty())
         return identity;
     identity = identityOf(first);
-    if (whole == WholeFileSums::Both)
-        identity.file.sha1 = fileSha1.result();
+    identity.file.sha1 = fileSha1.result();
     return identity;
 }
 
@@ -313,7 +315,7 @@ void RomChecker::identifyArchive(const QString &folder, const QByteArray &name, 
         const QString path = joined(folder, platform::fromUtf8Lossless(name));
         ArchiveListing listing = listArchive(path);
         QByteArray sha1;
-        if (!listing.roms.empty() && readArchiveEntry(path, listing.roms.front(), {}).isEmpty()) {
+        if (!listing.roms.empty() && listing.roms.front().isRead()) {
             sha1 = listing.roms.front().data.sha1;
             keepAndShow(folder, name, stamp, std::move(listing));
         }
@@ -335,7 +337,11 @@ void RomChecker::checkFolder(const QString &folder, const QByteArray &names, Sta
         knownStamps.insert(file.name, file.stamp);
         if (isArchiveName(file.name)) { // what it holds is kept where a ROM's header is
             ArchiveListing listing;
-            if (decodeListing(file.header, &listing)) {
+            // One listed before its ROMs were identified as they are listed is read again.
+            const auto unread = [&listing] {
+                return std::any_of(listing.roms.cbegin(), listing.roms.cend(), [](const ArchiveEntry &rom) { return !rom.isRead(); });
+            };
+            if (decodeListing(file.header, &listing) && !unread()) {
                 listing.stamp = file.stamp;
                 knownFacts.insert(std::move(file.name), judgeArchive(std::move(listing), known.get()));
             }
