@@ -2,6 +2,8 @@
 // bounds, and the cache it is unpacked into, which deletes nothing that is not its own.
 
 #include "testutil.h"
+
+#include <QScopeGuard>
 #include "archivewriter.h"
 
 #include "library/romarchive.h"
@@ -122,6 +124,24 @@ private slots:
         QTest::newRow("huge") << makeArchive(ArchiveFormat::Zip, {{"big.nes", QByteArray(65 * 1024 * 1024, '\0')}})
                               << u"larger than 64 MB"_s;
     }
+    // A 7z is listed apart, in a child process, when a reader program is set: the same listing.
+    void aSevenZipIsListedApart()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"set.7z"_s);
+        writeFile(path, makeArchive(ArchiveFormat::SevenZip, {{"A.nes", nesRom('a')}, {"../B.nes", nesRom('b')}}));
+        const QString good = dir.filePath(u"Caf\u00e9 good.7z"_s);
+        writeFile(good, makeArchive(ArchiveFormat::SevenZip, {{"A.nes", nesRom('a')}, {"B.nes", nesRom('b')}}));
+        readArchivesApart(QStringLiteral(ARCHIVE_READER), {});
+        const auto inProcess = qScopeGuard([] { readArchivesApart({}, {}); });
+        const ArchiveListing apart = listArchive(good);
+        QVERIFY2(apart.problem.isEmpty(), qPrintable(apart.problem));
+        QCOMPARE(apart.roms.size(), size_t(2));
+        QCOMPARE(apart.roms[1].data, identifyRomBytes(nesRom('b')).data);
+        QVERIFY(listArchive(path).problem.contains(u"leads out of the folder"_s));
+        QVERIFY(listArchive(dir.filePath(u"none.7z"_s)).problem.contains(u"cannot be opened"_s));
+    }
+
     void hostileArchivesAreRefused()
     {
         QFETCH(QByteArray, archive);

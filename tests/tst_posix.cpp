@@ -21,8 +21,10 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QThread>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -143,6 +145,34 @@ std::pair<QByteArray, qint64> wholeCheck(const QString &path)
     }
     sqlite3_close(db);
     return result;
+}
+
+// A 7z whose header declares files one-byte files by the million, stored as it is: libarchive
+// reads the whole header, and makes room for every file it declares, before the first entry.
+QByteArray sevenZipDeclaring(quint64 files)
+{
+    auto number = [](quint64 value) { // 7z's variable-length number: the longest form
+        QByteArray bytes(1, '\xFF');
+        for (int i = 0; i < 8; ++i)
+            bytes += char(value >> (8 * i));
+        return bytes;
+    };
+    auto little = [](quint64 value, int size) {
+        QByteArray bytes;
+        for (int i = 0; i < size; ++i)
+            bytes += char(value >> (8 * i));
+        return bytes;
+    };
+    const QByteArray empty(qsizetype((files + 7) / 8), '\xFF'); // every file without a stream
+    QByteArray names(qsizetype(files * 4), '\0');
+    for (quint64 i = 0; i < files; ++i)
+        names[qsizetype(i * 4)] = 'a'; // "a", UTF-16, each ended
+    const QByteArray header = QByteArray("\x01\x05", 2) + number(files) + '\x0E' + number(quint64(empty.size())) + empty + '\x11'
+                              + number(quint64(names.size()) + 1) + '\0' + names + QByteArray("\0\0", 2);
+    const QByteArray start = little(0, 8) + little(quint64(header.size()), 8)
+                             + little(crc32(0, reinterpret_cast<const Bytef *>(header.constData()), uInt(header.size())), 4);
+    return QByteArray("7z\xBC\xAF\x27\x1C\x00\x04", 8)
+           + little(crc32(0, reinterpret_cast<const Bytef *>(start.constData()), uInt(start.size())), 4) + start + header;
 }
 
 } // namespace
@@ -442,6 +472,28 @@ private slots:
         QVERIFY(library::RomCache(cache).open(&error));
         QCOMPARE(QDir(cache).entryList({u".unpacking-*"_s}, QDir::Files | QDir::Hidden), QStringList());
         qInfo("of 60 kills, %d found the ROM whole in place, %d a temporary file, none a half ROM", whole, halfWritten);
+    }
+
+    // A 7z that declares millions of files: listed apart, within the reader's 64 MB above its own
+    // memory; refused, and this process never holds its header.
+    void aSevenZipDeclaringMillionsIsReadInBoundedMemory()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"millions.7z"_s);
+        writeFile(path, sevenZipDeclaring(10'000'000)); // 40 MB, freed again: a child starts as large as its parent is
+        library::readArchivesApart(QStringLiteral(ARCHIVE_READER), {});
+        const auto inProcess = qScopeGuard([] { library::readArchivesApart({}, {}); });
+        const QString peakFile = dir.filePath(u"peak"_s);
+        qputenv("ARCHIVE_READER_PEAK", QFile::encodeName(peakFile));
+        const auto unset = qScopeGuard([] { qunsetenv("ARCHIVE_READER_PEAK"); });
+        library::ArchiveListing listing;
+        const long growth = peakGrowth([&] { listing = library::listArchive(path); });
+        QVERIFY2(listing.problem.contains(u"more memory"_s) && listing.roms.empty(), qPrintable(listing.problem));
+        const long readerKb = readAll(peakFile).split(' ').value(0).toLong();
+        qInfo("refused: %s; the reader's peak %ld MB, this process grew %ld MB", qPrintable(listing.problem), readerKb / 1024,
+              growth / 1024);
+        QVERIFY2(readerKb > 0 && readerKb < 96 * 1024, qPrintable(QString::number(readerKb))); // its own 10 MB or so, and 64
+        QVERIFY(growth < 64 * 1024);
     }
 
     // On a disk that fills, an unpack says so and leaves nothing half written.

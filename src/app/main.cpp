@@ -4,14 +4,26 @@
 #include "forms/formbuilder.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
+#include "library/romarchive.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 
+#include <cstring>
+
+namespace {
+const char kReadArchive[] = "--read-archive"; // the program itself lists a 7z apart (see readArchivesApart)
+}
+
 int main(int argc, char *argv[])
 {
+    // Before anything else is loaded or made: the child's memory limit is counted from here.
+    if (argc == 3 && std::strcmp(argv[1], kReadArchive) == 0)
+        return library::archiveReaderMain(argv[2]);
+
     QApplication application(argc, argv);
+    library::readArchivesApart(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kReadArchive)});
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     QApplication::setWindowIcon(forms::applicationIcon());
 

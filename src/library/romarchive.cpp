@@ -1,5 +1,7 @@
 #include "library/romarchive.h"
 
+#include "platform/boundedchild.h"
+#include "platform/filenames.h"
 #include "platform/regularfile.h"
 
 #include <QDataStream>
@@ -9,14 +11,20 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 namespace library {
 
 namespace {
 
 constexpr qsizetype kPieceSize = 64 * 1024;
+// What reading a 7z's listing may take beyond the reader's own memory: libarchive reads a 7z's whole
+// header, sized as it declares, before the first entry.
+constexpr qint64 kReaderMemory = qint64(64) << 20;
+constexpr int kReaderTimeoutMs = 120000;
 // Bytes of a file's name: ext4, NTFS (in UTF-16 units, fewer than its UTF-8 bytes) and the rest.
 constexpr qsizetype kLongestFileName = 255;
 
@@ -205,6 +213,8 @@ ArchiveListing list(Opened opened, const std::function<bool()> &cancelled)
         const int result = archive_read_next_header(reading, &entry);
         if (result == ARCHIVE_EOF)
             break;
+        if (result < ARCHIVE_WARN && (archive_errno(reading) == ENOMEM || errorOf(reading).contains(QLatin1String("allocate memory"))))
+            return refuse(QStringLiteral("it needs more memory to be read than the %1 MB it may use").arg(kReaderMemory >> 20));
         if (result < ARCHIVE_WARN)
             return refuse(QStringLiteral("it is damaged or cut short: %1").arg(errorOf(reading)));
         if (count >= kMostArchiveEntries)
@@ -293,8 +303,76 @@ QString entryNameProblem(QByteArrayView name)
     return {};
 }
 
+namespace {
+
+// The program that reads archives apart, when one is set: the same listing, in a child process.
+struct ApartReader {
+    std::mutex mutex;
+    QString program;
+    QStringList arguments;
+};
+ApartReader &apartReader()
+{
+    static ApartReader reader;
+    return reader;
+}
+
+bool isSevenZip(const QString &path)
+{
+    platform::RegularFile file;
+    char signature[6] = {};
+    return file.open(path) && file.read(signature, sizeof signature) == qint64(sizeof signature)
+           && QByteArrayView(signature, sizeof signature) == QByteArrayView("7z\xBC\xAF\x27\x1C", 6);
+}
+
+ArchiveListing listApart(const QString &program, const QStringList &arguments, const QString &path,
+                         const std::function<bool()> &cancelled)
+{
+    ArchiveListing listing;
+    QByteArray answer;
+    QString error;
+    // The name as hex: any bytes, on any system's command line.
+    if (!platform::runBoundedChild(program, arguments + QStringList{QString::fromLatin1(platform::toUtf8Lossless(path).toHex())},
+                                   kReaderTimeoutMs, 4 * kReaderMemory, cancelled, &answer, &error)) {
+        listing.problem = error == QLatin1String("its reader failed on it")
+            ? QStringLiteral("its reader failed on it; it may need more memory than the %1 MB it may use").arg(kReaderMemory >> 20)
+            : error;
+    } else if (!decodeListing(QByteArray::fromBase64(answer), &listing)) {
+        listing.problem = QStringLiteral("its reader's answer could not be read");
+    }
+    return listing;
+}
+
+} // namespace
+
+void readArchivesApart(const QString &program, const QStringList &arguments)
+{
+    ApartReader &reader = apartReader();
+    const std::lock_guard<std::mutex> lock(reader.mutex);
+    reader.program = program;
+    reader.arguments = arguments;
+}
+
+int archiveReaderMain(const char *hexPath)
+{
+    platform::limitOwnMemory(kReaderMemory);
+    const QString path = platform::fromUtf8Lossless(QByteArray::fromHex(hexPath));
+    const QByteArray answer = encodeListing(list(openFile(path), {})).toBase64();
+    return std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout) == size_t(answer.size()) && std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled)
 {
+    QString program;
+    QStringList arguments;
+    {
+        ApartReader &reader = apartReader();
+        const std::lock_guard<std::mutex> lock(reader.mutex);
+        program = reader.program;
+        arguments = reader.arguments;
+    }
+    if (!program.isEmpty() && isSevenZip(path))
+        return listApart(program, arguments, path, cancelled);
     return list(openFile(path), cancelled);
 }
 

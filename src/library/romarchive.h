@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -51,7 +52,15 @@ QString entryNameProblem(QByteArrayView name);
 // Lists the NES ROMs of the archive at path, each read to its end and identified on the way. A
 // link, an encrypted ROM, a hostile name or one too long for a file, too many entries, or a
 // truncated or damaged archive refuses the whole archive, with the reason.
+// A 7z is listed apart, in a child process whose memory is bounded, once readArchivesApart has
+// named the program: libarchive reads a 7z's whole header, as large as it declares, at once.
 ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled = {});
+// The program (and its first arguments) that lists a 7z apart: it runs archiveReaderMain on the
+// argument that follows them.
+void readArchivesApart(const QString &program, const QStringList &arguments);
+// The child's side: lists the archive whose path's bytes are hexPath, within 64 MB of memory above
+// its own, and writes the listing to its standard output. Its exit status.
+int archiveReaderMain(const char *hexPath);
 ArchiveListing listArchiveBytes(QByteArrayView bytes);
 
 // Streams entry (named as listed) of the archive at path to write, in pieces, and fills in its
