@@ -19,6 +19,8 @@
 #include <QRandomGenerator>
 #include <QCryptographicHash>
 #include <QSignalSpy>
+#include <QElapsedTimer>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 #include <zlib.h>
@@ -417,6 +419,39 @@ private slots:
         history.forgetRecentLaunch(recent[1].path);
         QTRY_COMPARE(changed.size(), 2);
         QCOMPARE(history.recentLaunches().size(), size_t(1));
+    }
+
+    // Another program holds the database: every change it did not keep is said, launches and
+    // favourites alike, and closing waits no more than a second for those still waiting.
+    void aLockedDatabaseSaysWhatItDidNotKeepAndClosesAtOnce()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"quorvane.db"_s);
+        const QByteArray game = sumsOf("locked").sha1;
+        {
+            QString message;
+            QVERIFY(LibraryDatabase::open(path, &message)->setFavourite(sumsOf("other").sha1, true, nullptr));
+        }
+        sqlite3 *holder = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const auto release = qScopeGuard([holder] { sqlite3_close(holder); });
+        QStringList said;
+        QElapsedTimer closing;
+        {
+            PlayHistory history(path);
+            connect(&history, &PlayHistory::problem, &history, [&said](const QString &text) { said << text; });
+            history.load();
+            history.setFavourite(u"/roms/locked.nes"_s, game, true);
+            history.recordLaunch(u"/roms/locked.nes"_s, game);
+            QTRY_VERIFY_WITH_TIMEOUT(said.size() >= 2, 20000);
+            for (int i = 0; i < 4; ++i)
+                history.recordLaunch(u"/roms/locked.nes"_s, game);
+            closing.start();
+        }
+        QVERIFY2(closing.elapsed() < 1500, qPrintable(QString::number(closing.elapsed())));
+        const QString all = said.join(u"\n"_s);
+        QVERIFY2(all.contains(u"favourites"_s) && all.contains(u"a launch"_s), qPrintable(all));
     }
 
     // A database of the first version gains the play tables in one step, its checks kept.

@@ -43,7 +43,8 @@ QString asideName(const QString &path)
     return name;
 }
 
-std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QString *message, Check when)
+std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QString *message, Check when,
+                                                       const std::atomic<bool> *giveUp)
 {
     const QString shown = QDir::toNativeSeparators(path);
     const QString worksWithout = QStringLiteral("Quorvane works on without it, and reads every ROM again at each start.");
@@ -52,6 +53,7 @@ std::unique_ptr<LibraryDatabase> LibraryDatabase::open(const QString &path, QStr
     QString error, aside;
     for (int attempt = 0; attempt < 2; ++attempt) {
         library->m_db = sql::Database::open(path, sql::Database::Mode::ReadWrite, &error);
+        library->m_db.giveUpWhen(giveUp);
         bool damaged = false;
         if (library->m_db.isOpen()) {
             // Reading the first page tells a file that is no database; quick_check, one damaged inside.

@@ -65,7 +65,9 @@ public:
     // or fails SQLite's check, is renamed aside (never deleted) and a new one made; one written by
     // a newer Quorvane is opened read-only. message tells the user of any of this, naming the file
     // and the reason; null when nothing can be used (the program works on without it).
-    static std::unique_ptr<LibraryDatabase> open(const QString &path, QString *message, Check check = Check::AtOpen);
+    // giveUp, when given, ends every wait on another program's lock once it is set.
+    static std::unique_ptr<LibraryDatabase> open(const QString &path, QString *message, Check check = Check::AtOpen,
+                                                 const std::atomic<bool> *giveUp = nullptr);
 
     bool isReadOnly() const { return m_readOnly; }
     // false when SQLite's check finds the file damaged: open it again to have it put aside.

@@ -8,27 +8,85 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
 namespace library {
 
-// The database's side: used on the history's thread alone, one job at a time.
+namespace {
+constexpr auto kClosingWait = std::chrono::milliseconds(1000);
+} // namespace
+
+// The database's side, shared with its thread, which may outlive the history: one job at a time,
+// in the order asked. Jobs reach the history only through the door.
 struct PlayHistory::Store {
     QString file;
+    QString home; // as the history's
+    std::shared_ptr<platform::ContextDoor> door;
     std::unique_ptr<LibraryDatabase> db;
-    bool tried = false;
+    std::atomic<bool> closing{false}; // every wait on a lock or a ROM ends when set
 
-    // Opened with the first job; message tells of a damaged, newer or read-only file.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::function<void(Store &)>> jobs;
+    bool working = false; // a thread is there to run them
+    bool busy = false;    // and runs one now
+
+    // Opened for a job; one that could not be opened (held by another program, say) is tried
+    // again by the next. message tells of a damaged, newer, read-only or unreadable file.
     LibraryDatabase *database(QString *message)
     {
-        if (!std::exchange(tried, true) && !file.isEmpty())
-            db = LibraryDatabase::open(file, message);
+        if (!db && !file.isEmpty())
+            db = LibraryDatabase::open(file, message, LibraryDatabase::Check::AtOpen, &closing);
         return db.get();
     }
+
+    void tell(const QString &message)
+    {
+        if (closing) { // nobody to tell any more
+            qWarning("Quorvane: %s", qPrintable(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+            return;
+        }
+        told(message);
+    }
+    std::function<void(const QString &)> told; // posts to the history through its door
 
     // What the user hears of a change the file did not keep.
     QString notKept(const QString &what, const QString &error) const
     {
-        return QStringLiteral("Quorvane's database %1 did not keep %2: %3\n\nThe game started all the same.")
-            .arg(QDir::toNativeSeparators(file), what, error);
+        return QStringLiteral("Quorvane's database %1 did not keep %2: %3")
+            .arg(QDir::toNativeSeparators(file), what, error.isEmpty() ? QStringLiteral("it cannot be used") : error);
+    }
+
+    QByteArray keptPath(const QString &path) const
+    {
+#ifdef Q_OS_WIN
+        constexpr Qt::CaseSensitivity kCase = Qt::CaseInsensitive;
+#else
+        constexpr Qt::CaseSensitivity kCase = Qt::CaseSensitive;
+#endif
+        const QString whole = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        if (!home.isEmpty() && whole.startsWith(home, kCase))
+            return platform::toUtf8Lossless(whole.mid(home.size()));
+        return platform::toUtf8Lossless(whole);
+    }
+
+    static void work(const std::shared_ptr<Store> &store)
+    {
+        std::unique_lock<std::mutex> lock(store->mutex);
+        while (!store->jobs.empty()) {
+            auto job = std::move(store->jobs.front());
+            store->jobs.pop_front();
+            store->busy = true;
+            lock.unlock();
+            job(*store);
+            lock.lock();
+            store->busy = false;
+        }
+        store->working = false;
+        store->changed.notify_all();
     }
 };
 
@@ -38,20 +96,37 @@ PlayHistory::PlayHistory(const QString &databaseFile, QObject *parent)
       m_store(std::make_shared<Store>()), m_door(platform::ContextDoor::open(this))
 {
     m_store->file = databaseFile;
-    m_thread.setMaxThreadCount(1);
+    m_store->home = m_home;
+    m_store->door = m_door;
+    m_store->told = [this, door = m_door](const QString &message) { door->post([this, message] { emit problem(message); }); };
 }
 
-PlayHistory::~PlayHistory() { m_thread.waitForDone(); }
+PlayHistory::~PlayHistory()
+{
+    Store &store = *m_store;
+    store.closing = true;
+    std::unique_lock<std::mutex> lock(store.mutex);
+    if (!store.changed.wait_for(lock, kClosingWait, [&store] { return !store.working; })) {
+        // What is left is dropped: the one under way gives up its waits and ends by itself.
+        if (!store.jobs.empty())
+            qWarning("Quorvane: %d changes to the play history were not kept: the database did not take them as the program closed",
+                     int(store.jobs.size()));
+        store.jobs.clear();
+    }
+}
 
 void PlayHistory::run(std::function<void(Store &store)> job)
 {
-    m_thread.start([store = m_store, door = m_door, this, job = std::move(job)] {
+    const std::lock_guard<std::mutex> lock(m_store->mutex);
+    m_store->jobs.push_back([job = std::move(job)](Store &store) {
         QString message;
-        store->database(&message);
+        store.database(&message);
         if (!message.isEmpty())
-            door->post([this, message] { emit problem(message); });
-        job(*store);
+            store.tell(message);
+        job(store);
     });
+    if (!std::exchange(m_store->working, true))
+        std::thread(&Store::work, m_store).detach();
 }
 
 QSet<QByteArray> PlayHistory::favourites() const
@@ -64,25 +139,28 @@ QSet<QByteArray> PlayHistory::favourites() const
     return games;
 }
 
+namespace {
+
+// On the database's thread: game's record (none when empty) and the recent launches, as the file
+// now holds them, sent to the history; after runs there once they are applied.
+template <class Apply>
+void sendChange(LibraryDatabase &db, const std::shared_ptr<platform::ContextDoor> &door, const QByteArray &game, Apply apply)
+{
+    const PlayRecord record = game.isEmpty() ? PlayRecord() : db.playRecord(game);
+    door->post([apply = std::move(apply), game, record, recent = db.recentLaunches()]() mutable { apply(game, record, std::move(recent)); });
+}
+
+} // namespace
+
 void PlayHistory::load()
 {
-    run([this, door = m_door](Store &store) {
+    run([this](Store &store) {
         if (!store.db)
             return;
-        door->post([this, records = store.db->playRecords(), recent = store.db->recentLaunches()] {
+        store.door->post([this, records = store.db->playRecords(), recent = store.db->recentLaunches()] {
             m_records = records;
             apply({}, {}, recent);
         });
-    });
-}
-
-void PlayHistory::sendChange(Store &store, const QByteArray &game, std::function<void()> after)
-{
-    const PlayRecord record = game.isEmpty() ? PlayRecord() : store.db->playRecord(game);
-    m_door->post([this, game, record, recent = store.db->recentLaunches(), after = std::move(after)] {
-        apply(game, record, recent);
-        if (after)
-            after();
     });
 }
 
@@ -96,19 +174,6 @@ void PlayHistory::apply(const QByteArray &sha1, const PlayRecord &record, std::v
     emit changed();
 }
 
-QByteArray PlayHistory::keptPath(const QString &path) const
-{
-#ifdef Q_OS_WIN
-    constexpr Qt::CaseSensitivity kCase = Qt::CaseInsensitive;
-#else
-    constexpr Qt::CaseSensitivity kCase = Qt::CaseSensitive;
-#endif
-    const QString whole = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    if (!m_home.isEmpty() && whole.startsWith(m_home, kCase))
-        return platform::toUtf8Lossless(whole.mid(m_home.size()));
-    return platform::toUtf8Lossless(whole);
-}
-
 QByteArray PlayHistory::shownPath(const QByteArray &kept) const
 {
     const QString path = platform::fromUtf8Lossless(kept);
@@ -120,16 +185,22 @@ QByteArray PlayHistory::shownPath(const QByteArray &kept) const
 void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std::function<void(const QByteArray &)> identified)
 {
     const qint64 at = QDateTime::currentMSecsSinceEpoch();
-    run([this, door = m_door, path, sha1, at, identified = std::move(identified)](Store &store) {
-        if (!store.db)
-            return;
-        const QByteArray game = sha1.isEmpty() ? identifyRomOrArchive(path, WholeFileSums::CrcOnly).data.sha1 : sha1;
-        if (game.isEmpty())
-            return; // no longer readable: nothing to count it by
+    run([this, path, sha1, at, identified = std::move(identified)](Store &store) {
+        const QByteArray game = sha1.isEmpty()
+            ? identifyRomOrArchive(path, WholeFileSums::CrcOnly, [&store] { return store.closing.load(); }).data.sha1
+            : sha1;
         QString error;
-        if (!store.db->recordLaunch(game, keptPath(path), at, &error))
-            door->post([this, text = store.notKept(QStringLiteral("a launch"), error)] { emit problem(text); });
-        sendChange(store, game, [identified, game] {
+        if (store.file.isEmpty())
+            return; // nothing is kept, by choice
+        if (game.isEmpty() || !store.db || !store.db->recordLaunch(game, store.keptPath(path), at, &error)) {
+            store.tell(store.notKept(QStringLiteral("a launch of %1").arg(platform::displayName(QDir::toNativeSeparators(path))),
+                                     game.isEmpty() ? QStringLiteral("the ROM could not be read") : error)
+                       + QStringLiteral("\n\nThe game started all the same."));
+            if (game.isEmpty() || !store.db)
+                return;
+        }
+        sendChange(*store.db, store.door, game, [this, identified](const QByteArray &game, const PlayRecord &record, std::vector<RecentLaunch> recent) {
+            apply(game, record, std::move(recent));
             if (identified)
                 identified(game);
         });
@@ -138,39 +209,43 @@ void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std:
 
 void PlayHistory::addPlayTime(const QByteArray &sha1, qint64 playedMs)
 {
-    run([this, door = m_door, sha1, playedMs](Store &store) {
+    run([this, sha1, playedMs](Store &store) {
         QString error;
         if (!store.db || !store.db->addPlayTime(sha1, playedMs, &error)) {
-            if (store.db)
-                door->post([this, text = store.notKept(QStringLiteral("the time played"), error)] { emit problem(text); });
+            if (!store.file.isEmpty())
+                store.tell(store.notKept(QStringLiteral("the time played"), error));
             return;
         }
-        sendChange(store, sha1);
+        sendChange(*store.db, store.door, sha1,
+                   [this](const QByteArray &game, const PlayRecord &record, std::vector<RecentLaunch> recent) { apply(game, record, std::move(recent)); });
     });
 }
 
 void PlayHistory::setFavourite(const QString &path, const QByteArray &sha1, bool favourite)
 {
-    run([this, door = m_door, path, sha1, favourite](Store &store) {
-        const QByteArray game = sha1.isEmpty() ? identifyRomOrArchive(path, WholeFileSums::CrcOnly).data.sha1 : sha1;
+    run([this, path, sha1, favourite](Store &store) {
+        const QByteArray game = sha1.isEmpty()
+            ? identifyRomOrArchive(path, WholeFileSums::CrcOnly, [&store] { return store.closing.load(); }).data.sha1
+            : sha1;
         QString error;
         if (game.isEmpty() || !store.db || !store.db->setFavourite(game, favourite, &error)) {
-            door->post([this, path, favourite, error] {
-                emit problem(QStringLiteral("%1 could not be %2 the favourites.\n\n%3")
-                                 .arg(QDir::toNativeSeparators(path), favourite ? QStringLiteral("added to") : QStringLiteral("removed from"),
-                                      error.isEmpty() ? QStringLiteral("Quorvane's database cannot be used.") : error));
-            });
+            store.tell(QStringLiteral("%1 could not be %2 the favourites.\n\n%3")
+                           .arg(platform::displayName(QDir::toNativeSeparators(path)),
+                                favourite ? QStringLiteral("added to") : QStringLiteral("removed from"),
+                                game.isEmpty() ? QStringLiteral("It could not be read.") : store.notKept(QStringLiteral("it"), error)));
             return;
         }
-        sendChange(store, game);
+        sendChange(*store.db, store.door, game,
+                   [this](const QByteArray &game, const PlayRecord &record, std::vector<RecentLaunch> recent) { apply(game, record, std::move(recent)); });
     });
 }
 
 void PlayHistory::forgetRecentLaunch(const QString &path)
 {
-    run([this, kept = keptPath(path)](Store &store) {
-        if (store.db && store.db->forgetRecentLaunch(kept, nullptr))
-            sendChange(store, {});
+    run([this, path](Store &store) {
+        if (store.db && store.db->forgetRecentLaunch(store.keptPath(path), nullptr))
+            sendChange(*store.db, store.door, {},
+                       [this](const QByteArray &game, const PlayRecord &record, std::vector<RecentLaunch> recent) { apply(game, record, std::move(recent)); });
     });
 }
 

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QObject>
 #include <QSet>
-#include <QThreadPool>
 
 #include <functional>
 #include <memory>
@@ -27,7 +26,9 @@ class PlayHistory : public QObject
 public:
     // databaseFile: the library database; nothing is kept when empty.
     explicit PlayHistory(const QString &databaseFile, QObject *parent = nullptr);
-    // Waits for the changes asked for: each is one short transaction.
+    // Waits for the changes asked for, a second at most: those the database could not take by
+    // then (another program holding it, a ROM still being read) are dropped, each with a line in
+    // the log.
     ~PlayHistory() override;
 
     void load();
@@ -49,21 +50,17 @@ signals:
 
 private:
     struct Store;
-    // Runs job on the database's thread; its answer, if any, reaches this thread through the door.
+    // Runs job on the database's thread, after those asked before. A job reaches this object only
+    // through the door: it may run after the object is gone.
     void run(std::function<void(Store &store)> job);
-    // On the database's thread: game's record (none when empty) and the recent launches, as the
-    // file now holds them, sent to this thread; after runs there once they are applied.
-    void sendChange(Store &store, const QByteArray &game, std::function<void()> after = {});
     void apply(const QByteArray &sha1, const PlayRecord &record, std::vector<RecentLaunch> recent);
     // A path inside the database's own folder (a portable setup) is kept relative to it, so that
     // the folder copied to another drive still finds its recent ROMs.
-    QByteArray keptPath(const QString &path) const;
     QByteArray shownPath(const QByteArray &kept) const;
 
     const QString m_home; // the database's folder, ending in '/'; empty without a database
     std::shared_ptr<Store> m_store;
     std::shared_ptr<platform::ContextDoor> m_door;
-    QThreadPool m_thread; // one thread: changes in the order asked
     QHash<GameKey, PlayRecord> m_records;
     std::vector<RecentLaunch> m_recent;
 };

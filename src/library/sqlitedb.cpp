@@ -2,6 +2,9 @@
 
 #include "platform/filenames.h"
 
+#include <QElapsedTimer>
+#include <QThread>
+
 #include <sqlite3.h>
 
 namespace library::sql {
@@ -65,6 +68,39 @@ QByteArrayView Statement::bytes(int column) const
 
 void Database::Closer::operator()(sqlite3 *db) const { sqlite3_close_v2(db); }
 
+namespace {
+constexpr qint64 kBusyWaitMs = 5000; // another Quorvane writing a moment
+constexpr int kBusyStepMs = 10;
+} // namespace
+
+struct Database::Patience {
+    const std::atomic<bool> *giveUp = nullptr;
+    QElapsedTimer waiting;
+
+    static int onBusy(void *data, int count)
+    {
+        auto *patience = static_cast<Patience *>(data);
+        if (count == 0)
+            patience->waiting.start();
+        if ((patience->giveUp && patience->giveUp->load()) || patience->waiting.elapsed() >= kBusyWaitMs)
+            return 0;
+        QThread::msleep(kBusyStepMs);
+        return 1;
+    }
+};
+
+Database::Database() = default;
+Database::~Database() = default;
+Database::Database(Database &&) noexcept = default;
+Database &Database::operator=(Database &&) noexcept = default;
+
+void Database::giveUpWhen(const std::atomic<bool> *flag)
+{
+    if (!m_db)
+        return;
+    m_patience->giveUp = flag;
+}
+
 Database Database::open(const QString &path, Mode mode, QString *error)
 {
     Database database;
@@ -84,7 +120,8 @@ Database Database::open(const QString &path, Mode mode, QString *error)
         database.close();
         return database;
     }
-    sqlite3_busy_timeout(handle, 5000); // another Quorvane writing a moment
+    database.m_patience = std::make_unique<Patience>();
+    sqlite3_busy_handler(handle, &Patience::onBusy, database.m_patience.get());
     return database;
 }
 

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 struct sqlite3;
@@ -49,6 +50,11 @@ class Database
 {
 public:
     enum class Mode { ReadWrite, ReadOnly };
+    Database();
+    ~Database();
+    Database(Database &&) noexcept;
+    Database &operator=(Database &&) noexcept;
+
     // Opens (and, read-write, makes) the file; on failure the result is closed and error says why.
     static Database open(const QString &path, Mode mode, QString *error);
 
@@ -66,11 +72,17 @@ public:
     // SQLite's primary code of the last failure (SQLITE_FULL, SQLITE_CORRUPT, ...).
     int lastCode() const;
     void close() { m_db.reset(); }
+    // Another connection holding the file is waited for up to 5 s, or until flag is set (from any
+    // thread): a program that closes does not wait on another's lock. The flag must outlive the
+    // connection.
+    void giveUpWhen(const std::atomic<bool> *flag);
 
 private:
     struct Closer {
         void operator()(sqlite3 *db) const;
     };
+    struct Patience;
+    std::unique_ptr<Patience> m_patience; // outlives the connection that calls on it
     std::unique_ptr<sqlite3, Closer> m_db;
 };
 
