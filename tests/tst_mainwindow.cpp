@@ -664,6 +664,26 @@ private slots:
         }
     }
 
+    // An archive's picture is its first ROM's, known once the archive has been checked: selected
+    // before that, by a click or by the start that restores it, the picture follows the check.
+    void anArchivesPictureFollowsItsCheck()
+    {
+        Fixture f;
+        f.snapshot("Inner Game.jpg", QSize(24, 12), Qt::green);
+        writeFile(f.rom(0) + u"zipped.zip"_s, makeArchive(ArchiveFormat::Zip, {{"Inner Game.nes", nesRom('i')}}));
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.selectionFile = f.dir.filePath(u"data/selection.ini"_s);
+        auto w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        QVERIFY(MainControls(w.get()).list(0)->selectFile(u"zipped.zip"_s));
+        QTRY_COMPARE(MainControls(w.get()).snapshot->picture().size(), QSize(24, 12));
+        QTRY_VERIFY(readAll(context.selectionFile).contains("zipped.zip"));
+        w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        QTRY_COMPARE(MainControls(w.get()).list(0)->fileName(), u"zipped.zip"_s);
+        QTRY_COMPARE(MainControls(w.get()).snapshot->picture().size(), QSize(24, 12));
+    }
+
     // Typing in a list moves to the next name that starts with the letters, in the order shown,
     // case and accents aside; the same letter again steps on.
     void typeAheadFollowsTheShownOrder()

@@ -147,6 +147,11 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
             updateCount(tab);
         });
         connect(tab.shelf->filter(), &QAbstractItemModel::rowsRemoved, this, [this, &tab] { updateCount(tab); });
+        // What a check learns may name another picture: an archive's first ROM's, once it is known.
+        connect(tab.shelf->model(), &QAbstractItemModel::dataChanged, this, [this, index = slot.index] {
+            if (index == m_form.romTabs->currentIndex())
+                previewSnapshot(index);
+        });
         connect(tab.list, &forms::FileListBox::fileSelected, this, [this, &tab, index = slot.index] {
             const QString selected = tab.list->fileName();
             if (index == m_findSlot && !selected.isEmpty())
@@ -520,22 +525,37 @@ void MainWindow::updateSoundCaption()
     }
 }
 
+QStringList MainWindow::snapshotPaths(int slot) const
+{
+    const RomTab &tab = m_tabs[size_t(slot)];
+    const QString name = tab.list->fileName();
+    if (name.isEmpty())
+        return {};
+    if (!library::isArchiveName(platform::toUtf8Lossless(name)))
+        return {preview::snapshotPath(m_context.applicationFolder, name)};
+    // An archive's own picture, else its first ROM's once the archive has been checked.
+    QStringList paths{preview::archiveSnapshotPath(m_context.applicationFolder, name)};
+    const library::RomFacts *facts = tab.shelf->model()->factsAt(tab.shelf->model()->rowOf(platform::toUtf8Lossless(name)));
+    if (facts && facts->archive && !facts->archive->roms.empty())
+        paths << preview::snapshotPath(m_context.applicationFolder, platform::fromUtf8Lossless(facts->archive->roms.front().fileName()));
+    return paths;
+}
+
 void MainWindow::previewSnapshot(int slot)
 {
+    // What is shown, or on its way, stays: a check that only confirms what a row is does not
+    // blank it again.
+    const QStringList paths = snapshotPaths(slot);
+    if (!paths.isEmpty() && paths == m_previewed)
+        return;
+    m_previewed = paths;
     // Blank at once, so that the previous selection's snapshot never stays; the picture follows
     // from another thread, the window never waits for a decode, and a failed load is silent.
     m_form.snapshot->setPicture(QImage());
-    const RomTab &tab = m_tabs[size_t(slot)];
-    const QString name = tab.list->fileName();
-    QStringList paths{preview::snapshotPath(m_context.applicationFolder, name)};
-    const library::RomFacts *facts = tab.shelf->model()->factsAt(tab.shelf->model()->rowOf(platform::toUtf8Lossless(name)));
-    if (library::isArchiveName(platform::toUtf8Lossless(name))) {
-        // An archive's own picture, else its first ROM's.
-        paths = QStringList{preview::archiveSnapshotPath(m_context.applicationFolder, name)};
-        if (facts && facts->archive && !facts->archive->roms.empty())
-            paths << preview::snapshotPath(m_context.applicationFolder, platform::fromUtf8Lossless(facts->archive->roms.front().fileName()));
-    }
-    m_snapshotLoader->request(paths, m_form.snapshot->visibleSize());
+    if (paths.isEmpty())
+        m_snapshotLoader->cancel();
+    else
+        m_snapshotLoader->request(paths, m_form.snapshot->visibleSize());
 }
 
 void MainWindow::launchRom(int slot)

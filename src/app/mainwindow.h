@@ -97,6 +97,9 @@ private:
     };
 
     void buildMenus();
+    // The pictures to show for the ROM selected in slot's list, the first that exists; none when
+    // nothing is selected.
+    QStringList snapshotPaths(int slot) const;
     void buildFindLine();
     void updateSoundCaption();
     // A ROM unpacked from an archive: where it came from, for the log and the history.
@@ -183,6 +186,7 @@ private:
     bool m_selectionAsked = false; // the selection kept is read once, with the folders
     bool m_historyAsked = false;   // and so is the play
     QHash<QString, bool> m_problemsSaid; // the database's, each said once
+    QStringList m_previewed;             // the pictures the box shows, or is about to
 };
 
 } // namespace app
