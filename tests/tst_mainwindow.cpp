@@ -358,12 +358,27 @@ private slots:
         w->recentMenu()->actions()[0]->trigger(); // selected in its tab, and started
         QTRY_COMPARE(f.recorder.starts.size(), 3);
         QCOMPARE(again.tabs->currentIndex(), 1);
-        QVERIFY(QFile::remove(f.rom(1) + u"two.nes"_s));
+        // Moved into another tab's folder under another name: found there by what it is, started,
+        // and recent under its new name.
+        QVERIFY(QFile::remove(f.rom(1) + u"zipped copy.zip"_s));
+        QVERIFY(QDir().mkpath(f.rom(2)) && QFile::rename(f.rom(1) + u"two.nes"_s, f.rom(2) + u"two moved.nes"_s));
+        const library::RomListModel *third = w->romShelf(2)->model();
+        QTRY_VERIFY(third->factsAt(third->rowOf("two moved.nes")));
+        w->recentMenu()->actions()[0]->trigger();
+        QTRY_COMPARE(f.recorder.starts.size(), 4);
+        QCOMPARE(again.tabs->currentIndex(), 2);
+        QCOMPARE(f.recorder.starts[3].arguments.value(launch::LaunchCommand::kRomArgument), f.rom(2) + u"two moved.nes"_s);
+        QTRY_COMPARE(w->recentMenu()->actions().size(), 1);
+        QTRY_COMPARE(w->recentMenu()->actions()[0]->text(), u"&1 two moved.nes"_s);
+        QVERIFY(f.recorder.messages.isEmpty());
+        // Gone for good: said, and out of the menu.
+        QVERIFY(QFile::remove(f.rom(2) + u"two moved.nes"_s));
+        QTRY_VERIFY(third->rowOf("two moved.nes") < 0);
         w->recentMenu()->actions()[0]->trigger();
         QTRY_COMPARE(f.recorder.messages.size(), 1);
-        QVERIFY(f.recorder.messages[0].text.contains(QDir::toNativeSeparators(f.rom(1) + u"two.nes"_s)));
+        QVERIFY(f.recorder.messages[0].text.contains(QDir::toNativeSeparators(f.rom(2) + u"two moved.nes"_s)));
         QTRY_VERIFY(w->recentMenu()->actions().isEmpty());
-        QCOMPARE(f.recorder.starts.size(), 3);
+        QCOMPARE(f.recorder.starts.size(), 4);
     }
 
     // Zipped ROMs: listed when they hold a NES ROM, started from the ROM cache with the entry's own
@@ -609,10 +624,13 @@ private slots:
         QCOMPARE(f.recorder.starts[1].arguments, launch::launchCommand(f.rom(0), u"GAME.NES"_s, 4, Qt::Unchecked, 1).arguments());
         const QStringList odd{f.rom(0) + u"gone.nes"_s, f.rom(0) + u"notes.txt"_s, f.rom(0) + u"folder.nes"_s};
         for (const QString &path : odd)
-            w->startFile(path);
-        QCOMPARE(f.recorder.messages.size(), odd.size());
-        for (qsizetype i = 0; i < odd.size(); ++i)
-            QVERIFY(f.recorder.messages[i].text.startsWith(QDir::toNativeSeparators(odd[i]) + u" cannot be started."_s));
+            w->startFile(path); // each looked at off the window's thread, and said when it is known
+        QTRY_COMPARE(f.recorder.messages.size(), odd.size());
+        for (const QString &path : odd) {
+            QVERIFY(std::any_of(f.recorder.messages.cbegin(), f.recorder.messages.cend(), [&path](const auto &message) {
+                return message.text.startsWith(QDir::toNativeSeparators(path) + u" cannot be started."_s);
+            }));
+        }
         QTest::qWait(50);
         QCOMPARE(f.recorder.starts.size(), 2);
     }

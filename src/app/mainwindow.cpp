@@ -600,32 +600,79 @@ void MainWindow::showHistory()
         const QString path = platform::fromUtf8Lossless(launch.path);
         QString name = platform::displayName(QFileInfo(path).fileName());
         QAction *action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(++number % 10).arg(name.replace(QLatin1Char('&'), QStringLiteral("&&"))),
-                                                  this, [this, path] { startRecent(path); });
+                                                  this, [this, path, game = launch.sha1] { startRecent(path, game); });
         action->setToolTip(platform::displayName(QDir::toNativeSeparators(path)));
         action->setObjectName(QStringLiteral("filemnurecent%1").arg(number));
     }
     m_recentMenu->setEnabled(number > 0);
 }
 
-void MainWindow::startRecent(const QString &path)
+std::array<QString, 3> MainWindow::listedFolders() const
 {
-    if (platform::pathKind(path) != platform::PathKind::RegularFile) {
+    std::array<QString, 3> folders;
+    for (size_t slot = 0; slot < m_tabs.size(); ++slot)
+        folders[slot] = m_tabs[slot].shelf->listedFolder();
+    return folders;
+}
+
+int MainWindow::tabOfFolder(const std::array<QString, 3> &listedFolders, const QString &path)
+{
+    // By the file system's judgement: another spelling of the folder, or a link to it, is it too.
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    for (size_t slot = 0; slot < listedFolders.size(); ++slot) {
+        if (!listedFolders[slot].isEmpty() && QFileInfo(listedFolders[slot]) == folder)
+            return int(slot);
+    }
+    return -1;
+}
+
+void MainWindow::inspectAside(const QString &path, std::function<void(platform::PathKind kind, int tab)> then)
+{
+    // A stat on a share that has gone away waits for the share's timeout: never on this thread.
+    platform::runAside([door = m_door, path, folders = listedFolders(), then = std::move(then)]() mutable {
+        const platform::PathKind kind = platform::pathKind(path);
+        const int tab = kind == platform::PathKind::RegularFile ? tabOfFolder(folders, path) : -1;
+        door->post([then = std::move(then), kind, tab] { then(kind, tab); });
+    });
+}
+
+void MainWindow::startRecent(const QString &path, const QByteArray &game)
+{
+    inspectAside(path, [this, path, game](platform::PathKind kind, int tab) {
+        if (kind == platform::PathKind::RegularFile) {
+            if (tab >= 0 && m_tabs[size_t(tab)].list->selectFile(QFileInfo(path).fileName())) {
+                m_form.romTabs->setCurrentIndex(tab);
+                launchRom(tab);
+            } else {
+                startInspected(path, kind);
+            }
+            return;
+        }
+        // Moved into a listed folder, or renamed there: found by what it is.
         m_history->forgetRecentLaunch(path);
+        for (const config::RomSlot &slot : config::kRomSlots) {
+            const RomTab &tab = m_tabs[size_t(slot.index)];
+            const int row = game.isEmpty() ? -1 : rowOfGame(*tab.shelf->model(), game);
+            if (row < 0 || !tab.list->selectFile(tab.shelf->model()->fileName(row)))
+                continue;
+            m_form.romTabs->setCurrentIndex(slot.index);
+            launchRom(slot.index);
+            return;
+        }
         m_context.notify(this, QStringLiteral("Quorvane"),
                          QStringLiteral("%1 is no longer there. It is removed from the recent ROMs.")
                              .arg(platform::displayName(QDir::toNativeSeparators(path))));
-        return;
+    });
+}
+
+int MainWindow::rowOfGame(const library::RomListModel &model, const QByteArray &game)
+{
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const library::RomFacts *facts = model.factsAt(row);
+        if (facts && facts->identity.error.isEmpty() && facts->identity.data.sha1 == game)
+            return row;
     }
-    const QFileInfo file(path);
-    for (const config::RomSlot &slot : config::kRomSlots) {
-        const RomTab &tab = m_tabs[size_t(slot.index)];
-        if (QFileInfo(tab.shelf->listedFolder()) != QFileInfo(file.absolutePath()) || !tab.list->selectFile(file.fileName()))
-            continue;
-        m_form.romTabs->setCurrentIndex(slot.index);
-        launchRom(slot.index);
-        return;
-    }
-    startFile(path);
+    return -1;
 }
 
 void MainWindow::showRomInformation(int slot)
@@ -673,8 +720,12 @@ void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
 
 void MainWindow::startFile(const QString &path)
 {
+    inspectAside(path, [this, path](platform::PathKind kind, int) { startInspected(path, kind); });
+}
+
+void MainWindow::startInspected(const QString &path, platform::PathKind kind)
+{
     const QFileInfo file(path);
-    const platform::PathKind kind = platform::pathKind(path);
     QString reason;
     if (kind == platform::PathKind::Missing)
         reason = QStringLiteral("The file does not exist.");
@@ -700,15 +751,23 @@ void MainWindow::startArchive(const QString &path)
                                                                .arg(platform::displayName(QDir::toNativeSeparators(path))));
         return;
     }
-    const RomTab *tab = tabListing(path);
-    const library::RomListModel *model = tab ? tab->shelf->model() : nullptr;
-    const library::RomFacts *facts = model ? model->factsAt(model->rowOf(platform::toUtf8Lossless(QFileInfo(path).fileName()))) : nullptr;
-    ArchiveStart job{path, {}, {}, 0, tab ? tab->shelf->listedFolder() : QString(), m_context.romCacheFolder, emulatorStarter()};
+    // What its row knows, when a tab lists it under this very spelling (a list's own launch); any
+    // other is listed afresh.
+    const library::RomFacts *facts = nullptr;
+    for (const RomTab &tab : m_tabs) {
+        const QString folder = tab.shelf->listedFolder();
+        if (!folder.isEmpty() && QDir::cleanPath(folder) == QDir::cleanPath(QFileInfo(path).absolutePath()))
+            facts = tab.shelf->model()->factsAt(tab.shelf->model()->rowOf(platform::toUtf8Lossless(QFileInfo(path).fileName())));
+    }
+    ArchiveStart job{path, {}, {}, 0, {}, m_context.romCacheFolder, emulatorStarter()};
     // One thread from the list to the emulator's start, unless the user is to choose a ROM. The
     // archive is listed afresh when it changed since its row was checked; what its row knows of
     // each ROM spares reading it again when the ROM is cached.
-    platform::runAside([this, door = m_door, job = std::move(job), known = facts ? facts->archive : nullptr]() mutable {
+    platform::runAside([this, door = m_door, job = std::move(job), folders = listedFolders(),
+                        known = facts ? facts->archive : nullptr]() mutable {
         const QFileInfo file(job.path);
+        const int tab = tabOfFolder(folders, job.path);
+        job.listedFolder = tab >= 0 ? folders[size_t(tab)] : QString();
         job.stamp = platform::fileStamp(file.absolutePath(), platform::toUtf8Lossless(file.fileName()));
         if (known && known->problem.isEmpty() && job.stamp.size >= 0 && known->stamp == job.stamp) {
             job.listing = *known;
@@ -777,16 +836,6 @@ void MainWindow::unpackAndStart(MainWindow *window, const std::shared_ptr<platfo
         door->post([window, folder = job.listedFolder, name = platform::toUtf8Lossless(QFileInfo(job.path).fileName()),
                     stamp = job.stamp, listing = std::move(job.listing)] { window->m_checker->keepArchive(folder, name, stamp, listing); });
     }
-}
-
-const MainWindow::RomTab *MainWindow::tabListing(const QString &path) const
-{
-    const QFileInfo file(path);
-    for (const RomTab &tab : m_tabs) {
-        if (!tab.shelf->listedFolder().isEmpty() && QFileInfo(tab.shelf->listedFolder()) == QFileInfo(file.absolutePath()))
-            return &tab;
-    }
-    return nullptr;
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -24,6 +24,7 @@ class RomFoldersDialog;
 }
 namespace library {
 class FolderWatcher;
+class RomListModel;
 class PlayHistory;
 class RomChecker;
 class RomShelf;
@@ -63,8 +64,9 @@ public:
     // "Add to &Favourites" or "Remove from &Favourites".
     void showRomMenu(int slot, const QPoint &globalPos);
     // File > Recent: the ROM at path is selected in its tab when listed there, and started; one
-    // no longer there is said, and leaves the list.
-    void startRecent(const QString &path);
+    // no longer there is looked for by what it is (game, its identity) in the tabs, and started
+    // there; else it is said, and leaves the list.
+    void startRecent(const QString &path, const QByteArray &game = {});
     QMenu *recentMenu() const { return m_recentMenu; }
     QMenu *romMenu() const { return m_romMenu; } // built when first shown
 
@@ -130,8 +132,17 @@ private:
     };
     // On a thread aside: unpacks the chosen ROM and starts the emulator on it.
     static void unpackAndStart(MainWindow *window, const std::shared_ptr<platform::ContextDoor> &door, ArchiveStart job);
-    // The tab that lists the folder of the file at path; null when none does.
-    const RomTab *tabListing(const QString &path) const;
+    // The folders the tabs list, and the tab of these whose folder holds the file at path (-1:
+    // none), by the file system's judgement: on any thread.
+    std::array<QString, 3> listedFolders() const;
+    static int tabOfFolder(const std::array<QString, 3> &listedFolders, const QString &path);
+    // What is at path, and which tab lists its folder, found off the window's thread and told to
+    // then on it.
+    void inspectAside(const QString &path, std::function<void(platform::PathKind kind, int tab)> then);
+    // startFile, once what is at path is known.
+    void startInspected(const QString &path, platform::PathKind kind);
+    // The first row of model whose ROM is game; -1 when none is (or is not checked yet).
+    static int rowOfGame(const library::RomListModel &model, const QByteArray &game);
     // The identity of the ROM selected in slot's list, once checked; empty before.
     QByteArray selectedIdentity(int slot) const;
     QString selectedPath(int slot) const;
