@@ -5,7 +5,8 @@
 # stand-in emulator received three times;
 # open Options > Directories and press Tab, Tab, Enter (the Save button), leave with Alt+F, E and
 # check that the configuration file holds what that Save wrote; start the program again with a ROM
-# on its command line, which the stand-in receives a fourth time.
+# on its command line, which the stand-in receives a fourth time, and again while it runs, which
+# hands its ROM to the running one and ends: the stand-in receives it a fifth time.
 #   real_window.sh PROGRAM STAND_IN CONFIG_DIR
 set -euo pipefail
 program=$1 standin=$2 configdir=$3
@@ -72,9 +73,22 @@ wait_until 10 "the Directories window to close after Save" sh -c '! xdotool sear
 menu "$wid" "$pid" f e
 ended "$pid" 10 "File > Exit"
 # "Open with": a ROM named on the command line, relative to the folder the program starts in.
-XDG_CACHE_HOME="$app/../cache" NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" "../emu/my roms/b second.nes" &
+run() { XDG_CACHE_HOME="$app/../cache" NESTICLE_STANDIN_EXIT=1 env -u QT_QPA_PLATFORM "$app/quorvane" "$@"; }
+run "../emu/my roms/b second.nes" &
 pid=$!
 wait_until 20 "the launch of the ROM on the command line" lines_at_least "$log" 4
+window_named 20 '^Quorvane v1\.0b$' >/dev/null
+# Started again while it runs: the ROM goes to the running one, and the second start ends; with
+# no ROM, it only brings the running one to the front.
+run "../emu/my roms/A first game.nes" &
+second=$!
+wait_until 20 "the launch that a second start handed over" lines_at_least "$log" 5
+ended "$second" 10 "handing its ROM over"
+run &
+ended "$!" 10 "finding one running"
+shown=$(xdotool search --onlyvisible --name '^Quorvane v1\.0b$' | wc -l)
+[ "$shown" -eq 1 ] || fail "$shown main windows, not one"
+kill -0 "$pid" || fail "the first program ended"
 kill "$pid"
 wait "$pid" || true
 DRIVE
@@ -84,7 +98,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
 
 launch='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'
 found='["-run","'"$roms"'/b second.nes","-res","320","240","-setinput","1","GRAVIS"]'
-expected=$(printf '%s\n%s\n%s\n%s' "$launch" "$launch" "$found" "$found")
+expected=$(printf '%s\n%s\n%s\n%s\n%s' "$launch" "$launch" "$found" "$found" "$launch")
 actual=$(cat "$app/nesticle.log" 2>/dev/null || echo "(no launch)")
 if [ "$actual" != "$expected" ]; then
   echo "FAIL: the emulator received $actual"
@@ -93,6 +107,6 @@ if [ "$actual" != "$expected" ]; then
 fi
 cmp "$work/expected.ini" "$configdir/quorvane.ini" || { echo "FAIL: the configuration file is not what Save writes"; exit 1; }
 # The last launch's log, in the user's cache folder, starts with the command line.
-grep -q -- '-run "'"$roms"'/b second.nes"' "$work/cache/quorvane/last-launch.log" ||
+grep -q -- '-run "'"$roms"'/A first game.nes"' "$work/cache/quorvane/last-launch.log" ||
   { echo "FAIL: no log of the last launch in $work/cache/quorvane"; exit 1; }
 echo "1 passed, 0 failed"

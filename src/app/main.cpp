@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/runninginstance.h"
 #include "config/romfolders.h"
 #include "forms/controls.h"
 #include "forms/formbuilder.h"
@@ -58,7 +59,19 @@ int main(int argc, char *argv[])
 #endif
     const QString romPath = rom.isEmpty() ? QString() : QFileInfo(rom).absoluteFilePath();
 
+    // One Quorvane per user and configuration file: a second start hands its ROM to the first,
+    // which raises its window.
+    const QString channel = app::RunningInstance::channelName(context.configFiles.file);
+    if (app::RunningInstance::handOver(channel, romPath))
+        return 0;
+
     app::MainWindow window(context);
+    app::RunningInstance instance(channel);
+    QObject::connect(&instance, &app::RunningInstance::asked, &window, [&window](const QString &path) {
+        window.bringToFront();
+        if (!path.isEmpty())
+            window.startFile(path);
+    });
     window.loadStartState();
     window.adjustSize();
     forms::centreOnScreen(&window);

@@ -516,6 +516,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::exit() { close(); }
 
+void MainWindow::bringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
 void MainWindow::updateSoundCaption()
 {
     switch (m_form.sound->checkState()) {

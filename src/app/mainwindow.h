@@ -82,6 +82,8 @@ public:
     void showReadme();     // Help > Readme
     void showAbout();      // Help > About
     void exit();           // File > Exit
+    // Shown, raised and made active: another start of the program asked for it.
+    void bringToFront();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
