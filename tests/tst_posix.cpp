@@ -11,6 +11,8 @@
 #include "testutil.h"
 #include "archivewriter.h"
 #include "library/romcache.h"
+#include "library/romshelf.h"
+#include "library/folderwatcher.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -494,6 +496,34 @@ private slots:
               growth / 1024);
         QVERIFY2(readerKb > 0 && readerKb < 96 * 1024, qPrintable(QString::number(readerKb))); // its own 10 MB or so, and 64
         QVERIFY(growth < 64 * 1024);
+    }
+
+    // A folder on a fixed mount point: emptied when its file system goes, filled again when a new
+    // one is mounted there and the folder made anew, without a click.
+    void aFolderComesBackAfterARemount()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to mount a file system");
+        QTemporaryDir dir;
+        const QString usb = dir.filePath(u"usb"_s), folder = usb + u"/NES/"_s;
+        QVERIFY(QDir().mkpath(usb));
+        const QByteArray where = QFile::encodeName(usb);
+        auto mount = [&] { return ::mount("tmpfs", where.constData(), "tmpfs", 0, "size=1m") == 0; };
+        if (!mount())
+            QSKIP(qPrintable(u"no tmpfs can be mounted here: "_s + QString::fromLocal8Bit(std::strerror(errno))));
+        auto unmount = qScopeGuard([&] { ::umount2(where.constData(), MNT_DETACH); });
+        writeFile(folder + u"first.nes"_s, "NES\x1A");
+        library::FolderWatcher watcher;
+        library::RomShelf shelf(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher);
+        auto shown = [&shelf] { return shelf.model()->rowCount(); };
+        shelf.setFolder(folder);
+        QTRY_COMPARE(shown(), 1);
+        QCOMPARE(::umount2(where.constData(), 0), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), 0, 10000);
+        QVERIFY(mount());
+        for (int i = 0; i < 7; ++i)
+            writeFile(folder + u"game %1.nes"_s.arg(i), "NES\x1A");
+        QTRY_COMPARE_WITH_TIMEOUT(shown(), 7, 10000);
     }
 
     // On a disk that fills, an unpack says so and leaves nothing half written.

@@ -5,7 +5,13 @@
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QSocketNotifier>
 #include <QThread>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <mutex>
@@ -21,6 +27,35 @@ class WatchHome : public QObject
 signals:
     void folderChanged(const QString &folder);
 };
+
+// A file system mounted or unmounted over a watched folder, or above it, hides the folder the
+// system watches behind another: every folder is watched anew, and counts as changed. Linux tells
+// of a change to the mount table as an exceptional condition on /proc/self/mountinfo.
+void watchMounts(WatchHome *home, QFileSystemWatcher *watcher)
+{
+#ifdef Q_OS_LINUX
+    const int mounts = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+    if (mounts < 0)
+        return;
+    auto *notifier = new QSocketNotifier(mounts, QSocketNotifier::Exception, home);
+    QObject::connect(notifier, &QObject::destroyed, [mounts] { ::close(mounts); });
+    QObject::connect(notifier, &QSocketNotifier::activated, home, [home, watcher, mounts] {
+        char buffer[4096]; // read to its end, which clears the condition until the next change
+        ::lseek(mounts, 0, SEEK_SET);
+        while (::read(mounts, buffer, sizeof buffer) > 0) {
+        }
+        const QStringList folders = watcher->directories();
+        for (const QString &folder : folders) {
+            watcher->removePath(folder);
+            watcher->addPath(folder);
+            emit home->folderChanged(folder);
+        }
+    });
+#else
+    Q_UNUSED(home);
+    Q_UNUSED(watcher);
+#endif
+}
 
 } // namespace
 
@@ -48,6 +83,7 @@ FolderWatcher::FolderWatcher(QObject *parent)
         platform::yieldToWindowWhenWoken();
         state->watcher = new QFileSystemWatcher(home);
         connect(state->watcher, &QFileSystemWatcher::directoryChanged, home, &WatchHome::folderChanged);
+        watchMounts(home, state->watcher);
     });
     m_thread->start();
 }
