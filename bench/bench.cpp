@@ -708,8 +708,8 @@ void benchConfigRead(const QTemporaryDir &dir)
 } // namespace
 
 // Zipped ROMs. A folder of 3,000 archives against one of 3,000 ROMs: to the window and to the
-// first list. The archives' check (a new library database) against a bare libarchive pass that
-// reads each archive's entry names. A zipped ROM of 512 KB started: unpacked into an empty cache
+// first list. The archives' check (a new library database), which identifies every ROM it lists,
+// against a bare libarchive pass that reads each archive's entries, names and data. A zipped ROM of 512 KB started: unpacked into an empty cache
 // against a bare libarchive extraction and posix_spawn; from the cache against a plain ROM's start.
 void benchArchives(const QTemporaryDir &dir, const QString &standIn)
 {
@@ -764,8 +764,12 @@ void benchArchives(const QTemporaryDir &dir, const QString &standIn)
             archive_read_support_format_7zip(reading);
             if (archive_read_open_filename(reading, (QFile::encodeName(zips) + name).constData(), 64 * 1024) == ARCHIVE_OK) {
                 archive_entry *entry = nullptr;
-                while (archive_read_next_header(reading, &entry) == ARCHIVE_OK)
+                char data[64 * 1024];
+                while (archive_read_next_header(reading, &entry) == ARCHIVE_OK) {
                     found += int(std::strlen(archive_entry_pathname(entry)) > 4);
+                    for (la_ssize_t n; (n = archive_read_data(reading, data, sizeof data)) > 0;) // every entry read whole
+                        found += data[0] & 1;
+                }
             }
             archive_read_free(reading);
         }
@@ -779,7 +783,7 @@ void benchArchives(const QTemporaryDir &dir, const QString &standIn)
         checks.push_back(medianMs(1, checkAll));
         bare.push_back(medianMs(1, bareNames));
     }
-    report("archives", "check of 3,000 zips", median(checks), "bare libarchive names", median(bare), 1.5);
+    report("archives", "check of 3,000 zips", median(checks), "bare libarchive read", median(bare), 1.3);
 
     // Starts: the stand-in logs and ends at once; each start is timed until the process is made.
     const QString app = dir.filePath(QStringLiteral("archives/app"));
