@@ -31,6 +31,17 @@ app::AppContext standInContext(Layout &layout)
     return layout.startingContext();
 }
 
+// The stand-in logs its arguments, writes its battery save and ends at once, until the guard goes.
+[[nodiscard]] auto standInSavesAndEnds()
+{
+    qputenv("NESTICLE_STANDIN_EXIT", "1");
+    qputenv("NESTICLE_STANDIN_SAVE", "1");
+    return qScopeGuard([] {
+        qunsetenv("NESTICLE_STANDIN_EXIT");
+        qunsetenv("NESTICLE_STANDIN_SAVE");
+    });
+}
+
 // Splits a command line into arguments the way Windows programs do (blanks separate, double
 // quotes group, backslashes escape a following quote): what a Windows emulator makes of the line.
 QStringList splitCommandLine(const QString &commandLine)
@@ -236,12 +247,7 @@ private slots:
     // nothing and a restart, beside the ROM again at the next start.
     void aZippedRomKeepsTheEmulatorsSave()
     {
-        qputenv("NESTICLE_STANDIN_EXIT", "1");
-        qputenv("NESTICLE_STANDIN_SAVE", "1");
-        const auto unset = qScopeGuard([] {
-            qunsetenv("NESTICLE_STANDIN_EXIT");
-            qunsetenv("NESTICLE_STANDIN_SAVE");
-        });
+        const auto unset = standInSavesAndEnds();
         Layout layout;
         const QString roms = layout.dir.filePath(u"my roms"_s) + u'/';
         const QByteArray rom = nesRom('s', 2);
@@ -320,12 +326,7 @@ private slots:
     // emulator, which opens the file (the stand-in writes its save beside it).
     void aNameThatIsNotUtf8KeepsItsBytes()
     {
-        qputenv("NESTICLE_STANDIN_EXIT", "1");
-        qputenv("NESTICLE_STANDIN_SAVE", "1");
-        const auto unset = qScopeGuard([] {
-            qunsetenv("NESTICLE_STANDIN_EXIT");
-            qunsetenv("NESTICLE_STANDIN_SAVE");
-        });
+        const auto unset = standInSavesAndEnds();
         Layout layout;
         const QByteArray folder = QFile::encodeName(layout.rom(0));
         const QByteArray name = "Caf\xE9 Latin1 (Europe).nes";

@@ -6,13 +6,16 @@
 #include "platform/contextdoor.h"
 #include "platform/dirscan.h"
 #include "platform/filenames.h"
+#include "platform/process.h"
 
 #include <algorithm>
 
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <atomic>
 #include <future>
+#include <thread>
 
 namespace library {
 
@@ -101,6 +104,32 @@ RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases)
 }
 
 namespace {
+
+// Archives listed at once, two at a time: each is unpacked and summed whole as it is listed, and a
+// second processor halves a folder of zips' check.
+constexpr size_t kArchivesAtOnce = 64;
+
+// The listings of the archives toRead[from..to) names in folder, read by this thread and one more.
+std::vector<ArchiveListing> listArchives(const QString &folder, const std::vector<std::pair<QByteArray, platform::FileStamp>> &toRead,
+                                         size_t from, size_t to, const std::function<bool()> &overtaken)
+{
+    std::vector<ArchiveListing> listings(to - from);
+    std::atomic<size_t> next{from};
+    auto work = [&] {
+        for (size_t at; (at = next++) < to && !overtaken();)
+            listings[at - from] = listArchive(joined(folder, platform::fromUtf8Lossless(toRead[at].first)), overtaken);
+    };
+    std::thread helper;
+    if (to - from > 1)
+        helper = std::thread([&work] {
+            platform::yieldToWindow();
+            work();
+        });
+    work();
+    if (helper.joinable())
+        helper.join();
+    return listings;
+}
 
 // The identity of an archive's ROM that was read, as a plain file of its bytes has it.
 RomIdentity identityOf(const ArchiveEntry &rom)
@@ -409,19 +438,26 @@ void RomChecker::checkFolder(const QString &folder, const QByteArray &names, Sta
         nextBatch.setRemainingTime(kBatchMs);
     };
     auto overtaken = [this, &folder] { return superseded(folder); };
-    for (const auto &[name, stamp] : toRead) {
+    for (size_t at = 0; at < toRead.size();) {
         if (overtaken())
             break;
-        const QString path = joined(folder, platform::fromUtf8Lossless(name));
+        const auto &[name, stamp] = toRead[at];
         if (isArchiveName(name)) {
-            ArchiveListing listing = listArchive(path, overtaken);
+            size_t end = at;
+            while (end < toRead.size() && end - at < kArchivesAtOnce && isArchiveName(toRead[end].first))
+                ++end;
+            std::vector<ArchiveListing> listings = listArchives(folder, toRead, at, end, overtaken);
             if (overtaken())
                 break;
-            listing.stamp = stamp;
-            toKeep.push_back({name, stamp, encodeListing(listing), {}});
-            batch.insert(name, judgeArchive(std::move(listing), known.get()));
+            for (ArchiveListing &listing : listings) {
+                const auto &[archive, archiveStamp] = toRead[at++];
+                listing.stamp = archiveStamp;
+                toKeep.push_back({archive, archiveStamp, encodeListing(listing), {}});
+                batch.insert(archive, judgeArchive(std::move(listing), known.get()));
+            }
         } else {
-            RomIdentity identity = identifyRom(path, WholeFileSums::CrcOnly, overtaken);
+            ++at;
+            RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly, overtaken);
             if (identity.error.isEmpty())
                 toKeep.push_back({name, stamp, identity.header, identity.data});
             else if (overtaken())
