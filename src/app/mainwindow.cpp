@@ -780,7 +780,7 @@ void MainWindow::startArchive(const QString &path)
         if (known && known->problem.isEmpty() && job.stamp.size >= 0 && known->stamp == job.stamp) {
             job.listing = *known;
         } else {
-            job.listing = library::listArchive(job.path);
+            job.listing = library::listArchive(job.path, {}, library::Reading::NamesOnly); // its ROM is read next
             if (known) { // the same ROMs, read before
                 for (library::ArchiveEntry &entry : job.listing.roms) {
                     const auto was = std::find_if(known->roms.cbegin(), known->roms.cend(), [&entry](const library::ArchiveEntry &rom) {

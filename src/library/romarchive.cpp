@@ -195,7 +195,7 @@ QString readEntryData(archive *reading, archive_entry *entry, ArchiveEntry &want
     return {};
 }
 
-ArchiveListing list(Opened opened, const std::function<bool()> &cancelled)
+ArchiveListing list(Opened opened, const std::function<bool()> &cancelled, Reading mode = Reading::Identify)
 {
     ArchiveListing listing;
     if (!opened.problem.isEmpty()) {
@@ -237,9 +237,11 @@ ArchiveListing list(Opened opened, const std::function<bool()> &cancelled)
         rom.size = size;
         // Read as it is listed, in the same pass: the ROM's identity (its favourite, its title)
         // is known from the first listing, not only once it has been unpacked.
-        if (const QString why = readEntryData(reading, entry, rom, [&cancelled](QByteArrayView) { return !(cancelled && cancelled()); });
-            !why.isEmpty())
-            return refuse(cancelled && cancelled() ? QStringLiteral("cancelled") : why);
+        if (mode == Reading::Identify) {
+            if (const QString why = readEntryData(reading, entry, rom, [&cancelled](QByteArrayView) { return !(cancelled && cancelled()); });
+                !why.isEmpty())
+                return refuse(cancelled && cancelled() ? QStringLiteral("cancelled") : why);
+        }
         listing.roms.push_back(std::move(rom));
     }
     return listing;
@@ -361,7 +363,7 @@ int archiveReaderMain(const char *hexPath)
     return std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout) == size_t(answer.size()) && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
-ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled)
+ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled, Reading mode)
 {
     QString program;
     QStringList arguments;
@@ -373,7 +375,7 @@ ArchiveListing listArchive(const QString &path, const std::function<bool()> &can
     }
     if (!program.isEmpty() && isSevenZip(path))
         return listApart(program, arguments, path, cancelled);
-    return list(openFile(path), cancelled);
+    return list(openFile(path), cancelled, mode);
 }
 
 ArchiveListing listArchiveBytes(QByteArrayView bytes) { return list(openBytes(bytes), {}); }

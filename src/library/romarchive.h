@@ -54,7 +54,10 @@ QString entryNameProblem(QByteArrayView name);
 // truncated or damaged archive refuses the whole archive, with the reason.
 // A 7z is listed apart, in a child process whose memory is bounded, once readArchivesApart has
 // named the program: libarchive reads a 7z's whole header, as large as it declares, at once.
-ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled = {});
+// With Reading::NamesOnly (a launch that reads its ROM next anyway) the ROMs are not read; a 7z
+// listed apart is read whole all the same.
+enum class Reading { Identify, NamesOnly };
+ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled = {}, Reading reading = Reading::Identify);
 // The program (and its first arguments) that lists a 7z apart: it runs archiveReaderMain on the
 // argument that follows them.
 void readArchivesApart(const QString &program, const QStringList &arguments);
