@@ -1,3 +1,4 @@
+#include "app/runninginstance.h"
 #include "dialogs/romfoldersdialog.h"
 #include "dialogs/rominformationdialog.h"
 #include "forms/formbuilder.h"
@@ -6,6 +7,7 @@
 #include "launch/launchcommand.h"
 #include "library/romcache.h"
 #include "library/romshelf.h"
+#include "platform/filenames.h"
 #include "testutil.h"
 #include "archivewriter.h"
 
@@ -22,6 +24,9 @@
 #include <QSemaphore>
 #include <QThread>
 #include <QListWidget>
+
+#include <atomic>
+#include <thread>
 
 #ifdef Q_OS_LINUX
 #include <sys/stat.h>
@@ -633,6 +638,24 @@ private slots:
         }
         QTest::qWait(50);
         QCOMPARE(f.recorder.starts.size(), 2);
+    }
+
+    // A second start hands its ROM, whatever its name's bytes, to the program listening under the
+    // name, and is told it was taken; with none listening it is told nothing was.
+    void aSecondStartHandsItsRomToTheFirst()
+    {
+        const QString name = u"quorvane-test-%1"_s.arg(QCoreApplication::applicationPid());
+        app::RunningInstance first(name);
+        QVERIFY(first.isListening());
+        QStringList asked;
+        connect(&first, &app::RunningInstance::asked, &first, [&asked](const QString &path) { asked << path; });
+        const QString rom = platform::fromUtf8Lossless("/roms/Caf\xE9 (Europe).nes");
+        std::atomic<int> handed{-1};
+        std::thread second([&] { handed = app::RunningInstance::handOver(name, rom) ? 1 : 0; });
+        QTRY_COMPARE(handed.load(), 1);
+        second.join();
+        QTRY_COMPARE(asked, QStringList{rom});
+        QVERIFY(!app::RunningInstance::handOver(name + u"-none"_s, rom));
     }
 
     // The tab and the ROMs last selected are selected again at the next start, the current tab's
