@@ -168,7 +168,9 @@ QString readEntryData(archive *reading, archive_entry *entry, ArchiveEntry &want
     const qint64 stated = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
     const qint64 limit = stated >= 0 ? std::min(stated, kLargestRomFile) : kLargestRomFile;
     RomIdentifier identifier(WholeFileSums::CrcOnly);
-    thread_local QByteArray buffer(kPieceSize, Qt::Uninitialized);
+    // One buffer per entry, not per thread: entries are read by short-lived threads too, and
+    // MinGW's thread-local objects with destructors corrupt the heap as such a thread ends.
+    QByteArray buffer(kPieceSize, Qt::Uninitialized);
     for (;;) {
         const la_ssize_t n = archive_read_data(reading, buffer.data(), size_t(buffer.size()));
         if (n == 0)
