@@ -36,50 +36,42 @@ cat > "$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 app=$1
+. "$XDRIVER"
 cd "$app"
+log=$app/nesticle.log
 NESTICLE_STANDIN_EXIT=1 WINEDEBUG=-all wine "$app/quorvane.exe" &
 pid=$!
-find_window() { timeout 60 xdotool search --sync --onlyvisible --name '^Quorvane v1\.0b$' | head -n 1; }
-wid=$(find_window)
-sleep 1
+wid=$(window_named 60 '^Quorvane v1\.0b$')
 # Once, in a full CI run under a new Wine prefix, the window found was gone a second later (not
 # seen again in 20 runs): it is looked for again; a program that has ended is not found, and the
 # test fails.
-if ! geometry=$(xdotool getwindowgeometry --shell "$wid" 2>/dev/null); then
+sleep 1
+if ! xdotool getwindowgeometry "$wid" >/dev/null 2>&1; then
   echo "note: window $wid is gone; looking for the program's window again" >&2
-  wid=$(find_window)
-  geometry=$(xdotool getwindowgeometry --shell "$wid")
+  wid=$(window_named 60 '^Quorvane v1\.0b$')
 fi
-eval "$geometry"
-menu=$((HEIGHT - 370))          # the client area below the menu bar is 370 pixels high
+settled "$wid"
+eval "$(xdotool getwindowgeometry --shell "$wid")"
+menu_bar=$((HEIGHT - 370))      # the client area below the menu bar is 370 pixels high
 x=$((8 + 8 + 30))               # tab control at 8, list at 8 on it, into the first entry
-y=$((menu + 112 + 24 + 8))      # tab control at 112, list at 24 on it, into the first row
+y=$((menu_bar + 112 + 24 + 8))  # tab control at 112, list at 24 on it, into the first row
 xdotool mousemove --window "$wid" "$x" "$y" click 1
 sleep 0.3
 xdotool mousemove --window "$wid" "$x" "$y" click --repeat 2 --delay 60 1
-for _ in $(seq 200); do [ -s "$app/nesticle.log" ] && break; sleep 0.1; done
+wait_until 20 "the launch by a double click" lines_at_least "$log" 1
 xdotool key Return
-for _ in $(seq 200); do [ "$(wc -l < "$app/nesticle.log")" -ge 2 ] && break; sleep 0.1; done
-xdotool key alt+o
-sleep 0.5
-xdotool key d
-timeout 20 xdotool search --sync --onlyvisible --name '^Directories$' >/dev/null
+wait_until 20 "the launch by Enter" lines_at_least "$log" 2
+menu "$wid" any o d
+dialog=$(window_named 20 '^Directories$')
 sleep 0.5
 xdotool key Tab Tab Return
-for _ in $(seq 100); do xdotool search --onlyvisible --name '^Directories$' >/dev/null 2>&1 || break; sleep 0.1; done
+wait_until 10 "the Directories window to close after Save" sh -c '! xdotool search --onlyvisible --name "^Directories$"'
 [ -n "${SHOT:-}" ] && import -window root "$SHOT"
-xdotool key alt+f
-sleep 0.5
-xdotool key e
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$pid" 2>/dev/null; then
-  echo "FAIL: the program is still running after File > Exit"
-  kill "$pid"
-  exit 1
-fi
-wait "$pid" || true
+menu "$wid" any f e
+ended "$pid" 10 "File > Exit"
 DRIVE
 chmod +x "$work/drive.sh"
+export XDRIVER="$(cd "$(dirname "$0")" && pwd)/xdriver.sh" SHOT="${SHOT:-}"
 xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
 
 rom="${winroms//\\/\\\\}A first game.nes"

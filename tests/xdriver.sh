@@ -51,8 +51,16 @@ settled() {
   fail "waited 15 s in vain for window $1 to stay in place"
 }
 
-# The number of windows of process PID on screen: a menu open adds one, a submenu another.
-windows_shown() { xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l; }
+# The number of windows of process PID on screen (all of them for PID "any": under Wine the
+# program's windows carry the Wine server's process, and the program is the screen's only one): a
+# menu open adds one, a submenu another.
+windows_shown() {
+  if [ "$1" = any ]; then
+    xdotool search --onlyvisible --name '' 2>/dev/null | wc -l
+  else
+    xdotool search --onlyvisible --pid "$1" 2>/dev/null | wc -l
+  fi
+}
 more_windows_than() { [ "$(windows_shown "$1")" -gt "$2" ]; }
 
 # focus WINDOW: gives it the keyboard (a window manager may take a moment to agree).
@@ -67,7 +75,11 @@ menu() {
   for try in 1 2 3; do
     focus "$wid"
     shown=$(windows_shown "$pid")
-    xdotool key --window "$wid" "alt+$first"
+    if [ "$pid" = any ]; then
+      xdotool key "alt+$first" # Wine takes no key sent to a window, only typed ones
+    else
+      xdotool key --window "$wid" "alt+$first"
+    fi
     if ! wait_quietly 5 more_windows_than "$pid" "$shown"; then
       xdotool key --window "$wid" Escape 2>/dev/null || true
       continue
