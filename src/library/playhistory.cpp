@@ -23,7 +23,7 @@ constexpr auto kClosingWait = std::chrono::milliseconds(1000);
 // in the order asked. Jobs reach the history only through the door.
 struct PlayHistory::Store {
     QString file;
-    QString home; // as the history's
+    QString home; // the database's folder, ending in '/'; empty without a database
     std::shared_ptr<platform::ContextDoor> door;
     std::unique_ptr<LibraryDatabase> db;
     std::atomic<bool> closing{false}; // every wait on a lock or a ROM ends when set
@@ -32,7 +32,6 @@ struct PlayHistory::Store {
     std::condition_variable changed;
     std::deque<std::function<void(Store &)>> jobs;
     bool working = false; // a thread is there to run them
-    bool busy = false;    // and runs one now
 
     // Opened for a job; one that could not be opened (held by another program, say) is tried
     // again by the next. message tells of a damaged, newer, read-only or unreadable file.
@@ -79,11 +78,9 @@ struct PlayHistory::Store {
         while (!store->jobs.empty()) {
             auto job = std::move(store->jobs.front());
             store->jobs.pop_front();
-            store->busy = true;
             lock.unlock();
             job(*store);
             lock.lock();
-            store->busy = false;
         }
         store->working = false;
         store->changed.notify_all();
@@ -91,12 +88,10 @@ struct PlayHistory::Store {
 };
 
 PlayHistory::PlayHistory(const QString &databaseFile, QObject *parent)
-    : QObject(parent),
-      m_home(databaseFile.isEmpty() ? QString() : QFileInfo(databaseFile).absolutePath() + QLatin1Char('/')),
-      m_store(std::make_shared<Store>()), m_door(platform::ContextDoor::open(this))
+    : QObject(parent), m_store(std::make_shared<Store>()), m_door(platform::ContextDoor::open(this))
 {
     m_store->file = databaseFile;
-    m_store->home = m_home;
+    m_store->home = databaseFile.isEmpty() ? QString() : QFileInfo(databaseFile).absolutePath() + QLatin1Char('/');
     m_store->door = m_door;
     m_store->told = [this, door = m_door](const QString &message) { door->post([this, message] { emit problem(message); }); };
 }
@@ -177,9 +172,10 @@ void PlayHistory::apply(const QByteArray &sha1, const PlayRecord &record, std::v
 QByteArray PlayHistory::shownPath(const QByteArray &kept) const
 {
     const QString path = platform::fromUtf8Lossless(kept);
-    if (m_home.isEmpty() || !QDir::isRelativePath(path))
+    const QString &home = m_store->home;
+    if (home.isEmpty() || !QDir::isRelativePath(path))
         return kept;
-    return platform::toUtf8Lossless(m_home + path);
+    return platform::toUtf8Lossless(home + path);
 }
 
 void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std::function<void(const QByteArray &)> identified)

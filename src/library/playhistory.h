@@ -58,7 +58,6 @@ private:
     // the folder copied to another drive still finds its recent ROMs.
     QByteArray shownPath(const QByteArray &kept) const;
 
-    const QString m_home; // the database's folder, ending in '/'; empty without a database
     std::shared_ptr<Store> m_store;
     std::shared_ptr<platform::ContextDoor> m_door;
     QHash<GameKey, PlayRecord> m_records;

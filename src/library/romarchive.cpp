@@ -338,9 +338,7 @@ ArchiveListing listApart(const QString &program, const QStringList &arguments, c
     // The name as hex: any bytes, on any system's command line.
     if (!platform::runBoundedChild(program, arguments + QStringList{QString::fromLatin1(platform::toUtf8Lossless(path).toHex())},
                                    kReaderTimeoutMs, 4 * kReaderMemory, cancelled, &answer, &error)) {
-        listing.problem = error == QLatin1String("its reader failed on it")
-            ? QStringLiteral("its reader failed on it; it may need more memory than the %1 MB it may use").arg(kReaderMemory >> 20)
-            : error;
+        listing.problem = error;
     } else if (!decodeListing(QByteArray::fromBase64(answer), &listing)) {
         listing.problem = QStringLiteral("its reader's answer could not be read");
     }

@@ -8,11 +8,10 @@
 #include "platform/filenames.h"
 #include "platform/process.h"
 
-#include <algorithm>
-
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <thread>
