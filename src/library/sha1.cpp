@@ -89,6 +89,8 @@ void Sha1::addBlocks(const uchar *blocks, size_t count) { blocksWithInstructions
 
 void Sha1::addData(QByteArrayView bytes)
 {
+    if (bytes.isEmpty()) // an empty view may hold no pointer at all, which no copy may be given
+        return;
     if (!m_fast) {
         m_portable.addData(bytes);
         return;
