@@ -32,12 +32,12 @@
 #include "config/romfolders.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
-#include "library/librarydatabase.h"
-#include "library/romchecker.h"
-#include "library/romdatabase.h"
-#include "library/romfilter.h"
+#include "library/database/librarydatabase.h"
+#include "library/checking/romchecker.h"
+#include "library/identity/romdatabase.h"
+#include "library/folders/romfilter.h"
 #include "archivewriter.h"
-#include "library/romcache.h"
+#include "library/archives/romcache.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -807,7 +807,7 @@ void benchArchives(const QTemporaryDir &dir, const QString &standIn)
     context.romCacheFolder = app + QStringLiteral("/cache/roms");
     context.folderPatience = std::chrono::seconds(30);
     context.start = [&startedNs, &ended](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {
-        const platform::ExitWatch told{watch.door, [&ended, onExit = watch.onExit](const platform::ProcessExit &exit) {
+        const platform::ExitWatch told{watch.receiver, [&ended, onExit = watch.onExit](const platform::ProcessExit &exit) {
                                            ended = true;
                                            onExit(exit);
                                        }};

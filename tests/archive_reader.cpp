@@ -4,7 +4,7 @@
 // tells it starts from its parent's, copied at the fork.
 //   archive_reader HEX_PATH
 
-#include "library/romarchive.h"
+#include "library/archives/romarchive.h"
 
 #include <QFile>
 

@@ -3,7 +3,7 @@
 //                              are kept after each one
 // Exit status 1 and the reason on stderr when a launch is not kept.
 
-#include "library/librarydatabase.h"
+#include "library/database/librarydatabase.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

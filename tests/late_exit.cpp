@@ -15,7 +15,7 @@ int main(int argc, char *argv[])
         return 2;
     {
         QCoreApplication application(argc, argv);
-        const platform::ExitWatch watch{platform::ContextDoor::open(&application),
+        const platform::ExitWatch watch{platform::Receiver::of(&application),
                                         [](const platform::ProcessExit &) { std::puts("told"); }};
         if (!platform::startDetached({QString::fromLocal8Bit(argv[1]), {}, {}, {}, {}}, watch))
             return 3;

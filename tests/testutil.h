@@ -124,12 +124,12 @@ struct Recorder {
         c.applicationFolder = applicationFolder;
         c.configFiles = {configFile, {}};
         c.folderPatience = std::chrono::seconds(30); // the lists are filled when start-up returns
-        c.start = [this, home = QThread::currentThread(), door = platform::ContextDoor::open(&receiver),
+        c.start = [this, home = QThread::currentThread(), receiver = platform::Receiver::of(&receiver),
                    succeeds = startSucceeds](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {
             if (QThread::currentThread() == home)
                 starts.append({command, watch});
             else
-                door->post([this, call = StartCall{command, watch}] { starts.append(call); });
+                receiver->post([this, call = StartCall{command, watch}] { starts.append(call); });
             if (!*succeeds && error)
                 *error = u"refused by the test"_s;
             return succeeds->load();

@@ -6,9 +6,9 @@
 #include <QScopeGuard>
 #include "archivewriter.h"
 
-#include "library/romarchive.h"
-#include "library/romcache.h"
-#include "library/romidentity.h"
+#include "library/archives/romarchive.h"
+#include "library/archives/romcache.h"
+#include "library/identity/romidentity.h"
 
 #include <QCryptographicHash>
 #include <QProcess>

@@ -60,7 +60,7 @@ private slots:
         QVERIFY(save("Text3", f.rom(3)));
         QCOMPARE(readAll(f.config()), configFor(f.rom(0), f.rom(1), f.rom(3)));
         QCOMPARE(c.counts(), (QStringList{"ROMs : 5", "ROMs : 1", "ROMs : 2"})); // all three pointed again
-        QCOMPARE(f.window->romShelf(2)->listedFolder(), f.rom(3));
+        QCOMPARE(f.window->romFolder(2)->listedFolder(), f.rom(3));
         QVERIFY(save("Text1", f.dir.filePath(u"gone/"_s))); // no such folder: saved, listed empty
         QCOMPARE(c.counts(), (QStringList{"ROMs : 0", "ROMs : 1", "ROMs : 2"}));
 
@@ -102,7 +102,7 @@ private slots:
             QVERIFY(!selected);
         }
         QCOMPARE(readAll(f.config()), before);
-        QCOMPARE(f.window->romShelf(0)->listedFolder(), f.rom(0));
+        QCOMPARE(f.window->romFolder(0)->listedFolder(), f.rom(0));
     }
 
     // OK writes the folder opened (not one merely highlighted) and a separator; an unreadable folder

@@ -6,7 +6,7 @@
 #include "platform/filenames.h"
 #include "testutil.h"
 #include "archivewriter.h"
-#include "library/romcache.h"
+#include "library/archives/romcache.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>

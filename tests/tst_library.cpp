@@ -1,10 +1,10 @@
-// A ROM folder as a shelf: which folder a text names, its names sorted for the user's language,
+// A ROM folder as a folder: which folder a text names, its names sorted for the user's language,
 // and the watch that keeps them current, however the folder is spelt and even before it exists.
 
-#include "library/folderwatcher.h"
-#include "library/nesheader.h"
-#include "library/romfilter.h"
-#include "library/romshelf.h"
+#include "library/folders/folderwatcher.h"
+#include "library/identity/nesheader.h"
+#include "library/folders/romfilter.h"
+#include "library/folders/romfolder.h"
 #include "platform/folders.h"
 #include "testutil.h"
 
@@ -27,7 +27,7 @@ QStringList shown(const QAbstractItemModel &model)
         names.append(model.index(row, 0).data(Qt::EditRole).toString());
     return names;
 }
-QStringList shown(const library::RomShelf &shelf) { return shown(*shelf.model()); }
+QStringList shown(const library::RomFolder &folder) { return shown(*folder.model()); }
 
 } // namespace
 
@@ -119,14 +119,14 @@ private slots:
         QDir::setCurrent(root + (fromElsewhere ? u"/start"_s : u"/emu"_s));
         const auto leave = qScopeGuard([] { QDir::setCurrent(QDir::tempPath()); }); // Windows removes no current folder
         library::FolderWatcher watcher;
-        library::RomShelf shelf(u"*.nes"_s, root + u"/emu"_s, library::readFolderNames, &watcher);
+        library::RomFolder folder(u"*.nes"_s, root + u"/emu"_s, library::readFolderNames, &watcher);
         bool listed = false;
-        connect(&shelf, &library::RomShelf::listed, this, [&] { listed = true; });
-        shelf.setFolder(text.replace(u"<root>"_s, root));
+        connect(&folder, &library::RomFolder::listed, this, [&] { listed = true; });
+        folder.setFolder(text.replace(u"<root>"_s, root));
         QTRY_VERIFY(listed);
-        QCOMPARE(shown(shelf), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
+        QCOMPARE(shown(folder), expected.isEmpty() ? QStringList() : QStringList{QFileInfo(expected).fileName()});
         if (!expected.isEmpty()) // the folder a launch names
-            QCOMPARE(QFileInfo(QDir(shelf.listedFolder()), shown(shelf).front()).canonicalFilePath(),
+            QCOMPARE(QFileInfo(QDir(folder.listedFolder()), shown(folder).front()).canonicalFilePath(),
                      QFileInfo(root + u'/' + expected).canonicalFilePath());
 #ifdef Q_OS_WIN
         const QString base = QDir::toNativeSeparators(root);
@@ -143,7 +143,7 @@ private slots:
     }
 
     // Spellings of one folder (with and without its separator, relative and absolute, through a
-    // link) share one watch of the system's: each shelf follows every change, additions and
+    // link) share one watch of the system's: each folder follows every change, additions and
     // removals alike.
     void everySpellingOfAFolderFollowsIt()
     {
@@ -156,20 +156,20 @@ private slots:
         QVERIFY(QFile::link(roms, dir.filePath(u"link"_s)));
         spellings << dir.filePath(u"link/"_s);
 #endif
-        std::vector<std::unique_ptr<library::RomShelf>> shelves;
+        std::vector<std::unique_ptr<library::RomFolder>> folders;
         for (const QString &spelling : spellings) {
-            shelves.push_back(std::make_unique<library::RomShelf>(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher));
-            shelves.back()->setFolder(spelling);
+            folders.push_back(std::make_unique<library::RomFolder>(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher));
+            folders.back()->setFolder(spelling);
         }
-        for (const auto &shelf : shelves)
-            QTRY_COMPARE(shown(*shelf), QStringList{u"a.nes"_s});
+        for (const auto &folder : folders)
+            QTRY_COMPARE(shown(*folder), QStringList{u"a.nes"_s});
         QTest::qWait(200); // the watches are set off this thread
         writeFile(roms + u"/b.nes"_s, "x");
-        for (const auto &shelf : shelves)
-            QTRY_COMPARE(shown(*shelf), (QStringList{"a.nes", "b.nes"}));
+        for (const auto &folder : folders)
+            QTRY_COMPARE(shown(*folder), (QStringList{"a.nes", "b.nes"}));
         QVERIFY(QFile::remove(roms + u"/a.nes"_s));
-        for (const auto &shelf : shelves)
-            QTRY_COMPARE(shown(*shelf), QStringList{u"b.nes"_s});
+        for (const auto &folder : folders)
+            QTRY_COMPARE(shown(*folder), QStringList{u"b.nes"_s});
     }
 
     // A folder that is not there yet (a stick not plugged in, a folder made later) is watched
@@ -178,22 +178,22 @@ private slots:
     {
         QTemporaryDir dir;
         library::FolderWatcher watcher;
-        library::RomShelf shelf(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher);
+        library::RomFolder folder(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher);
         int listings = 0;
-        connect(&shelf, &library::RomShelf::listed, this, [&] { ++listings; });
-        shelf.setFolder(u"stick/roms/"_s);
+        connect(&folder, &library::RomFolder::listed, this, [&] { ++listings; });
+        folder.setFolder(u"stick/roms/"_s);
         QTRY_COMPARE(listings, 1);
-        QCOMPARE(shown(shelf), QStringList());
-        QCOMPARE(shelf.listedFolder(), platform::absoluteFolder(u"stick/roms/"_s, dir.path()));
+        QCOMPARE(shown(folder), QStringList());
+        QCOMPARE(folder.listedFolder(), platform::absoluteFolder(u"stick/roms/"_s, dir.path()));
         QTest::qWait(200);
         QVERIFY(QDir(dir.path()).mkdir(u"stick"_s));
         QTRY_VERIFY(listings >= 2); // read again, and now watched through stick/
         QTest::qWait(200);
         writeFile(dir.filePath(u"stick/roms/late.nes"_s), "x");
-        QTRY_COMPARE_WITH_TIMEOUT(shown(shelf), QStringList{u"late.nes"_s}, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(folder), QStringList{u"late.nes"_s}, 5000);
         QTest::qWait(200);
         writeFile(dir.filePath(u"stick/roms/later.nes"_s), "x"); // the folder itself is watched now
-        QTRY_COMPARE_WITH_TIMEOUT(shown(shelf), (QStringList{"late.nes", "later.nes"}), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(shown(folder), (QStringList{"late.nes", "later.nes"}), 5000);
     }
 
     // 5,000 names: ten titles in mixed case and accents, each numbered 0 to 499. A query shows

@@ -2,11 +2,11 @@
 #include "dialogs/romfoldersdialog.h"
 #include "dialogs/rominformationdialog.h"
 #include "forms/formbuilder.h"
-#include "library/librarydatabase.h"
-#include "library/rominformation.h"
+#include "library/database/librarydatabase.h"
+#include "library/checking/rominformation.h"
 #include "launch/launchcommand.h"
-#include "library/romcache.h"
-#include "library/romshelf.h"
+#include "library/archives/romcache.h"
+#include "library/folders/romfolder.h"
 #include "platform/filenames.h"
 #include "testutil.h"
 #include "archivewriter.h"
@@ -85,7 +85,7 @@ private slots:
         auto w = f.loaded();
         auto c = std::make_unique<MainControls>(w.get());
         for (int slot = 0; slot < 3; ++slot)
-            QCOMPARE(w->romShelf(slot)->listedFolder(), f.rom(slot));
+            QCOMPARE(w->romFolder(slot)->listedFolder(), f.rom(slot));
         QCOMPARE(child(w.get(), u"Directories"_s), nullptr); // built when first asked for
         // Matched without regard to case and sorted so; hidden files, folders, other names left out.
         QCOMPARE(entries(c->list(0)), (QStringList{"A.nes", "b.nes", "c.Nes", "GAME.NES"}));
@@ -229,7 +229,7 @@ private slots:
         // Checked after the list shows: a file that is no ROM is marked and says why.
         const int notARom = entries(list).indexOf(u"A.nes"_s);
         QTRY_VERIFY(list->model()->index(notARom, 0).data(Qt::ToolTipRole).toString().contains(u"not an iNES file"_s));
-        QVERIFY(!list->model()->index(notARom, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+        QCOMPARE(list->model()->index(notARom, 0).data(library::RomListModel::MarkRole).toInt(), int(library::RomListModel::RomMark::Warning));
 
         auto menuOpens = [&](const std::function<void()> &ask) {
             ask();
@@ -305,7 +305,7 @@ private slots:
         };
         auto w = window();
         const MainControls c(w.get());
-        const library::RomListModel *model = w->romShelf(1)->model();
+        const library::RomListModel *model = w->romFolder(1)->model();
         QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
         QTRY_VERIFY(model->factsAt(0)); // checked: its identity is known
         w->showRomMenu(1, QPoint(10, 10));
@@ -313,7 +313,7 @@ private slots:
         QCOMPARE(favourite->text(), u"Add to &Favourites"_s);
         w->romMenu()->close();
         favourite->trigger();
-        QTRY_COMPARE(model->index(0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::favouriteIcon(true).cacheKey()); // no ROM: warned too
+        QTRY_COMPARE(model->index(0).data(library::RomListModel::MarkRole).toInt(), int(library::RomListModel::RomMark::WarnedFavourite)); // no ROM: warned too
         QVERIFY(model->index(0).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
         w->launchRom(1);
         w->launchRom(1);
@@ -329,8 +329,8 @@ private slots:
         const MainControls again(w.get());
         QTRY_COMPARE(w->recentMenu()->actions().size(), 1);
         QCOMPARE(w->recentMenu()->actions()[0]->text(), u"&1 two.nes"_s);
-        const library::RomListModel *shown = w->romShelf(1)->model();
-        QTRY_COMPARE(shown->index(0).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::favouriteIcon(true).cacheKey()); // no ROM: warned too
+        const library::RomListModel *shown = w->romFolder(1)->model();
+        QTRY_COMPARE(shown->index(0).data(library::RomListModel::MarkRole).toInt(), int(library::RomListModel::RomMark::WarnedFavourite)); // no ROM: warned too
         QTRY_VERIFY(shown->index(1).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
         again.tabs->setCurrentIndex(1);
         w->openFind();
@@ -367,7 +367,7 @@ private slots:
         // and recent under its new name.
         QVERIFY(QFile::remove(f.rom(1) + u"zipped copy.zip"_s));
         QVERIFY(QDir().mkpath(f.rom(2)) && QFile::rename(f.rom(1) + u"two.nes"_s, f.rom(2) + u"two moved.nes"_s));
-        const library::RomListModel *third = w->romShelf(2)->model();
+        const library::RomListModel *third = w->romFolder(2)->model();
         QTRY_VERIFY(third->factsAt(third->rowOf("two moved.nes")));
         w->recentMenu()->actions()[0]->trigger();
         QTRY_COMPARE(f.recorder.starts.size(), 4);
@@ -422,7 +422,7 @@ private slots:
         w->showRomMenu(1, QPoint(10, 10));
         w->romMenu()->close();
         w->romMenu()->findChild<QAction *>(u"romMenuFavourite"_s)->trigger();
-        const library::RomListModel *model = w->romShelf(1)->model();
+        const library::RomListModel *model = w->romFolder(1)->model();
         QTRY_VERIFY(model->isFavourite(model->rowOf("game.zip")));
         w->launchRom(1);
         QTRY_COMPARE(f.recorder.starts.size(), 1);
@@ -486,7 +486,7 @@ private slots:
         // A second start knows the game from the database, its archive unopened.
         w = std::make_unique<app::MainWindow>(context);
         w->loadStartState();
-        const library::RomListModel *again = w->romShelf(1)->model();
+        const library::RomListModel *again = w->romFolder(1)->model();
         QTRY_VERIFY(again->isFavourite(again->rowOf("game.zip")));
         w.reset();
         QCOMPARE(readAll(folder + u"game.nes"_s), "the user's own game.nes");

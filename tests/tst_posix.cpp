@@ -2,7 +2,7 @@
 // current folder.
 
 #include "config/profilefile.h"
-#include "library/librarydatabase.h"
+#include "library/database/librarydatabase.h"
 #include "dialogs/folderpicker.h"
 #include "forms/dirlistbox.h"
 #include "platform/drives.h"
@@ -10,9 +10,9 @@
 #include "preview/snapshot.h"
 #include "testutil.h"
 #include "archivewriter.h"
-#include "library/romcache.h"
-#include "library/romshelf.h"
-#include "library/folderwatcher.h"
+#include "library/archives/romcache.h"
+#include "library/folders/romfolder.h"
+#include "library/folders/folderwatcher.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -514,9 +514,9 @@ private slots:
         auto unmount = qScopeGuard([&] { ::umount2(where.constData(), MNT_DETACH); });
         writeFile(folder + u"first.nes"_s, "NES\x1A");
         library::FolderWatcher watcher;
-        library::RomShelf shelf(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher);
-        auto shown = [&shelf] { return shelf.model()->rowCount(); };
-        shelf.setFolder(folder);
+        library::RomFolder roms(u"*.nes"_s, dir.path(), library::readFolderNames, &watcher);
+        auto shown = [&roms] { return roms.model()->rowCount(); };
+        roms.setFolder(folder);
         QTRY_COMPARE(shown(), 1);
         QCOMPARE(::umount2(where.constData(), 0), 0);
         QTRY_COMPARE_WITH_TIMEOUT(shown(), 0, 10000);

@@ -157,9 +157,10 @@ private slots:
     // newer selection stops the older decode, whose picture is never shown.
     void snapshotsNeverHoldUpTheWindow()
     {
-        QAtomicInt stopped;
+        QAtomicInt began, stopped;
         preview::SnapshotLoader loader(nullptr, [&](const QString &path, const QSize &, const preview::CancelCheck &cancelled) {
             const bool slow = path == "slow"_L1;
+            began.storeRelaxed(began.loadRelaxed() | int(slow));
             QImage picture(1, 1, QImage::Format_RGB32);
             picture.fill(slow ? Qt::red : Qt::green);
             for (QDeadlineTimer patience(10000); slow && !cancelled() && !patience.hasExpired();)
@@ -173,7 +174,7 @@ private slots:
         loader.request(u"slow"_s, QSize(10, 10));
         bool handled = false;
         QTimer::singleShot(0, this, [&] { handled = true; });
-        QTRY_VERIFY(handled); // the event loop runs while the slow decode does
+        QTRY_VERIFY(handled && began.loadRelaxed()); // the event loop runs while the slow decode does
         loader.request(u"fast"_s, QSize(10, 10));
         QTRY_COMPARE(stopped.loadRelaxed(), 1);
         QTRY_COMPARE(shown.size(), 1);

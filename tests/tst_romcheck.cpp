@@ -3,15 +3,15 @@
 
 #include "testutil.h"
 
-#include "library/librarydatabase.h"
-#include "library/playhistory.h"
-#include "library/romchecker.h"
-#include "library/romdatabase.h"
-#include "library/romfilter.h"
-#include "library/romidentity.h"
-#include "library/romlistmodel.h"
-#include "library/romnames.h"
-#include "library/sha1.h"
+#include "library/database/librarydatabase.h"
+#include "library/database/playhistory.h"
+#include "library/checking/romchecker.h"
+#include "library/identity/romdatabase.h"
+#include "library/folders/romfilter.h"
+#include "library/identity/romidentity.h"
+#include "library/folders/romlistmodel.h"
+#include "library/folders/romnames.h"
+#include "library/identity/sha1.h"
 #include "platform/filenames.h"
 
 #include <QBuffer>
@@ -563,9 +563,9 @@ private slots:
             model.reset(listed);
             model.addFacts(facts);
             const int goodRow = model.rowOf("good.nes"), dirtyRow = model.rowOf("dirty.nes");
-            QVERIFY(!model.index(dirtyRow).data(Qt::DecorationRole).value<QIcon>().isNull());
-            QCOMPARE(model.index(dirtyRow).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::warningIcon().cacheKey());
-            QCOMPARE(model.index(goodRow).data(Qt::DecorationRole).value<QIcon>().cacheKey(), forms::blankIcon().cacheKey());
+            using Mark = RomListModel::RomMark;
+            QCOMPARE(model.index(dirtyRow).data(RomListModel::MarkRole).toInt(), int(Mark::Warning));
+            QCOMPARE(model.index(goodRow).data(RomListModel::MarkRole).toInt(), int(Mark::Blank)); // names stay in line
             QCOMPARE(model.index(goodRow).data(Qt::ToolTipRole).toString(), u"Good (USA) (good)"_s);
             QVERIFY(model.index(dirtyRow).data(Qt::AccessibleDescriptionRole).toString().contains(u"dirty header"_s));
         }
@@ -618,10 +618,11 @@ private slots:
         QCOMPARE(shown(), QStringList());
         filter.setQuery(u"a"_s); // no star: every name that holds the word
         QCOMPARE(shown(), (QStringList{"alpha.nes", "beta.nes", "gamma.nes"}));
-        auto icon = [&](int row) { return model.index(row).data(Qt::DecorationRole).value<QIcon>().cacheKey(); };
-        QCOMPARE(icon(0), forms::blankIcon().cacheKey());
-        QCOMPARE(icon(1), forms::favouriteIcon().cacheKey());
-        QCOMPARE(icon(2), forms::favouriteIcon(true).cacheKey()); // a favourite keeps its warning
+        using Mark = RomListModel::RomMark;
+        auto mark = [&](int row) { return Mark(model.index(row).data(RomListModel::MarkRole).toInt()); };
+        QCOMPARE(mark(0), Mark::Blank);
+        QCOMPARE(mark(1), Mark::Favourite);
+        QCOMPARE(mark(2), Mark::WarnedFavourite); // a favourite keeps its warning
         QVERIFY(model.index(1).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
         QVERIFY(!model.index(0).data(Qt::AccessibleDescriptionRole).toString().contains(u"favourite"_s));
     }

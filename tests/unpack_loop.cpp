@@ -3,7 +3,7 @@
 //   unpack_loop ARCHIVE CACHE_FOLDER    prints a line after each unpack
 // Exit status 1 and the reason on stderr when an unpack fails.
 
-#include "library/romcache.h"
+#include "library/archives/romcache.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 
 #include "config/romfolders.h"
 #include "dialogs/message.h"
-#include "library/romshelf.h"
+#include "library/folders/romfolder.h"
 #include "platform/process.h"
 
 #include <chrono>

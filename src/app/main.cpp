@@ -5,7 +5,7 @@
 #include "forms/formbuilder.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
-#include "library/romarchive.h"
+#include "library/archives/romarchive.h"
 
 #include <QApplication>
 #include <QDir>

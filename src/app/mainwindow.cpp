@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "app/findline.h"
+#include "app/selectionrestorer.h"
 #include "config/romfolders.h"
 #include "config/romslots.h"
 #include "dialogs/aboutbox.h"
@@ -8,47 +10,29 @@
 #include "dialogs/romfoldersdialog.h"
 #include "forms/controls.h"
 #include "forms/filelistbox.h"
-#include "forms/formbuilder.h"
 #include "forms/formdefs.h"
 #include "help/readme.h"
-#include "launch/emulator.h"
-#include "launch/launchcommand.h"
-#include "library/folderwatcher.h"
-#include "library/playhistory.h"
-#include "library/romcache.h"
-#include "library/romchecker.h"
-#include "library/romshelf.h"
-#include "platform/aside.h"
-#include "platform/contextdoor.h"
-#include "platform/cachefiles.h"
-#include "platform/dirscan.h"
 #include "platform/filenames.h"
+#include "platform/workqueue.h"
 #include "preview/snapshot.h"
 #include "preview/snapshotloader.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
-#include <QDateTime>
+#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QMimeData>
 #include <QLayout>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QWindow>
 
-#include <algorithm>
 #include <condition_variable>
 #include <future>
 #include <mutex>
-#include <utility>
 
 namespace app {
 
@@ -60,47 +44,19 @@ QString romCountCaption(int shown, int count) { return romCountCaption(shown) + 
 
 constexpr int kStartResolution = 4; // 320x240
 constexpr int kStartController = 1; // Gamepad
-constexpr qint64 kEarlyExitMs = 5000; // an end later than this is the user quitting
-constexpr int kLogLinesShown = 10;
-constexpr int kListingWaitMs = 200;     // a window not on screen by then is not waited for
-constexpr int kDropsAfterMs = 500;      // drops are taken this long after the window first shows (X11)
-const QString kLaunchLogName = QStringLiteral("last-launch.log");
+constexpr int kListingWaitMs = 200; // a window not on screen by then is not waited for
+constexpr int kDropsAfterMs = 500;  // drops are taken this long after the window first shows (X11)
 
-// The last lines the emulator wrote after the log's header, read from at most its last 64 KB.
-QStringList lastLines(const QString &path, qint64 headerSize, int count)
+QIcon markIcon(const QVariant &mark)
 {
-    QFile log(path);
-    if (!log.open(QIODevice::ReadOnly))
-        return {};
-    const qint64 from = std::max(headerSize, log.size() - 64 * 1024);
-    if (!log.seek(from))
-        return {};
-    QStringList lines = QString::fromUtf8(log.read(64 * 1024)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    for (QString &line : lines)
-        line = line.trimmed();
-    lines.removeAll(QString());
-    return lines.mid(std::max<qsizetype>(0, lines.size() - count));
-}
-
-// The emulator's log for this launch: the time and the command line, the emulator's output to
-// follow. Empty when it cannot be written (the output then goes where it goes without it).
-QString startLaunchLog(const QString &logFolder, const QString &commandLine, const QString &origin,
-                       const platform::Command &command, qint64 *headerSize)
-{
-    if (logFolder.isEmpty() || !QDir().mkpath(logFolder))
-        return QString();
-    const QString path = QDir(logFolder).filePath(kLaunchLogName);
-    QFile log(path);
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return QString();
-    // The names keep their bytes, so that the log names files that exist.
-    const QByteArray header = platform::toUtf8Lossless(QStringLiteral("%1  Quorvane started the emulator\n%2\nin %3\n%4\n")
-                                                           .arg(QDateTime::currentDateTime().toString(Qt::ISODate), commandLine,
-                                                                QDir::toNativeSeparators(command.workingFolder), origin));
-    if (log.write(header) != header.size() || !log.flush())
-        return QString();
-    *headerSize = header.size();
-    return path;
+    using Mark = library::RomListModel::RomMark;
+    switch (Mark(mark.toInt())) {
+    case Mark::Warning: return forms::warningIcon();
+    case Mark::Favourite: return forms::favouriteIcon();
+    case Mark::WarnedFavourite: return forms::favouriteIcon(true);
+    case Mark::Blank: break;
+    }
+    return forms::blankIcon();
 }
 
 } // namespace
@@ -111,78 +67,56 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
       m_snapshotLoader(new preview::SnapshotLoader(this))
 {
     // The banner is decoded on another thread while the form is built.
-    std::future<QImage> banner = std::async(std::launch::async, forms::bannerImage);
+    const auto banner = std::make_shared<std::promise<QImage>>();
+    platform::WorkQueue bannerQueue("Banner");
+    bannerQueue.post([banner](const platform::CancelFlag &) { banner->set_value(forms::bannerImage()); });
     m_form = forms::buildMainWindowForm(this);
     layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
     buildMenus();
-    m_form.banner->setPicture(banner.get());
+    m_form.banner->setPicture(banner->get_future().get());
 
-    m_watcher = new library::FolderWatcher(this);
-    m_checker = new library::RomChecker({m_context.libraryFile, m_context.datFolders}, this);
-    // The checker and the history each use the database: what is wrong with it is said once.
-    auto tellOnce = [this](const QString &message) {
-        if (!std::exchange(m_problemsSaid[message], true))
-            m_context.notify(this, QStringLiteral("Quorvane"), message);
-    };
-    connect(m_checker, &library::RomChecker::problem, this, tellOnce);
-    m_history = new library::PlayHistory(m_context.libraryFile, this);
-    connect(m_history, &library::PlayHistory::problem, this, tellOnce);
-    connect(m_history, &library::PlayHistory::changed, this, &MainWindow::showHistory);
-    for (const config::RomSlot &slot : config::kRomSlots) {
-        RomTab &tab = m_tabs[size_t(slot.index)];
-        tab.list = m_form.romLists[size_t(slot.index)];
-        tab.count = m_form.romCounts[size_t(slot.index)];
-        // The list's ROMs and the archives that may hold some: those that hold none leave it once checked.
-        tab.shelf = new library::RomShelf(tab.list->pattern() + QStringLiteral(";*.zip;*.7z"), m_context.applicationFolder,
-                                          m_context.readFolder, m_watcher, this);
-        tab.list->setModel(tab.shelf->filter());
-        tab.shelf->setChecker(m_checker);
-        connect(tab.shelf, &library::RomShelf::listed, this, [this, &tab, index = slot.index] {
-            // A folder change while a query filters keeps the query, and the ROM selected if it stays.
-            if (index == m_findSlot && tab.list->fileName().isEmpty() && !m_findSelected.isEmpty())
-                tab.list->selectFile(m_findSelected);
-            m_listed[size_t(index)] = true;
-            if (m_restoring[size_t(index)])
-                selectRemembered(index);
-            updateCount(tab);
-        });
-        connect(tab.shelf->filter(), &QAbstractItemModel::rowsRemoved, this, [this, &tab] { updateCount(tab); });
-        // What a check learns may name another picture: an archive's first ROM's, once it is known.
-        connect(tab.shelf->model(), &QAbstractItemModel::dataChanged, this, [this, index = slot.index] {
-            if (index == m_form.romTabs->currentIndex())
-                previewSnapshot(index);
-        });
-        connect(tab.list, &forms::FileListBox::fileSelected, this, [this, &tab, index = slot.index] {
-            const QString selected = tab.list->fileName();
-            if (index == m_findSlot && !selected.isEmpty())
-                m_findSelected = selected;
-            if (!m_selectingRemembered && !selected.isEmpty()) {
-                m_restoring[size_t(index)] = false; // the user's own choice
-                m_remembered.folders[size_t(index)] = tab.shelf->listedFolder();
-                m_remembered.roms[size_t(index)] = selected;
-                keepSelection();
-            }
-            previewSnapshot(index);
-        });
-        connect(tab.list, &forms::FileListBox::fileActivated, this, [this, index = slot.index] { launchRom(index); });
-        connect(tab.list, &forms::FileListBox::menuRequested, this,
-                [this, index = slot.index](const QPoint &at) { showRomMenu(index, at); });
-        connect(tab.list, &forms::FileListBox::informationRequested, this,
-                [this, index = slot.index] { showRomInformation(index); });
-    }
+    std::array<QString, library::Library::kFolderCount> patterns;
+    for (const config::RomSlot &slot : config::kRomSlots) // ROMs, and the archives that may hold some
+        patterns[size_t(slot.index)] = m_form.romLists[size_t(slot.index)]->pattern() + QStringLiteral(";*.zip;*.7z");
+    m_library = new library::Library({m_context.applicationFolder, m_context.libraryFile, m_context.datFolders,
+                                      m_context.romCacheFolder, m_context.readFolder},
+                                     patterns, this);
+    connect(m_library, &library::Library::problem, this, &MainWindow::tell);
+    library::PlayHistory *history = m_library->history();
+    connect(history, &library::PlayHistory::changed, this, &MainWindow::showRecentLaunches);
+
+    m_launcher = new Launcher({m_context.applicationFolder, m_context.logFolder, m_context.romCacheFolder, m_context.start},
+                              m_library->checker(),
+                              [this](const QString &archive, const QStringList &roms) {
+                                  return dialogs::chooseArchiveEntry(archive, roms, this);
+                              },
+                              this);
+    connect(m_launcher, &Launcher::failed, this, &MainWindow::tell);
+    connect(m_launcher, &Launcher::started, history, &library::PlayHistory::launchStarted);
+    connect(m_launcher, &Launcher::ended, history, &library::PlayHistory::launchEnded);
+
+    const FindLine::Lists lists{m_form.romLists[0], m_form.romLists[1], m_form.romLists[2]};
+    m_find = new FindLine(centralWidget(), lists, m_library, this);
+    connect(m_find, &FindLine::countChanged, this, &MainWindow::updateCount);
+    connect(m_find, &FindLine::startAsked, this, &MainWindow::launchRom);
+    connect(m_find, &FindLine::informationAsked, this, &MainWindow::showRomInformation);
+    connect(m_find, &FindLine::emptied, this, &MainWindow::previewSnapshot);
+    m_selection = new SelectionRestorer(m_context.selectionFile, m_form.romTabs, lists, m_library, this);
+    connect(m_selection, &SelectionRestorer::restored, this, [this](int slot) {
+        const int current = m_form.romTabs->currentIndex();
+        if (slot != current) // the box shows the current tab's snapshot
+            previewSnapshot(current);
+    });
+    for (const config::RomSlot &slot : config::kRomSlots)
+        connectList(slot.index);
+
     connect(m_form.sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
     connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_form.snapshot, &forms::PictureBox::setPicture);
     connect(m_romFolders, &config::RomFolders::changed, this, &MainWindow::listRomFolders);
     connect(m_form.romTabs, &QTabWidget::currentChanged, this, [this](int index) {
-        closeFind();
-        m_remembered.tab = index;
-        keepSelection();
+        m_find->close();
+        m_selection->tabChosen(index);
     });
-    if (!m_context.selectionFile.isEmpty()) {
-        m_keeper = new library::SelectionKeeper(m_context.selectionFile, this);
-        connect(m_keeper, &library::SelectionKeeper::loaded, this, &MainWindow::restoreSelection);
-    }
-    m_door = platform::ContextDoor::open(this);
 #ifdef Q_OS_WIN
     // Windows' drop registration is cheap: made before the window shows, it changes nothing of a
     // window already on screen.
@@ -191,6 +125,33 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::connectList(int slot)
+{
+    forms::FileListBox *list = m_form.romLists[size_t(slot)];
+    library::RomFolder *folder = m_library->folder(slot);
+    list->setModel(folder->filter());
+    list->setIconRole(library::RomListModel::MarkRole, markIcon);
+    connect(folder, &library::RomFolder::listed, this, [this, slot] {
+        m_find->relisted(slot);
+        m_selection->listed(slot, m_find->slot());
+        updateCount(slot);
+    });
+    connect(folder->filter(), &QAbstractItemModel::rowsRemoved, this, [this, slot] { updateCount(slot); });
+    // What a check learns may name another picture: an archive's first ROM's, once it is known.
+    connect(folder->model(), &QAbstractItemModel::dataChanged, this, [this, slot] {
+        if (slot == m_form.romTabs->currentIndex())
+            previewSnapshot(slot);
+    });
+    connect(list, &forms::FileListBox::fileSelected, this, [this, slot] {
+        m_find->selected(slot);
+        m_selection->selected(slot);
+        previewSnapshot(slot);
+    });
+    connect(list, &forms::FileListBox::fileActivated, this, [this, slot] { launchRom(slot); });
+    connect(list, &forms::FileListBox::menuRequested, this, [this, slot](const QPoint &at) { showRomMenu(slot, at); });
+    connect(list, &forms::FileListBox::informationRequested, this, [this, slot] { showRomInformation(slot); });
+}
 
 void MainWindow::buildMenus()
 {
@@ -233,119 +194,22 @@ void MainWindow::buildMenus()
     }
 }
 
-void MainWindow::buildFindLine()
-{
-    // Laid over the foot of a list, on the form's surface: it moves no control of the form. Made
-    // when first opened: its clear button's icon took 3 ms before the window could show.
-    m_findLine = new QLineEdit(centralWidget());
-    m_findLine->setObjectName(QStringLiteral("findLine"));
-    m_findLine->setAccessibleName(QStringLiteral("Find ROM"));
-    m_findLine->setPlaceholderText(QStringLiteral("Find ROM"));
-    m_findLine->setFont(forms::formFont(forms::kDefaultFont));
-    m_findLine->setClearButtonEnabled(true);
-    m_findLine->hide();
-    m_findLine->installEventFilter(this);
-    connect(m_findLine, &QLineEdit::textChanged, this, &MainWindow::find);
-}
+void MainWindow::tell(const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); }
 
-void MainWindow::openFind()
-{
-    if (!m_findLine)
-        buildFindLine();
-    const int slot = m_form.romTabs->currentIndex();
-    if (slot != m_findSlot)
-        closeFind();
-    m_findSlot = slot;
-    const forms::FileListBox *list = m_tabs[size_t(slot)].list;
-    m_findSelected = m_findStart = list->fileName();
-    const int height = m_findLine->sizeHint().height();
-    const QPoint foot = list->mapTo(centralWidget(), QPoint(0, list->height() - height));
-    m_findLine->setGeometry(QRect(foot, QSize(list->width(), height)));
-    m_findLine->show();
-    m_findLine->raise();
-    m_findLine->setFocus(Qt::ShortcutFocusReason);
-    m_findLine->selectAll();
-}
+void MainWindow::openFind() { m_find->open(m_form.romTabs->currentIndex()); }
 
-void MainWindow::closeFind()
-{
-    if (m_findSlot < 0)
-        return;
-    const RomTab &tab = m_tabs[size_t(std::exchange(m_findSlot, -1))];
-    const bool hadFocus = m_findLine->hasFocus();
-    m_findLine->hide();
-    m_findLine->clear();
-    // Every row again, the ROM that was selected still selected and in view.
-    const QString selected = tab.list->fileName().isEmpty() ? m_findStart : tab.list->fileName();
-    tab.shelf->filter()->setQuery(QString());
-    if (!selected.isEmpty() && tab.list->selectFile(selected))
-        tab.list->scrollTo(tab.list->currentIndex(), QAbstractItemView::PositionAtCenter);
-    updateCount(tab);
-    if (hadFocus)
-        tab.list->setFocus(Qt::OtherFocusReason);
-}
+void MainWindow::closeFind() { m_find->close(); }
 
-void MainWindow::find(const QString &query)
+void MainWindow::updateCount(int slot)
 {
-    if (m_findSlot < 0)
-        return;
-    const RomTab &tab = m_tabs[size_t(m_findSlot)];
-    tab.shelf->filter()->setQuery(query);
-    if (tab.list->listCount() > 0)
-        tab.list->setCurrentIndex(tab.list->model()->index(0, 0));
-    else
-        previewSnapshot(m_findSlot); // nothing left to show
-    updateCount(tab);
-}
-
-bool MainWindow::findKey(QKeyEvent *event)
-{
-    forms::FileListBox *list = m_tabs[size_t(m_findSlot)].list;
-    switch (event->key()) {
-    case Qt::Key_Escape:
-        closeFind();
-        return true;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // As in the list: Alt+Enter tells what the ROM is, Enter starts it.
-        if (!event->isAutoRepeat() && !list->fileName().isEmpty()) {
-            if (event->modifiers() & Qt::AltModifier)
-                showRomInformation(m_findSlot);
-            else
-                launchRom(m_findSlot);
-        }
-        return true;
-    case Qt::Key_F10:
-        if (event->modifiers() != Qt::ShiftModifier)
-            return false;
-        [[fallthrough]];
-    case Qt::Key_Menu:
-        openListMenu(list);
-        return true;
-    case Qt::Key_Up:
-    case Qt::Key_Down: {
-        const int shown = list->listCount();
-        if (shown == 0)
-            return true;
-        const int step = event->key() == Qt::Key_Down ? 1 : -1;
-        list->setCurrentIndex(list->model()->index(std::clamp(list->currentIndex().row() + step, 0, shown - 1), 0));
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-void MainWindow::updateCount(const RomTab &tab)
-{
-    const library::RomFilter *filter = tab.shelf->filter();
-    tab.count->setText(filter->filtering() ? romCountCaption(filter->rowCount(), filter->totalCount())
-                                           : romCountCaption(filter->totalCount()));
+    const library::RomFilter *filter = m_library->folder(slot)->filter();
+    m_form.romCounts[size_t(slot)]->setText(filter->filtering() ? romCountCaption(filter->rowCount(), filter->totalCount())
+                                                                : romCountCaption(filter->totalCount()));
 }
 
 void MainWindow::loadStartState()
 {
-    // The folders first, so that the lists show them (a file that cannot be read is said once and
+    // The folders first, so that the lists show them (a file that cannot be read is told once and
     // leaves them empty). The options are set after the lists exist: the sound box's caption
     // follows its state through its signal. The application folder becomes current last, once
     // nothing is left to read with a relative path from where the program was started: the
@@ -357,12 +221,11 @@ void MainWindow::loadStartState()
         read = m_romFolders->load(&error);
     }
     if (!read) {
-        m_context.notify(this, QStringLiteral("Quorvane"),
-                         QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
-                             .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error));
+        tell(QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
+                 .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error));
     }
     // Unless start-up is to wait for the lists, the folders are read once the window is on screen:
-    // on two cores, reading them beside its first drawing made the window a third later to show,
+    // on two cores, reading them beside its first drawing makes the window later to show,
     // whatever the readers' priority. A window not shown by then (or not at all) does not wait.
     if (m_context.folderPatience.count() > 0 || isVisible()) {
         listRomFolders();
@@ -377,52 +240,6 @@ void MainWindow::loadStartState()
     QDir::setCurrent(m_context.applicationFolder);
 }
 
-void MainWindow::restoreSelection(const library::RememberedSelection &kept)
-{
-    for (size_t slot = 0; slot < m_tabs.size(); ++slot) {
-        if (!m_remembered.roms[slot].isEmpty())
-            continue; // chosen since start-up
-        m_remembered.folders[slot] = kept.folders[slot];
-        m_remembered.roms[slot] = kept.roms[slot];
-        m_restoring[slot] = !kept.roms[slot].isEmpty();
-    }
-    if (m_remembered.tab < 0 && kept.tab >= 0) // first, so that its snapshot is the one shown
-        m_form.romTabs->setCurrentIndex(kept.tab);
-    for (size_t slot = 0; slot < m_tabs.size(); ++slot) {
-        if (m_restoring[slot] && m_listed[slot])
-            selectRemembered(int(slot));
-    }
-}
-
-void MainWindow::selectRemembered(int slot)
-{
-    m_restoring[size_t(slot)] = false;
-    const RomTab &tab = m_tabs[size_t(slot)];
-    if (slot == m_findSlot || m_remembered.folders[size_t(slot)] != tab.shelf->listedFolder())
-        return;
-    // By the name's bytes in the list's own buffer: 100,000 names are looked through in a moment.
-    const int row = tab.shelf->model()->rowOf(platform::toUtf8Lossless(m_remembered.roms[size_t(slot)]));
-    if (row < 0)
-        return; // no longer there
-    const QModelIndex entry = tab.list->model()->index(row, 0);
-    m_selectingRemembered = true;
-    tab.list->setCurrentIndex(entry);
-    m_selectingRemembered = false;
-    tab.list->scrollTo(entry, QAbstractItemView::PositionAtCenter);
-    const int current = m_form.romTabs->currentIndex();
-    if (slot != current) // the box shows the current tab's snapshot
-        previewSnapshot(current);
-}
-
-void MainWindow::keepSelection()
-{
-    if (!m_keeper)
-        return;
-    if (m_remembered.tab < 0)
-        m_remembered.tab = m_form.romTabs->currentIndex();
-    m_keeper->keep(m_remembered);
-}
-
 void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
@@ -430,24 +247,8 @@ void MainWindow::showEvent(QShowEvent *event)
         windowHandle()->installEventFilter(this);
 }
 
-void MainWindow::openListMenu(forms::FileListBox *list)
-{
-    // The selected ROM's menu, below its row, as the keyboard opens it in the list itself.
-    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), QPoint());
-    QCoreApplication::sendEvent(list, &request);
-}
-
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_findLine && m_findSlot >= 0) {
-        if (event->type() == QEvent::KeyPress && findKey(static_cast<QKeyEvent *>(event)))
-            return true;
-        // The keyboard's menu request is the ROM's menu; the mouse's keeps the line's own.
-        if (event->type() == QEvent::ContextMenu && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
-            openListMenu(m_tabs[size_t(m_findSlot)].list);
-            return true;
-        }
-    }
     if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
         windowHandle()->removeEventFilter(this);
         // Queued: the first drawing, which this exposure starts, goes first.
@@ -477,7 +278,7 @@ void MainWindow::listRomFolders()
     };
     const auto countdown = std::make_shared<Countdown>();
     for (const config::RomSlot &slot : config::kRomSlots) {
-        m_tabs[size_t(slot.index)].shelf->setFolder(m_romFolders->folder(slot.index), [countdown] {
+        m_library->folder(slot.index)->setFolder(m_romFolders->folder(slot.index), [countdown] {
             const std::lock_guard<std::mutex> lock(countdown->mutex);
             --countdown->left;
             countdown->done.notify_all();
@@ -486,25 +287,12 @@ void MainWindow::listRomFolders()
     std::unique_lock<std::mutex> lock(countdown->mutex);
     countdown->done.wait_for(lock, m_context.folderPatience, [&] { return countdown->left == 0; });
     lock.unlock();
-    for (const RomTab &tab : m_tabs) // the readings that came in time
-        QCoreApplication::sendPostedEvents(tab.shelf, QEvent::MetaCall);
-    // With the folders, once: restoring the tab last shown before the window is on screen had made
-    // it 3 to 5 ms later to show.
-    if (m_keeper && !std::exchange(m_selectionAsked, true))
-        m_keeper->load();
-    // The play, with the folders too: its reading (and the database's check) would take a
+    for (const config::RomSlot &slot : config::kRomSlots) // the readings that came in time
+        QCoreApplication::sendPostedEvents(m_library->folder(slot.index), QEvent::MetaCall);
+    // The selection kept and the play are read with the folders, once: before, they would take a
     // processor from the window's first drawing.
-    if (!std::exchange(m_historyAsked, true)) {
-        m_history->load();
-        // What an unpack that a crash ended left in the ROM cache goes; a cache never made stays unmade.
-        if (!m_context.romCacheFolder.isEmpty()) {
-            platform::runAside([folder = m_context.romCacheFolder] {
-                QString error;
-                if (platform::entryKind(folder) == platform::EntryKind::Folder)
-                    library::RomCache(folder).open(&error);
-            });
-        }
-    }
+    m_selection->load();
+    m_library->loadHistory();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -533,19 +321,23 @@ void MainWindow::updateSoundCaption()
     }
 }
 
+library::RomEntry MainWindow::selectedEntry(int slot) const
+{
+    const forms::FileListBox *list = m_form.romLists[size_t(slot)];
+    return m_library->entry(slot, list->fileName().isEmpty() ? -1 : list->currentIndex().row());
+}
+
 QStringList MainWindow::snapshotPaths(int slot) const
 {
-    const RomTab &tab = m_tabs[size_t(slot)];
-    const QString name = tab.list->fileName();
-    if (name.isEmpty())
+    const library::RomEntry entry = selectedEntry(slot);
+    if (!entry.isRom())
         return {};
-    if (!library::isArchiveName(platform::toUtf8Lossless(name)))
-        return {preview::snapshotPath(m_context.applicationFolder, name)};
+    if (!entry.isArchive)
+        return {preview::snapshotPath(m_context.applicationFolder, entry.fileName)};
     // An archive's own picture, else its first ROM's once the archive has been checked.
-    QStringList paths{preview::archiveSnapshotPath(m_context.applicationFolder, name)};
-    const library::RomFacts *facts = tab.shelf->model()->factsAt(tab.shelf->model()->rowOf(platform::toUtf8Lossless(name)));
-    if (facts && facts->archive && !facts->archive->roms.empty())
-        paths << preview::snapshotPath(m_context.applicationFolder, platform::fromUtf8Lossless(facts->archive->roms.front().fileName()));
+    QStringList paths{preview::archiveSnapshotPath(m_context.applicationFolder, entry.fileName)};
+    if (entry.archive && !entry.archive->roms.empty())
+        paths << preview::snapshotPath(m_context.applicationFolder, platform::fromUtf8Lossless(entry.archive->roms.front().fileName()));
     return paths;
 }
 
@@ -566,45 +358,23 @@ void MainWindow::previewSnapshot(int slot)
         m_snapshotLoader->request(paths, m_form.snapshot->visibleSize());
 }
 
-void MainWindow::launchRom(int slot)
+LaunchOptions MainWindow::launchOptions() const
 {
-    // The folder the list shows, not the one the file holds now: another program may have saved
-    // other folders since, and the user starts only what they see.
-    const RomTab &tab = m_tabs[size_t(slot)];
-    if (library::isArchiveName(platform::toUtf8Lossless(tab.list->fileName())))
-        startArchive(selectedPath(slot));
-    else
-        startEmulator(tab.shelf->listedFolder(), tab.list->fileName(), selectedIdentity(slot));
+    return {m_form.resolution->selectedIndex(), m_form.sound->checkState(), m_form.controller->selectedIndex()};
 }
 
-QByteArray MainWindow::selectedIdentity(int slot) const
+void MainWindow::launchRom(int slot) { m_launcher->start(selectedEntry(slot), launchOptions()); }
+
+void MainWindow::startFile(const QString &path)
 {
-    const RomTab &tab = m_tabs[size_t(slot)];
-    const library::RomListModel *model = tab.shelf->model();
-    const library::RomFacts *facts = model->factsAt(model->rowOf(platform::toUtf8Lossless(tab.list->fileName())));
-    return facts && facts->identity.error.isEmpty() ? facts->identity.data.sha1 : QByteArray();
+    m_library->locate(path, [this, path](platform::PathKind kind, int) { m_launcher->startFile(path, kind, launchOptions()); });
 }
 
-QString MainWindow::selectedPath(int slot) const
+void MainWindow::showRecentLaunches()
 {
-    const RomTab &tab = m_tabs[size_t(slot)];
-    const QString name = tab.list->fileName();
-    if (name.isEmpty())
-        return {};
-    QString folder = tab.shelf->listedFolder();
-    if (!folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QLatin1Char('\\')))
-        folder += QLatin1Char('/');
-    return folder + name;
-}
-
-void MainWindow::showHistory()
-{
-    const QSet<QByteArray> favourites = m_history->favourites();
-    for (const RomTab &tab : m_tabs)
-        tab.shelf->model()->setFavourites(favourites);
     m_recentMenu->clear();
     int number = 0;
-    for (const library::RecentLaunch &launch : m_history->recentLaunches()) {
+    for (const library::RecentLaunch &launch : m_library->history()->recentLaunches()) {
         const QString path = platform::fromUtf8Lossless(launch.path);
         QString name = platform::displayName(QFileInfo(path).fileName());
         QAction *action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(++number % 10).arg(name.replace(QLatin1Char('&'), QStringLiteral("&&"))),
@@ -615,79 +385,40 @@ void MainWindow::showHistory()
     m_recentMenu->setEnabled(number > 0);
 }
 
-std::array<QString, 3> MainWindow::listedFolders() const
-{
-    std::array<QString, 3> folders;
-    for (size_t slot = 0; slot < m_tabs.size(); ++slot)
-        folders[slot] = m_tabs[slot].shelf->listedFolder();
-    return folders;
-}
-
-int MainWindow::tabOfFolder(const std::array<QString, 3> &listedFolders, const QString &path)
-{
-    // By the file system's judgement: another spelling of the folder, or a link to it, is it too.
-    const QFileInfo folder(QFileInfo(path).absolutePath());
-    for (size_t slot = 0; slot < listedFolders.size(); ++slot) {
-        if (!listedFolders[slot].isEmpty() && QFileInfo(listedFolders[slot]) == folder)
-            return int(slot);
-    }
-    return -1;
-}
-
-void MainWindow::inspectAside(const QString &path, std::function<void(platform::PathKind kind, int tab)> then)
-{
-    // A stat on a share that has gone away waits for the share's timeout: never on this thread.
-    platform::runAside([door = m_door, path, folders = listedFolders(), then = std::move(then)]() mutable {
-        const platform::PathKind kind = platform::pathKind(path);
-        const int tab = kind == platform::PathKind::RegularFile ? tabOfFolder(folders, path) : -1;
-        door->post([then = std::move(then), kind, tab] { then(kind, tab); });
-    });
-}
-
 void MainWindow::startRecent(const QString &path, const QByteArray &game)
 {
-    inspectAside(path, [this, path, game](platform::PathKind kind, int tab) {
+    m_library->locate(path, [this, path, game](platform::PathKind kind, int slot) {
         if (kind == platform::PathKind::RegularFile) {
-            if (tab >= 0 && m_tabs[size_t(tab)].list->selectFile(QFileInfo(path).fileName())) {
-                m_form.romTabs->setCurrentIndex(tab);
-                launchRom(tab);
+            if (slot >= 0 && m_form.romLists[size_t(slot)]->selectFile(QFileInfo(path).fileName())) {
+                m_form.romTabs->setCurrentIndex(slot);
+                launchRom(slot);
             } else {
-                startInspected(path, kind);
+                m_launcher->startFile(path, kind, launchOptions());
             }
             return;
         }
         // Moved into a listed folder, or renamed there: found by what it is.
-        m_history->forgetRecentLaunch(path);
-        for (const config::RomSlot &slot : config::kRomSlots) {
-            const RomTab &tab = m_tabs[size_t(slot.index)];
-            const int row = game.isEmpty() ? -1 : rowOfGame(*tab.shelf->model(), game);
-            if (row < 0 || !tab.list->selectFile(tab.shelf->model()->fileName(row)))
+        m_library->history()->forgetRecentLaunch(path);
+        for (const config::RomSlot &tab : config::kRomSlots) {
+            forms::FileListBox *list = m_form.romLists[size_t(tab.index)];
+            const int row = m_library->rowOfGame(tab.index, game);
+            if (row < 0)
                 continue;
-            m_form.romTabs->setCurrentIndex(slot.index);
-            launchRom(slot.index);
+            list->setCurrentIndex(list->model()->index(row, 0));
+            m_form.romTabs->setCurrentIndex(tab.index);
+            launchRom(tab.index);
             return;
         }
-        m_context.notify(this, QStringLiteral("Quorvane"),
-                         QStringLiteral("%1 is no longer there. It is removed from the recent ROMs.")
-                             .arg(platform::displayName(QDir::toNativeSeparators(path))));
+        tell(QStringLiteral("%1 is no longer there. It is removed from the recent ROMs.")
+                 .arg(platform::displayName(QDir::toNativeSeparators(path))));
     });
-}
-
-int MainWindow::rowOfGame(const library::RomListModel &model, const QByteArray &game)
-{
-    for (int row = 0; row < model.rowCount(); ++row) {
-        const library::RomFacts *facts = model.factsAt(row);
-        if (facts && facts->identity.error.isEmpty() && facts->identity.data.sha1 == game)
-            return row;
-    }
-    return -1;
 }
 
 void MainWindow::showRomInformation(int slot)
 {
-    const QString path = selectedPath(slot);
-    if (!path.isEmpty())
-        dialogs::showRomInformation(m_checker, m_history, path, this);
+    const library::RomEntry entry = selectedEntry(slot);
+    if (entry.isRom())
+        dialogs::showRomInformation(m_library->checker(), m_library->history(), entry.path, this);
 }
 
 void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
@@ -704,146 +435,25 @@ void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
         information->setObjectName(QStringLiteral("romMenuInformation"));
         information->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return)); // shown beside it; the list takes the key
         m_favouriteAction = m_romMenu->addAction(QString(), this, [this] {
-            const QByteArray game = selectedIdentity(m_romMenuSlot);
-            const QString path = selectedPath(m_romMenuSlot);
-            const RomTab &tab = m_tabs[size_t(m_romMenuSlot)];
-            const QByteArray name = platform::toUtf8Lossless(tab.list->fileName());
-            if (game.isEmpty() && library::isArchiveName(name)) { // its ROM read first, and its row told
-                m_checker->identifyArchive(tab.shelf->listedFolder(), name, [this, path](const QByteArray &sha1) {
-                    m_history->setFavourite(path, sha1, !m_history->isFavourite(sha1));
-                });
+            const library::RomEntry entry = selectedEntry(m_romMenuSlot);
+            library::PlayHistory *history = m_library->history();
+            if (entry.game.isEmpty() && entry.isArchive) { // its ROM read first, and its row told
+                m_library->checker()->identifyArchive(entry.folder, platform::toUtf8Lossless(entry.fileName),
+                                                      [history = QPointer<library::PlayHistory>(history), path = entry.path](const QByteArray &sha1) {
+                                                          if (history)
+                                                              history->setFavourite(path, sha1, !history->isFavourite(sha1));
+                                                      });
                 return;
             }
-            m_history->setFavourite(path, game, !m_history->isFavourite(game));
+            history->setFavourite(entry.path, entry.game, !entry.favourite);
         });
         m_favouriteAction->setObjectName(QStringLiteral("romMenuFavourite"));
         m_romMenu->setDefaultAction(run);
     }
-    const QByteArray game = selectedIdentity(slot);
-    m_favouriteAction->setText(!game.isEmpty() && m_history->isFavourite(game) ? QStringLiteral("Remove from &Favourites")
-                                                                               : QStringLiteral("Add to &Favourites"));
+    m_favouriteAction->setText(selectedEntry(slot).favourite ? QStringLiteral("Remove from &Favourites")
+                                                             : QStringLiteral("Add to &Favourites"));
     m_romMenuSlot = slot;
     m_romMenu->popup(globalPos);
-}
-
-void MainWindow::startFile(const QString &path)
-{
-    inspectAside(path, [this, path](platform::PathKind kind, int) { startInspected(path, kind); });
-}
-
-void MainWindow::startInspected(const QString &path, platform::PathKind kind)
-{
-    const QFileInfo file(path);
-    QString reason;
-    if (kind == platform::PathKind::Missing)
-        reason = QStringLiteral("The file does not exist.");
-    else if (kind != platform::PathKind::RegularFile)
-        reason = QStringLiteral("It is not a file.");
-    else if (!file.fileName().endsWith(QStringLiteral(".nes"), Qt::CaseInsensitive) && !library::isArchiveName(platform::toUtf8Lossless(file.fileName())))
-        reason = QStringLiteral("It is no ROM that Quorvane lists: their names end in \".nes\", \".zip\" or \".7z\".");
-    if (!reason.isEmpty()) {
-        m_context.notify(this, QStringLiteral("Quorvane"),
-                         QStringLiteral("%1 cannot be started.\n\n%2").arg(platform::displayName(QDir::toNativeSeparators(path)), reason));
-        return;
-    }
-    if (library::isArchiveName(platform::toUtf8Lossless(file.fileName())))
-        startArchive(file.absoluteFilePath());
-    else
-        startEmulator(file.absolutePath() + QLatin1Char('/'), file.fileName());
-}
-
-void MainWindow::startArchive(const QString &path)
-{
-    if (m_context.romCacheFolder.isEmpty()) {
-        m_context.notify(this, QStringLiteral("Quorvane"), QStringLiteral("%1 cannot be started: there is no folder to unpack it into.")
-                                                               .arg(platform::displayName(QDir::toNativeSeparators(path))));
-        return;
-    }
-    // What its row knows, when a tab lists it under this very spelling (a list's own launch); any
-    // other is listed afresh.
-    const library::RomFacts *facts = nullptr;
-    for (const RomTab &tab : m_tabs) {
-        const QString folder = tab.shelf->listedFolder();
-        if (!folder.isEmpty() && QDir::cleanPath(folder) == QDir::cleanPath(QFileInfo(path).absolutePath()))
-            facts = tab.shelf->model()->factsAt(tab.shelf->model()->rowOf(platform::toUtf8Lossless(QFileInfo(path).fileName())));
-    }
-    ArchiveStart job{path, {}, {}, 0, {}, m_context.romCacheFolder, emulatorStarter()};
-    // One thread from the list to the emulator's start, unless the user is to choose a ROM. The
-    // archive is listed afresh when it changed since its row was checked; what its row knows of
-    // each ROM spares reading it again when the ROM is cached.
-    platform::runAside([this, door = m_door, job = std::move(job), folders = listedFolders(),
-                        known = facts ? facts->archive : nullptr]() mutable {
-        const QFileInfo file(job.path);
-        const int tab = tabOfFolder(folders, job.path);
-        job.listedFolder = tab >= 0 ? folders[size_t(tab)] : QString();
-        job.stamp = platform::fileStamp(file.absolutePath(), platform::toUtf8Lossless(file.fileName()));
-        if (known && known->problem.isEmpty() && job.stamp.size >= 0 && known->stamp == job.stamp) {
-            job.listing = *known;
-        } else {
-            job.listing = library::listArchive(job.path, {}, library::Reading::NamesOnly); // its ROM is read next
-            if (known) { // the same ROMs, read before
-                for (library::ArchiveEntry &entry : job.listing.roms) {
-                    const auto was = std::find_if(known->roms.cbegin(), known->roms.cend(), [&entry](const library::ArchiveEntry &rom) {
-                        return rom.isRead() && rom.name == entry.name && rom.size == entry.size;
-                    });
-                    if (was != known->roms.cend())
-                        entry = *was;
-                }
-            }
-        }
-        const QString archive = platform::displayName(QDir::toNativeSeparators(job.path));
-        if (!job.listing.problem.isEmpty() || job.listing.roms.empty()) {
-            door->post([this, text = QStringLiteral("%1 cannot be started.\n\n%2")
-                                         .arg(archive, job.listing.problem.isEmpty()
-                                                           ? QStringLiteral("It holds no NES ROM.")
-                                                           : QStringLiteral("It cannot be used: %1.").arg(job.listing.problem))] {
-                m_context.notify(this, QStringLiteral("Quorvane"), text);
-            });
-            return;
-        }
-        if (job.listing.roms.size() == 1) {
-            unpackAndStart(this, door, std::move(job));
-            return;
-        }
-        door->post([this, door, job = std::move(job), archive]() mutable {
-            QStringList names;
-            for (const library::ArchiveEntry &entry : job.listing.roms)
-                names << platform::displayName(platform::fromUtf8Lossless(entry.name));
-            const int chosen = dialogs::chooseArchiveEntry(QFileInfo(archive).fileName(), names, this);
-            if (chosen < 0)
-                return;
-            job.chosen = size_t(chosen);
-            job.run = emulatorStarter(); // the options as they stand now
-            platform::runAside([this, door, job = std::move(job)]() mutable { unpackAndStart(this, door, std::move(job)); });
-        });
-    });
-}
-
-void MainWindow::unpackAndStart(MainWindow *window, const std::shared_ptr<platform::ContextDoor> &door, ArchiveStart job)
-{
-    library::ArchiveEntry &entry = job.listing.roms[job.chosen];
-    const bool known = entry.isRead();
-    library::RomCache cache(job.cacheFolder);
-    QString error;
-    library::RomCache::Unpacked unpacked;
-    if (cache.open(&error, library::RomCache::Leftovers::Keep)) // those are removed at start-up
-        unpacked = cache.unpack(job.path, entry);
-    else
-        unpacked.error = error;
-    if (!unpacked.error.isEmpty()) {
-        door->post([window, text = unpacked.error] { window->m_context.notify(window, QStringLiteral("Quorvane"), text); });
-        return;
-    }
-    const QFileInfo file(unpacked.file);
-    job.run(QDir::toNativeSeparators(file.absolutePath() + QLatin1Char('/')), file.fileName(), entry.data.sha1,
-            {job.path, platform::fromUtf8Lossless(entry.name)});
-    cache.trim(file.absolutePath());
-    // Its identity is kept with the archive, under the folder as its list names it: its row,
-    // favourite and plays follow the game from now on.
-    if (!known && !job.listedFolder.isEmpty() && job.stamp.size >= 0) {
-        door->post([window, folder = job.listedFolder, name = platform::toUtf8Lossless(QFileInfo(job.path).fileName()),
-                    stamp = job.stamp, listing = std::move(job.listing)] { window->m_checker->keepArchive(folder, name, stamp, listing); });
-    }
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
@@ -865,85 +475,6 @@ void MainWindow::dropEvent(QDropEvent *event)
 #endif
 }
 
-void MainWindow::startEmulator(const QString &folder, const QString &fileName, const QByteArray &sha1,
-                               const ArchiveSource &source)
-{
-    // The rest may wait on a disk or a share: the emulator's file is looked for, the log is
-    // written, and a start returns only once the system has loaded the program. A thread of its
-    // own does it, so that the window never waits; what it has to tell comes through the door.
-    platform::runAside([run = emulatorStarter(), folder, fileName, sha1, source] { run(folder, fileName, sha1, source); });
-}
-
-MainWindow::EmulatorStart MainWindow::emulatorStarter()
-{
-    // Everything it uses is copied now: it runs on another thread, and may outlive the window,
-    // which it reaches only through the door.
-    return [this, door = m_door, start = m_context.start, applicationFolder = m_context.applicationFolder,
-            logFolder = m_context.logFolder, workingFolder = QDir::currentPath(), resolution = m_form.resolution->selectedIndex(),
-            sound = m_form.sound->checkState(), controller = m_form.controller->selectedIndex()](
-               const QString &folder, const QString &fileName, const QByteArray &sha1, const ArchiveSource &source) {
-        // The launch and its play are kept once it has started, by what the game is; the time
-        // played is added when the emulator ends, whichever comes first of the two.
-        struct Play {
-            QByteArray game;
-            qint64 endedAfterMs = -1;
-        };
-        const auto play = std::make_shared<Play>();
-        const launch::LaunchCommand command = launch::launchCommand(folder, fileName, resolution, sound, controller);
-        launch::LaunchPlan plan;
-        QString error;
-        bool started = launch::planLaunch(command, applicationFolder, &plan, &error);
-        if (started) {
-            plan.command.workingFolder = workingFolder;
-            qint64 headerSize = 0;
-            // An unpacked ROM's log names where it came from, so that the launch can be repeated.
-            const QString origin = source.archive.isEmpty()
-                ? QString()
-                : QStringLiteral("the ROM %1 of the archive %2, unpacked to %3\n")
-                      .arg(source.entry, QDir::toNativeSeparators(source.archive), QDir::toNativeSeparators(command.romPath));
-            plan.command.outputFile = startLaunchLog(logFolder, command.commandLine(), origin, plan.command, &headerSize);
-            const platform::ExitWatch watch{door, [this, program = plan.tried, log = plan.command.outputFile,
-                                                   headerSize, play](const platform::ProcessExit &exit) {
-                                                play->endedAfterMs = exit.runMs;
-                                                if (!play->game.isEmpty())
-                                                    m_history->addPlayTime(play->game, exit.runMs);
-                                                reportEarlyExit(exit, program, log, headerSize);
-                                            }};
-            started = start(plan.command, watch, &error);
-        }
-        if (started) {
-            door->post([this, path = source.archive.isEmpty() ? command.romPath : source.archive, sha1, play] {
-                m_history->recordLaunch(path, sha1, [this, play](const QByteArray &game) {
-                    play->game = game;
-                    if (play->endedAfterMs >= 0)
-                        m_history->addPlayTime(game, play->endedAfterMs);
-                });
-            });
-        }
-        if (!started) {
-            door->post([this, text = QStringLiteral("The emulator could not be started.\n\n%1\n%2").arg(plan.tried, error)] {
-                m_context.notify(this, QStringLiteral("Quorvane"), text);
-            });
-        }
-    };
-}
-
-void MainWindow::reportEarlyExit(const platform::ProcessExit &exit, const QString &program, const QString &log,
-                                 qint64 headerSize)
-{
-    if (!exit.failed() || exit.runMs > kEarlyExitMs)
-        return;
-    QString text = QStringLiteral("The emulator ended with a failure as it started.\n\n%1\n%2")
-                       .arg(QDir::toNativeSeparators(program), exit.inWords());
-    if (!log.isEmpty()) {
-        const QStringList lines = lastLines(log, headerSize, kLogLinesShown);
-        if (!lines.isEmpty())
-            text += QStringLiteral("\n\nIts last words:\n") + lines.join(QLatin1Char('\n'));
-        text += QStringLiteral("\n\nIts whole output is in %1").arg(QDir::toNativeSeparators(log));
-    }
-    m_context.notify(this, QStringLiteral("Quorvane"), text);
-}
-
 void MainWindow::editRomFolders()
 {
     if (!m_romFoldersDialog) // built when first asked for: start-up does not wait for it
@@ -951,8 +482,12 @@ void MainWindow::editRomFolders()
     m_romFoldersDialog->centreOnScreen();
     m_romFoldersDialog->exec();
     // Unsaved edits are gone; the folders are read back from the file, which another program may
-    // have changed meanwhile.
-    m_romFolders->load(nullptr);
+    // have changed meanwhile. One that cannot be read leaves the lists as they are.
+    QString error;
+    if (!m_romFolders->reload(&error)) {
+        tell(QStringLiteral("The configuration file could not be read.\n\n%1\n%2\n\nThe ROM folders shown stay as they were.")
+                 .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error));
+    }
 }
 
 void MainWindow::showReadme() { help::openReadme(this, m_context.start, m_context.notify); }

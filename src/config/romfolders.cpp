@@ -76,6 +76,18 @@ bool RomFolders::load(QString *error)
     return read;
 }
 
+bool RomFolders::reload(QString *error)
+{
+    QStringList folders;
+    if (!readRomFolders(m_files.fileToRead(), &folders, error))
+        return false;
+    if (folders != m_folders) {
+        m_folders = folders;
+        emit changed();
+    }
+    return true;
+}
+
 bool RomFolders::save(const QStringList &folders, QString *error)
 {
     if (!writeRomFolders(m_files.file, folders, error))

@@ -59,6 +59,9 @@ public:
     // Reads the folders from the file; false, with the reason, when it cannot be read (the
     // folders are then empty).
     bool load(QString *error);
+    // Reads them again (another program may have changed the file); false, with the reason, when
+    // the file cannot be read, and the folders stay as they were.
+    bool reload(QString *error);
     // Writes folders to the file and makes them the model's; false, with the reason, when they
     // could not be written (the model and the file stay as they were).
     bool save(const QStringList &folders, QString *error);

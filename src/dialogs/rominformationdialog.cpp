@@ -1,8 +1,8 @@
 #include "dialogs/rominformationdialog.h"
 
-#include "library/playhistory.h"
-#include "library/romchecker.h"
-#include "library/rominformation.h"
+#include "library/database/playhistory.h"
+#include "library/checking/romchecker.h"
+#include "library/checking/rominformation.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -9,8 +9,44 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 namespace forms {
+
+namespace {
+
+class IconByRole : public QStyledItemDelegate
+{
+public:
+    IconByRole(int role, std::function<QIcon(const QVariant &)> iconOf, QObject *parent)
+        : QStyledItemDelegate(parent), m_role(role), m_iconOf(std::move(iconOf))
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant value = index.data(m_role);
+        if (!value.isValid())
+            return;
+        option->icon = m_iconOf(value);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        if (const auto *view = qobject_cast<const QAbstractItemView *>(option->widget))
+            option->decorationSize = view->iconSize();
+    }
+
+private:
+    int m_role;
+    std::function<QIcon(const QVariant &)> m_iconOf;
+};
+
+} // namespace
+
+void FileListBox::setIconRole(int role, std::function<QIcon(const QVariant &value)> iconOf)
+{
+    setItemDelegate(new IconByRole(role, std::move(iconOf), this));
+}
 
 FileListBox::FileListBox(const QString &pattern, QWidget *parent) : QListView(parent), m_pattern(pattern)
 {

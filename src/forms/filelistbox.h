@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QIcon>
 #include <QListView>
+
+#include <functional>
 
 namespace forms {
 
@@ -20,6 +23,9 @@ public:
     // typed, case and accents aside; the same letter again steps on to the next such entry.
     void keyboardSearch(const QString &search) override;
     QString pattern() const { return m_pattern; }
+    // Draws beside each entry the icon iconOf gives for the model's role: the model holds what
+    // an entry is, the list how that looks.
+    void setIconRole(int role, std::function<QIcon(const QVariant &value)> iconOf);
     int listCount() const;
     // The selected entry's name without folder; empty when nothing is selected.
     QString fileName() const;

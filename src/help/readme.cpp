@@ -80,7 +80,7 @@ void openReadme(QWidget *parent, const platform::ProcessStarter &start, const di
         if (owner)
             showReadmeViewer(owner, path, notify);
     };
-    const platform::ExitWatch watch{platform::ContextDoor::open(parent), [fallback](const platform::ProcessExit &exit) {
+    const platform::ExitWatch watch{platform::Receiver::of(parent), [fallback](const platform::ProcessExit &exit) {
                                         if (exit.failed())
                                             fallback();
                                     }};

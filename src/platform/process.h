@@ -1,7 +1,7 @@
 #pragma once
 // Starting other programs: the emulator and the readme's editor.
 
-#include "platform/contextdoor.h"
+#include "platform/receiver.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,11 +31,11 @@ struct ProcessExit {
     QString inWords() const; // "exit status 3", "ended by signal 11 (Segmentation fault)"
 };
 
-// Asks to be told, through the door (on its object's thread), how a started program ends.
-// Nothing is told once that object is destroyed, however late the program ends. The door is
+// Asks to be told, through the receiver (on its object's thread), how a started program ends.
+// Nothing is told once that object is destroyed, however late the program ends. The receiver is
 // opened on the object's own thread, so that the start itself may happen on any thread.
 struct ExitWatch {
-    std::shared_ptr<ContextDoor> door;
+    std::shared_ptr<Receiver> receiver;
     std::function<void(const ProcessExit &exit)> onExit;
 };
 

@@ -1,7 +1,7 @@
 #include "platform/process.h"
 
-#include "platform/aside.h"
-#include "platform/contextdoor.h"
+#include "platform/workthread.h"
+#include "platform/receiver.h"
 #include "platform/filenames.h"
 
 #include <QDir>
@@ -69,7 +69,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
     // A session of its own: the emulator outlives the launcher and its terminal.
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
 #endif
-    const std::shared_ptr<ContextDoor> door = watch.onExit ? watch.door : nullptr;
+    const std::shared_ptr<Receiver> receiver = watch.onExit ? watch.receiver : nullptr;
     const auto started = std::chrono::steady_clock::now();
     pid_t pid = 0;
     const int failure = ::posix_spawnp(&pid, argv.front(), &actions, &attributes, argv.data(), environ);
@@ -83,18 +83,18 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
         return false;
     }
     // Nobody waits for the emulator; a thread of its own collects its end, so that it leaves no
-    // zombie behind, and tells the watch through the door, which a closing program shuts.
-    runAside([pid, door, started, onExit = watch.onExit] {
+    // zombie behind, and tells the watch through the receiver, which a closing program shuts.
+    workthread::start([pid, receiver, started, onExit = watch.onExit] {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        if (!door)
+        if (!receiver)
             return;
         ProcessExit exit;
         exit.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
         exit.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         exit.runMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-        door->post([onExit, exit] { onExit(exit); });
+        receiver->post([onExit, exit] { onExit(exit); });
     });
     return true;
 }

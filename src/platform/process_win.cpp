@@ -1,7 +1,7 @@
 #include "platform/process.h"
 
-#include "platform/aside.h"
-#include "platform/contextdoor.h"
+#include "platform/workthread.h"
+#include "platform/receiver.h"
 
 #include <QDir>
 #include <QProcess>
@@ -45,7 +45,7 @@ bool createProcess(const Command &command, const ExitWatch &watch, QString *erro
         startup.hStdError = output;
         startup.hStdInput = nullptr;
     }
-    const std::shared_ptr<ContextDoor> door = watch.onExit ? watch.door : nullptr;
+    const std::shared_ptr<Receiver> receiver = watch.onExit ? watch.receiver : nullptr;
     const auto started = std::chrono::steady_clock::now();
     PROCESS_INFORMATION info{};
     const BOOL created = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, output ? TRUE : FALSE,
@@ -62,17 +62,17 @@ bool createProcess(const Command &command, const ExitWatch &watch, QString *erro
     CloseHandle(info.hThread);
     // A thread of its own waits for the end and tells the watch; closing Quorvane neither waits
     // for it nor ends the program.
-    runAside([process = info.hProcess, door, started, onExit = watch.onExit] {
+    workthread::start([process = info.hProcess, receiver, started, onExit = watch.onExit] {
         WaitForSingleObject(process, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(process, &code);
         CloseHandle(process);
-        if (!door)
+        if (!receiver)
             return;
         ProcessExit exit;
         exit.exitCode = int(code);
         exit.runMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-        door->post([onExit, exit] { onExit(exit); });
+        receiver->post([onExit, exit] { onExit(exit); });
     });
     return true;
 }

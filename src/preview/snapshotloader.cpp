@@ -1,33 +1,28 @@
 #include "preview/snapshotloader.h"
 
 #include "platform/dirscan.h"
+#include "platform/receiver.h"
 
 namespace preview {
 
 SnapshotLoader::SnapshotLoader(QObject *parent, Decoder decoder)
-    : QObject(parent), m_decoder(std::move(decoder)), m_newest(std::make_shared<std::atomic<quint64>>(0))
+    : QObject(parent), m_decoder(std::move(decoder)), m_receiver(platform::Receiver::of(this))
 {
-    // One decode and one that is being overtaken: a stopping decode never holds up the next.
-    m_pool.setMaxThreadCount(2);
 }
 
-SnapshotLoader::~SnapshotLoader()
+void SnapshotLoader::cancel()
 {
-    cancel();
-    m_pool.waitForDone(); // no decode outlives the object its picture is posted to
+    ++m_newest;
+    m_decoding.cancel();
 }
-
-void SnapshotLoader::cancel() { ++*m_newest; }
 
 void SnapshotLoader::request(const QString &path, const QSize &visible) { request(QStringList{path}, visible); }
 
 void SnapshotLoader::request(const QStringList &paths, const QSize &visible)
 {
-    const quint64 ticket = ++*m_newest;
-    const auto newest = m_newest;
-    const Decoder decoder = m_decoder;
-    m_pool.start([this, newest, ticket, decoder, paths, visible] {
-        const auto overtaken = [newest, ticket] { return newest->load() != ticket; };
+    cancel();
+    m_decoding.post([receiver = m_receiver, this, ticket = m_newest, decoder = m_decoder, paths,
+                     visible](const platform::CancelFlag &cancelled) {
         QString path = paths.value(0);
         for (const QString &candidate : paths) {
             if (platform::pathKind(candidate) == platform::PathKind::RegularFile) {
@@ -35,13 +30,13 @@ void SnapshotLoader::request(const QStringList &paths, const QSize &visible)
                 break;
             }
         }
-        const QImage picture = decoder(path, visible, overtaken);
-        if (overtaken())
+        const QImage picture = decoder(path, visible, cancelled.asCheck());
+        if (cancelled.isSet())
             return;
-        QMetaObject::invokeMethod(this, [this, ticket, picture] {
-            if (m_newest->load() == ticket)
+        receiver->post([this, ticket, picture] {
+            if (m_newest == ticket)
                 emit loaded(picture);
-        }, Qt::QueuedConnection);
+        });
     });
 }
 

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "platform/workqueue.h"
 #include "preview/snapshot.h"
 
 #include <QImage>
 #include <QObject>
-#include <QThreadPool>
 
-#include <atomic>
 #include <memory>
+
+namespace platform {
+class Receiver;
+}
 
 namespace preview {
 
 // Decodes snapshots off the user-interface thread. Only the newest request's picture is ever
-// delivered: a decode that a newer request overtakes is stopped at its next read and dropped.
+// delivered: a decode that a newer request overtakes is stopped at its next read and dropped, and
+// so is one still running as the loader is destroyed.
 class SnapshotLoader : public QObject
 {
     Q_OBJECT
@@ -20,8 +24,6 @@ public:
     using Decoder = std::function<QImage(const QString &path, const QSize &visible, const CancelCheck &cancelled)>;
 
     explicit SnapshotLoader(QObject *parent = nullptr, Decoder decoder = loadSnapshot);
-    // Stops the running decodes and waits for them: each is bounded in time and input.
-    ~SnapshotLoader() override;
 
     // Starts decoding path for a box of the visible size; an earlier request is overtaken.
     void request(const QString &path, const QSize &visible);
@@ -36,8 +38,9 @@ signals:
 
 private:
     Decoder m_decoder;
-    std::shared_ptr<std::atomic<quint64>> m_newest;
-    QThreadPool m_pool;
+    std::shared_ptr<platform::Receiver> m_receiver;
+    quint64 m_newest = 0; // the request whose picture is wanted
+    platform::WorkQueue m_decoding{"Snapshots", platform::WorkQueue::Priority::BelowWindow};
 };
 
 } // namespace preview

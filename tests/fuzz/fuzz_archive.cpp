@@ -2,7 +2,7 @@
 // unpacking, with their caps: no crash, no ROM refused by name or kind listed, no entry streamed
 // past its stated size or 64 MB. Also the database's copy of a listing, read back from any bytes.
 
-#include "library/romarchive.h"
+#include "library/archives/romarchive.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The ROM database reader on any bytes as a DAT file: no crash, no entry without both sums, and
 // memory bounded by the input (entities cannot multiply it).
 
-#include "library/romdatabase.h"
+#include "library/identity/romdatabase.h"
 
 #include <QBuffer>
 

@@ -1,7 +1,7 @@
 // The NES header decoder on any 16 to 64 bytes: no size overflows or passes its cap, and the
 // fields agree with the format they were read as.
 
-#include "library/nesheader.h"
+#include "library/identity/nesheader.h"
 
 #include <cstdint>
 #include <cstdlib>

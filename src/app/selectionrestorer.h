@@ -1,0 +1,59 @@
+#pragma once
+
+#include "library/folders/rememberedselection.h"
+#include "library/library.h"
+
+#include <QObject>
+
+#include <array>
+
+class QTabWidget;
+
+namespace forms {
+class FileListBox;
+}
+
+namespace app {
+
+// The tab and the ROMs last selected: kept in a file as the user chooses them, and read back at
+// start-up, each ROM selected again once its tab lists it, unless the user has chosen another
+// meanwhile.
+class SelectionRestorer : public QObject
+{
+    Q_OBJECT
+public:
+    using Lists = std::array<forms::FileListBox *, library::Library::kFolderCount>;
+    // file: where the selection is kept; nothing is kept or restored when empty.
+    SelectionRestorer(const QString &file, QTabWidget *tabs, const Lists &lists, library::Library *library,
+                      QObject *parent = nullptr);
+
+    // Reads the file, once.
+    void load();
+    // What the window tells it: slot's folder was read; the user selected a ROM, or a tab.
+    // findSlot: the tab a find query filters, whose selection is the user's.
+    void listed(int slot, int findSlot);
+    void selected(int slot);
+    void tabChosen(int index);
+
+signals:
+    // A ROM of slot was selected again, in a tab that may not be the current one.
+    void restored(int slot);
+
+private:
+    void restore(const library::RememberedSelection &remembered);
+    void select(int slot);
+    void keep();
+
+    QTabWidget *m_tabs;
+    Lists m_lists;
+    library::Library *m_library;
+    library::SelectionKeeper *m_keeper = nullptr;
+    library::RememberedSelection m_selection; // the user's choices, else those read back
+    std::array<bool, library::Library::kFolderCount> m_restoring{}; // a slot's ROM waits for its list
+    std::array<bool, library::Library::kFolderCount> m_listed{};    // a slot's folder has been read
+    bool m_selecting = false; // a selection of its own, not the user's
+    bool m_loaded = false;
+    int m_findSlot = -1;
+};
+
+} // namespace app

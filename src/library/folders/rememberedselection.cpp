@@ -1,0 +1,126 @@
+#include "library/folders/rememberedselection.h"
+
+#include "config/profilefile.h"
+#include "platform/workqueue.h"
+#include "platform/receiver.h"
+#include "platform/dirscan.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace library {
+
+namespace {
+
+const QString kSection = QStringLiteral("Quorvane Selection");
+constexpr qint64 kMaxFileSize = 64 * 1024; // a few names: anything larger is no file of ours
+constexpr int kWriteAttempts = 5;
+
+QString folderKey(int slot) { return QStringLiteral("Folder%1").arg(slot + 1); }
+QString romKey(int slot) { return QStringLiteral("Rom%1").arg(slot + 1); }
+
+bool breaksLine(const QString &text)
+{
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0));
+}
+
+} // namespace
+
+RememberedSelection readRememberedSelection(const QString &path)
+{
+    RememberedSelection selection;
+    QFile file;
+    if (path.isEmpty() || !platform::openRegularFile(path, file) || file.size() > kMaxFileSize)
+        return selection;
+    const QByteArray contents = file.read(kMaxFileSize);
+    bool ok = false;
+    const int tab = profile::profileValue(contents, kSection, QStringLiteral("Tab")).value_or(QString()).toInt(&ok);
+    if (!ok || tab < 0 || tab >= int(selection.roms.size()))
+        return selection;
+    selection.tab = tab;
+    for (int slot = 0; slot < int(selection.roms.size()); ++slot) {
+        selection.folders[size_t(slot)] = profile::profileValue(contents, kSection, folderKey(slot)).value_or(QString());
+        selection.roms[size_t(slot)] = profile::profileValue(contents, kSection, romKey(slot)).value_or(QString());
+    }
+    return selection;
+}
+
+bool writeRememberedSelection(const QString &path, const RememberedSelection &selection, QString *error)
+{
+    QList<profile::KeyValue> values{{QStringLiteral("Tab"), QString::number(selection.tab)}};
+    for (int slot = 0; slot < int(selection.roms.size()); ++slot) {
+        QString folder = selection.folders[size_t(slot)];
+        QString rom = selection.roms[size_t(slot)];
+        // A name with a line break in it cannot stand in the file: that tab remembers nothing.
+        if (breaksLine(folder) || breaksLine(rom)) {
+            folder.clear();
+            rom.clear();
+        }
+        values.append({folderKey(slot), folder});
+        values.append({romKey(slot), rom});
+    }
+    // The user's data folder may not exist yet.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        if (error)
+            *error = QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(folder));
+        return false;
+    }
+    return profile::WritePrivateProfileStrings(kSection, values, path, error);
+}
+
+struct SelectionKeeper::Writer {
+    std::mutex mutex;
+    std::optional<RememberedSelection> pending;
+    bool writing = false;
+};
+
+SelectionKeeper::SelectionKeeper(const QString &path, QObject *parent)
+    : QObject(parent), m_path(path), m_writer(std::make_shared<Writer>())
+{
+    qRegisterMetaType<RememberedSelection>();
+}
+
+void SelectionKeeper::load()
+{
+    // Detached: a file on a disk that does not answer holds nothing up, closing included.
+    m_queue.post([receiver = platform::Receiver::of(this), this, path = m_path](const platform::CancelFlag &) {
+        const RememberedSelection selection = readRememberedSelection(path);
+        receiver->post([this, selection] { emit loaded(selection); });
+    });
+}
+
+void SelectionKeeper::keep(const RememberedSelection &selection)
+{
+    const std::lock_guard<std::mutex> lock(m_writer->mutex);
+    m_writer->pending = selection;
+    if (std::exchange(m_writer->writing, true))
+        return; // the running write takes it next
+    m_queue.post([writer = m_writer, path = m_path](const platform::CancelFlag &) {
+        std::unique_lock<std::mutex> lock(writer->mutex);
+        while (writer->pending) {
+            const RememberedSelection next = *std::exchange(writer->pending, std::nullopt);
+            lock.unlock();
+            // Windows now and then refuses to replace a file replaced a moment before (Access
+            // denied): a few tries, a moment apart.
+            QString error;
+            for (int attempt = 1; !writeRememberedSelection(path, next, &error); ++attempt) {
+                if (attempt == kWriteAttempts) {
+                    qWarning("The ROMs last selected could not be kept in %s: %s", qPrintable(path), qPrintable(error));
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+            lock.lock();
+        }
+        writer->writing = false;
+    });
+}
+
+} // namespace library

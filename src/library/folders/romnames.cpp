@@ -1,0 +1,266 @@
+#include "library/folders/romnames.h"
+
+#include "platform/dirscan.h"
+#include "platform/filenames.h"
+
+#include <QCollator>
+#include <QtAlgorithms>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <numeric>
+#include <string>
+#include <unordered_map>
+
+namespace library {
+
+namespace {
+
+char lowered(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
+
+// Where each byte stands in an order: names are compared by their bytes' ranks, then, where the
+// ranks tie, by their bytes. Rank 0 marks a byte the order does not cover.
+using Ranks = std::array<quint8, 256>;
+
+// Code point order without regard to ASCII case: UTF-8's byte order is code point order.
+Ranks foldedBytes()
+{
+    Ranks ranks{};
+    for (int byte = 0; byte < 256; ++byte)
+        ranks[size_t(byte)] = quint8(lowered(char(byte)));
+    return ranks;
+}
+
+// Each printable ASCII character ranked where the collator puts it on its own, characters it
+// holds equal (a letter and its capital) together. Ranks say nothing about names in which a
+// language joins letters (Czech "ch" after "h"), so an order made with them is checked.
+Ranks asciiRanks(const QCollator &collator)
+{
+    std::vector<QString> characters;
+    for (char c = ' '; c < 0x7F; ++c) {
+        const QString character(QLatin1Char{c});
+        if (collator.compare(character, QString()) != 0) // an ignored one is not ranked
+            characters.push_back(character);
+    }
+    std::stable_sort(characters.begin(), characters.end(),
+                     [&](const QString &a, const QString &b) { return collator.compare(a, b) < 0; });
+    Ranks ranks{};
+    quint8 rank = 0;
+    for (size_t i = 0; i < characters.size(); ++i) {
+        if (i == 0 || collator.compare(characters[i - 1], characters[i]) != 0)
+            ++rank;
+        ranks[characters[i].at(0).unicode()] = rank;
+    }
+    return ranks;
+}
+
+int compareRanked(std::string_view a, std::string_view b, const Ranks &ranks)
+{
+    const size_t common = std::min(a.size(), b.size());
+    for (size_t i = 0; i < common; ++i) {
+        const quint8 x = ranks[static_cast<unsigned char>(a[i])];
+        const quint8 y = ranks[static_cast<unsigned char>(b[i])];
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool isAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+struct RankedRow {
+    quint64 head[2]; // the key's first sixteen ranks, big-endian: compared as numbers
+    const char *key;
+    quint32 keyLength;
+    quint32 start;
+
+    unsigned headByte(int at) const { return unsigned(head[at / 8] >> (56 - 8 * (at % 8))) & 0xFFu; }
+};
+
+// Rows sorted by their heads a byte at a time, most significant first, into a bucket for each
+// value, in place; a small bucket, or one whose heads are equal, goes to less. Names that share
+// a long prefix ("Super Mario Bros. (") cost no comparisons for it.
+template <class Less>
+void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
+{
+    if (end - begin >= 64 && at < 16) {
+        // Bytes every head shares decide nothing: the first that differs anywhere, in one pass.
+        quint64 differs[2] = {0, 0};
+        for (const RankedRow *row = begin; row != end; ++row) {
+            differs[0] |= row->head[0] ^ begin->head[0];
+            differs[1] |= row->head[1] ^ begin->head[1];
+        }
+        const int shared = differs[0] ? qCountLeadingZeroBits(differs[0]) / 8
+                                      : 8 + (differs[1] ? qCountLeadingZeroBits(differs[1]) / 8 : 8);
+        at = std::max(at, shared);
+    }
+    if (end - begin < 64 || at == 16) {
+        std::sort(begin, end, less);
+        return;
+    }
+    size_t bounds[257] = {};
+    for (const RankedRow *row = begin; row != end; ++row)
+        ++bounds[row->headByte(at) + 1];
+    for (size_t value = 1; value <= 256; ++value)
+        bounds[value] += bounds[value - 1];
+    size_t next[256];
+    std::copy(bounds, bounds + 256, next);
+    for (unsigned value = 0; value < 256; ++value) { // each row swapped straight into its bucket
+        while (next[value] < bounds[value + 1]) {
+            RankedRow row = begin[next[value]];
+            for (unsigned own = row.headByte(at); own != value; own = row.headByte(at))
+                std::swap(row, begin[next[own]++]);
+            begin[next[value]++] = row;
+        }
+    }
+    for (size_t value = 0; value < 256; ++value) {
+        if (bounds[value + 1] - bounds[value] > 1)
+            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);
+    }
+}
+
+// starts ordered by their keys' ranks, ties by the names' bytes, and, when asked for, each one's
+// key length in that order. Each row carries its key's first sixteen ranks, which settle nearly
+// every comparison without touching the names; the rows (eight times the starts' size) are gone
+// once the order is made.
+template <class KeyOf, class NameOf>
+std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ranks &ranks, KeyOf keyOf, NameOf nameOf,
+                                   std::vector<quint32> *keyLengths = nullptr)
+{
+    std::vector<RankedRow> rows;
+    rows.reserve(starts.size());
+    for (const quint32 start : starts) {
+        const std::string_view k = keyOf(start);
+        quint64 head[2] = {0, 0};
+        for (size_t half = 0; half < 2; ++half) { // a half at a time: each stays in a register
+            for (size_t i = half * 8; i < half * 8 + 8; ++i)
+                head[half] = (head[half] << 8) | (i < k.size() ? ranks[static_cast<unsigned char>(k[i])] : 0u);
+        }
+        rows.push_back({{head[0], head[1]}, k.data(), quint32(k.size()), start});
+    }
+    radixSort(rows.data(), rows.data() + rows.size(), 0, [&](const RankedRow &a, const RankedRow &b) {
+        if (a.head[0] != b.head[0])
+            return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1])
+            return a.head[1] < b.head[1];
+        const int byKey = compareRanked({a.key, a.keyLength}, {b.key, b.keyLength}, ranks);
+        return byKey != 0 ? byKey < 0 : nameOf(a.start) < nameOf(b.start);
+    });
+    std::vector<quint32> sorted;
+    sorted.reserve(rows.size());
+    for (const RankedRow &row : rows)
+        sorted.push_back(row.start);
+    if (keyLengths) {
+        keyLengths->reserve(rows.size());
+        for (const RankedRow &row : rows)
+            keyLengths->push_back(row.keyLength);
+    }
+    return sorted;
+}
+
+} // namespace
+
+QByteArrayView RomNames::bytesAt(qsizetype row) const
+{
+    const char *name = m_bytes.constData() + m_starts[size_t(row)];
+    return QByteArrayView(name, qsizetype(std::strlen(name)));
+}
+
+QString RomNames::nameAt(qsizetype row) const { return platform::fromUtf8Lossless(bytesAt(row)); }
+
+void RomNames::append(QByteArrayView name)
+{
+    // One copy for the name and its NUL: two appends took twice as long, for every file found.
+    const qsizetype start = m_bytes.size();
+    m_starts.push_back(quint32(start));
+    m_bytes.resize(start + name.size() + 1);
+    char *to = m_bytes.data() + start;
+    std::memcpy(to, name.data(), size_t(name.size()));
+    to[name.size()] = '\0';
+}
+
+void RomNames::sort(const QLocale &locale)
+{
+    auto raw = [this](quint32 start) { return std::string_view(m_bytes.constData() + start); };
+    if (locale.language() == QLocale::C) {
+        // A name with letters beyond ASCII is ordered by a case-folded key, made once.
+        std::unordered_map<quint32, std::string> folded;
+        for (const quint32 start : m_starts) {
+            if (!isAscii(raw(start)))
+                folded.emplace(start, platform::toUtf8Lossless(platform::fromUtf8Lossless(raw(start)).toCaseFolded()).toStdString());
+        }
+        auto key = [&](quint32 start) {
+            const auto it = folded.empty() ? folded.end() : folded.find(start);
+            return it == folded.end() ? raw(start) : std::string_view(it->second);
+        };
+        m_starts = sortedByRanks(m_starts, foldedBytes(), key, raw);
+        return;
+    }
+    QCollator collator(locale);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(false);
+    // Most names are plain ASCII: ordered by the ranks of their characters, and the order checked
+    // against the collator pair by pair, which costs a fraction of a collation key for each name.
+    // Only names whose every character has a rank: to the collator, the bytes of any other
+    // character, taken one by one, would be other characters.
+    const Ranks ranks = asciiRanks(collator);
+    const bool ranked = std::all_of(m_bytes.cbegin(), m_bytes.cend(), [&](char c) {
+        return c == '\0' || ranks[static_cast<unsigned char>(c)] != 0; // a NUL ends each name
+    });
+    if (ranked) {
+        std::vector<quint32> lengths;
+        std::vector<quint32> order = sortedByRanks(m_starts, ranks, raw, raw, &lengths);
+        auto sortedName = [&](size_t i) { return std::string_view(m_bytes.constData() + order[i], lengths[i]); };
+        bool confirmed = true;
+        std::u16string previous, name; // ASCII: a byte is a UTF-16 code unit
+        for (size_t i = 0; i < order.size() && confirmed; ++i) {
+            const std::string_view bytes = sortedName(i);
+            name.resize(bytes.size());
+            std::transform(bytes.begin(), bytes.end(), name.begin(), [](char c) { return char16_t(c); });
+            if (i > 0) {
+                const int byCollator = collator.compare(QStringView(previous), QStringView(name));
+                confirmed = byCollator < 0 || (byCollator == 0 && sortedName(i - 1) < bytes);
+            }
+            previous.swap(name);
+        }
+        if (confirmed) {
+            m_starts.swap(order);
+            return;
+        }
+    }
+    // Otherwise a collation key for each name, made once.
+    const size_t n = m_starts.size();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(n);
+    for (const quint32 start : m_starts)
+        keys.push_back(collator.sortKey(platform::fromUtf8Lossless(raw(start))));
+    std::vector<quint32> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+        const int byKey = keys[a].compare(keys[b]);
+        return byKey != 0 ? byKey < 0 : raw(m_starts[a]) < raw(m_starts[b]);
+    });
+    std::vector<quint32> sorted(n);
+    for (size_t i = 0; i < n; ++i)
+        sorted[i] = m_starts[order[i]];
+    m_starts.swap(sorted);
+}
+
+RomNames readRomNames(const QString &folder, const QString &pattern, const QLocale &locale, bool *ok)
+{
+    QStringList suffixes;
+    for (const QString &part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        suffixes << (part.startsWith(QLatin1Char('*')) ? part.mid(1) : part);
+    RomNames names;
+    const bool read = platform::forEachFileWithSuffix(folder, suffixes, [&names](QByteArrayView name) { names.append(name); });
+    if (ok)
+        *ok = read;
+    names.sort(locale);
+    return names;
+}
+
+} // namespace library

@@ -1,0 +1,130 @@
+#include "library/library.h"
+
+#include "library/archives/romcache.h"
+#include "platform/cachefiles.h"
+#include "platform/filenames.h"
+#include "platform/receiver.h"
+
+#include <QFileInfo>
+
+namespace library {
+
+namespace {
+
+// The folder of folders that holds the file at path (-1: none), by the file system's judgement:
+// another spelling of the folder, or a link to it, is it too.
+int slotOfFolder(const std::array<QString, Library::kFolderCount> &folders, const QString &path)
+{
+    const QFileInfo folder(QFileInfo(path).absolutePath());
+    for (size_t slot = 0; slot < folders.size(); ++slot) {
+        if (!folders[slot].isEmpty() && QFileInfo(folders[slot]) == folder)
+            return int(slot);
+    }
+    return -1;
+}
+
+} // namespace
+
+Library::Library(Places places, const std::array<QString, kFolderCount> &patterns, QObject *parent)
+    : QObject(parent), m_places(std::move(places)), m_watcher(new FolderWatcher(this)),
+      m_checker(new RomChecker({m_places.databaseFile, m_places.datFolders}, this)),
+      m_history(new PlayHistory(m_places.databaseFile, this)), m_receiver(platform::Receiver::of(this))
+{
+    // The checker and the history each use the database: what is wrong with it is told once.
+    const auto tellOnce = [this](const QString &message) {
+        if (!std::exchange(m_problemsTold[message], true))
+            emit problem(message);
+    };
+    connect(m_checker, &RomChecker::problem, this, tellOnce);
+    connect(m_history, &PlayHistory::problem, this, tellOnce);
+    for (size_t slot = 0; slot < m_folders.size(); ++slot) {
+        m_folders[slot] = new RomFolder(patterns[slot], m_places.applicationFolder, m_places.readFolder, m_watcher, this);
+        m_folders[slot]->setChecker(m_checker);
+    }
+    connect(m_history, &PlayHistory::changed, this, [this] {
+        const QSet<QByteArray> favourites = m_history->favourites();
+        for (RomFolder *folder : m_folders)
+            folder->model()->setFavourites(favourites);
+    });
+}
+
+RomEntry Library::entry(int slot, int row) const
+{
+    if (slot < 0 || slot >= kFolderCount)
+        return {};
+    const RomFolder *folder = m_folders[size_t(slot)];
+    RomEntry entry;
+    entry.slot = slot;
+    entry.folder = folder->listedFolder();
+    if (row < 0 || row >= folder->filter()->rowCount())
+        return entry;
+    const int modelRow = folder->filter()->namesRow(row);
+    const RomListModel *model = folder->model();
+    entry.fileName = model->fileName(modelRow);
+    entry.shownName = platform::displayName(entry.fileName);
+    entry.path = entry.folder;
+    if (!entry.path.endsWith(QLatin1Char('/')) && !entry.path.endsWith(QLatin1Char('\\')))
+        entry.path += QLatin1Char('/');
+    entry.path += entry.fileName;
+    entry.isArchive = isArchiveName(model->bytesAt(modelRow));
+    if (const RomFacts *facts = model->factsAt(modelRow)) {
+        entry.archive = facts->archive;
+        entry.game = facts->game();
+        entry.title = facts->title;
+        entry.status = facts->status;
+        entry.warning = facts->warning;
+    }
+    if (!entry.game.isEmpty()) {
+        entry.play = m_history->record(entry.game);
+        entry.favourite = entry.play.favourite;
+    }
+    return entry;
+}
+
+int Library::rowOfGame(int slot, const QByteArray &game) const
+{
+    if (game.isEmpty())
+        return -1;
+    const RomFilter *filter = m_folders[size_t(slot)]->filter();
+    const RomListModel *model = m_folders[size_t(slot)]->model();
+    for (int row = 0; row < filter->rowCount(); ++row) {
+        const RomFacts *facts = model->factsAt(filter->namesRow(row));
+        if (facts && facts->game() == game)
+            return row;
+    }
+    return -1;
+}
+
+std::array<QString, Library::kFolderCount> Library::listedFolders() const
+{
+    std::array<QString, kFolderCount> folders;
+    for (size_t slot = 0; slot < folders.size(); ++slot)
+        folders[slot] = m_folders[slot]->listedFolder();
+    return folders;
+}
+
+void Library::locate(const QString &path, std::function<void(platform::PathKind kind, int slot)> then)
+{
+    m_files.post([receiver = m_receiver, path, folders = listedFolders(), then = std::move(then)](const platform::CancelFlag &) {
+        const platform::PathKind kind = platform::pathKind(path);
+        const int slot = kind == platform::PathKind::RegularFile ? slotOfFolder(folders, path) : -1;
+        receiver->post([then, kind, slot] { then(kind, slot); });
+    });
+}
+
+void Library::loadHistory()
+{
+    if (std::exchange(m_historyLoaded, true))
+        return;
+    m_history->load();
+    // A cache never made stays unmade.
+    if (!m_places.romCacheFolder.isEmpty()) {
+        m_files.post([folder = m_places.romCacheFolder](const platform::CancelFlag &) {
+            QString error;
+            if (platform::entryKind(folder) == platform::EntryKind::Folder)
+                RomCache(folder).open(&error);
+        });
+    }
+}
+
+} // namespace library
