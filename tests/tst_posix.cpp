@@ -413,6 +413,55 @@ private slots:
         QCOMPARE(readAll(path), before);
     }
 
+    // File > Exit while a ROM folder's share does not answer, while an archive's reader does not,
+    // or while another program holds the database locked: the process ends at once all the same.
+    void closingNeverWaitsForAStall_data()
+    {
+        QTest::addColumn<QString>("stall");
+        QTest::newRow("share") << u"share"_s;
+        QTest::newRow("archive") << u"archive"_s;
+        QTest::newRow("database") << u"database"_s;
+    }
+    void closingNeverWaitsForAStall()
+    {
+        QFETCH(QString, stall);
+        QTemporaryDir dir;
+        const QString roms = dir.filePath(u"roms/"_s), database = dir.filePath(u"data/quorvane.db"_s);
+        writeFile(dir.filePath(u"quorvane.ini"_s), configFor(roms, {}, {}));
+        writeFile(roms + u"game.nes"_s, "NES\x1A");
+        writeFile(roms + u"big.7z"_s, QByteArray("7z\xBC\xAF\x27\x1C", 6) + QByteArray(4096, 'x'));
+        {
+            QString message;
+            QVERIFY(QDir().mkpath(dir.filePath(u"data"_s)) && library::LibraryDatabase::open(database, &message));
+        }
+        sqlite3 *holder = nullptr;
+        const auto release = qScopeGuard([&holder] { sqlite3_close(holder); });
+        if (stall == u"database"_s) {
+            QCOMPARE(sqlite3_open(database.toUtf8().constData(), &holder), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        // The archive's reader is "sleep 600": whatever outlives the probe goes with the test.
+        const auto reapReaders = qScopeGuard([] { QProcess::execute(u"pkill"_s, {u"-f"_s, u"^sleep 600$"_s}); });
+        QProcess probe;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        probe.setProcessEnvironment(environment);
+        probe.start(QStringLiteral(CLOSING_PROBE), {stall, dir.path()});
+        QVERIFY2(probe.waitForStarted(10000), "the probe did not start");
+        QElapsedTimer closing;
+        for (QDeadlineTimer patience(20000); !probe.readAllStandardOutput().contains("closing");) {
+            QVERIFY2(!patience.hasExpired() && probe.state() == QProcess::Running, "waited in vain for the probe to close");
+            probe.waitForReadyRead(100);
+        }
+        closing.start();
+        QVERIFY2(probe.waitForFinished(10000), "the probe did not end within 10 s of closing");
+        qInfo("%s: ended %lld ms after closing", qPrintable(stall), closing.elapsed());
+        // A second at most on a quiet machine; the bound leaves room for a loaded one and sanitizers.
+        QVERIFY2(closing.elapsed() < 3000, qPrintable(u"ended %1 ms after closing"_s.arg(closing.elapsed())));
+        QCOMPARE(probe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(probe.exitCode(), 0);
+    }
+
     // A Quorvane killed at any point while it records launches: the file always passes SQLite's
     // whole check, and every launch whose transaction had committed is there.
     void killedWhileRecordingNoLaunchIsLost()
