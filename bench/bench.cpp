@@ -644,7 +644,7 @@ void benchHistory(const QTemporaryDir &dir)
     sqlite3_close(bare);
     report("history", "a launch recorded", median(recorded), "bare INSERT, own transaction", median(inserted), 1.5);
     report("history", "10,000 games' play read", median(read), "bare SELECT of the rows", median(selected), 1.5);
-    std::printf("history      launches not kept: %d (%lld)\n\n", failures, static_cast<long long>(sum % 10));
+    std::printf("history      launches not saved: %d (%lld)\n\n", failures, static_cast<long long>(sum % 10));
 }
 
 void benchDat(const QTemporaryDir &dir)

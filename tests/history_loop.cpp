@@ -1,7 +1,7 @@
 // Records launches of one game in the library database, as a running Quorvane does.
 //   history_loop DATABASE N    records N launches (0: until it is killed), and prints how many
 //                              are kept after each one
-// Exit status 1 and the reason on stderr when a launch is not kept.
+// Exit status 1 and the reason on stderr when a launch is not saved.
 
 #include "library/database/librarydatabase.h"
 

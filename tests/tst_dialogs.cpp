@@ -212,7 +212,7 @@ private slots:
         auto viewers = [&] { return w.findChildren<QPlainTextEdit *>(u"readmeViewer"_s); };
         const QString readme = QDir(f.app()).absoluteFilePath(u"readme.txt"_s);
         const bool notepad = !platform::findOnPath(u"notepad"_s).isEmpty();
-        if (!notepad) { // a missing file is said as such, naming it
+        if (!notepad) { // a missing file is reported as such, naming it
             w.showReadme();
             QVERIFY(f.recorder.messages.value(0).text.contains(u"missing.\n\n"_s + QDir::toNativeSeparators(readme)));
         }
@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(viewer->toPlainText(), u"HELP TEXT\n"_s);
         QVERIFY(viewer->isReadOnly() && viewer->isVisible() && viewer->windowModality() == Qt::NonModal);
         QVERIFY(QFontInfo(viewer->font()).fixedPitch());
-        *f.recorder.startSucceeds = false; // the opener cannot start: the viewer again, nothing said
+        *f.recorder.startSucceeds = false; // the opener cannot start: the viewer again, no message
         w.showReadme();
         QVERIFY(viewers().size() == 2 && f.recorder.messages.size() == 1);
     }

@@ -378,7 +378,7 @@ private slots:
     void anEmulatorThatFailsSaysWhy_data()
     {
         QTest::addColumn<QString>("fail"); // the stand-in's exit status, delay and words
-        QTest::addColumn<QString>("said"); // what the message says of the end; empty: no message
+        QTest::addColumn<QString>("reported"); // what the message says of the end; empty: no message
         QTest::newRow("fails at once") << "3 0 bad header" << "exit status 3";
         QTest::newRow("ends well at once") << "0 0 all good" << "";
         QTest::newRow("fails after 6 s") << "1 6000 the user quit" << "";
@@ -392,7 +392,7 @@ private slots:
     void anEmulatorThatFailsSaysWhy()
     {
         QFETCH(QString, fail);
-        QFETCH(QString, said);
+        QFETCH(QString, reported);
         const int delay = fail.section(u' ', 1, 1).toInt();
         if (delay > 5000)
             QUORVANE_HEAVY_TEST();
@@ -410,14 +410,14 @@ private slots:
         const QString log = context.logFolder + u"/last-launch.log"_s;
         QTRY_VERIFY_WITH_TIMEOUT(readAll(log).contains("stand-in error: " + words), 20000);
         QVERIFY(readAll(log).contains("nesticle.exe -run ") && readAll(log).contains("stand-in output: " + words));
-        if (said.isEmpty()) {
+        if (reported.isEmpty()) {
             QTest::qWait(delay + 1500);
             QVERIFY(layout.recorder.messages.isEmpty());
             return;
         }
         QTRY_COMPARE_WITH_TIMEOUT(layout.recorder.messages.size(), 1, 20000);
         const QString text = layout.recorder.messages.front().text;
-        for (const QString &part : {said, u"stand-in error: "_s + words, QDir::toNativeSeparators(log)})
+        for (const QString &part : {reported, u"stand-in error: "_s + words, QDir::toNativeSeparators(log)})
             QVERIFY2(text.contains(part), qPrintable(text));
     }
 
@@ -430,8 +430,8 @@ private slots:
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        const QByteArray said = program.readAllStandardOutput();
-        QVERIFY2(said.contains("quit cleanly") && !said.contains("told"), said.constData());
+        const QByteArray reported = program.readAllStandardOutput();
+        QVERIFY2(reported.contains("quit cleanly") && !reported.contains("told"), reported.constData());
     }
 };
 

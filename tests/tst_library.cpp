@@ -276,7 +276,7 @@ private slots:
         QTest::newRow("iNES, MMC3 with battery, trainer, PAL, four-screen")
             << QByteArray("NES\x1A\x08\x00\x4E\x40\0\x01\0\0\0\0\0\0", 16) << 16 + 512 + 128 * k << int(H::Format::INes) << 68
             << -1 << QList<qint64>{128 * k, 0, 8 * k, 0, 0} << "4 B T NES PAL" << "";
-        QTest::newRow("DiskDude!: the low mapper nibble only, and said")
+        QTest::newRow("DiskDude!: the low mapper nibble only, and reported")
             << QByteArray("NES\x1A\x02\x01\x41\x44iskDude!", 16) << 16 + 40 * k << int(H::Format::ArchaicINes) << 4 << -1
             << QList<qint64>{32 * k, 8 * k, 0, 0, 0} << "V - - NES NTSC" << "dirty header";
         QTest::newRow("NES 2.0: high nibbles, submapper, RAM, Dendy")
@@ -323,8 +323,8 @@ private slots:
                                         header.trainer ? u"T"_s : u"-"_s, QLatin1String(consoles[int(header.console)]),
                                         QLatin1String(timings[int(header.timing)])),
                  flags);
-        const QString said = library::headerProblems(header, fileSize).join(u"; "_s);
-        QVERIFY2(problems.isEmpty() ? said.isEmpty() : said.contains(problems), qPrintable(said));
+        const QString reported = library::headerProblems(header, fileSize).join(u"; "_s);
+        QVERIFY2(problems.isEmpty() ? reported.isEmpty() : reported.contains(problems), qPrintable(reported));
     }
 };
 

@@ -96,12 +96,12 @@ private slots:
         QCOMPARE(c->sound->text(), u"Sound"_s);
         QCOMPARE(QDir::currentPath(), QDir(f.app()).canonicalPath());
 
-        QFile::remove(f.config()); // no file: empty lists, nothing said, nothing created
+        QFile::remove(f.config()); // no file: empty lists, no message, nothing created
         w = f.loaded();
         c = std::make_unique<MainControls>(w.get());
         QCOMPARE(c->counts(), (QStringList{"ROMs : 0", "ROMs : 0", "ROMs : 0"}));
         QVERIFY(!QFileInfo::exists(f.config()) && f.recorder.messages.isEmpty());
-        QDir().mkpath(f.config()); // no regular file: said once, naming it; the window still comes up
+        QDir().mkpath(f.config()); // no regular file: reported once, naming it; the window still comes up
         w = f.loaded();
         QCOMPARE(f.recorder.messages.size(), 1);
         QVERIFY(f.recorder.messages[0].text.contains(QDir::toNativeSeparators(f.config()) + u"\nIt is not a regular file."_s));
@@ -291,7 +291,7 @@ private slots:
     }
 
     // Favourite a ROM, play it twice, start again: the star, the play and File > Recent are all
-    // there, kept by what the ROM is; a recent ROM no longer there is said and leaves the menu.
+    // there, kept by what the ROM is; a recent ROM no longer there is reported and leaves the menu.
     void playIsRememberedAcrossStarts()
     {
         Fixture f;
@@ -376,7 +376,7 @@ private slots:
         QTRY_COMPARE(w->recentMenu()->actions().size(), 1);
         QTRY_COMPARE(w->recentMenu()->actions()[0]->text(), u"&1 two moved.nes"_s);
         QVERIFY(f.recorder.messages.isEmpty());
-        // Gone for good: said, and out of the menu.
+        // Gone for good: reported, and out of the menu.
         QVERIFY(QFile::remove(f.rom(2) + u"two moved.nes"_s));
         QTRY_VERIFY(third->rowOf("two moved.nes") < 0);
         w->recentMenu()->actions()[0]->trigger();
@@ -500,7 +500,7 @@ private slots:
         const auto w = f.loaded();
         const MainControls c(w.get());
         QVERIFY(c.list(0)->selectFile(u"A.nes"_s));
-        w->launchRom(0); // no emulator: said with the file tried, and the window goes on
+        w->launchRom(0); // no emulator: reported with the file tried, and the window goes on
         QTRY_COMPARE(f.recorder.messages.size(), 1);
         QVERIFY(f.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(f.app() + "/nesticle.exe")));
 
@@ -605,7 +605,7 @@ private slots:
     }
 
     // A ROM given on the command line ("Open with") or dropped on the window starts as a double
-    // click would, with the options as they stand; what is no ROM Quorvane lists is said, naming it.
+    // click would, with the options as they stand; what is no ROM Quorvane lists is reported, naming it.
     void romsFromOutsideStartAsADoubleClickWould()
     {
         Fixture f;
@@ -629,7 +629,7 @@ private slots:
         QCOMPARE(f.recorder.starts[1].arguments, launch::launchCommand(f.rom(0), u"GAME.NES"_s, 4, Qt::Unchecked, 1).arguments());
         const QStringList odd{f.rom(0) + u"gone.nes"_s, f.rom(0) + u"notes.txt"_s, f.rom(0) + u"folder.nes"_s};
         for (const QString &path : odd)
-            w->startFile(path); // each looked at off the window's thread, and said when it is known
+            w->startFile(path); // each looked at off the window's thread, and reported when it is known
         QTRY_COMPARE(f.recorder.messages.size(), odd.size());
         for (const QString &path : odd) {
             QVERIFY(std::any_of(f.recorder.messages.cbegin(), f.recorder.messages.cend(), [&path](const auto &message) {

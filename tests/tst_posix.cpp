@@ -405,9 +405,9 @@ private slots:
         loop.start(asNobody ? u"setpriv"_s : QStringLiteral(HISTORY_LOOP),
                    asNobody ? QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", HISTORY_LOOP} + arguments : arguments);
         QVERIFY(loop.waitForFinished(30000));
-        const QString said = QString::fromLocal8Bit(loop.readAllStandardError());
+        const QString errors = QString::fromLocal8Bit(loop.readAllStandardError());
         QCOMPARE(loop.exitCode(), 1);
-        QVERIFY2(said.contains(u"cannot be read: permission denied"_s) && !said.contains(u"damaged"_s), qPrintable(said));
+        QVERIFY2(errors.contains(u"cannot be read: permission denied"_s) && !errors.contains(u"damaged"_s), qPrintable(errors));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"quorvane.db"_s});
         QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
         QCOMPARE(readAll(path), before);
@@ -483,8 +483,8 @@ private slots:
             const qint64 committed = kept + (lines.last().isEmpty() ? 0 : lines.last().toLongLong());
             const auto [check, launches] = wholeCheck(path);
             QVERIFY2(check == "ok", check.constData());
-            QVERIFY2(launches >= committed && launches <= committed + 1, // one may have committed unsaid
-                     qPrintable(u"run %1: %2 kept, %3 said"_s.arg(run).arg(launches).arg(committed)));
+            QVERIFY2(launches >= committed && launches <= committed + 1, // one may have committed unreported
+                     qPrintable(u"run %1: %2 saved, %3 reported"_s.arg(run).arg(launches).arg(committed)));
             kept = launches;
         }
     }

@@ -422,7 +422,7 @@ private slots:
         QCOMPARE(history.recentLaunches().size(), size_t(1));
     }
 
-    // Another program holds the database: every change it did not keep is said, launches and
+    // Another program holds the database: every change it did not keep is reported, launches and
     // favourites alike, and closing waits no more than a second for those still waiting.
     void aLockedDatabaseSaysWhatItDidNotKeepAndClosesAtOnce()
     {
@@ -437,21 +437,21 @@ private slots:
         QCOMPARE(sqlite3_open(path.toUtf8().constData(), &holder), SQLITE_OK);
         QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
         const auto release = qScopeGuard([holder] { sqlite3_close(holder); });
-        QStringList said;
+        QStringList messages;
         QElapsedTimer closing;
         {
             PlayHistory history(path);
-            connect(&history, &PlayHistory::problem, &history, [&said](const QString &text) { said << text; });
+            connect(&history, &PlayHistory::problem, &history, [&messages](const QString &text) { messages << text; });
             history.load();
             history.setFavourite(u"/roms/locked.nes"_s, game, true);
             history.recordLaunch(u"/roms/locked.nes"_s, game);
-            QTRY_VERIFY_WITH_TIMEOUT(said.size() >= 2, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(messages.size() >= 2, 20000);
             for (int i = 0; i < 4; ++i)
                 history.recordLaunch(u"/roms/locked.nes"_s, game);
             closing.start();
         }
         QVERIFY2(closing.elapsed() < 1500, qPrintable(QString::number(closing.elapsed())));
-        const QString all = said.join(u"\n"_s);
+        const QString all = messages.join(u"\n"_s);
         QVERIFY2(all.contains(u"favourites"_s) && all.contains(u"a launch"_s), qPrintable(all));
     }
 

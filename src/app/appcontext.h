@@ -15,7 +15,7 @@ struct AppContext {
     QString applicationFolder;       // folder of the executable; made the current folder at start-up
     config::ConfigFiles configFiles; // the files that stand for "quorvane.ini"
     QString logFolder;               // where the last launch's log goes; none when empty
-    QString selectionFile;           // where the ROMs last selected are kept; none when empty
+    QString selectionFile;           // where the ROMs last selected are saved; none when empty
     QString libraryFile;             // the database of what is known of each ROM; none when empty
     QStringList datFolders;          // where ROM databases (DAT files) are looked for
     QString romCacheFolder;          // where ROMs from archives are unpacked; none when empty
@@ -23,12 +23,11 @@ struct AppContext {
     // readme's opener on the window's.
     platform::ProcessStarter start = platform::startDetached;
     dialogs::Notifier notify = dialogs::showMessage;
-    // Reads a ROM folder, on a thread of its own: it may wait on a disk or a share for long.
+    // Reads a ROM folder, on the folder's own work queue: it may wait on a disk or a share for long.
     library::FolderReader readFolder = library::readFolderNames;
     // How long start-up and Save wait for the ROM folders. Not at all by default: the window shows
     // as soon as it is built, the folders are read once it is on screen, and each list fills when
-    // its folder has been read (on a local disk a moment later, for 3 x 100,000 ROMs a fifth of a
-    // second).
+    // its folder has been read.
     std::chrono::milliseconds folderPatience{0};
 };
 

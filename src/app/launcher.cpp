@@ -245,7 +245,7 @@ void Launcher::unpackAndStart(const std::shared_ptr<const Shared> &shared, Archi
     request.entry = platform::fromUtf8Lossless(entry.name);
     startEmulator(shared, request);
     cache.trim(file.absolutePath());
-    // Its identity is kept with the archive, under the folder as its list names it: its row,
+    // Its identity is stored with the archive, under the folder as its list names it: its row,
     // favourite and plays follow the game from now on.
     if (!known && !job.listedFolder.isEmpty() && job.stamp.size >= 0) {
         shared->receiver->post([checker = job.checker, folder = job.listedFolder, name = platform::toUtf8Lossless(QFileInfo(job.path).fileName()),

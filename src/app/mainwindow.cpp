@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/findline.h"
+#include "app/rommenus.h"
 #include "app/selectionrestorer.h"
 #include "config/romfolders.h"
 #include "config/romslots.h"
@@ -14,7 +15,6 @@
 #include "help/readme.h"
 #include "platform/filenames.h"
 #include "platform/workqueue.h"
-#include "preview/snapshot.h"
 #include "preview/snapshotloader.h"
 
 #include <QCloseEvent>
@@ -23,16 +23,13 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QWindow>
 
-#include <condition_variable>
 #include <future>
-#include <mutex>
 
 namespace app {
 
@@ -83,7 +80,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
                                      patterns, this);
     connect(m_library, &library::Library::problem, this, &MainWindow::tell);
     library::PlayHistory *history = m_library->history();
-    connect(history, &library::PlayHistory::changed, this, &MainWindow::showRecentLaunches);
+    connect(history, &library::PlayHistory::changed, this, [this, history] { m_recentMenu->show(history->recentLaunches()); });
 
     m_launcher = new Launcher({m_context.applicationFolder, m_context.logFolder, m_context.romCacheFolder, m_context.start},
                               m_library->checker(),
@@ -179,11 +176,10 @@ void MainWindow::buildMenus()
         popup->menuAction()->setObjectName(QString::fromLatin1(menu.name));
         for (const Item &item : menu.items) {
             if (item.handler == &MainWindow::exit) { // the ROMs last started, newest first
-                m_recentMenu = popup->addMenu(QStringLiteral("&Recent"));
-                m_recentMenu->setObjectName(QStringLiteral("filemnurecent"));
-                m_recentMenu->menuAction()->setObjectName(QStringLiteral("filemnurecent"));
+                m_recentMenu = new RecentMenu(popup);
                 m_recentMenu->setFont(menuBar()->font());
-                m_recentMenu->setEnabled(false);
+                popup->addMenu(m_recentMenu);
+                connect(m_recentMenu, &RecentMenu::chosen, this, &MainWindow::startRecent);
             }
             QAction *action = popup->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
@@ -195,6 +191,10 @@ void MainWindow::buildMenus()
 }
 
 void MainWindow::tell(const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); }
+
+QMenu *MainWindow::recentMenu() const { return m_recentMenu; }
+
+QMenu *MainWindow::romMenu() const { return m_romMenu; }
 
 void MainWindow::openFind() { m_find->open(m_form.romTabs->currentIndex()); }
 
@@ -254,8 +254,8 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
         // Queued: the first drawing, which this exposure starts, goes first.
         QMetaObject::invokeMethod(this, &MainWindow::listWaitingFolders, Qt::QueuedConnection);
 #ifndef Q_OS_WIN
-        // A ROM dropped on the window is started. Taking drops costs the window's thread 13 ms on
-        // X11, which it would otherwise spend before it can show, or filling the lists.
+        // A ROM dropped on the window is started. Taking drops is costly on X11: done later, it
+        // does not hold up the window's first showing or the lists' filling.
         QTimer::singleShot(kDropsAfterMs, this, [this] { setAcceptDrops(true); });
 #endif
     }
@@ -271,25 +271,11 @@ void MainWindow::listWaitingFolders()
 void MainWindow::listRomFolders()
 {
     m_listingWaitsForScreen = false;
-    struct Countdown {
-        std::mutex mutex;
-        std::condition_variable done;
-        int left = config::kSlotCount;
-    };
-    const auto countdown = std::make_shared<Countdown>();
-    for (const config::RomSlot &slot : config::kRomSlots) {
-        m_library->folder(slot.index)->setFolder(m_romFolders->folder(slot.index), [countdown] {
-            const std::lock_guard<std::mutex> lock(countdown->mutex);
-            --countdown->left;
-            countdown->done.notify_all();
-        });
-    }
-    std::unique_lock<std::mutex> lock(countdown->mutex);
-    countdown->done.wait_for(lock, m_context.folderPatience, [&] { return countdown->left == 0; });
-    lock.unlock();
-    for (const config::RomSlot &slot : config::kRomSlots) // the readings that came in time
-        QCoreApplication::sendPostedEvents(m_library->folder(slot.index), QEvent::MetaCall);
-    // The selection kept and the play are read with the folders, once: before, they would take a
+    std::array<QString, library::Library::kFolderCount> folders;
+    for (const config::RomSlot &slot : config::kRomSlots)
+        folders[size_t(slot.index)] = m_romFolders->folder(slot.index);
+    m_library->setFolders(folders, m_context.folderPatience);
+    // The saved selection and the play are read with the folders, once: before, they would take a
     // processor from the window's first drawing.
     m_selection->load();
     m_library->loadHistory();
@@ -327,25 +313,11 @@ library::RomEntry MainWindow::selectedEntry(int slot) const
     return m_library->entry(slot, list->fileName().isEmpty() ? -1 : list->currentIndex().row());
 }
 
-QStringList MainWindow::snapshotPaths(int slot) const
-{
-    const library::RomEntry entry = selectedEntry(slot);
-    if (!entry.isRom())
-        return {};
-    if (!entry.isArchive)
-        return {preview::snapshotPath(m_context.applicationFolder, entry.fileName)};
-    // An archive's own picture, else its first ROM's once the archive has been checked.
-    QStringList paths{preview::archiveSnapshotPath(m_context.applicationFolder, entry.fileName)};
-    if (entry.archive && !entry.archive->roms.empty())
-        paths << preview::snapshotPath(m_context.applicationFolder, platform::fromUtf8Lossless(entry.archive->roms.front().fileName()));
-    return paths;
-}
-
 void MainWindow::previewSnapshot(int slot)
 {
     // What is shown, or on its way, stays: a check that only confirms what a row is does not
     // blank it again.
-    const QStringList paths = snapshotPaths(slot);
+    const QStringList paths = m_library->snapshotPaths(selectedEntry(slot));
     if (!paths.isEmpty() && paths == m_previewed)
         return;
     m_previewed = paths;
@@ -368,21 +340,6 @@ void MainWindow::launchRom(int slot) { m_launcher->start(selectedEntry(slot), la
 void MainWindow::startFile(const QString &path)
 {
     m_library->locate(path, [this, path](platform::PathKind kind, int) { m_launcher->startFile(path, kind, launchOptions()); });
-}
-
-void MainWindow::showRecentLaunches()
-{
-    m_recentMenu->clear();
-    int number = 0;
-    for (const library::RecentLaunch &launch : m_library->history()->recentLaunches()) {
-        const QString path = platform::fromUtf8Lossless(launch.path);
-        QString name = platform::displayName(QFileInfo(path).fileName());
-        QAction *action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(++number % 10).arg(name.replace(QLatin1Char('&'), QStringLiteral("&&"))),
-                                                  this, [this, path, game = launch.sha1] { startRecent(path, game); });
-        action->setToolTip(platform::displayName(QDir::toNativeSeparators(path)));
-        action->setObjectName(QStringLiteral("filemnurecent%1").arg(number));
-    }
-    m_recentMenu->setEnabled(number > 0);
 }
 
 void MainWindow::startRecent(const QString &path, const QByteArray &game)
@@ -424,36 +381,12 @@ void MainWindow::showRomInformation(int slot)
 void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
 {
     if (!m_romMenu) {
-        m_romMenu = new QMenu(this);
-        m_romMenu->setObjectName(QStringLiteral("romMenu"));
-        m_romMenu->setAccessibleName(QStringLiteral("ROM"));
-        m_romMenu->setFont(forms::formFont(forms::kDefaultFont));
-        QAction *run = m_romMenu->addAction(QStringLiteral("&Run"), this, [this] { launchRom(m_romMenuSlot); });
-        run->setObjectName(QStringLiteral("romMenuRun"));
-        QAction *information =
-            m_romMenu->addAction(QStringLiteral("ROM &Information..."), this, [this] { showRomInformation(m_romMenuSlot); });
-        information->setObjectName(QStringLiteral("romMenuInformation"));
-        information->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return)); // shown beside it; the list takes the key
-        m_favouriteAction = m_romMenu->addAction(QString(), this, [this] {
-            const library::RomEntry entry = selectedEntry(m_romMenuSlot);
-            library::PlayHistory *history = m_library->history();
-            if (entry.game.isEmpty() && entry.isArchive) { // its ROM read first, and its row told
-                m_library->checker()->identifyArchive(entry.folder, platform::toUtf8Lossless(entry.fileName),
-                                                      [history = QPointer<library::PlayHistory>(history), path = entry.path](const QByteArray &sha1) {
-                                                          if (history)
-                                                              history->setFavourite(path, sha1, !history->isFavourite(sha1));
-                                                      });
-                return;
-            }
-            history->setFavourite(entry.path, entry.game, !entry.favourite);
-        });
-        m_favouriteAction->setObjectName(QStringLiteral("romMenuFavourite"));
-        m_romMenu->setDefaultAction(run);
+        m_romMenu = new RomMenu(this);
+        connect(m_romMenu, &RomMenu::runChosen, this, &MainWindow::launchRom);
+        connect(m_romMenu, &RomMenu::informationChosen, this, &MainWindow::showRomInformation);
+        connect(m_romMenu, &RomMenu::favouriteChosen, this, [this](int slot) { m_library->toggleFavourite(selectedEntry(slot)); });
     }
-    m_favouriteAction->setText(selectedEntry(slot).favourite ? QStringLiteral("Remove from &Favourites")
-                                                             : QStringLiteral("Add to &Favourites"));
-    m_romMenuSlot = slot;
-    m_romMenu->popup(globalPos);
+    m_romMenu->popup(slot, selectedEntry(slot), globalPos);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

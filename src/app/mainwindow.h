@@ -24,6 +24,8 @@ class SnapshotLoader;
 namespace app {
 
 class FindLine;
+class RecentMenu;
+class RomMenu;
 class SelectionRestorer;
 
 // The main window: three tabs of ROMs, the option lists, the snapshot preview and the menus. It
@@ -56,8 +58,8 @@ public:
     // no longer there is looked for by what it is (game, its identity) in the tabs, and started
     // there; else the user is told, and it leaves the list.
     void startRecent(const QString &path, const QByteArray &game = {});
-    QMenu *recentMenu() const { return m_recentMenu; }
-    QMenu *romMenu() const { return m_romMenu; } // built when first shown
+    QMenu *recentMenu() const;
+    QMenu *romMenu() const; // built when first shown
 
     // The folder and names slot 0..2's list shows.
     const library::RomFolder *romFolder(int slot) const { return m_library->folder(slot); }
@@ -86,14 +88,9 @@ private:
     void tell(const QString &message);
     // The row selected in slot's list, as the library knows it; the folder alone when none is.
     library::RomEntry selectedEntry(int slot) const;
-    // The pictures to show for the ROM selected in slot's list, the first that exists; none when
-    // nothing is selected.
-    QStringList snapshotPaths(int slot) const;
     LaunchOptions launchOptions() const;
     void updateSoundCaption();
     void updateCount(int slot);
-    // What the history holds, shown: File > Recent.
-    void showRecentLaunches();
     // Reads the folders the configuration names, each on a queue of its own, and waits for them as
     // long as the context says; a list whose folder has not answered by then fills when it does.
     void listRomFolders();
@@ -109,10 +106,8 @@ private:
     Launcher *m_launcher;
     FindLine *m_find;
     SelectionRestorer *m_selection;
-    QMenu *m_romMenu = nullptr;
-    QAction *m_favouriteAction = nullptr;
-    QMenu *m_recentMenu = nullptr;
-    int m_romMenuSlot = 0;
+    RomMenu *m_romMenu = nullptr;
+    RecentMenu *m_recentMenu = nullptr;
     bool m_listingWaitsForScreen = false;
     bool m_shown = false;
     QStringList m_previewed; // the pictures the box shows, or is about to

@@ -15,7 +15,7 @@ class FileListBox;
 
 namespace app {
 
-// The tab and the ROMs last selected: kept in a file as the user chooses them, and read back at
+// The tab and the ROMs last selected: saved in a file as the user chooses them, and read back at
 // start-up, each ROM selected again once its tab lists it, unless the user has chosen another
 // meanwhile.
 class SelectionRestorer : public QObject
@@ -23,7 +23,7 @@ class SelectionRestorer : public QObject
     Q_OBJECT
 public:
     using Lists = std::array<forms::FileListBox *, library::Library::kFolderCount>;
-    // file: where the selection is kept; nothing is kept or restored when empty.
+    // file: where the selection is saved; nothing is saved or restored when empty.
     SelectionRestorer(const QString &file, QTabWidget *tabs, const Lists &lists, library::Library *library,
                       QObject *parent = nullptr);
 

@@ -4,8 +4,15 @@
 #include "platform/cachefiles.h"
 #include "platform/filenames.h"
 #include "platform/receiver.h"
+#include "preview/snapshot.h"
+
+#include <QCoreApplication>
 
 #include <QFileInfo>
+#include <QPointer>
+
+#include <condition_variable>
+#include <mutex>
 
 namespace library {
 
@@ -95,6 +102,41 @@ int Library::rowOfGame(int slot, const QByteArray &game) const
     return -1;
 }
 
+void Library::setFolders(const std::array<QString, kFolderCount> &folders, std::chrono::milliseconds patience)
+{
+    struct Countdown {
+        std::mutex mutex;
+        std::condition_variable done;
+        int left = kFolderCount;
+    };
+    const auto countdown = std::make_shared<Countdown>();
+    for (size_t slot = 0; slot < folders.size(); ++slot) {
+        m_folders[slot]->setFolder(folders[slot], [countdown] {
+            const std::lock_guard<std::mutex> lock(countdown->mutex);
+            --countdown->left;
+            countdown->done.notify_all();
+        });
+    }
+    std::unique_lock<std::mutex> lock(countdown->mutex);
+    countdown->done.wait_for(lock, patience, [&] { return countdown->left == 0; });
+    lock.unlock();
+    for (RomFolder *folder : m_folders) // the readings that came in time
+        QCoreApplication::sendPostedEvents(folder, QEvent::MetaCall);
+}
+
+QStringList Library::snapshotPaths(const RomEntry &entry) const
+{
+    if (!entry.isRom())
+        return {};
+    if (!entry.isArchive)
+        return {preview::snapshotPath(m_places.applicationFolder, entry.fileName)};
+    // An archive's own picture, else its first ROM's once the archive has been checked.
+    QStringList paths{preview::archiveSnapshotPath(m_places.applicationFolder, entry.fileName)};
+    if (entry.archive && !entry.archive->roms.empty())
+        paths << preview::snapshotPath(m_places.applicationFolder, platform::fromUtf8Lossless(entry.archive->roms.front().fileName()));
+    return paths;
+}
+
 std::array<QString, Library::kFolderCount> Library::listedFolders() const
 {
     std::array<QString, kFolderCount> folders;
@@ -110,6 +152,21 @@ void Library::locate(const QString &path, std::function<void(platform::PathKind 
         const int slot = kind == platform::PathKind::RegularFile ? slotOfFolder(folders, path) : -1;
         receiver->post([then, kind, slot] { then(kind, slot); });
     });
+}
+
+void Library::toggleFavourite(const RomEntry &entry)
+{
+    if (!entry.isRom())
+        return;
+    if (entry.game.isEmpty() && entry.isArchive) {
+        m_checker->identifyArchive(entry.folder, platform::toUtf8Lossless(entry.fileName),
+                                   [history = QPointer<PlayHistory>(m_history), path = entry.path](const QByteArray &game) {
+                                       if (history)
+                                           history->setFavourite(path, game, !history->isFavourite(game));
+                                   });
+        return;
+    }
+    m_history->setFavourite(entry.path, entry.game, !entry.favourite);
 }
 
 void Library::loadHistory()

@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -46,7 +47,7 @@ public:
     static constexpr int kFolderCount = 3;
     struct Places {
         QString applicationFolder; // what a relative ROM folder is read against
-        QString databaseFile;      // the library database; nothing is kept when empty
+        QString databaseFile;      // the library database; nothing is saved when empty
         QStringList datFolders;    // where ROM databases (DAT files) are looked for
         QString romCacheFolder;    // where ROMs from archives are unpacked; none when empty
         FolderReader readFolder = readFolderNames;
@@ -66,10 +67,20 @@ public:
     // The folders the lists show.
     std::array<QString, kFolderCount> listedFolders() const;
 
+    // Lists the folders the texts name (relative ones read against the application folder), each
+    // read on a queue of its own; waits for them up to patience, and a list whose folder has not
+    // answered by then fills when it does.
+    void setFolders(const std::array<QString, kFolderCount> &folders, std::chrono::milliseconds patience);
+    // The pictures to show for entry, the first that exists; none for a folder alone.
+    QStringList snapshotPaths(const RomEntry &entry) const;
+
     // What is at path, and which folder lists its folder (-1: none), by the file system's
     // judgement; found off this thread (a share that has gone away may take minutes to say), and
     // told to then on it.
     void locate(const QString &path, std::function<void(platform::PathKind kind, int slot)> then);
+    // Adds entry's game to the favourites, or removes it; an archive not yet identified is read
+    // for its first ROM first, and its row shows what is learnt.
+    void toggleFavourite(const RomEntry &entry);
     // Reads the play history, and removes from the ROM cache what an unpack that a crash ended
     // left there; once, with the folders' first reading.
     void loadHistory();

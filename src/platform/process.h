@@ -49,13 +49,9 @@ bool startDetached(const Command &command, const ExitWatch &watch = {}, QString 
 // Finds an executable the way the system's program search does (PATH); empty when there is none.
 QString findOnPath(const QString &program);
 
-// Lowers the calling thread's priority below the window's, so that background work (reading a
-// ROM folder) leaves the processor to the window while both want it.
-void yieldToWindow();
-
-// As yieldToWindow, for a thread that sleeps until the window hands it work that can wait
-// (setting a folder watch): woken, it waits its turn instead of taking the processor from the
-// window.
+// Lowers the calling thread's priority below the window's, for a thread that sleeps until the
+// window hands it work that can wait (setting a folder watch): woken, it waits its turn instead of
+// taking the processor from the window.
 void yieldToWindowWhenWoken();
 
 } // namespace platform

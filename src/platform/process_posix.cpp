@@ -99,20 +99,15 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
     return true;
 }
 
-void yieldToWindow()
+void yieldToWindowWhenWoken()
 {
 #ifdef SYS_gettid
     // Linux keeps a nice value for each thread; the thread may always lower its own.
     ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 5);
 #endif
-}
-
-void yieldToWindowWhenWoken()
-{
-    yieldToWindow();
 #ifdef SCHED_BATCH
-    // A batch thread that wakes does not take the processor from a running one: waking the
-    // watcher thread to set a folder watch had held the window's thread off for 1.5 ms.
+    // A batch thread that wakes does not take the processor from a running one: the window's
+    // thread goes on while the watcher sets a folder watch.
     const sched_param none{};
     ::sched_setscheduler(0, SCHED_BATCH, &none);
 #endif

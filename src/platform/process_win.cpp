@@ -103,9 +103,7 @@ bool startDetached(const Command &command, const ExitWatch &watch, QString *erro
     return false;
 }
 
-void yieldToWindow() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
-
 // A thread below normal priority never takes the processor from the window's as it wakes.
-void yieldToWindowWhenWoken() { yieldToWindow(); }
+void yieldToWindowWhenWoken() { ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
 
 } // namespace platform

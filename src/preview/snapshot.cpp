@@ -115,7 +115,7 @@ QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &
     const QRect shown(QPoint(0, 0), size.boundedTo(box));
     if (reader.supportsOption(QImageIOHandler::ClipRect) && shown.size() != size)
         reader.setClipRect(shown);
-    // A reader without a clip (GIF), or one whose picture is larger than its header said, still
+    // A reader without a clip (GIF), or one whose picture is larger than its header claimed, still
     // hands on no more than the box shows.
     const QImage image = reader.read();
     const QSize kept = image.size().boundedTo(box);

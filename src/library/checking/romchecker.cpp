@@ -17,9 +17,9 @@ namespace library {
 namespace {
 
 constexpr int kBatchMs = 150;        // facts reach the list at least this often while a folder is read
-constexpr int kFilesPerCommit = 500; // checks kept in one transaction
+constexpr int kFilesPerCommit = 500; // checks saved in one transaction
 // Archives listed at once, two at a time: each is unpacked and summed whole as it is listed, and a
-// second processor halves a folder of zips' check.
+// second processor shares a folder of zips' check.
 constexpr size_t kArchivesAtOnce = 64;
 
 QString joined(const QString &folder, const QString &name)
@@ -365,7 +365,7 @@ void RomChecker::Work::checkFolder(const QString &folder, const QByteArray &name
     auto keepChecks = [&] {
         QString error;
         if (library && !library->keepChecks(key, toKeep, {}, &error))
-            qWarning("Quorvane: ROM checks not kept: %s", qPrintable(error));
+            qWarning("Quorvane: ROM checks not saved: %s", qPrintable(error));
         toKeep.clear();
     };
     auto post = [&] {

@@ -13,7 +13,7 @@
 namespace library {
 
 // Checks ROM files off the window's thread, one folder after another, at the lowest priority
-// there is: each file's header is read and its sums made, and kept in the library database, so
+// there is: each file's header is read and its sums made, and stored in the library database, so
 // that a later start only compares sizes and times. ROM databases (DAT files) are read once, at
 // the first check or inspection.
 class RomChecker : public QObject
@@ -35,7 +35,7 @@ public:
     // Reads path whole, off this thread, and calls done on this thread with its facts, both of
     // its whole-file sums made.
     void inspect(const QString &path, std::function<void(const RomFacts &)> done);
-    // An archive's ROMs as an unpack read them, their identities known: kept in the database
+    // An archive's ROMs as an unpack read them, their identities known: stored in the database
     // (under the archive's stamp when it was listed) and shown. Called from any thread.
     void keepArchive(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing);
     // Reads the first ROM of the archive name in folder for its identity, keeps and shows it,

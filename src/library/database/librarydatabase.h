@@ -25,7 +25,7 @@ struct CheckedFile {
     RomSums sums; // without the header
 };
 
-// What is kept of a game's play, by its identity (the SHA-1 of its ROM without the header): a
+// What is stored of a game's play, by its identity (the SHA-1 of its ROM without the header): a
 // renamed, moved or copied file keeps it, and two copies of one game share it.
 struct PlayRecord {
     bool favourite = false;
@@ -79,7 +79,7 @@ public:
     bool keepChecks(QByteArrayView folder, const std::vector<CheckedFile> &files, const std::vector<QByteArray> &gone,
                     QString *error);
 
-    // Play: each call is one transaction; false, with the reason in error, when it is not kept
+    // Play: each call is one transaction; false, with the reason in error, when it is not saved
     // (a full disk, a read-only or newer file, another Quorvane holding the file too long).
     // A launch counts once, is the game's last, and is the newest recent launch (one per path).
     bool recordLaunch(QByteArrayView sha1, QByteArrayView path, qint64 atMs, QString *error);
@@ -94,7 +94,7 @@ public:
 
 private:
     LibraryDatabase() = default;
-    // Runs change in one transaction; false, with error, when it is not kept.
+    // Runs change in one transaction; false, with error, when it is not saved.
     bool inTransaction(const std::function<bool()> &change, QString *error);
     bool prepareSchema(QString *error);
 

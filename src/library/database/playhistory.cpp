@@ -79,7 +79,7 @@ PlayHistory::~PlayHistory()
     // kept; those a database on a share that stalls has not taken by then are dropped.
     m_store->closing = true;
     if (!m_queue.waitForIdle(kClosingWait))
-        qWarning("Quorvane: the last changes to the play history may not be kept: the database did not take them as the program closed");
+        qWarning("Quorvane: the last changes to the play history may not be saved: the database did not take them as the program closed");
 }
 
 void PlayHistory::run(std::function<void(Store &store)> job)
@@ -156,7 +156,7 @@ void PlayHistory::recordLaunch(const QString &path, const QByteArray &sha1, std:
             : sha1;
         QString error;
         if (store.file.isEmpty())
-            return; // nothing is kept, by choice
+            return; // nothing is saved, by choice
         if (game.isEmpty() || !store.db || !store.db->recordLaunch(game, store.keptPath(path), at, &error)) {
             store.tell(store.notKept(QStringLiteral("a launch of %1").arg(platform::displayName(QDir::toNativeSeparators(path))),
                                      game.isEmpty() ? QStringLiteral("the ROM could not be read") : error)

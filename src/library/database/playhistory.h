@@ -19,16 +19,16 @@ namespace library {
 
 // What the user plays, as the window shows it: read once at start, then changed one transaction
 // at a time. The database is used off the window's thread, one change after another in the order
-// asked; the window's copy follows each change. A change that cannot be kept is said, and never
+// asked; the window's copy follows each change. A change that cannot be saved is reported, and never
 // holds anything up.
 class PlayHistory : public QObject
 {
     Q_OBJECT
 public:
-    // databaseFile: the library database; nothing is kept when empty.
+    // databaseFile: the library database; nothing is saved when empty.
     explicit PlayHistory(const QString &databaseFile, QObject *parent = nullptr);
     // Gives up every wait on another program's lock or on a ROM's reading, and waits half a second
-    // at most for the changes asked for: those not kept by then are dropped, with a line in the log.
+    // at most for the changes asked for: those not saved by then are dropped, with a line in the log.
     ~PlayHistory() override;
 
     void load();
@@ -59,7 +59,7 @@ private:
     // through the receiver: it may run after the object is gone.
     void run(std::function<void(Store &store)> job);
     void apply(const QByteArray &sha1, const PlayRecord &record, std::vector<RecentLaunch> recent);
-    // A path inside the database's own folder (a portable setup) is kept relative to it, so that
+    // A path inside the database's own folder (a portable setup) is stored relative to it, so that
     // the folder copied to another drive still finds its recent ROMs.
     QByteArray shownPath(const QByteArray &kept) const;
 

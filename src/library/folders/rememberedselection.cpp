@@ -112,7 +112,7 @@ void SelectionKeeper::keep(const RememberedSelection &selection)
             QString error;
             for (int attempt = 1; !writeRememberedSelection(path, next, &error); ++attempt) {
                 if (attempt == kWriteAttempts) {
-                    qWarning("The ROMs last selected could not be kept in %s: %s", qPrintable(path), qPrintable(error));
+                    qWarning("The ROMs last selected could not be saved in %s: %s", qPrintable(path), qPrintable(error));
                     break;
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -59,7 +59,7 @@ void RomFilter::setQuery(const QString &query)
     m_words = std::move(words);
     m_favouritesOnly = favouritesOnly;
     if (!filtering())
-        forgetFolded(); // the find line closed: the folded names are not kept for it
+        forgetFolded(); // the find line closed: the folded names are not saved for it
     refilter();
 }
 

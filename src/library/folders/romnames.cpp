@@ -174,7 +174,7 @@ QString RomNames::nameAt(qsizetype row) const { return platform::fromUtf8Lossles
 
 void RomNames::append(QByteArrayView name)
 {
-    // One copy for the name and its NUL: two appends took twice as long, for every file found.
+    // One copy for the name and its NUL, for every file found.
     const qsizetype start = m_bytes.size();
     m_starts.push_back(quint32(start));
     m_bytes.resize(start + name.size() + 1);

@@ -21,7 +21,7 @@ struct DatRom {
     bool isBadDump() const { return status == QLatin1String("baddump"); }
 };
 
-// A DAT file is not read past this; a larger one is said and left out.
+// A DAT file is not read past this; a larger one is reported and left out.
 inline constexpr qint64 kLargestDatFile = qint64(64) * 1024 * 1024;
 
 // Reads one DAT from device, handing each rom entry that has both sums to found. false, with
