@@ -1,0 +1,153 @@
+// Start-up: the lists filled, against readdir(); process start to the window, against a bare Qt window.
+#include "bench.h"
+
+namespace bench {
+
+// The child side of the time-to-window figure: Quorvane's main window over configFile, or a bare
+// window of the same size with a menu bar, shown. It prints a line as soon as the window is exposed,
+// another once every list has filled, then its peak memory in KB, and exits.
+// One child's times: process start to the window exposed, and to every list filled.
+WindowTimes timeWindow(const char *which, const QString &configFile, long *peak)
+{
+    QProcess child;
+    const long long startNs = monotonicNs();
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--window"), QLatin1String(which), configFile});
+    auto lineMs = [&] {
+        while (!child.canReadLine() && child.waitForReadyRead(120000)) {
+        }
+        return double(child.readLine().trimmed().toLongLong() - startNs) / 1e6;
+    };
+    WindowTimes times{};
+    times.shown = lineMs();
+    times.filled = lineMs();
+    child.waitForFinished(600000);
+    if (peak)
+        *peak = std::max(*peak, child.readAllStandardOutput().trimmed().toLong());
+    return times;
+}
+
+double medianOf(const std::vector<WindowTimes> &times, double WindowTimes::*field)
+{
+    std::vector<double> values;
+    for (const WindowTimes &t : times)
+        values.push_back(t.*field);
+    return median(std::move(values));
+}
+
+int showWindowAndExit(const QString &which, const QString &configFile)
+{
+    std::unique_ptr<QMainWindow> window;
+    if (which == QLatin1String("quorvane")) {
+        app::AppContext context;
+        context.applicationFolder = QFileInfo(configFile).absolutePath();
+        context.configFiles.file = configFile;
+        context.selectionFile = selectionFileOf(configFile);
+        context.libraryFile = libraryFileOf(configFile);
+        auto quorvane = std::make_unique<app::MainWindow>(context);
+        quorvane->loadStartState();
+        window = std::move(quorvane);
+    } else {
+        window = std::make_unique<QMainWindow>();
+        for (const char *menu : {"&File", "&Options", "&Help"})
+            window->menuBar()->addMenu(QString::fromLatin1(menu))->addAction(QStringLiteral("Item"));
+        window->setCentralWidget(new QWidget);
+        window->centralWidget()->setFixedSize(600, 370);
+    }
+    window->show();
+    QWindow *handle = window->windowHandle();
+    while (!handle->isExposed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    // Each time as the child's clock reads it: the parent may wake late to a line.
+    std::printf("%lld\n", monotonicNs()); // to window
+    std::fflush(stdout);
+    // Then the time until every list has filled (the folders are read once the window shows, or
+    // after it when they take longer), and the peak memory by then.
+    auto filled = [&] {
+        const auto labels = window->findChildren<QLabel *>();
+        return std::count_if(labels.begin(), labels.end(), [](const QLabel *label) {
+            return label->text().startsWith(QLatin1String("ROMs : "));
+        }) == (which == QLatin1String("quorvane") ? 3 : 0);
+    };
+    while (!filled())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    std::printf("%lld\n", monotonicNs()); // to every list
+    std::fflush(stdout);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%ld\n", usage.ru_maxrss);
+    std::fflush(stdout);
+    std::_Exit(0); // leaving takes no part
+}
+
+void benchTimeToWindow(const QString &configFile, int runs, const char *what, double goal, long *peakKb)
+{
+    std::vector<WindowTimes> quorvane, bare;
+    long peak = 0;
+    for (int i = 0; i < runs; ++i) { // interleaved, so that both see the same machine
+        forgetChecks(configFile);
+        quorvane.push_back(timeWindow("quorvane", configFile, &peak));
+        bare.push_back(timeWindow("bare", configFile, nullptr));
+    }
+    const double bareShown = medianOf(bare, &WindowTimes::shown);
+    const double filled = medianOf(quorvane, &WindowTimes::filled);
+    report("to window", what, medianOf(quorvane, &WindowTimes::shown), "bare Qt window", bareShown, goal);
+    std::printf("to lists     %-28s %10.3f ms (ratio %.2f to the bare window)\n\n", what, filled, filled / bareShown);
+    if (peakKb)
+        *peakKb = peak;
+}
+
+void benchStartUp(const QTemporaryDir &dir, int perFolder)
+{
+    QStringList folders;
+    const QString configFile = makeRomFolders(dir, perFolder, true, &folders);
+    if (!QFileInfo::exists(historyTemplateOf(configFile)))
+        makeHistory(historyTemplateOf(configFile));
+
+    app::AppContext context;
+    context.applicationFolder = dir.path();
+    context.configFiles.file = configFile;
+    context.selectionFile = selectionFileOf(configFile);
+    context.libraryFile = libraryFileOf(configFile);
+    context.folderPatience = std::chrono::minutes(1); // start-up until every list is filled
+    bareParallelScan(folders); // warm the cache for both
+    const int runs = perFolder > 10000 ? 7 : 11;
+    // Each run a window as start-up finds it, built but not started; the building is not timed.
+    // Each is followed by a bare scan, so that both see the same machine.
+    std::vector<double> times, scans;
+    int listed[3] = {0, 0, 0};
+    for (int run = 0; run < runs; ++run) {
+        forgetChecks(configFile);
+        {
+            app::MainWindow window(context);
+            QElapsedTimer timer;
+            timer.start();
+            window.loadStartState();
+            times.push_back(double(timer.nsecsElapsed()) / 1e6);
+            for (int slot = 0; slot < 3; ++slot)
+                listed[size_t(slot)] = fileList(window, slot)->listCount();
+            // Once the lists are filled the window sets its folder watches, off its thread; they
+            // would take the processor from what comes next.
+            QThread::msleep(100);
+        }
+        scans.push_back(medianMs(1, [&] { bareParallelScan(folders); }));
+    }
+    const double startUp = median(times);
+    const double scan = median(scans);
+    std::printf("start-up     %d + %d + %d ROMs listed, as many other files\n", listed[0], listed[1], listed[2]);
+    report("start-up", "loadStartState", startUp, "parallel bare readdir", scan, 1.5);
+    benchTimeToWindow(configFile, 11, perFolder > 10000 ? "3 x 100,000 ROMs" : "3 x 10,000 ROMs", perFolder > 10000 ? 2.0 : 1.3);
+}
+
+// 3 x 1,000,000 ROMs: time to the window and the program's peak memory (--million only: making
+// the files takes a few minutes).
+void benchMillion(const QTemporaryDir &dir)
+{
+    QStringList folders;
+    const QString configFile = makeRomFolders(dir, 1000000, false, &folders);
+    long peakKb = 0;
+    benchTimeToWindow(configFile, 3, "3 x 1,000,000 ROMs", 0, &peakKb);
+    std::printf("to window    3 x 1,000,000 ROMs: goal, the window within 1.5 s\n");
+    std::printf("to window    3 x 1,000,000 ROMs peak memory %ld MB (goal <= 250 MB)\n\n", peakKb / 1024);
+}
+
+} // namespace bench
