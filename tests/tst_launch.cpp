@@ -6,6 +6,7 @@
 #include "platform/filenames.h"
 #include "testutil.h"
 #include "archivewriter.h"
+#include "app/launcher.h"
 #include "library/archives/romcache.h"
 
 #include <QCryptographicHash>
@@ -13,8 +14,11 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSignalSpy>
 
 #ifndef Q_OS_WIN
+#include <mutex>
+
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -105,6 +109,45 @@ class TestLaunch : public QObject
 {
     Q_OBJECT
 private slots:
+    // Two zipped ROMs started at once, with a cache that holds only one: each emulator finds its
+    // whole ROM as it starts, the other's unpack and trim notwithstanding, and the cache ends
+    // holding the game started last.
+    void twoArchiveLaunchesAtOnceEachStartWhole()
+    {
+        QTemporaryDir dir;
+        writeProgram(dir.filePath(u"emu/nesticle.exe"_s));
+        QStringList archives;
+        for (char game : {'a', 'b'}) {
+            archives << dir.filePath(u"%1.zip"_s.arg(QLatin1Char(game)));
+            writeFile(archives.back(), makeArchive(ArchiveFormat::Zip, {{"Game.nes", nesRom(game, 8)}}));
+        }
+        struct Seen {
+            std::mutex mutex;
+            QList<QByteArray> roms; // what each start found in its ROM's file
+        };
+        const auto seen = std::make_shared<Seen>();
+        app::Launcher::Places places{dir.filePath(u"emu"_s), {}, dir.filePath(u"cache"_s), 1,
+                                     [seen](const platform::Command &command, const platform::ExitWatch &, QString *) {
+                                         const std::lock_guard<std::mutex> lock(seen->mutex);
+                                         for (const QString &argument : command.arguments) {
+                                             if (argument.endsWith(u"Game.nes"_s))
+                                                 seen->roms << readAll(argument);
+                                         }
+                                         return true;
+                                     }};
+        app::Launcher launcher(places, nullptr, {});
+        QStringList failures;
+        connect(&launcher, &app::Launcher::failed, &launcher, [&failures](const QString &text) { failures << text; });
+        QSignalSpy started(&launcher, &app::Launcher::started);
+        for (const QString &archive : archives)
+            launcher.startFile(archive, platform::PathKind::RegularFile, {});
+        QTRY_VERIFY2_WITH_TIMEOUT(started.size() + failures.size() == 2, qPrintable(failures.join(u"\n"_s)), 20000);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u"\n"_s)));
+        const std::lock_guard<std::mutex> lock(seen->mutex);
+        QCOMPARE(seen->roms, (QList<QByteArray>{nesRom('a', 8), nesRom('b', 8)}));
+        QCOMPARE(library::RomCache(dir.filePath(u"cache"_s), 1).usedBytes(), nesRom('b', 8).size());
+    }
+
     // The one place the whole command is spelt out: the line a Windows emulator is handed, and
     // the arguments any other is started with.
     void launchCommand_data()

@@ -6,10 +6,17 @@
 #include "library/folders/romfilter.h"
 #include "library/folders/romfolder.h"
 #include "platform/folders.h"
+#include "platform/workqueue.h"
 #include "testutil.h"
 
 #include <QCollator>
 #include <QScopeGuard>
+#include <QSemaphore>
+#include <QSignalSpy>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -256,6 +263,102 @@ private slots:
         model.update(changed);
         QCOMPARE(filter.rowCount(), expected.size() - int(expected.contains(gone)) + 1);
         QVERIFY(!shown(filter).contains(gone) && shown(filter).contains(come));
+    }
+
+    // A folder read again in another order (its language's sorting changed, say): the rows are
+    // those of the new reading, in its order, and a view's selection starts afresh.
+    void aNewReadingInAnotherOrderReplacesTheRows()
+    {
+        library::RomNames before, after;
+        for (const char *name : {"a.nes", "b.nes", "c.nes"})
+            before.append(QByteArrayView(name));
+        for (const char *name : {"c.nes", "a.nes", "d.nes", "b.nes"})
+            after.append(QByteArrayView(name));
+        library::RomListModel model;
+        model.reset(before);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        model.update(after);
+        QCOMPARE(resets.size(), 1);
+        QStringList rows;
+        for (int row = 0; row < model.rowCount(); ++row)
+            rows << model.fileName(row);
+        QCOMPARE(rows, (QStringList{"c.nes", "a.nes", "d.nes", "b.nes"}));
+        QCOMPARE(model.rowOf("d.nes"), 2);
+    }
+
+    // Jobs run one after another in the order posted; cancelling drops those not begun and tells
+    // the running one; destroying the queue never waits for a job that does not end, and a queue
+    // whose jobs are to finish still runs them.
+    void workQueuesRunInOrderAndNeverWait()
+    {
+        struct Shared {
+            std::mutex mutex;
+            QStringList ran;
+            QSemaphore release, began;
+            std::atomic<bool> sawCancel{false};
+            void note(const QString &what)
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                ran << what;
+            }
+            QStringList all()
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                return ran;
+            }
+        };
+        const auto shared = std::make_shared<Shared>();
+        {
+            platform::WorkQueue queue("test");
+            for (int i = 0; i < 20; ++i)
+                queue.post([shared, i](const platform::CancelFlag &) { shared->note(QString::number(i)); });
+            QVERIFY(queue.waitForIdle(std::chrono::seconds(10)));
+            QStringList order;
+            for (int i = 0; i < 20; ++i)
+                order << QString::number(i);
+            QCOMPARE(shared->all(), order);
+
+            // A job that waits until it is cancelled, and one behind it that never runs.
+            queue.post([shared](const platform::CancelFlag &cancelled) {
+                shared->began.release();
+                while (!cancelled.isSet())
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                shared->sawCancel = true;
+            });
+            queue.post([shared](const platform::CancelFlag &) { shared->note(u"dropped"_s); });
+            QVERIFY2(shared->began.tryAcquire(1, 10000), "the first job did not begin");
+            queue.cancel();
+            QVERIFY(queue.waitForIdle(std::chrono::seconds(10)));
+            QVERIFY(shared->sawCancel);
+            QVERIFY(!shared->all().contains(u"dropped"_s));
+            queue.post([shared](const platform::CancelFlag &) { shared->note(u"after"_s); }); // the queue goes on
+            QVERIFY(queue.waitForIdle(std::chrono::seconds(10)));
+            QVERIFY(shared->all().contains(u"after"_s));
+
+            // Destroyed while a job waits for what comes only after: it returns all the same.
+            queue.post([shared](const platform::CancelFlag &) {
+                shared->began.release();
+                shared->release.acquire();
+                shared->note(u"stalled"_s);
+            });
+            QVERIFY2(shared->began.tryAcquire(1, 10000), "the stalled job did not begin");
+        }
+        QVERIFY(!shared->all().contains(u"stalled"_s));
+        shared->release.release();
+        QTRY_VERIFY(shared->all().contains(u"stalled"_s));
+
+        // Jobs that are to finish run after the queue is gone.
+        {
+            platform::WorkQueue writes("test", platform::WorkQueue::Priority::Normal, platform::WorkQueue::WhenDestroyed::Finish);
+            writes.post([shared](const platform::CancelFlag &) {
+                shared->release.acquire();
+                shared->note(u"first write"_s);
+            });
+            writes.post([shared](const platform::CancelFlag &cancelled) { shared->note(cancelled.isSet() ? u"cancelled"_s : u"second write"_s); });
+        }
+        shared->release.release();
+        QTRY_VERIFY(shared->all().contains(u"second write"_s));
+        QVERIFY(shared->all().contains(u"first write"_s));
     }
 
     void nesHeaders_data()

@@ -801,6 +801,17 @@ private slots:
         writeFile(f.rom(0) + u"late.nes"_s, "x");
         QTest::qWait(700);
         QCOMPARE(c.count(0)->text(), u"ROMs : 2"_s);
+        // A file that cannot be read back is reported, naming it, and the lists stay as they are.
+        QVERIFY(QFile::remove(f.config()) && QDir().mkpath(f.config()));
+        const qsizetype told = f.recorder.messages.size();
+        onNextModal(&w, [](QWidget *dialog) { dialog->close(); });
+        w.editRomFolders();
+        QTRY_COMPARE(f.recorder.messages.size(), told + 1);
+        QVERIFY(f.recorder.messages.back().text.contains(QDir::toNativeSeparators(f.config())));
+        QTest::qWait(300);
+        QCOMPARE(c.count(0)->text(), u"ROMs : 2"_s);
+        QCOMPARE(c.count(1)->text(), u"ROMs : %1"_s.arg(entries(c.list(1)).size()));
+        QVERIFY(c.list(1)->listCount() > 0);
     }
 
     // As users have it, the folders are read once the window is on screen, so that their reading

@@ -225,7 +225,7 @@ void Launcher::unpackAndStart(const std::shared_ptr<const Shared> &shared, Archi
 {
     library::ArchiveEntry &entry = job.listing.roms[job.chosen];
     const bool known = entry.isRead();
-    library::RomCache cache(shared->places.romCacheFolder);
+    library::RomCache cache(shared->places.romCacheFolder, shared->places.romCacheCap);
     QString error;
     library::RomCache::Unpacked unpacked;
     if (cache.open(&error, library::RomCache::Leftovers::Keep)) // those are removed at start-up

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/archives/romcache.h"
 #include "library/library.h"
 #include "platform/process.h"
 #include "platform/workqueue.h"
@@ -31,6 +32,7 @@ public:
         QString applicationFolder; // where the emulator is looked for first
         QString logFolder;         // where the last launch's log goes; none when empty
         QString romCacheFolder;    // where zipped ROMs are unpacked; none when empty
+        qint64 romCacheCap = library::kDefaultCacheCap; // what that folder may hold
         platform::ProcessStarter start = platform::startDetached;
     };
     // Which of an archive's ROMs to start, given their names; -1 for none. Called on this thread.

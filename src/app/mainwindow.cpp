@@ -82,7 +82,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     library::PlayHistory *history = m_library->history();
     connect(history, &library::PlayHistory::changed, this, [this, history] { m_recentMenu->show(history->recentLaunches()); });
 
-    m_launcher = new Launcher({m_context.applicationFolder, m_context.logFolder, m_context.romCacheFolder, m_context.start},
+    m_launcher = new Launcher({m_context.applicationFolder, m_context.logFolder, m_context.romCacheFolder, library::kDefaultCacheCap, m_context.start},
                               m_library->checker(),
                               [this](const QString &archive, const QStringList &roms) {
                                   return dialogs::chooseArchiveEntry(archive, roms, this);
