@@ -30,6 +30,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -99,6 +100,10 @@ int showWindowAndExit(const QString &which, const QString &configFile); // the c
 void benchTimeToWindow(const QString &configFile, int runs, const char *what, double goal, long *peakKb = nullptr);
 void benchStartUp(const QTemporaryDir &dir, int perFolder);
 void benchMillion(const QTemporaryDir &dir);
+// A first start, every ROM checked, for seconds, and a second start: memory and how long the
+// window's thread is kept from its input.
+int watchWindow(const QString &configFile, int seconds); // the child
+void benchWhileChecking(const QTemporaryDir &dir, int perFolder, int seconds, const char *what);
 void benchPreview(const QTemporaryDir &dir);
 void benchLaunch(const QTemporaryDir &dir, const QString &standIn);
 void benchFind();

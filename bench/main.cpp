@@ -41,11 +41,13 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.value(1) == QLatin1String("--window"))
         return showWindowAndExit(arguments.value(2), arguments.value(3));
+    if (arguments.value(1) == QLatin1String("--watch"))
+        return watchWindow(arguments.value(2), arguments.value(3).toInt());
     const QString standIn = QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/nesticle/nesticle.exe");
     QTemporaryDir dir;
     std::printf("Quorvane benchmark (medians of repeated runs, warm file cache; platform %s, locale %s)\n\n",
                 qPrintable(QGuiApplication::platformName()), qPrintable(QLocale().name()));
-    // --only NAME runs one part: start-up, preview, launch, config, find, hashing, dat, history, archives.
+    // --only NAME runs one part: start-up, preview, launch, config, find, hashing, dat, history, checking, archives.
     const QString only = arguments.value(arguments.indexOf(QLatin1String("--only")) + 1);
     auto wanted = [&](const char *part) { return !arguments.contains(QLatin1String("--only")) || only == QLatin1String(part); };
     if (wanted("start-up")) {
@@ -68,6 +70,8 @@ int main(int argc, char *argv[])
         benchDat(dir);
     if (wanted("history"))
         benchHistory(dir);
+    if (wanted("checking"))
+        benchWhileChecking(dir, 100000, 30, "3 x 100,000");
     if (wanted("archives") && QFile::exists(standIn))
         benchArchives(dir, standIn);
     if (arguments.contains(QLatin1String("--million")))
