@@ -120,47 +120,44 @@ void Launcher::start(const library::RomEntry &entry, const LaunchOptions &option
         return;
     // The folder the list shows, not the one the file holds now: another program may have saved
     // other folders since, and the user starts only what they see.
-    if (entry.isArchive) {
-        startArchive(entry.path, entry, options);
-        return;
-    }
-    Request started = request(options);
-    started.folder = entry.folder;
-    started.fileName = entry.fileName;
-    started.game = entry.game;
-    m_starting.post([shared = std::shared_ptr<const Shared>(m_shared), started](const platform::CancelFlag &) {
-        startEmulator(shared, started);
-    });
+    if (entry.isArchive)
+        startArchive(entry.path, entry.archive, entry.folder, options);
+    else
+        startRom(entry.folder, entry.fileName, entry.game, options);
 }
 
-void Launcher::startFile(const QString &path, platform::PathKind kind, const LaunchOptions &options)
+void Launcher::startFile(const QString &path, platform::PathKind kind, const LaunchOptions &options, const QString &listedFolder)
 {
     const QFileInfo file(path);
-    const QByteArray name = platform::toUtf8Lossless(file.fileName());
+    const bool archive = library::isArchiveName(platform::toUtf8Lossless(file.fileName()));
     QString reason;
     if (kind == platform::PathKind::Missing)
         reason = QStringLiteral("The file does not exist.");
     else if (kind != platform::PathKind::RegularFile)
         reason = QStringLiteral("It is not a file.");
-    else if (!file.fileName().endsWith(QStringLiteral(".nes"), Qt::CaseInsensitive) && !library::isArchiveName(name))
+    else if (!file.fileName().endsWith(QStringLiteral(".nes"), Qt::CaseInsensitive) && !archive)
         reason = QStringLiteral("It is no ROM that Quorvane lists: their names end in \".nes\", \".zip\" or \".7z\".");
-    if (!reason.isEmpty()) {
+    if (!reason.isEmpty())
         emit failed(QStringLiteral("%1 cannot be started.\n\n%2").arg(shownPath(path), reason));
-        return;
-    }
-    library::RomEntry entry;
-    entry.slot = 0;
-    entry.folder = file.absolutePath() + QLatin1Char('/');
-    entry.fileName = file.fileName();
-    entry.path = file.absoluteFilePath();
-    entry.isArchive = library::isArchiveName(name);
-    if (entry.isArchive)
-        startArchive(entry.path, {}, options);
+    else if (archive)
+        startArchive(file.absoluteFilePath(), nullptr, listedFolder, options);
     else
-        start(entry, options);
+        startRom(file.absolutePath() + QLatin1Char('/'), file.fileName(), {}, options);
 }
 
-void Launcher::startArchive(const QString &path, const library::RomEntry &known, const LaunchOptions &options)
+void Launcher::startRom(const QString &folder, const QString &fileName, const QByteArray &game, const LaunchOptions &options)
+{
+    Request started = request(options);
+    started.folder = folder;
+    started.fileName = fileName;
+    started.game = game;
+    m_starting.post([shared = std::shared_ptr<const Shared>(m_shared), started](const platform::CancelFlag &) {
+        startEmulator(shared, started);
+    });
+}
+
+void Launcher::startArchive(const QString &path, std::shared_ptr<const library::ArchiveListing> known, const QString &listedFolder,
+                            const LaunchOptions &options)
 {
     if (m_shared->places.romCacheFolder.isEmpty()) {
         emit failed(QStringLiteral("%1 cannot be started: there is no folder to unpack it into.").arg(shownPath(path)));
@@ -169,12 +166,12 @@ void Launcher::startArchive(const QString &path, const library::RomEntry &known,
     ArchiveStart job;
     job.request = request(options);
     job.path = path;
-    job.listedFolder = known.folder;
+    job.listedFolder = listedFolder;
     job.checker = m_checker;
     // Listed afresh when it changed since its row was checked; what its row knows of each ROM
     // spares reading it again when the ROM is cached.
     m_starting.post([this, shared = std::shared_ptr<const Shared>(m_shared), job = std::move(job),
-                     known = known.archive](const platform::CancelFlag &cancelled) mutable {
+                     known = std::move(known)](const platform::CancelFlag &cancelled) mutable {
         const QFileInfo file(job.path);
         job.stamp = platform::fileStamp(file.absolutePath(), platform::toUtf8Lossless(file.fileName()));
         if (known && known->problem.isEmpty() && job.stamp.size >= 0 && known->stamp == job.stamp) {

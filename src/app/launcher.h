@@ -44,8 +44,9 @@ public:
     // Starts the ROM of a list's row, unpacked first when it is zipped.
     void start(const library::RomEntry &entry, const LaunchOptions &options);
     // Starts the file at path (of kind, as found), as a double click would; one that is no ROM
-    // Quorvane lists fails with the reason.
-    void startFile(const QString &path, platform::PathKind kind, const LaunchOptions &options);
+    // Quorvane lists fails with the reason. listedFolder: its folder as a list shows it, when one
+    // does, so that what an unpack learns of an archive shows in its row.
+    void startFile(const QString &path, platform::PathKind kind, const LaunchOptions &options, const QString &listedFolder = {});
 
 signals:
     // The emulator started on the ROM at path (an archive's path for a zipped ROM); game is its
@@ -61,7 +62,11 @@ private:
     struct Request;
     struct ArchiveStart;
     Request request(const LaunchOptions &options);
-    void startArchive(const QString &path, const library::RomEntry &known, const LaunchOptions &options);
+    void startRom(const QString &folder, const QString &fileName, const QByteArray &game, const LaunchOptions &options);
+    // known: what the archive's row knows of it; listedFolder: the folder as a list shows it, to
+    // keep what the unpack learns under (none when empty).
+    void startArchive(const QString &path, std::shared_ptr<const library::ArchiveListing> known, const QString &listedFolder,
+                      const LaunchOptions &options);
     void chooseAndStart(ArchiveStart job);
     // On the queue: what they use is shared with the launcher, which may be gone by the time
     // they end; they reach it only through its receiver.

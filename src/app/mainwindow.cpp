@@ -339,7 +339,9 @@ void MainWindow::launchRom(int slot) { m_launcher->start(selectedEntry(slot), la
 
 void MainWindow::startFile(const QString &path)
 {
-    m_library->locate(path, [this, path](platform::PathKind kind, int) { m_launcher->startFile(path, kind, launchOptions()); });
+    m_library->locate(path, [this, path](platform::PathKind kind, int slot) {
+        m_launcher->startFile(path, kind, launchOptions(), slot >= 0 ? m_library->folder(slot)->listedFolder() : QString());
+    });
 }
 
 void MainWindow::startRecent(const QString &path, const QByteArray &game)
@@ -350,7 +352,7 @@ void MainWindow::startRecent(const QString &path, const QByteArray &game)
                 m_form.romTabs->setCurrentIndex(slot);
                 launchRom(slot);
             } else {
-                m_launcher->startFile(path, kind, launchOptions());
+                m_launcher->startFile(path, kind, launchOptions(), slot >= 0 ? m_library->folder(slot)->listedFolder() : QString());
             }
             return;
         }
