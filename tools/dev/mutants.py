@@ -54,9 +54,9 @@ MUTANTS = [
     ("src/library/folders/folderwatcher.cpp", "                watcher->removePath(folder);", "                ;"),
     ("src/library/folders/folderwatcher.cpp", "            if (watcher->addPath(listed.path) && QFileInfo(listed.path).lastModified() != listed.modified)",
      "            if (watcher->addPath(listed.path) && false)"),
-    ("src/platform/contextdoor.cpp", "            receiver->m_context = nullptr;", "            ;"),
+    ("src/platform/receiver.cpp", "            receiver->m_object = nullptr;", "            ;"),
     ("src/platform/filenames.cpp", " && !bytes.startsWith(\"\\xEF\\xBB\\xBF\"))", ")"),
-    ("src/app/mainwindow.cpp", "    }).detach();\n}\n\nvoid MainWindow::reportEarlyExit", "    }).join();\n}\n\nvoid MainWindow::reportEarlyExit"),
+    ("src/platform/workqueue.cpp", "        cancel();\n}", "        waitForIdle(std::chrono::hours(1));\n}"),
     ("src/forms/controls.cpp", "    strip->setFocusPolicy(Qt::TabFocus);\n", ""),
     ("src/forms/filelistbox.cpp", "        m_selectedGoing = !selected.isEmpty() && selected", "        m_selectedGoing = false && selected"),
     ("src/preview/snapshot.cpp", "    return kept == image.size() ? image : image.copy(QRect(QPoint(0, 0), kept));", "    return image;"),
@@ -68,8 +68,8 @@ MUTANTS = [
      "    return kEmulatorProgram + QStringLiteral(\" -run\") + blank + romPath + blank"),
     ("src/library/folders/romfilter.cpp", "[&](const QByteArray &word) { return name.indexOf(word) >= 0; }", "[&](const QByteArray &) { return true; }"),
     ("src/forms/filelistbox.cpp", "    const int from = current < 0 ? 0 : sameLetter ? current + 1 : current;", "    const int from = current < 0 ? 0 : current;"),
-    ("src/app/mainwindow.cpp", "    if (slot == m_findSlot || m_remembered.folders[size_t(slot)] != tab.folder->listedFolder())", "    if (slot == m_findSlot)"),
-    ("src/app/mainwindow.cpp", "    else if (!file.fileName().endsWith(QStringLiteral(\".nes\"), Qt::CaseInsensitive))", "    else if (false)"),
+    ("src/app/selectionrestorer.cpp", "    if (slot == m_findSlot || m_selection.folders[size_t(slot)] != m_library->folder(slot)->listedFolder())", "    if (slot == m_findSlot)"),
+    ("src/app/launcher.cpp", "    else if (!file.fileName().endsWith(QStringLiteral(\".nes\"), Qt::CaseInsensitive) && !archive)", "    else if (false)"),
     ("src/platform/textfold.cpp", "        if (c.category() != QChar::Mark_NonSpacing)", "        if (true)"),
 ]
 

@@ -1,6 +1,7 @@
 #include "library/folders/folderwatcher.h"
 
 #include "platform/process.h"
+#include "platform/workqueue.h"
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -96,9 +97,11 @@ FolderWatcher::~FolderWatcher()
         busy = m_state->busy;
     }
     m_thread->quit();
-    if (busy) // the system may not answer for minutes: the thread is left to end when it does
-        static_cast<void>(m_thread.release());
-    else
+    if (busy) { // the system may not answer for minutes: a queue of its own waits for the thread, and frees it
+        platform::WorkQueue ending("Folder watch end", platform::WorkQueue::Priority::Normal,
+                                   platform::WorkQueue::WhenDestroyed::Finish);
+        ending.post([thread = std::shared_ptr<QThread>(std::move(m_thread))](const platform::CancelFlag &) { thread->wait(); });
+    } else
         m_thread->wait(); // an idle event loop: ends at once
 }
 
