@@ -98,7 +98,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     connect(m_find, &FindLine::startAsked, this, &MainWindow::launchRom);
     connect(m_find, &FindLine::informationAsked, this, &MainWindow::showRomInformation);
     connect(m_find, &FindLine::emptied, this, &MainWindow::previewSnapshot);
-    m_selection = new SelectionRestorer(m_context.selectionFile, m_form.romTabs, lists, m_library, this);
+    m_selection = new SelectionRestorer(m_context.selectionFile, m_form.romTabs, lists, m_library, m_find, this);
     connect(m_selection, &SelectionRestorer::restored, this, [this](int slot) {
         const int current = m_form.romTabs->currentIndex();
         if (slot != current) // the box shows the current tab's snapshot
@@ -131,7 +131,7 @@ void MainWindow::connectList(int slot)
     list->setIconRole(library::RomListModel::MarkRole, markIcon);
     connect(folder, &library::RomFolder::listed, this, [this, slot] {
         m_find->relisted(slot);
-        m_selection->listed(slot, m_find->slot());
+        m_selection->listed(slot);
         updateCount(slot);
     });
     connect(folder->filter(), &QAbstractItemModel::rowsRemoved, this, [this, slot] { updateCount(slot); });
@@ -192,6 +192,12 @@ void MainWindow::buildMenus()
 
 void MainWindow::tell(const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); }
 
+QString MainWindow::configurationUnread(const QString &error) const
+{
+    return QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
+        .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error);
+}
+
 QMenu *MainWindow::recentMenu() const { return m_recentMenu; }
 
 QMenu *MainWindow::romMenu() const { return m_romMenu; }
@@ -221,8 +227,7 @@ void MainWindow::loadStartState()
         read = m_romFolders->load(&error);
     }
     if (!read) {
-        tell(QStringLiteral("The configuration file could not be read.\n\n%1\n%2")
-                 .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error));
+        tell(configurationUnread(error));
     }
     // Unless start-up is to wait for the lists, the folders are read once the window is on screen:
     // on two cores, reading them beside its first drawing makes the window later to show,
@@ -340,8 +345,13 @@ void MainWindow::launchRom(int slot) { m_launcher->start(selectedEntry(slot), la
 void MainWindow::startFile(const QString &path)
 {
     m_library->locate(path, [this, path](platform::PathKind kind, int slot) {
-        m_launcher->startFile(path, kind, launchOptions(), slot >= 0 ? m_library->folder(slot)->listedFolder() : QString());
+        startLocated(path, kind, slot);
     });
+}
+
+void MainWindow::startLocated(const QString &path, platform::PathKind kind, int slot)
+{
+    m_launcher->startFile(path, kind, launchOptions(), slot >= 0 ? m_library->folder(slot)->listedFolder() : QString());
 }
 
 void MainWindow::startRecent(const QString &path, const QByteArray &game)
@@ -352,7 +362,7 @@ void MainWindow::startRecent(const QString &path, const QByteArray &game)
                 m_form.romTabs->setCurrentIndex(slot);
                 launchRom(slot);
             } else {
-                m_launcher->startFile(path, kind, launchOptions(), slot >= 0 ? m_library->folder(slot)->listedFolder() : QString());
+                startLocated(path, kind, slot);
             }
             return;
         }
@@ -420,8 +430,7 @@ void MainWindow::editRomFolders()
     // have changed meanwhile. One that cannot be read leaves the lists as they are.
     QString error;
     if (!m_romFolders->reload(&error)) {
-        tell(QStringLiteral("The configuration file could not be read.\n\n%1\n%2\n\nThe ROM folders shown stay as they were.")
-                 .arg(QDir::toNativeSeparators(m_romFolders->files().fileToRead()), error));
+        tell(configurationUnread(error) + QStringLiteral("\n\nThe ROM folders shown stay as they were."));
     }
 }
 

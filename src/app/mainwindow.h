@@ -86,6 +86,10 @@ private:
     void buildMenus();
     void connectList(int slot);
     void tell(const QString &message);
+    // "The configuration file could not be read." with the file and why.
+    QString configurationUnread(const QString &error) const;
+    // The file at path as found (kind, and the list whose folder holds it: -1 for none), started.
+    void startLocated(const QString &path, platform::PathKind kind, int slot);
     // The row selected in slot's list, as the library knows it; the folder alone when none is.
     library::RomEntry selectedEntry(int slot) const;
     LaunchOptions launchOptions() const;

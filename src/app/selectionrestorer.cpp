@@ -1,5 +1,6 @@
 #include "app/selectionrestorer.h"
 
+#include "app/findline.h"
 #include "forms/filelistbox.h"
 #include "platform/filenames.h"
 
@@ -8,8 +9,8 @@
 namespace app {
 
 SelectionRestorer::SelectionRestorer(const QString &file, QTabWidget *tabs, const Lists &lists, library::Library *library,
-                                     QObject *parent)
-    : QObject(parent), m_tabs(tabs), m_lists(lists), m_library(library)
+                                     const FindLine *find, QObject *parent)
+    : QObject(parent), m_tabs(tabs), m_lists(lists), m_library(library), m_find(find)
 {
     if (file.isEmpty())
         return;
@@ -23,10 +24,9 @@ void SelectionRestorer::load()
         m_keeper->load();
 }
 
-void SelectionRestorer::listed(int slot, int findSlot)
+void SelectionRestorer::listed(int slot)
 {
     m_listed[size_t(slot)] = true;
-    m_findSlot = findSlot;
     if (m_restoring[size_t(slot)])
         select(slot);
 }
@@ -69,7 +69,7 @@ void SelectionRestorer::select(int slot)
 {
     m_restoring[size_t(slot)] = false;
     forms::FileListBox *list = m_lists[size_t(slot)];
-    if (slot == m_findSlot || m_selection.folders[size_t(slot)] != m_library->folder(slot)->listedFolder())
+    if (slot == m_find->slot() || m_selection.folders[size_t(slot)] != m_library->folder(slot)->listedFolder())
         return;
     // By the name's bytes in the list's own buffer: 100,000 names are looked through in a moment.
     const int row = m_library->folder(slot)->model()->rowOf(platform::toUtf8Lossless(m_selection.roms[size_t(slot)]));

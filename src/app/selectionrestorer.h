@@ -15,6 +15,8 @@ class FileListBox;
 
 namespace app {
 
+class FindLine;
+
 // The tab and the ROMs last selected: saved in a file as the user chooses them, and read back at
 // start-up, each ROM selected again once its tab lists it, unless the user has chosen another
 // meanwhile.
@@ -23,15 +25,15 @@ class SelectionRestorer : public QObject
     Q_OBJECT
 public:
     using Lists = std::array<forms::FileListBox *, library::Library::kFolderCount>;
-    // file: where the selection is saved; nothing is saved or restored when empty.
-    SelectionRestorer(const QString &file, QTabWidget *tabs, const Lists &lists, library::Library *library,
+    // file: where the selection is saved; nothing is saved or restored when empty. The tab that
+    // find filters keeps the user's own selection.
+    SelectionRestorer(const QString &file, QTabWidget *tabs, const Lists &lists, library::Library *library, const FindLine *find,
                       QObject *parent = nullptr);
 
     // Reads the file, once.
     void load();
     // What the window tells it: slot's folder was read; the user selected a ROM, or a tab.
-    // findSlot: the tab a find query filters, whose selection is the user's.
-    void listed(int slot, int findSlot);
+    void listed(int slot);
     void selected(int slot);
     void tabChosen(int index);
 
@@ -47,13 +49,13 @@ private:
     QTabWidget *m_tabs;
     Lists m_lists;
     library::Library *m_library;
+    const FindLine *m_find;
     library::SelectionKeeper *m_keeper = nullptr;
     library::RememberedSelection m_selection; // the user's choices, else those read back
     std::array<bool, library::Library::kFolderCount> m_restoring{}; // a slot's ROM waits for its list
     std::array<bool, library::Library::kFolderCount> m_listed{};    // a slot's folder has been read
     bool m_selecting = false; // a selection of its own, not the user's
     bool m_loaded = false;
-    int m_findSlot = -1;
 };
 
 } // namespace app

@@ -69,10 +69,7 @@ bool RomFolders::load(QString *error)
 {
     QStringList folders;
     const bool read = readRomFolders(m_files.fileToRead(), &folders, error);
-    if (folders != m_folders) {
-        m_folders = folders;
-        emit changed();
-    }
+    setFolders(folders);
     return read;
 }
 
@@ -81,11 +78,16 @@ bool RomFolders::reload(QString *error)
     QStringList folders;
     if (!readRomFolders(m_files.fileToRead(), &folders, error))
         return false;
+    setFolders(folders);
+    return true;
+}
+
+void RomFolders::setFolders(const QStringList &folders)
+{
     if (folders != m_folders) {
         m_folders = folders;
         emit changed();
     }
-    return true;
 }
 
 bool RomFolders::save(const QStringList &folders, QString *error)

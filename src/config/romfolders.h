@@ -71,6 +71,7 @@ signals:
     void changed();
 
 private:
+    void setFolders(const QStringList &folders); // changed() when they differ
     ConfigFiles m_files;
     QStringList m_folders{QString(), QString(), QString()};
 };

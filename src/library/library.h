@@ -58,14 +58,11 @@ public:
     RomFolder *folder(int slot) const { return m_folders[size_t(slot)]; }
     RomChecker *checker() const { return m_checker; }
     PlayHistory *history() const { return m_history; }
-    const Places &places() const { return m_places; }
 
     // The row shown at row of slot's list (its filter's rows); outside them, the folder alone.
     RomEntry entry(int slot, int row) const;
     // The first shown row of slot's list whose ROM is game; -1 when none is (or is not checked yet).
     int rowOfGame(int slot, const QByteArray &game) const;
-    // The folders the lists show.
-    std::array<QString, kFolderCount> listedFolders() const;
 
     // Lists the folders the texts name (relative ones read against the application folder), each
     // read on a queue of its own; waits for them up to patience, and a list whose folder has not
@@ -90,6 +87,9 @@ signals:
     void problem(const QString &message);
 
 private:
+    // The folders the lists show.
+    std::array<QString, kFolderCount> listedFolders() const;
+
     Places m_places;
     FolderWatcher *m_watcher;
     RomChecker *m_checker;
