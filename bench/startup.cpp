@@ -1,5 +1,6 @@
 // Start-up: the lists filled, against readdir(); process start to the window, against a bare Qt window.
 #include "bench.h"
+#include "platform/memory.h"
 
 namespace bench {
 
@@ -154,6 +155,7 @@ long residentKb()
 
 int watchWindow(const QString &configFile, int seconds)
 {
+    platform::returnLargeBlocksWhenFreed(); // as the program's main() does
     app::AppContext context;
     context.applicationFolder = QFileInfo(configFile).absolutePath();
     context.configFiles.file = configFile;
@@ -165,6 +167,7 @@ int watchWindow(const QString &configFile, int seconds)
     while (!window.windowHandle()->isExposed())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     // A timer every 10 ms on the window's thread: how late it comes is how long input would wait.
+    // QUORVANE_BENCH_TRACE=1 tells each wait over 30 ms, and when it ended.
     QElapsedTimer since;
     since.start();
     long long lastTick = monotonicNs();
@@ -174,6 +177,8 @@ int watchWindow(const QString &configFile, int seconds)
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const long long now = monotonicNs();
         longestWaitMs = std::max(longestWaitMs, double(now - lastTick) / 1e6 - 10);
+        if (qEnvironmentVariableIsSet("QUORVANE_BENCH_TRACE") && double(now - lastTick) / 1e6 - 10 > 30)
+            std::fprintf(stderr, "wait %.1f ms ending at %lld ms\n", double(now - lastTick) / 1e6 - 10, since.elapsed());
         lastTick = now;
     });
     tick.start(10);

@@ -69,7 +69,7 @@ copied() {
   focus "$info"
   xdotool key --window "$info" alt+c
   sleep 0.2
-  "$clipboard" > "$app/../information.txt" && grep -q "Last played" "$app/../information.txt"
+  env -u QT_QPA_PLATFORM "$clipboard" > "$app/../information.txt" && grep -q "Last played" "$app/../information.txt"
 }
 wait_until 10 "the ROM's information on the clipboard after Alt+C" copied
 xdotool key --window "$info" Escape 2>/dev/null || true # gone before the key is let go

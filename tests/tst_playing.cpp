@@ -184,7 +184,7 @@ private slots:
         {
             QString message;
             const auto db = library::LibraryDatabase::open(context.libraryFile, &message);
-            const library::PlayRecord record = db->playRecord(shown->factsAt(0)->identity.data.sha1);
+            const library::PlayRecord record = db->playRecord(shown->factsAt(0)->game);
             QCOMPARE(record.launches, 2);
             QCOMPARE(record.playedMs, 61000);
             QVERIFY(record.favourite);

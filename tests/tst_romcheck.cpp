@@ -64,21 +64,34 @@ QByteArray dat(const QString &entries)
 
 QByteArray sha1Of(const QString &path) { return QCryptographicHash::hash(readAll(path), QCryptographicHash::Sha1); }
 
-// Checks folder's names with checker and waits until it is done.
-RomFactsByName checkAll(RomChecker &checker, const QString &folder, const QStringList &names)
+using FactsByName = QHash<QByteArray, ListedFacts>;
+
+// Checks folder's names with checker, as a list of them (model, when given) asks, and waits until
+// it is done; the facts by name.
+FactsByName checkAll(RomChecker &checker, const QString &folder, const QStringList &names, RomListModel *model = nullptr)
 {
-    RomFactsByName all;
-    QObject::connect(&checker, &RomChecker::checked, &checker,
-                     [&all](const QString &, const RomFactsByName &facts) { all.insert(facts); });
-    QSignalSpy idle(&checker, &RomChecker::idle);
-    QByteArray buffer;
+    RomListModel own;
+    if (!model)
+        model = &own;
+    RomNames listed;
     for (const QString &name : names)
-        buffer += name.toUtf8() + '\0';
-    checker.check(folder, buffer);
+        listed.append(name.toUtf8());
+    model->reset(listed);
+    FactsByName all;
+    const QMetaObject::Connection taking = QObject::connect(&checker, &RomChecker::checked, model, [&](const QString &, const CheckedBatch &facts) {
+        model->addFacts(facts);
+        for (const auto &[ordinal, index] : facts.byOrdinal())
+            all.insert(QByteArray(facts.names().constData() + listed.starts()[ordinal]), facts.facts()[index]);
+        for (const auto &[name, index] : facts.byName())
+            all.insert(name, facts.facts()[index]);
+    });
+    QSignalSpy idle(&checker, &RomChecker::idle);
+    checker.check(folder, model->namesBuffer());
     while (idle.isEmpty() || all.size() < names.size()) {
         if (!idle.wait(10000))
             break;
     }
+    QObject::disconnect(taking);
     return all;
 }
 
@@ -517,7 +530,7 @@ private slots:
         writeFile(dir.filePath(u"roms/a.nes"_s), header(1, 0) + QByteArray(16384, 'a'));
         RomChecker checker({path, {}});
         QSignalSpy problems(&checker, &RomChecker::problem);
-        const RomFactsByName facts = checkAll(checker, dir.filePath(u"roms"_s), {u"a.nes"_s});
+        const FactsByName facts = checkAll(checker, dir.filePath(u"roms"_s), {u"a.nes"_s});
         QCOMPARE(facts.size(), 1);
         QVERIFY(facts["a.nes"].warning.isEmpty());
         QCOMPARE(problems.size(), 1);
@@ -545,7 +558,8 @@ private slots:
         const RomChecker::Places places{dir.filePath(u"quorvane.db"_s), {dir.filePath(u"dat"_s), dir.filePath(u"missing"_s)}};
         {
             RomChecker checker(places);
-            const RomFactsByName facts = checkAll(checker, roms, names);
+            RomListModel model;
+            const FactsByName facts = checkAll(checker, roms, names, &model);
             QCOMPARE(facts.size(), 5);
             QCOMPARE(facts["good.nes"].title, u"Good (USA)"_s);
             QVERIFY(facts["good.nes"].warning.isEmpty());
@@ -556,12 +570,6 @@ private slots:
             QVERIFY(facts["bad.nes"].warning.contains(u"bad dump"_s));
 
             // In a list: marked rows show the mark and say why; the others hold its place.
-            RomNames listed;
-            for (const QString &name : names)
-                listed.append(name.toUtf8());
-            RomListModel model;
-            model.reset(listed);
-            model.addFacts(facts);
             const int goodRow = model.rowOf("good.nes"), dirtyRow = model.rowOf("dirty.nes");
             using Mark = RomListModel::RomMark;
             QCOMPARE(model.index(dirtyRow).data(RomListModel::MarkRole).toInt(), int(Mark::Warning));
@@ -579,7 +587,7 @@ private slots:
         QVERIFY(QFile::remove(roms + u"none.nes"_s));
         writeFile(roms + u"short.nes"_s, header(1, 1) + QByteArray(16384 + 8192, 's'));
         RomChecker again(places);
-        const RomFactsByName facts = checkAll(again, roms, {u"bad.nes"_s, u"dirty.nes"_s, u"good.nes"_s, u"short.nes"_s});
+        const FactsByName facts = checkAll(again, roms, {u"bad.nes"_s, u"dirty.nes"_s, u"good.nes"_s, u"short.nes"_s});
         QCOMPARE(facts["good.nes"].title, u"Good (USA)"_s); // not read again
         QVERIFY(facts["short.nes"].warning.isEmpty());     // read again
         QString message;
@@ -587,17 +595,66 @@ private slots:
         QCOMPARE(db->checkedFiles(platform::toUtf8Lossless(roms)).size(), size_t(4)); // none.nes forgotten
     }
 
+    // What was found of a name stays with it through a new reading of its folder, whatever the
+    // new buffer's order; an empty archive stays out; facts counted in an earlier reading's names
+    // are dropped, those of the new one taken.
+    void aNewReadingKeepsWhatWasFoundOfEachName()
+    {
+        RomNames first;
+        for (const char *name : {"a.nes", "b.nes", "c.zip"})
+            first.append(name);
+        RomListModel model;
+        model.reset(first);
+        RomFacts sound, dirty, empty;
+        dirty.warning = u"dirty header"_s;
+        empty.archive = std::make_shared<const ArchiveListing>();
+        CheckedBatch found(model.namesBuffer());
+        found.add(0, sound);
+        found.add(1, dirty);
+        found.add(2, empty);
+        model.addFacts(found);
+        using Mark = RomListModel::RomMark;
+        auto rows = [&] {
+            QStringList shown;
+            for (int row = 0; row < model.rowCount(); ++row)
+                shown << model.fileName(row) + u':' + QString::number(model.index(row).data(RomListModel::MarkRole).toInt());
+            return shown;
+        };
+        const QString blank = QString::number(int(Mark::Blank)), warned = QString::number(int(Mark::Warning));
+        QCOMPARE(rows(), (QStringList{"a.nes:" + blank, "b.nes:" + warned}));
+
+        RomNames second; // another buffer order, a name come, the empty archive still there
+        for (const char *name : {"d.nes", "c.zip", "b.nes", "a.nes"})
+            second.append(name);
+        second.sort(QLocale::c());
+        const QByteArray earlier = model.namesBuffer();
+        model.update(second);
+        QCOMPARE(rows(), (QStringList{"a.nes:" + blank, "b.nes:" + warned, "d.nes:" + blank}));
+        CheckedBatch late(earlier); // from the check of the first reading: ordinal 0 was a.nes
+        late.add(0, dirty);
+        model.addFacts(late);
+        QCOMPARE(rows(), (QStringList{"a.nes:" + blank, "b.nes:" + warned, "d.nes:" + blank}));
+        CheckedBatch now(model.namesBuffer()); // ordinal 0 is now d.nes
+        now.add(0, dirty);
+        model.addFacts(now);
+        QCOMPARE(rows(), (QStringList{"a.nes:" + blank, "b.nes:" + warned, "d.nes:" + warned}));
+        QCOMPARE(model.factsAt(2)->warning, u"dirty header"_s);
+    }
+
     // A leading "*" finds favourites only, by what each ROM is; the list follows the favourites
     // as they change.
     void aStarFindsTheFavourites()
     {
         RomNames names;
-        RomFactsByName facts;
+        CheckedBatch facts;
         for (const char *name : {"alpha.nes", "beta.nes", "gamma.nes"}) {
             names.append(name);
-            facts[name].identity.data = sumsOf(name);
+            RomFacts found;
+            found.identity.data = sumsOf(name);
+            if (std::strcmp(name, "gamma.nes") == 0)
+                found.warning = u"dirty header"_s;
+            facts.add(QByteArray(name), found);
         }
-        facts["gamma.nes"].warning = u"dirty header"_s;
         RomListModel model;
         model.reset(names);
         model.addFacts(facts);

@@ -5,6 +5,7 @@
 #include "forms/formbuilder.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
+#include "platform/memory.h"
 #include "library/archives/romarchive.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@ int main(int argc, char *argv[])
     if (argc == 3 && std::strcmp(argv[1], kReadArchive) == 0)
         return library::archiveReaderMain(argv[2]);
 
+    platform::returnLargeBlocksWhenFreed();
     QApplication application(argc, argv);
     library::readArchivesApart(QCoreApplication::applicationFilePath(), {QString::fromLatin1(kReadArchive)});
     QApplication::setApplicationName(QStringLiteral("Quorvane"));

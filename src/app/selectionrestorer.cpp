@@ -79,7 +79,7 @@ void SelectionRestorer::select(int slot)
     m_selecting = true;
     list->setCurrentIndex(entry);
     m_selecting = false;
-    list->scrollTo(entry, QAbstractItemView::PositionAtCenter);
+    list->centreOn(entry);
     emit restored(slot);
 }
 

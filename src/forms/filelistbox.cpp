@@ -3,6 +3,7 @@
 #include "forms/controls.h"
 #include "platform/textfold.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <algorithm>
 #include <QContextMenuEvent>
@@ -64,6 +65,44 @@ void FileListBox::changeEvent(QEvent *event)
         const int side = std::max(8, fontMetrics().height() - 1);
         setIconSize(QSize(side, side));
     }
+}
+
+void FileListBox::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles)
+{
+    // Qt works out the area of every changed entry, one by one: over a million, a change to all
+    // of them holds the window up for a tenth of a second. Entries are all one height and none is
+    // edited here, so the visible ones are simply drawn again.
+    constexpr int kEntriesAtMost = 256;
+    if (bottomRight.row() - topLeft.row() < kEntriesAtMost) {
+        QListView::dataChanged(topLeft, bottomRight, roles);
+        return;
+    }
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+        event.setFirstRow(topLeft.row());
+        event.setFirstColumn(topLeft.column());
+        event.setLastRow(bottomRight.row());
+        event.setLastColumn(bottomRight.column());
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void FileListBox::centreOn(const QModelIndex &entry)
+{
+    if (isVisible()) {
+        m_centreWhenShown = QPersistentModelIndex();
+        scrollTo(entry, QAbstractItemView::PositionAtCenter);
+    } else {
+        m_centreWhenShown = entry;
+    }
+}
+
+void FileListBox::showEvent(QShowEvent *event)
+{
+    QListView::showEvent(event);
+    if (m_centreWhenShown.isValid())
+        scrollTo(std::exchange(m_centreWhenShown, QPersistentModelIndex()), QAbstractItemView::PositionAtCenter);
 }
 
 void FileListBox::setModel(QAbstractItemModel *model)

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QListView>
+#include <QPersistentModelIndex>
 
 #include <functional>
 
@@ -31,6 +32,9 @@ public:
     QString fileName() const;
     // Selects the entry named name (as a click would); false when there is none.
     bool selectFile(const QString &name);
+    // Scrolls entry to the middle of the list; a list not shown (another tab's) is scrolled when
+    // it is, for only then is it laid out: a million entries take a while.
+    void centreOn(const QModelIndex &entry);
 
 signals:
     void fileSelected();
@@ -45,10 +49,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles = QList<int>()) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QString m_pattern;
     bool m_selectedGoing = false; // the selected entry is being removed
+    QPersistentModelIndex m_centreWhenShown;
     QString m_typed;              // type-ahead: what was typed so far, folded
     qint64 m_typedAt = 0;         // when it was last typed to
 };

@@ -74,9 +74,9 @@ RomEntry Library::entry(int slot, int row) const
         entry.path += QLatin1Char('/');
     entry.path += entry.fileName;
     entry.isArchive = isArchiveName(model->bytesAt(modelRow));
-    if (const RomFacts *facts = model->factsAt(modelRow)) {
+    if (const ListedFacts *facts = model->factsAt(modelRow)) {
         entry.archive = facts->archive;
-        entry.game = facts->game();
+        entry.game = facts->game;
         entry.title = facts->title;
         entry.status = facts->status;
         entry.warning = facts->warning;
@@ -95,8 +95,8 @@ int Library::rowOfGame(int slot, const QByteArray &game) const
     const RomFilter *filter = m_folders[size_t(slot)]->filter();
     const RomListModel *model = m_folders[size_t(slot)]->model();
     for (int row = 0; row < filter->rowCount(); ++row) {
-        const RomFacts *facts = model->factsAt(filter->namesRow(row));
-        if (facts && facts->game() == game)
+        const ListedFacts *facts = model->factsAt(filter->namesRow(row));
+        if (facts && facts->game == game)
             return row;
     }
     return -1;

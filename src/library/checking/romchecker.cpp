@@ -2,6 +2,7 @@
 
 #include "library/database/librarydatabase.h"
 #include "platform/filenames.h"
+#include "platform/memory.h"
 #include "platform/receiver.h"
 
 #include <QDeadlineTimer>
@@ -11,6 +12,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <numeric>
 
 namespace library {
 
@@ -18,6 +20,7 @@ namespace {
 
 constexpr int kBatchMs = 150;        // facts reach the list at least this often while a folder is read
 constexpr int kFilesPerCommit = 500; // checks saved in one transaction
+constexpr size_t kFactsPerBatch = 20000; // at most, in one batch: each is small
 // Archives listed at once, two at a time: each is unpacked and summed whole as it is listed, and a
 // second processor shares a folder of zips' check.
 constexpr size_t kArchivesAtOnce = 64;
@@ -81,18 +84,42 @@ struct RomChecker::Work {
     void checkNextFolder(const platform::CancelFlag &cancelled);
     void checkFolder(const QString &folder, const QByteArray &names, const platform::CancelFlag &cancelled);
     std::vector<platform::FileStamp> takeStamps(const QString &folder, const QByteArray &names, const std::function<void()> &meanwhile);
-    std::vector<ArchiveListing> listArchives(const QString &folder, const std::vector<std::pair<QByteArray, platform::FileStamp>> &toRead,
-                                             size_t from, size_t to, const std::function<bool()> &overtaken);
+    std::vector<ArchiveListing> listArchives(const QString &folder, const std::vector<QByteArray> &names, const std::function<bool()> &overtaken);
     void keepAndShow(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing);
-    void show(const QString &folder, RomFactsByName facts)
-    {
-        receiver->post([checker = checker, folder, facts = std::move(facts)] { emit checker->checked(folder, facts); });
-    }
+    void show(const QString &folder, CheckedBatch facts, const std::function<bool()> &overtaken = {});
+    std::mutex showing;
+    std::condition_variable shownOne;
+    int unshown = 0; // batches posted that the checker has not yet passed on
     void tell(const QString &message)
     {
         receiver->post([checker = checker, message] { emit checker->problem(message); });
     }
 };
+
+// Facts are sent a batch at a time, and no faster than the window takes them: the batches waiting
+// for it stay few, whatever the folder's size.
+void RomChecker::Work::show(const QString &folder, CheckedBatch facts, const std::function<bool()> &overtaken)
+{
+    constexpr int kWaitingAtMost = 2;
+    for (std::unique_lock<std::mutex> lock(showing); unshown >= kWaitingAtMost;) {
+        if (shownOne.wait_for(lock, std::chrono::milliseconds(20)) == std::cv_status::no_timeout)
+            continue;
+        lock.unlock(); // a checker gone takes none: what is still to be shown is given up
+        if (closing || (overtaken && overtaken()))
+            return;
+        lock.lock();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(showing);
+        ++unshown;
+    }
+    receiver->post([work = this, checker = checker, folder, facts = std::move(facts)] {
+        emit checker->checked(folder, facts);
+        const std::lock_guard<std::mutex> lock(work->showing);
+        --work->unshown;
+        work->shownOne.notify_all();
+    });
+}
 
 RomChecker::RomChecker(Places places, QObject *parent) : QObject(parent), m_work(std::make_shared<Work>())
 {
@@ -223,53 +250,55 @@ void RomChecker::Work::checkNextFolder(const platform::CancelFlag &cancelled)
         waiting.erase(next);
     }
     checkFolder(folder, names, cancelled);
+    platform::giveBackFreedMemory(); // the folder's stamps and order
 }
 
 std::vector<platform::FileStamp> RomChecker::Work::takeStamps(const QString &folder, const QByteArray &names,
                                                               const std::function<void()> &meanwhile)
 {
     // In pieces, by whichever thread is free: a helper starts at once, and this one joins it once
-    // it has done what it does meanwhile (reading the database).
+    // it has done what it does meanwhile (opening the database).
     constexpr qsizetype kStampsPerPiece = 128;
     struct Piece {
         QByteArrayView names;
-        std::vector<platform::FileStamp> stamps;
+        size_t first; // the ordinal of its first name
     };
     std::vector<Piece> pieces;
-    for (qsizetype at = 0, from = 0, count = 0; at < names.size(); ++count) {
+    size_t count = 0;
+    for (qsizetype at = 0, from = 0; at < names.size(); ++count) {
         const qsizetype end = names.indexOf('\0', at);
         at = end < 0 ? names.size() : end + 1;
         if (count % kStampsPerPiece == kStampsPerPiece - 1 || at == names.size()) {
-            pieces.push_back({QByteArrayView(names.constData() + from, at - from), {}});
+            pieces.push_back({QByteArrayView(names.constData() + from, at - from), count - count % kStampsPerPiece});
             from = at;
         }
     }
+    std::vector<platform::FileStamp> all(count);
     std::atomic<size_t> next{0};
     const auto take = [&] {
-        for (size_t piece; (piece = next++) < pieces.size();)
-            pieces[piece].stamps = platform::fileStamps(folder, pieces[piece].names);
+        for (size_t piece; (piece = next++) < pieces.size();) {
+            const std::vector<platform::FileStamp> stamps = platform::fileStamps(folder, pieces[piece].names);
+            const size_t first = pieces[piece].first;
+            std::copy_n(stamps.begin(), std::min(stamps.size(), all.size() - first), all.begin() + qsizetype(first));
+        }
     };
     runBeside(helpers, take, [&] {
         meanwhile();
         take();
     });
-    std::vector<platform::FileStamp> all;
-    for (Piece &piece : pieces)
-        all.insert(all.end(), piece.stamps.begin(), piece.stamps.end());
     return all;
 }
 
-std::vector<ArchiveListing> RomChecker::Work::listArchives(const QString &folder,
-                                                           const std::vector<std::pair<QByteArray, platform::FileStamp>> &toRead,
-                                                           size_t from, size_t to, const std::function<bool()> &overtaken)
+std::vector<ArchiveListing> RomChecker::Work::listArchives(const QString &folder, const std::vector<QByteArray> &names,
+                                                           const std::function<bool()> &overtaken)
 {
-    std::vector<ArchiveListing> listings(to - from);
-    std::atomic<size_t> next{from};
+    std::vector<ArchiveListing> listings(names.size());
+    std::atomic<size_t> next{0};
     const auto list = [&] {
-        for (size_t at; (at = next++) < to && !overtaken();)
-            listings[at - from] = listArchive(joined(folder, platform::fromUtf8Lossless(toRead[at].first)), overtaken);
+        for (size_t at; (at = next++) < names.size() && !overtaken();)
+            listings[at] = listArchive(joined(folder, platform::fromUtf8Lossless(names[at])), overtaken);
     };
-    if (to - from > 1)
+    if (names.size() > 1)
         runBeside(helpers, list, list);
     else
         list();
@@ -281,129 +310,156 @@ void RomChecker::Work::keepAndShow(const QString &folder, const QByteArray &name
     listing.stamp = stamp;
     if (library && stamp.size >= 0)
         library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(listing), {}}}, {}, nullptr);
-    RomFactsByName facts;
-    facts.insert(name, judgeArchive(std::move(listing), databases().get()));
+    CheckedBatch facts;
+    facts.add(name, judgeArchive(std::move(listing), databases().get()));
     show(folder, std::move(facts));
 }
+
+namespace {
+
+// Where each name of a names buffer starts, in its order.
+std::vector<quint32> startsOf(const QByteArray &names)
+{
+    std::vector<quint32> starts;
+    for (qsizetype at = 0; at < names.size();) {
+        starts.push_back(quint32(at));
+        const qsizetype end = names.indexOf('\0', at);
+        at = end < 0 ? names.size() : end + 1;
+    }
+    return starts;
+}
+
+// What a check kept of an unchanged file, judged anew (the ROM databases may have changed);
+// false for an archive listed before its ROMs were identified as they are listed: it is read again.
+bool judgeKept(CheckedFile &file, const RomDatabase *databases, RomFacts *facts)
+{
+    if (isArchiveName(file.name)) { // what it holds is kept where a ROM's header is
+        ArchiveListing listing;
+        if (!decodeListing(file.header, &listing)
+            || std::any_of(listing.roms.cbegin(), listing.roms.cend(), [](const ArchiveEntry &rom) { return !rom.isRead(); }))
+            return false;
+        listing.stamp = file.stamp;
+        *facts = judgeArchive(std::move(listing), databases);
+        return true;
+    }
+    RomIdentity identity;
+    identity.size = file.stamp.size;
+    identity.header = std::move(file.header);
+    identity.data = std::move(file.sums);
+    *facts = judgeRom(std::move(identity), databases);
+    return true;
+}
+
+} // namespace
 
 void RomChecker::Work::checkFolder(const QString &folder, const QByteArray &names, const platform::CancelFlag &cancelled)
 {
     const QByteArray key = platform::toUtf8Lossless(folder);
     const Databases known = databases();
-    // What was found before is judged while the stamps are still being taken.
-    RomFactsByName knownFacts;
-    QHash<QByteArray, platform::FileStamp> knownStamps; // by the same keys, shared
-    // The files' stamps are taken while the database is read: the two wait on different things.
+    const std::vector<quint32> starts = startsOf(names);
+    const auto nameAt = [&](quint32 ordinal) { return QByteArrayView(names.constData() + starts[ordinal]); };
+    const std::function<bool()> isOvertaken = [&] { return overtaken(folder, cancelled); };
+    // The files' stamps are taken while the database is opened and, the first time, checked
+    // whole: the two wait on different things. A damaged one is put aside, and nothing it held is
+    // used.
     const std::vector<platform::FileStamp> stamps = takeStamps(folder, names, [&] {
         openLibraryOnce();
-        std::vector<CheckedFile> rows = library ? library->checkedFiles(key) : std::vector<CheckedFile>();
-        knownFacts.reserve(qsizetype(rows.size()));
-        knownStamps.reserve(qsizetype(rows.size()));
-        for (CheckedFile &file : rows) {
-            knownStamps.insert(file.name, file.stamp);
-            if (isArchiveName(file.name)) { // what it holds is kept where a ROM's header is
-                ArchiveListing listing;
-                // One listed before its ROMs were identified as they are listed is read again.
-                const auto unread = [&listing] {
-                    return std::any_of(listing.roms.cbegin(), listing.roms.cend(), [](const ArchiveEntry &rom) { return !rom.isRead(); });
-                };
-                if (decodeListing(file.header, &listing) && !unread()) {
-                    listing.stamp = file.stamp;
-                    knownFacts.insert(std::move(file.name), judgeArchive(std::move(listing), known.get()));
-                }
-                else
-                    knownStamps.remove(file.name); // read again
-                continue;
-            }
-            RomIdentity identity;
-            identity.size = file.stamp.size;
-            identity.header = std::move(file.header);
-            identity.data = std::move(file.sums);
-            knownFacts.insert(std::move(file.name), judgeRom(std::move(identity), known.get()));
-        }
-        // The whole file is checked once, while the stamps are still being taken: a start waits for
-        // no more than it needs. A damaged one is put aside, and nothing it held is used.
         if (std::exchange(libraryUnchecked, false) && !library->isSound()) {
             library.reset(); // closed first: Windows moves no file that is open
             library = openLibrary(LibraryDatabase::Check::AtOpen);
-            knownFacts.clear();
-            knownStamps.clear();
         }
     });
-
-    // A file whose stamp is unchanged shows what it held, at once; the others are read after.
-    std::vector<std::pair<QByteArray, platform::FileStamp>> toRead;
-    size_t index = 0;
-    for (qsizetype at = 0; at < names.size(); ++index) {
-        const qsizetype end = names.indexOf('\0', at);
-        const QByteArray name = QByteArray::fromRawData(names.constData() + at, (end < 0 ? names.size() : end) - at);
-        at = end < 0 ? names.size() : end + 1;
-        const platform::FileStamp stamp = index < stamps.size() ? stamps[index] : platform::FileStamp();
-        if (stamp.size < 0)
-            continue; // gone since the list was read: forgotten below
-        const auto kept = knownStamps.find(name);
-        const bool unchanged = kept != knownStamps.end() && *kept == stamp;
-        if (kept != knownStamps.end())
-            knownStamps.erase(kept);
-        if (!unchanged) {
-            knownFacts.remove(name);
-            toRead.emplace_back(QByteArray(name.constData(), name.size()), stamp); // outlives names
-        }
-    }
-    if (overtaken(folder, cancelled))
+    if (isOvertaken())
         return;
-    for (auto gone = knownStamps.keyBegin(); gone != knownStamps.keyEnd(); ++gone)
-        knownFacts.remove(*gone);
-    if (!knownFacts.isEmpty())
-        show(folder, std::move(knownFacts));
-    if (library && !knownStamps.isEmpty()) // the files no longer there are forgotten
-        library->keepChecks(key, {}, std::vector<QByteArray>(knownStamps.keyBegin(), knownStamps.keyEnd()), nullptr);
+
+    CheckedBatch batch(names);
+    QDeadlineTimer nextBatch(kBatchMs);
+    auto post = [&] {
+        if (!batch.isEmpty())
+            show(folder, std::exchange(batch, CheckedBatch(names)), isOvertaken);
+        nextBatch.setRemainingTime(kBatchMs);
+    };
+    auto postNowAndThen = [&] {
+        if (batch.size() >= kFactsPerBatch || nextBatch.hasExpired())
+            post();
+    };
+    // A file whose stamp is unchanged shows what it held, at once; the others are read after.
+    std::vector<bool> shown(starts.size(), false);
+    std::vector<QByteArray> gone;
+    if (library) {
+        std::vector<quint32> byName(starts.size()); // the ordinals in the order of the names' bytes
+        std::iota(byName.begin(), byName.end(), 0u);
+        std::sort(byName.begin(), byName.end(), [&](quint32 a, quint32 b) { return nameAt(a) < nameAt(b); });
+        library->forEachCheckedFile(key, [&](CheckedFile &file) {
+            const auto found = std::lower_bound(byName.cbegin(), byName.cend(), file.name,
+                                                [&](quint32 ordinal, const QByteArray &name) { return nameAt(ordinal) < name; });
+            if (found == byName.cend() || nameAt(*found) != file.name || stamps[*found].size < 0) {
+                gone.push_back(std::move(file.name)); // forgotten below
+                return !isOvertaken();
+            }
+            RomFacts facts;
+            if (stamps[*found] == file.stamp && judgeKept(file, known.get(), &facts)) {
+                shown[*found] = true;
+                batch.add(*found, facts);
+                postNowAndThen();
+            }
+            return !isOvertaken();
+        });
+    }
+    if (isOvertaken())
+        return;
+    post();
+    if (library && !gone.empty()) // the files no longer there are forgotten
+        library->keepChecks(key, {}, gone, nullptr);
+    gone = {};
 
     std::vector<CheckedFile> toKeep;
-    RomFactsByName batch;
-    QDeadlineTimer nextBatch(kBatchMs);
     auto keepChecks = [&] {
         QString error;
         if (library && !library->keepChecks(key, toKeep, {}, &error))
             qWarning("Quorvane: ROM checks not saved: %s", qPrintable(error));
         toKeep.clear();
     };
-    auto post = [&] {
-        if (!batch.isEmpty())
-            show(folder, std::exchange(batch, {}));
-        nextBatch.setRemainingTime(kBatchMs);
-    };
-    const std::function<bool()> isOvertaken = [&] { return overtaken(folder, cancelled); };
-    for (size_t at = 0; at < toRead.size();) {
+    const auto toRead = [&](quint32 ordinal) { return !shown[ordinal] && stamps[ordinal].size >= 0; };
+    for (quint32 at = 0; at < starts.size();) {
         if (isOvertaken())
             break;
-        const auto &[name, stamp] = toRead[at];
+        if (!toRead(at)) {
+            ++at;
+            continue;
+        }
+        const QByteArray name = nameAt(at).toByteArray();
         if (isArchiveName(name)) {
-            size_t end = at;
-            while (end < toRead.size() && end - at < kArchivesAtOnce && isArchiveName(toRead[end].first))
-                ++end;
-            std::vector<ArchiveListing> listings = listArchives(folder, toRead, at, end, isOvertaken);
+            std::vector<quint32> ordinals;
+            std::vector<QByteArray> archives;
+            for (; at < starts.size() && archives.size() < kArchivesAtOnce; ++at) {
+                if (!toRead(at))
+                    continue;
+                if (!isArchiveName(nameAt(at)))
+                    break;
+                ordinals.push_back(at);
+                archives.push_back(nameAt(at).toByteArray());
+            }
+            std::vector<ArchiveListing> listings = listArchives(folder, archives, isOvertaken);
             if (isOvertaken())
                 break;
-            for (ArchiveListing &listing : listings) {
-                const auto &[archive, archiveStamp] = toRead[at++];
-                listing.stamp = archiveStamp;
-                toKeep.push_back({archive, archiveStamp, encodeListing(listing), {}});
-                batch.insert(archive, judgeArchive(std::move(listing), known.get()));
+            for (size_t i = 0; i < listings.size(); ++i) {
+                listings[i].stamp = stamps[ordinals[i]];
+                toKeep.push_back({archives[i], listings[i].stamp, encodeListing(listings[i]), {}});
+                batch.add(ordinals[i], judgeArchive(std::move(listings[i]), known.get()));
             }
         } else {
-            ++at;
             RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly, isOvertaken);
             if (identity.error.isEmpty())
-                toKeep.push_back({name, stamp, identity.header, identity.data});
+                toKeep.push_back({name, stamps[at], identity.header, identity.data});
             else if (isOvertaken())
                 break;
-            batch.insert(name, judgeRom(std::move(identity), known.get()));
+            batch.add(at, judgeRom(std::move(identity), known.get()));
+            ++at;
         }
         if (int(toKeep.size()) >= kFilesPerCommit)
             keepChecks();
-        if (nextBatch.hasExpired())
-            post();
+        postNowAndThen();
     }
     keepChecks();
     post();

@@ -30,7 +30,8 @@ public:
     ~RomChecker() override;
 
     // Checks the files of folder named in names (each with its NUL, as a list's buffer holds
-    // them); an unfinished check of the same folder is overtaken.
+    // them); an unfinished check of the same folder is overtaken. The facts come by each name's
+    // ordinal in names.
     void check(const QString &folder, const QByteArray &names);
     // Reads path whole, off this thread, and calls done on this thread with its facts, both of
     // its whole-file sums made.
@@ -44,7 +45,7 @@ public:
 
 signals:
     // A part of folder's facts, as they come.
-    void checked(const QString &folder, const library::RomFactsByName &facts);
+    void checked(const QString &folder, const library::CheckedBatch &facts);
     // Every check asked for is done.
     void idle();
     // Something the user is to hear of: a damaged database, a DAT that cannot be read.

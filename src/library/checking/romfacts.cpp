@@ -36,4 +36,39 @@ RomFacts judgeArchive(ArchiveListing listing, const RomDatabase *databases)
     return facts;
 }
 
+ListedFacts ListedFacts::of(RomFacts facts)
+{
+    ListedFacts listed;
+    listed.game = facts.game();
+    listed.title = std::move(facts.title);
+    listed.status = std::move(facts.status);
+    listed.warning = std::move(facts.warning);
+    listed.archive = std::move(facts.archive);
+    return listed;
+}
+
+QByteArray ListedFacts::sharingKey() const
+{
+    if (archive)
+        return QByteArray();
+    // The game's length first; each text ends with a byte that UTF-8 never holds.
+    QByteArray key = char(game.size()) + game;
+    for (const QString *text : {&title, &status, &warning})
+        key += text->toUtf8() + '\xff';
+    return key;
+}
+
+quint32 CheckedBatch::indexOf(ListedFacts facts)
+{
+    const QByteArray key = facts.sharingKey();
+    if (!key.isEmpty()) {
+        const auto found = m_shared.constFind(key);
+        if (found != m_shared.cend())
+            return *found;
+        m_shared.insert(key, quint32(m_facts.size()));
+    }
+    m_facts.push_back(std::move(facts));
+    return quint32(m_facts.size() - 1);
+}
+
 } // namespace library

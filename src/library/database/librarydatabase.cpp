@@ -148,17 +148,26 @@ bool LibraryDatabase::prepareSchema(QString *error)
 std::vector<CheckedFile> LibraryDatabase::checkedFiles(QByteArrayView folder)
 {
     std::vector<CheckedFile> files;
+    forEachCheckedFile(folder, [&files](CheckedFile &file) {
+        files.push_back(std::move(file));
+        return true;
+    });
+    return files;
+}
+
+void LibraryDatabase::forEachCheckedFile(QByteArrayView folder, const std::function<bool(CheckedFile &file)> &take)
+{
     sql::Statement query = m_db.prepare("SELECT name, size, modified, header, crc32, sha1 FROM rom_file WHERE folder = ?1");
     query.bind(1, folder);
-    while (query.next()) {
+    bool more = true;
+    while (more && query.next()) {
         CheckedFile file;
         file.name = query.bytes(0).toByteArray();
         file.stamp = {query.integer(1), query.integer(2)};
         file.header = query.bytes(3).toByteArray();
         file.sums = {quint32(query.integer(4)), query.bytes(5).toByteArray()};
-        files.push_back(std::move(file));
+        more = take(file);
     }
-    return files;
 }
 
 bool LibraryDatabase::keepChecks(QByteArrayView folder, const std::vector<CheckedFile> &files,

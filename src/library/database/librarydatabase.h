@@ -75,6 +75,9 @@ public:
 
     // The files of folder (its path's bytes) checked before.
     std::vector<CheckedFile> checkedFiles(QByteArrayView folder);
+    // The same one at a time, as long as take returns true: a folder of a million files is not
+    // held at once.
+    void forEachCheckedFile(QByteArrayView folder, const std::function<bool(CheckedFile &file)> &take);
     // Keeps the checks of files in folder and forgets the names gone, in one transaction.
     bool keepChecks(QByteArrayView folder, const std::vector<CheckedFile> &files, const std::vector<QByteArray> &gone,
                     QString *error);

@@ -1,5 +1,6 @@
 #include "library/folders/romfolder.h"
 
+#include "platform/memory.h"
 #include "platform/workqueue.h"
 #include "platform/receiver.h"
 #include "platform/folders.h"
@@ -83,6 +84,7 @@ void RomFolder::startReading(const QString &folder, const std::function<void()> 
         receiver->post([this, ticket, reading = std::move(reading)] { show(ticket, reading); });
         if (whenPosted)
             whenPosted();
+        platform::giveBackFreedMemory(); // what sorting the names took
     });
 }
 
@@ -106,7 +108,7 @@ void RomFolder::show(quint64 ticket, const Reading &reading)
 void RomFolder::setChecker(RomChecker *checker)
 {
     m_checker = checker;
-    connect(checker, &RomChecker::checked, this, [this](const QString &folder, const RomFactsByName &facts) {
+    connect(checker, &RomChecker::checked, this, [this](const QString &folder, const CheckedBatch &facts) {
         if (folder == m_listedFolder)
             m_model->addFacts(facts);
     });

@@ -4,23 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string_view>
 #include <unordered_set>
 
 namespace library {
-
-namespace {
-
-std::vector<const char *> pointersInto(const QByteArray &buffer, const RomNames &names)
-{
-    std::vector<const char *> rows;
-    rows.reserve(names.starts().size());
-    for (const quint32 start : names.starts())
-        rows.push_back(buffer.constData() + start);
-    return rows;
-}
-
-} // namespace
 
 int RomListModel::rowCount(const QModelIndex &parent) const
 {
@@ -39,7 +27,7 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     case MarkRole: {
         if (m_marked == 0 && m_favourites.isEmpty())
             return QVariant();
-        const RomFacts *facts = factsAt(index.row());
+        const ListedFacts *facts = factsAt(index.row());
         const bool warned = facts && !facts->warning.isEmpty();
         if (isFavourite(facts))
             return int(warned ? RomMark::WarnedFavourite : RomMark::Favourite);
@@ -47,7 +35,7 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole: {
-        const RomFacts *facts = factsAt(index.row());
+        const ListedFacts *facts = factsAt(index.row());
         if (!facts)
             return QVariant();
         QStringList lines;
@@ -75,62 +63,114 @@ void RomListModel::setFavourites(const QSet<QByteArray> &games)
 
 bool RomListModel::isFavourite(int row) const { return !m_favourites.isEmpty() && isFavourite(factsAt(row)); }
 
-bool RomListModel::isFavourite(const RomFacts *facts) const
+bool RomListModel::isFavourite(const ListedFacts *facts) const
 {
-    return facts && m_favourites.contains(facts->identity.data.sha1);
+    return facts && !facts->game.isEmpty() && m_favourites.contains(facts->game);
 }
 
-const RomFacts *RomListModel::factsAt(int row) const
+const ListedFacts *RomListModel::factsOf(quint32 ordinal) const
 {
-    const QByteArrayView name = bytesAt(row);
-    if (name.isEmpty() || m_facts.isEmpty())
-        return nullptr;
-    const auto found = m_facts.constFind(QByteArray::fromRawData(name.data(), name.size()));
-    return found == m_facts.cend() ? nullptr : &*found;
+    const quint32 facts = ordinal < m_factsOfName.size() ? m_factsOfName[ordinal] : 0;
+    return facts == 0 ? nullptr : &m_facts[facts - 1];
 }
 
-void RomListModel::addFacts(const RomFactsByName &facts)
+const ListedFacts *RomListModel::factsAt(int row) const
 {
-    for (auto it = facts.cbegin(); it != facts.cend(); ++it) {
-        const auto before = m_facts.constFind(it.key());
-        m_marked += int(!it->warning.isEmpty()) - int(before != m_facts.cend() && !before->warning.isEmpty());
+    return row >= 0 && size_t(row) < m_rows.size() ? factsOf(m_rows[size_t(row)].ordinal) : nullptr;
+}
+
+quint32 RomListModel::share(const ListedFacts &facts)
+{
+    const QByteArray key = facts.sharingKey();
+    if (!key.isEmpty()) {
+        const auto found = m_shared.constFind(key);
+        if (found != m_shared.cend())
+            return *found;
     }
-    if (m_facts.isEmpty())
-        m_facts = facts;
-    else
-        m_facts.insert(facts);
-    // An archive found to hold no NES ROM leaves the list.
+    m_facts.push_back(facts);
+    const quint32 value = quint32(m_facts.size());
+    if (!key.isEmpty())
+        m_shared.insert(key, value);
+    return value;
+}
+
+void RomListModel::addFacts(const CheckedBatch &batch)
+{
+    std::vector<quint32> shared; // the batch's facts as this model holds them
+    shared.reserve(batch.facts().size());
+    bool hides = false;
+    for (const ListedFacts &facts : batch.facts()) {
+        shared.push_back(share(facts));
+        hides = hides || facts.isEmptyArchive();
+    }
+    const auto set = [&](quint32 ordinal, quint32 index) {
+        if (ordinal >= m_factsOfName.size())
+            return;
+        const ListedFacts *before = factsOf(ordinal);
+        m_factsOfName[ordinal] = shared[index];
+        m_marked += int(!batch.facts()[index].warning.isEmpty()) - int(before && !before->warning.isEmpty());
+    };
+    if (batch.names().constData() == m_buffer.constData()) {
+        for (const auto &[ordinal, index] : batch.byOrdinal())
+            set(ordinal, index);
+    }
+    for (const auto &[name, index] : batch.byName()) {
+        const int row = rowOf(name);
+        if (row >= 0)
+            set(m_rows[size_t(row)].ordinal, index);
+    }
+    if (hides)
+        removeHidden();
+    if (!m_rows.empty())
+        emit dataChanged(index(0), index(int(m_rows.size()) - 1), {MarkRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
+}
+
+// An archive found to hold no NES ROM leaves the list, and stays out of later readings.
+void RomListModel::removeHidden()
+{
     for (qsizetype row = qsizetype(m_rows.size()) - 1; row >= 0; --row) {
-        if (isHidden(m_rows[size_t(row)])) {
+        const ListedFacts *facts = factsOf(m_rows[size_t(row)].ordinal);
+        if (facts && facts->isEmptyArchive()) {
+            m_hidden.insert(QByteArray(nameOf(m_rows[size_t(row)])));
             beginRemoveRows(QModelIndex(), int(row), int(row));
             m_rows.erase(m_rows.begin() + row);
             endRemoveRows();
         }
     }
-    if (!m_rows.empty())
-        emit dataChanged(index(0), index(int(m_rows.size()) - 1), {MarkRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
 }
 
-bool RomListModel::isHidden(const char *name) const
+void RomListModel::countMarked()
 {
-    if (m_facts.isEmpty())
-        return false;
-    const auto found = m_facts.constFind(QByteArray::fromRawData(name, qsizetype(std::strlen(name))));
-    return found != m_facts.cend() && found->isEmptyArchive();
+    m_marked = 0;
+    for (const quint32 facts : m_factsOfName)
+        m_marked += int(facts != 0 && !m_facts[facts - 1].warning.isEmpty());
 }
 
 QByteArrayView RomListModel::bytesAt(int row) const
 {
-    return row >= 0 && size_t(row) < m_rows.size() ? QByteArrayView(m_rows[size_t(row)]) : QByteArrayView();
+    return row >= 0 && size_t(row) < m_rows.size() ? QByteArrayView(nameOf(m_rows[size_t(row)])) : QByteArrayView();
 }
 
 QString RomListModel::fileName(int row) const { return platform::fromUtf8Lossless(bytesAt(row)); }
 
 int RomListModel::rowOf(QByteArrayView name) const
 {
-    for (size_t row = 0; row < m_rows.size(); ++row) {
-        if (QByteArrayView(m_rows[row]) == name)
-            return int(row);
+    if (name.isEmpty() || name.contains('\0'))
+        return -1;
+    // The name is looked for in the buffer, whose bytes lie in a row, then its start among the
+    // rows: both far faster over a million names than comparing the names row by row.
+    const QByteArray wanted = name.toByteArray() + '\0';
+    const std::boyer_moore_horspool_searcher searcher(wanted.cbegin(), wanted.cend());
+    const char *const begin = m_buffer.cbegin();
+    for (const char *from = begin; from != m_buffer.cend(); ++from) {
+        from = std::search(from, m_buffer.cend(), searcher);
+        if (from == m_buffer.cend())
+            return -1;
+        if (from == begin || from[-1] == '\0') { // a whole name, not the end of one
+            const quint32 start = quint32(from - begin);
+            const auto row = std::find_if(m_rows.cbegin(), m_rows.cend(), [start](const Row &row) { return row.start == start; });
+            return row == m_rows.cend() ? -1 : int(row - m_rows.cbegin());
+        }
     }
     return -1;
 }
@@ -139,51 +179,88 @@ void RomListModel::reset(const RomNames &names)
 {
     beginResetModel();
     m_facts.clear(); // another folder's files
+    m_shared.clear();
+    m_hidden.clear();
     m_marked = 0;
     m_buffer = names.buffer();
-    m_rows = pointersInto(m_buffer, names);
+    m_rows = names.rows();
+    m_factsOfName.assign(names.starts().size(), 0);
     endResetModel();
 }
 
 void RomListModel::update(const RomNames &names)
 {
     const QByteArray buffer = names.buffer(); // both readings live until the rows are moved over
-    std::vector<const char *> fresh = pointersInto(buffer, names);
-    fresh.erase(std::remove_if(fresh.begin(), fresh.end(), [this](const char *name) { return isHidden(name); }), fresh.end());
-    const bool same = fresh.size() == m_rows.size()
-        && std::equal(fresh.begin(), fresh.end(), m_rows.begin(), [](const char *a, const char *b) { return std::strcmp(a, b) == 0; });
-    if (same) { // nothing changed, the common case: no row moves
-        m_rows.swap(fresh);
+    const auto freshName = [&buffer](Row row) { return buffer.constData() + row.start; };
+    std::vector<Row> fresh = names.rows();
+    if (!m_hidden.isEmpty()) {
+        fresh.erase(std::remove_if(fresh.begin(), fresh.end(), [&](Row row) { return m_hidden.contains(QByteArray(freshName(row))); }),
+                    fresh.end());
+    }
+    std::vector<quint32> freshFacts(names.starts().size(), 0);
+    // Moves the rows over to the new reading, with what was found of each, without a signal: the
+    // names stay as they are. fresh[i] is the same name as m_rows[i].
+    const auto moveOver = [&](std::vector<Row> &rows) {
+        for (size_t i = 0; i < rows.size(); ++i)
+            freshFacts[rows[i].ordinal] = m_factsOfName[m_rows[i].ordinal];
+        m_rows.swap(rows);
         m_buffer = buffer;
+        m_factsOfName.swap(freshFacts);
+        countMarked();
+    };
+    const bool same = fresh.size() == m_rows.size() && std::equal(fresh.begin(), fresh.end(), m_rows.begin(), [&](Row a, Row b) {
+        return std::strcmp(freshName(a), nameOf(b)) == 0;
+    });
+    if (same) { // nothing changed, the common case: no row moves
+        moveOver(fresh);
         return;
     }
-    const std::unordered_set<std::string_view> now(fresh.begin(), fresh.end());
-    const std::unordered_set<std::string_view> before(m_rows.begin(), m_rows.end());
+    std::unordered_set<std::string_view> now, before;
+    now.reserve(fresh.size());
+    before.reserve(m_rows.size());
+    for (const Row row : fresh)
+        now.insert(freshName(row));
+    for (const Row row : m_rows)
+        before.insert(nameOf(row));
+    // The names in both readings must stand in the same order in each; if not, the list starts afresh.
+    std::vector<Row> kept;
+    for (const Row row : fresh) {
+        if (before.count(freshName(row)))
+            kept.push_back(row);
+    }
+    size_t at = 0;
+    for (const Row row : m_rows) {
+        if (!now.count(nameOf(row)))
+            continue;
+        if (std::strcmp(nameOf(row), freshName(kept[at++])) != 0) { // another order
+            reset(names);
+            return;
+        }
+    }
+    const QByteArray earlier = m_buffer; // the names of before, while the rows gone are removed
     for (qsizetype row = qsizetype(m_rows.size()) - 1; row >= 0;) {
-        if (now.count(m_rows[size_t(row)])) {
+        if (now.count(nameOf(m_rows[size_t(row)]))) {
             --row;
             continue;
         }
         qsizetype first = row;
-        while (first > 0 && !now.count(m_rows[size_t(first - 1)]))
+        while (first > 0 && !now.count(nameOf(m_rows[size_t(first - 1)])))
             --first;
         beginRemoveRows(QModelIndex(), int(first), int(row));
         m_rows.erase(m_rows.begin() + first, m_rows.begin() + row + 1);
         endRemoveRows();
         row = first - 1;
     }
+    moveOver(kept);
     size_t row = 0;
     for (size_t i = 0; i < fresh.size();) {
-        if (before.count(fresh[i])) {
-            if (row >= m_rows.size() || std::strcmp(m_rows[row], fresh[i]) != 0) { // another order
-                reset(names);
-                return;
-            }
-            m_rows[row++] = fresh[i++]; // the same name, now in the new reading
+        if (before.count(freshName(fresh[i]))) { // already in its row
+            ++row;
+            ++i;
             continue;
         }
         size_t last = i;
-        while (last + 1 < fresh.size() && !before.count(fresh[last + 1]))
+        while (last + 1 < fresh.size() && !before.count(freshName(fresh[last + 1])))
             ++last;
         beginInsertRows(QModelIndex(), int(row), int(row + (last - i)));
         m_rows.insert(m_rows.begin() + qsizetype(row), fresh.begin() + qsizetype(i), fresh.begin() + qsizetype(last) + 1);
@@ -191,7 +268,6 @@ void RomListModel::update(const RomNames &names)
         row += last - i + 1;
         i = last + 1;
     }
-    m_buffer = buffer;
 }
 
 } // namespace library

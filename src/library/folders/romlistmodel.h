@@ -4,6 +4,7 @@
 #include "library/folders/romnames.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QSet>
 
 #include <vector>
@@ -37,12 +38,13 @@ public:
     // The row of the name with these bytes; -1 when there is none.
     int rowOf(QByteArrayView name) const;
 
-    // The bytes of every name together, each with its NUL.
+    // The bytes of every name together, each with its NUL, in the order a check counts them.
     QByteArray namesBuffer() const { return m_buffer; }
     // What the checks found of row's file; null before it is checked.
-    const RomFacts *factsAt(int row) const;
-    // Adds checks' findings, by name; names not listed are kept for when they are.
-    void addFacts(const RomFactsByName &facts);
+    const ListedFacts *factsAt(int row) const;
+    // Adds a check's findings. Those counted in the names of an earlier reading are dropped: each
+    // reading is checked anew.
+    void addFacts(const CheckedBatch &batch);
     // The games (identities) the user keeps as favourites: their rows carry a star once checked.
     void setFavourites(const QSet<QByteArray> &games);
     bool isFavourite(int row) const;
@@ -50,17 +52,27 @@ public:
     // Shows another folder's names.
     void reset(const RomNames &names);
     // Shows a new reading of the same folder: the names gone are removed and the new ones
-    // inserted where they belong; every other row stays, and with it a view's selection and place.
+    // inserted where they belong; every other row stays, and with it a view's selection, place
+    // and what its check found.
     void update(const RomNames &names);
 
 private:
-    bool isFavourite(const RomFacts *facts) const;
-    bool isHidden(const char *name) const; // an archive known to hold no NES ROM
+    using Row = RomNames::Row;
+    const char *nameOf(Row row) const { return m_buffer.constData() + row.start; }
+    const ListedFacts *factsOf(quint32 ordinal) const;
+    bool isFavourite(const ListedFacts *facts) const;
+    quint32 share(const ListedFacts &facts); // 1 + its index in m_facts
+    void countMarked();
+    void removeHidden();
 
     QByteArray m_buffer;
-    std::vector<const char *> m_rows;
-    RomFactsByName m_facts; // this folder's files as checked
-    int m_marked = 0;       // how many of them are not sound
+    std::vector<Row> m_rows;
+    // By ordinal: 0 until the name's file is checked, then 1 + the index of its facts in m_facts.
+    std::vector<quint32> m_factsOfName;
+    std::vector<ListedFacts> m_facts;    // each distinct facts found in this folder
+    QHash<QByteArray, quint32> m_shared; // m_factsOfName's values, by sharing key
+    QSet<QByteArray> m_hidden;           // archives found to hold no NES ROM: never shown
+    int m_marked = 0;                    // names whose file is not sound
     QSet<QByteArray> m_favourites;
 };
 

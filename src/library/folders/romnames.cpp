@@ -76,7 +76,7 @@ struct RankedRow {
     quint64 head[2]; // the key's first sixteen ranks, big-endian: compared as numbers
     const char *key;
     quint32 keyLength;
-    quint32 start;
+    quint32 ordinal;
 
     unsigned headByte(int at) const { return unsigned(head[at / 8] >> (56 - 8 * (at % 8))) & 0xFFu; }
 };
@@ -123,24 +123,24 @@ void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
     }
 }
 
-// starts ordered by their keys' ranks, ties by the names' bytes, and, when asked for, each one's
-// key length in that order. Each row carries its key's first sixteen ranks, which settle nearly
-// every comparison without touching the names; the rows (eight times the starts' size) are gone
-// once the order is made.
+// The names' ordinals ordered by their keys' ranks, ties by the names' bytes, and, when asked
+// for, each one's key length in that order. Each row carries its key's first sixteen ranks, which
+// settle nearly every comparison without touching the names; the rows (eight times the
+// ordinals' size) are gone once the order is made.
 template <class KeyOf, class NameOf>
-std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ranks &ranks, KeyOf keyOf, NameOf nameOf,
+std::vector<quint32> sortedByRanks(const std::vector<quint32> &ordinals, const Ranks &ranks, KeyOf keyOf, NameOf nameOf,
                                    std::vector<quint32> *keyLengths = nullptr)
 {
     std::vector<RankedRow> rows;
-    rows.reserve(starts.size());
-    for (const quint32 start : starts) {
-        const std::string_view k = keyOf(start);
+    rows.reserve(ordinals.size());
+    for (const quint32 ordinal : ordinals) {
+        const std::string_view k = keyOf(ordinal);
         quint64 head[2] = {0, 0};
         for (size_t half = 0; half < 2; ++half) { // a half at a time: each stays in a register
             for (size_t i = half * 8; i < half * 8 + 8; ++i)
                 head[half] = (head[half] << 8) | (i < k.size() ? ranks[static_cast<unsigned char>(k[i])] : 0u);
         }
-        rows.push_back({{head[0], head[1]}, k.data(), quint32(k.size()), start});
+        rows.push_back({{head[0], head[1]}, k.data(), quint32(k.size()), ordinal});
     }
     radixSort(rows.data(), rows.data() + rows.size(), 0, [&](const RankedRow &a, const RankedRow &b) {
         if (a.head[0] != b.head[0])
@@ -148,12 +148,12 @@ std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ran
         if (a.head[1] != b.head[1])
             return a.head[1] < b.head[1];
         const int byKey = compareRanked({a.key, a.keyLength}, {b.key, b.keyLength}, ranks);
-        return byKey != 0 ? byKey < 0 : nameOf(a.start) < nameOf(b.start);
+        return byKey != 0 ? byKey < 0 : nameOf(a.ordinal) < nameOf(b.ordinal);
     });
     std::vector<quint32> sorted;
     sorted.reserve(rows.size());
     for (const RankedRow &row : rows)
-        sorted.push_back(row.start);
+        sorted.push_back(row.ordinal);
     if (keyLengths) {
         keyLengths->reserve(rows.size());
         for (const RankedRow &row : rows)
@@ -166,7 +166,7 @@ std::vector<quint32> sortedByRanks(const std::vector<quint32> &starts, const Ran
 
 QByteArrayView RomNames::bytesAt(qsizetype row) const
 {
-    const char *name = m_bytes.constData() + m_starts[size_t(row)];
+    const char *name = m_bytes.constData() + m_rows[size_t(row)].start;
     return QByteArrayView(name, qsizetype(std::strlen(name)));
 }
 
@@ -176,6 +176,7 @@ void RomNames::append(QByteArrayView name)
 {
     // One copy for the name and its NUL, for every file found.
     const qsizetype start = m_bytes.size();
+    m_rows.push_back({quint32(start), quint32(m_starts.size())});
     m_starts.push_back(quint32(start));
     m_bytes.resize(start + name.size() + 1);
     char *to = m_bytes.data() + start;
@@ -185,20 +186,37 @@ void RomNames::append(QByteArrayView name)
 
 void RomNames::sort(const QLocale &locale)
 {
-    auto raw = [this](quint32 start) { return std::string_view(m_bytes.constData() + start); };
+    const std::vector<quint32> order = sortedOrdinals(locale);
+    for (size_t row = 0; row < order.size(); ++row)
+        m_rows[row] = {m_starts[order[row]], order[row]};
+}
+
+void RomNames::shrinkToFit()
+{
+    m_bytes.squeeze();
+    m_starts.shrink_to_fit();
+    m_rows.shrink_to_fit();
+}
+
+std::vector<quint32> RomNames::sortedOrdinals(const QLocale &locale) const
+{
+    std::vector<quint32> ordinals;
+    ordinals.reserve(m_rows.size());
+    for (const Row &row : m_rows)
+        ordinals.push_back(row.ordinal);
+    auto raw = [this](quint32 ordinal) { return std::string_view(m_bytes.constData() + m_starts[ordinal]); };
     if (locale.language() == QLocale::C) {
         // A name with letters beyond ASCII is ordered by a case-folded key, made once.
         std::unordered_map<quint32, std::string> folded;
-        for (const quint32 start : m_starts) {
-            if (!isAscii(raw(start)))
-                folded.emplace(start, platform::toUtf8Lossless(platform::fromUtf8Lossless(raw(start)).toCaseFolded()).toStdString());
+        for (const quint32 ordinal : ordinals) {
+            if (!isAscii(raw(ordinal)))
+                folded.emplace(ordinal, platform::toUtf8Lossless(platform::fromUtf8Lossless(raw(ordinal)).toCaseFolded()).toStdString());
         }
-        auto key = [&](quint32 start) {
-            const auto it = folded.empty() ? folded.end() : folded.find(start);
-            return it == folded.end() ? raw(start) : std::string_view(it->second);
+        auto key = [&](quint32 ordinal) {
+            const auto it = folded.empty() ? folded.end() : folded.find(ordinal);
+            return it == folded.end() ? raw(ordinal) : std::string_view(it->second);
         };
-        m_starts = sortedByRanks(m_starts, foldedBytes(), key, raw);
-        return;
+        return sortedByRanks(ordinals, foldedBytes(), key, raw);
     }
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
@@ -213,8 +231,8 @@ void RomNames::sort(const QLocale &locale)
     });
     if (ranked) {
         std::vector<quint32> lengths;
-        std::vector<quint32> order = sortedByRanks(m_starts, ranks, raw, raw, &lengths);
-        auto sortedName = [&](size_t i) { return std::string_view(m_bytes.constData() + order[i], lengths[i]); };
+        std::vector<quint32> order = sortedByRanks(ordinals, ranks, raw, raw, &lengths);
+        auto sortedName = [&](size_t i) { return std::string_view(m_bytes.constData() + m_starts[order[i]], lengths[i]); };
         bool confirmed = true;
         std::u16string previous, name; // ASCII: a byte is a UTF-16 code unit
         for (size_t i = 0; i < order.size() && confirmed; ++i) {
@@ -227,27 +245,20 @@ void RomNames::sort(const QLocale &locale)
             }
             previous.swap(name);
         }
-        if (confirmed) {
-            m_starts.swap(order);
-            return;
-        }
+        if (confirmed)
+            return order;
     }
     // Otherwise a collation key for each name, made once.
     const size_t n = m_starts.size();
-    std::vector<QCollatorSortKey> keys;
+    std::vector<QCollatorSortKey> keys; // by ordinal
     keys.reserve(n);
-    for (const quint32 start : m_starts)
-        keys.push_back(collator.sortKey(platform::fromUtf8Lossless(raw(start))));
-    std::vector<quint32> order(n);
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+    for (quint32 ordinal = 0; ordinal < n; ++ordinal)
+        keys.push_back(collator.sortKey(platform::fromUtf8Lossless(raw(ordinal))));
+    std::sort(ordinals.begin(), ordinals.end(), [&](quint32 a, quint32 b) {
         const int byKey = keys[a].compare(keys[b]);
-        return byKey != 0 ? byKey < 0 : raw(m_starts[a]) < raw(m_starts[b]);
+        return byKey != 0 ? byKey < 0 : raw(a) < raw(b);
     });
-    std::vector<quint32> sorted(n);
-    for (size_t i = 0; i < n; ++i)
-        sorted[i] = m_starts[order[i]];
-    m_starts.swap(sorted);
+    return ordinals;
 }
 
 RomNames readRomNames(const QString &folder, const QString &pattern, const QLocale &locale, bool *ok)
@@ -260,6 +271,7 @@ RomNames readRomNames(const QString &folder, const QString &pattern, const QLoca
     if (ok)
         *ok = read;
     names.sort(locale);
+    names.shrinkToFit(); // a list of a million names keeps them for as long as it is shown
     return names;
 }
 

@@ -14,20 +14,35 @@ namespace library {
 class RomNames
 {
 public:
-    qsizetype count() const { return qsizetype(m_starts.size()); }
+    // A shown row: where its name starts in the buffer, and its ordinal (its place among the
+    // buffer's names).
+    struct Row {
+        quint32 start;
+        quint32 ordinal;
+    };
+
+    qsizetype count() const { return qsizetype(m_rows.size()); }
     QByteArrayView bytesAt(qsizetype row) const;
     QString nameAt(qsizetype row) const;
     void append(QByteArrayView name);
     // Orders the names as the user's language sorts them, without regard to case; in the C locale
     // by code point, without regard to case. Names that differ only in case keep a fixed order.
     void sort(const QLocale &locale);
+    // Gives back the room kept for more names.
+    void shrinkToFit();
 
     const QByteArray &buffer() const { return m_bytes; }
+    // Where each name starts in the buffer, in the buffer's order: a name's ordinal is its place here.
     const std::vector<quint32> &starts() const { return m_starts; }
+    // The rows, in the order shown.
+    const std::vector<Row> &rows() const { return m_rows; }
 
 private:
+    std::vector<quint32> sortedOrdinals(const QLocale &locale) const;
+
     QByteArray m_bytes;            // every name, each ended by a NUL
-    std::vector<quint32> m_starts; // where each shown row's name starts in m_bytes
+    std::vector<quint32> m_starts; // where each name starts in m_bytes, by ordinal
+    std::vector<Row> m_rows;       // in the order shown
 };
 
 // The files of folder whose names match pattern ("*.nes", or several parted by ';': by ending,
