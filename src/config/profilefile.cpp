@@ -1,5 +1,6 @@
 #include "config/profilefile.h"
 
+#include "config/profiletext.h"
 #include "platform/filenames.h"
 #include "platform/filerewrite.h"
 
@@ -13,9 +14,6 @@ namespace profile {
 
 namespace {
 
-const QByteArray kBom("\xEF\xBB\xBF");
-const QByteArray kUtf16LeBom("\xFF\xFE");
-const QByteArray kUtf16BeBom("\xFE\xFF");
 const QByteArray kLineEnd("\r\n");
 // No system allows a path this long: a line beyond it holds no usable value.
 constexpr qsizetype kLongLine = 64 * 1024;
@@ -67,71 +65,6 @@ private:
     qsizetype m_end;
     qsizetype m_pos;
 };
-
-// The text of a file that starts with a UTF-8 byte order mark is UTF-8; any other file is in the
-// system's 8-bit code page (the ANSI code page on Windows, UTF-8 on Linux), as Windows reads them.
-// Bytes that are not valid UTF-8 are kept as they are, so that a folder's name survives a Save.
-QString decode(const char *data, qsizetype begin, qsizetype end, bool utf8)
-{
-    const QByteArrayView bytes(data + begin, end - begin);
-    return utf8 ? platform::fromUtf8Lossless(bytes) : platform::fromSystem8Bit(bytes);
-}
-
-QByteArray encode(const QString &text, bool utf8)
-{
-    return utf8 ? platform::toUtf8Lossless(text) : platform::toSystem8Bit(text);
-}
-
-bool fitsCodePage(const QString &text) { return platform::fitsSystem8Bit(text); }
-
-// Files that Windows' profile functions and Notepad write in UTF-16 are read as UTF-8 with a byte
-// order mark and written back in their own encoding.
-enum class Utf16 { No, LittleEndian, BigEndian };
-
-Utf16 utf16Order(QByteArrayView head)
-{
-    if (head.startsWith(kUtf16LeBom))
-        return Utf16::LittleEndian;
-    if (head.startsWith(kUtf16BeBom))
-        return Utf16::BigEndian;
-    return Utf16::No;
-}
-
-// UTF-16 as UTF-8, every code unit kept as it is (a lone surrogate too, so that text written
-// back is what was read); a last odd byte, half a character, reads as U+FFFD. Only the file's
-// first byte order mark is one: a later U+FEFF, wherever a piece starts, is text.
-QByteArray decodeUtf16(QByteArrayView bytes, Utf16 order)
-{
-    QString text(bytes.size() / 2 + bytes.size() % 2, Qt::Uninitialized);
-    const auto *data = reinterpret_cast<const uchar *>(bytes.data());
-    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-        const char16_t unit = order == Utf16::LittleEndian ? char16_t(data[i] | data[i + 1] << 8)
-                                                           : char16_t(data[i] << 8 | data[i + 1]);
-        text[i / 2] = QChar(unit);
-    }
-    if (bytes.size() % 2)
-        text.back() = QChar::ReplacementCharacter;
-    return platform::toUtf8Lossless(text);
-}
-
-QByteArray utf16ToUtf8(const QByteArray &contents, Utf16 order)
-{
-    return kBom + decodeUtf16(QByteArrayView(contents).sliced(2), order);
-}
-
-QByteArray utf8ToUtf16(const QByteArray &contents, Utf16 order)
-{
-    const QString text = platform::fromUtf8Lossless(QByteArrayView(contents).sliced(kBom.size()));
-    QByteArray bytes = order == Utf16::LittleEndian ? kUtf16LeBom : kUtf16BeBom;
-    bytes.reserve(bytes.size() + text.size() * 2);
-    for (const QChar c : text) {
-        const char16_t unit = c.unicode();
-        const char low = char(unit & 0xFF), high = char(unit >> 8);
-        bytes.append(order == Utf16::LittleEndian ? low : high);
-        bytes.append(order == Utf16::LittleEndian ? high : low);
-    }
-    return bytes;
-}
 
 bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
@@ -333,81 +266,6 @@ std::optional<QString> profileValue(const QByteArray &contents, const QString &s
         return locate(utf16ToUtf8(contents, order), section, key).value;
     return locate(contents, section, key).value;
 }
-
-namespace {
-
-// The device's bytes as the line reader takes them: a byte order mark taken off and remembered,
-// UTF-16 handed on as UTF-8 piece by piece. UTF-16 is decoded in pieces that split no character,
-// so that any piece size reads exactly as the whole file does.
-class PieceSource
-{
-public:
-    explicit PieceSource(QIODevice &device) : m_device(device)
-    {
-        // The first bytes decide the encoding; they are read whatever the piece size.
-        char head[3];
-        qint64 held = 0;
-        while (held < 3) {
-            const qint64 got = m_device.read(head + held, 3 - held);
-            if (got <= 0)
-                break;
-            held += got;
-        }
-        m_pending = QByteArray(head, held);
-        m_utf16 = utf16Order(m_pending);
-        if (m_utf16 != Utf16::No) {
-            m_carry = m_pending.mid(2);
-            m_pending.clear();
-        } else if (m_pending.startsWith(kBom)) {
-            m_pending.clear();
-        }
-        m_utf8 = m_utf16 != Utf16::No || (held == 3 && QByteArray(head, 3) == kBom);
-    }
-
-    bool utf8() const { return m_utf8; }
-
-    // Appends about piece bytes to buffer; false once the device has nothing more.
-    bool append(QByteArray &buffer, qsizetype piece)
-    {
-        if (!m_pending.isEmpty()) {
-            buffer.append(m_pending);
-            m_pending.clear();
-            return true;
-        }
-        if (m_utf16 != Utf16::No) {
-            const qsizetype held = m_carry.size();
-            m_carry.resize(held + piece);
-            const qint64 got = m_device.read(m_carry.data() + held, piece);
-            m_carry.resize(held + std::max<qint64>(got, 0));
-            // Held back: an odd byte, and a high surrogate whose partner may come next.
-            qsizetype keep = got > 0 ? m_carry.size() % 2 : 0;
-            if (got > 0 && m_carry.size() - keep >= 2) {
-                const qsizetype unit = m_carry.size() - keep - 2;
-                const auto first = uchar(m_carry.at(unit)), second = uchar(m_carry.at(unit + 1));
-                const char16_t last = m_utf16 == Utf16::LittleEndian ? char16_t(first | second << 8) : char16_t(first << 8 | second);
-                if (QChar::isHighSurrogate(last))
-                    keep += 2;
-            }
-            buffer.append(decodeUtf16(QByteArrayView(m_carry).first(m_carry.size() - keep), m_utf16));
-            m_carry.remove(0, m_carry.size() - keep);
-            return got > 0;
-        }
-        const qsizetype held = buffer.size();
-        buffer.resize(held + piece);
-        const qint64 got = m_device.read(buffer.data() + held, piece);
-        buffer.resize(held + std::max<qint64>(got, 0));
-        return got > 0;
-    }
-
-private:
-    QIODevice &m_device;
-    QByteArray m_pending;
-    QByteArray m_carry; // UTF-16 bytes read but not yet decoded
-    Utf16 m_utf16 = Utf16::No;
-    bool m_utf8 = false;
-};
-
-} // namespace
 
 std::optional<QString> profileValue(QIODevice &device, const QString &section, const QString &key,
                                     qsizetype pieceSize)
