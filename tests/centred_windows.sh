@@ -6,9 +6,8 @@
 set -euo pipefail
 program=$1 configdir=$2
 
-for tool in xvfb-run xdotool xwininfo openbox; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+. "$(dirname "$0")/xsetup.sh"
+require_tools xvfb-run xdotool xwininfo openbox
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -66,7 +65,5 @@ menu "$main" "$pid" f e
 ended "$pid" 10 "File > Exit"
 exit $failed
 DRIVE
-chmod +x "$work/drive.sh"
-export XDRIVER="$(cd "$(dirname "$0")" && pwd)/xdriver.sh" SHOT="${SHOT:-}"
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$work/emu" || { echo "FAIL: a window opened off centre"; exit 1; }
+drive "$work/drive.sh" "$work/emu" || { echo "FAIL: a window opened off centre"; exit 1; }
 echo "1 passed, 0 failed"

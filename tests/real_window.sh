@@ -11,9 +11,8 @@
 set -euo pipefail
 program=$1 standin=$2 configdir=$3
 
-for tool in xvfb-run xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+. "$(dirname "$0")/xsetup.sh"
+require_tools xvfb-run xdotool
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -92,9 +91,7 @@ kill -0 "$pid" || fail "the first program ended"
 kill "$pid"
 wait "$pid" || true
 DRIVE
-chmod +x "$work/drive.sh"
-export XDRIVER="$(cd "$(dirname "$0")" && pwd)/xdriver.sh" SHOT="${SHOT:-}"
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
+drive "$work/drive.sh" "$app"
 
 launch='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'
 found='["-run","'"$roms"'/b second.nes","-res","320","240","-setinput","1","GRAVIS"]'

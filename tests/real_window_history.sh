@@ -7,9 +7,8 @@
 set -euo pipefail
 program=$1 standin=$2 clipboard=$3 configdir=$4
 
-for tool in xvfb-run xdotool; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+. "$(dirname "$0")/xsetup.sh"
+require_tools xvfb-run xdotool
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -77,9 +76,7 @@ wait_until 5 "the ROM Information window to close" sh -c '! xdotool search --onl
 menu "$wid" "$pid" f e
 ended "$pid" 10 "File > Exit"
 DRIVE
-chmod +x "$work/drive.sh"
-export XDRIVER="$(cd "$(dirname "$0")" && pwd)/xdriver.sh" SHOT="${SHOT:-}"
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app" "$clipboard"
+drive "$work/drive.sh" "$app" "$clipboard"
 
 launch='["-run","'"$roms"'/A first game.nes","-res","320","240","-setinput","1","GRAVIS"]'
 expected=$(printf '%s\n%s\n%s' "$launch" "$launch" "$launch")

@@ -9,9 +9,8 @@
 set -euo pipefail
 zip=$1 standin=$2
 
-for tool in xvfb-run xdotool unzip wine; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+. "$(dirname "$0")/xsetup.sh"
+require_tools xvfb-run xdotool unzip wine
 [ -f "$zip" ] || { echo "FAIL: no package at $zip (cmake --build <build> --target package)"; exit 1; }
 
 work=$(mktemp -d)
@@ -70,9 +69,7 @@ wait_until 10 "the Directories window to close after Save" sh -c '! xdotool sear
 menu "$wid" any f e
 ended "$pid" 10 "File > Exit"
 DRIVE
-chmod +x "$work/drive.sh"
-export XDRIVER="$(cd "$(dirname "$0")" && pwd)/xdriver.sh" SHOT="${SHOT:-}"
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
+drive "$work/drive.sh" "$app"
 
 rom="${winroms//\\/\\\\}A first game.nes"
 launch='["-run","'"$rom"'","-res","320","240","-setinput","1","GRAVIS"]'
@@ -93,7 +90,7 @@ printf 'NES\032' > "$work/stick roms/On the stick.nes"
 stickroms="Z:${work//\//\\}\\stick roms\\"
 printf '[Quorvane v1.0b Config File]\r\nRoms=%s\r\n' "$stickroms" > "$app/quorvane.ini"
 printf '[Quorvane v1.0b Config File]\r\nRoms=%s\r\nRoms2=\r\nRoms3=\r\n' "$stickroms" > "$work/expected.ini"
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
+drive "$work/drive.sh" "$app"
 rom="${stickroms//\\/\\\\}On the stick.nes"
 launch='["-run","'"$rom"'","-res","320","240","-setinput","1","GRAVIS"]'
 actual=$(head -n 1 "$app/nesticle.log" 2>/dev/null | tr -d '\r' || echo "(no launch)")
@@ -108,7 +105,7 @@ mkdir -p "$work/zip roms"
 cp "$(dirname "$0")/fuzz/corpus/archive/one.zip" "$work/zip roms/Zipped.zip"
 ziproms="Z:${work//\//\\}\\zip roms\\"
 printf '[Quorvane v1.0b Config File]\r\nRoms=%s\r\n' "$ziproms" > "$legacy"
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/drive.sh" "$app"
+drive "$work/drive.sh" "$app"
 sha1=$(unzip -p "$work/zip roms/Zipped.zip" | tail -c +17 | sha1sum | cut -c 1-40)
 unpacked="$local_dir/roms/$sha1/Game (U).nes"
 [ -f "$unpacked" ] || { echo "FAIL: zipped: nothing unpacked at $unpacked"; ls -R "$local_dir" 2>&1 | head; exit 1; }
