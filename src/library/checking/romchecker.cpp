@@ -21,6 +21,8 @@ namespace {
 constexpr int kBatchMs = 150;        // facts reach the list at least this often while a folder is read
 constexpr int kFilesPerCommit = 500; // checks saved in one transaction
 constexpr size_t kFactsPerBatch = 20000; // at most, in one batch: each is small
+// A folder whose names take this much leaves enough freed behind to give back to the system.
+constexpr qsizetype kLargeFolderBytes = 4 << 20;
 // Archives listed at once, two at a time: each is unpacked and summed whole as it is listed, and a
 // second processor shares a folder of zips' check.
 constexpr size_t kArchivesAtOnce = 64;
@@ -250,7 +252,8 @@ void RomChecker::Work::checkNextFolder(const platform::CancelFlag &cancelled)
         waiting.erase(next);
     }
     checkFolder(folder, names, cancelled);
-    platform::giveBackFreedMemory(); // the folder's stamps and order
+    if (names.size() >= kLargeFolderBytes)
+        platform::giveBackFreedMemory(); // the folder's stamps and order
 }
 
 std::vector<platform::FileStamp> RomChecker::Work::takeStamps(const QString &folder, const QByteArray &names,

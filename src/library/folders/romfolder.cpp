@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kSettleMs = 300;          // a changed folder is read again once quiet this long,
 constexpr qint64 kSettleLimitMs = 2000; // or this long after its first change at the latest
+// A folder of this many names leaves enough freed behind its sorting to give back to the system.
+constexpr qsizetype kLargeFolder = 200000;
 
 // What to watch for folder: the folder itself, by what it is rather than how it was spelled, so
 // that two spellings of one folder share a watch; while it does not exist, the nearest folder
@@ -81,10 +83,12 @@ void RomFolder::startReading(const QString &folder, const std::function<void()> 
         Reading reading{folder, {}, watchTarget(QDir::fromNativeSeparators(folder))};
         bool readable = false;
         reading.names = read(QDir::fromNativeSeparators(folder), pattern, &readable);
+        const bool large = reading.names.count() >= kLargeFolder;
         receiver->post([this, ticket, reading = std::move(reading)] { show(ticket, reading); });
         if (whenPosted)
             whenPosted();
-        platform::giveBackFreedMemory(); // what sorting the names took
+        if (large)
+            platform::giveBackFreedMemory(); // what sorting the names took
     });
 }
 
