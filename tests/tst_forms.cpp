@@ -1,10 +1,12 @@
 #include "forms/dirlistbox.h"
+#include "forms/filelistbox.h"
 #include "forms/formbuilder.h"
 #include "forms/formdefs.h"
 #include "testutil.h"
 
 #include <QAccessible>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QStyle>
 
 using namespace testutil;
@@ -249,6 +251,32 @@ private slots:
             previous = dark;
         }
         QCOMPARE(glyphs, 8);
+    }
+
+    // An entry centred while its list is not shown (another tab's) is in the middle of the list
+    // once it is shown; one centred while shown, at once.
+    void aListCentresAnEntryWhenShown()
+    {
+        QStringList names;
+        for (int i = 0; i < 5000; ++i)
+            names << u"Game %1.nes"_s.arg(i, 4, 10, QLatin1Char('0'));
+        QStringListModel model(names);
+        QWidget window;
+        forms::FileListBox list(u"*.nes"_s, &window);
+        list.setModel(&model);
+        list.resize(200, 150);
+        list.setCurrentIndex(model.index(2500));
+        list.centreOn(model.index(2500));
+        auto centred = [&](int row) {
+            const QRect entry = list.visualRect(model.index(row));
+            return list.viewport()->rect().contains(entry.center())
+                   && std::abs(entry.center().y() - list.viewport()->rect().center().y()) <= entry.height();
+        };
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(centred(2500));
+        list.centreOn(model.index(4000));
+        QVERIFY(centred(4000));
     }
 };
 

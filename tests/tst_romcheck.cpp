@@ -273,10 +273,13 @@ private slots:
     void aNewReadingKeepsWhatWasFoundOfEachName()
     {
         RomNames first;
-        for (const char *name : {"a.nes", "b.nes", "c.zip"})
+        for (const char *name : {"a.nes", "b.nes", "c.zip", "ab.nes"})
             first.append(name);
         RomListModel model;
         model.reset(first);
+        QCOMPARE(model.rowOf("b.nes"), 1); // a whole name, not the end of another
+        QCOMPARE(model.rowOf("a.nes"), 0);
+        QCOMPARE(model.rowOf("nes"), -1);
         RomFacts sound, dirty, empty;
         dirty.warning = u"dirty header"_s;
         empty.archive = std::make_shared<const ArchiveListing>();
@@ -284,6 +287,8 @@ private slots:
         found.add(0, sound);
         found.add(1, dirty);
         found.add(2, empty);
+        found.add(3, sound);
+        QCOMPARE(found.facts().size(), size_t(3)); // the two sound files share theirs
         model.addFacts(found);
         using Mark = RomListModel::RomMark;
         auto rows = [&] {
@@ -293,9 +298,11 @@ private slots:
             return shown;
         };
         const QString blank = QString::number(int(Mark::Blank)), warned = QString::number(int(Mark::Warning));
-        QCOMPARE(rows(), (QStringList{"a.nes:" + blank, "b.nes:" + warned}));
+        QCOMPARE(rows(), (QStringList{"a.nes:" + blank, "b.nes:" + warned, "ab.nes:" + blank}));
+        model.update(first); // the same reading again: nothing moves
+        QCOMPARE(rows(), (QStringList{"a.nes:" + blank, "b.nes:" + warned, "ab.nes:" + blank}));
 
-        RomNames second; // another buffer order, a name come, the empty archive still there
+        RomNames second; // another buffer order, a name come, one gone, the empty archive still there
         for (const char *name : {"d.nes", "c.zip", "b.nes", "a.nes"})
             second.append(name);
         second.sort(QLocale::c());
