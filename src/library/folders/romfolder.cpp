@@ -83,12 +83,9 @@ void RomFolder::startReading(const QString &folder, const std::function<void()> 
         Reading reading{folder, {}, watchTarget(QDir::fromNativeSeparators(folder))};
         bool readable = false;
         reading.names = read(QDir::fromNativeSeparators(folder), pattern, &readable);
-        const bool large = reading.names.count() >= kLargeFolder;
         receiver->post([this, ticket, reading = std::move(reading)] { show(ticket, reading); });
         if (whenPosted)
             whenPosted();
-        if (large)
-            platform::giveBackFreedMemory(); // what sorting the names took
     });
 }
 
@@ -107,6 +104,13 @@ void RomFolder::show(quint64 ticket, const Reading &reading)
     emit listed();
     if (m_checker && !m_listedFolder.isEmpty())
         m_checker->check(m_listedFolder, m_model->namesBuffer());
+    // What the reading took beside the names is freed once it is dropped, after this; the
+    // reading's thread then gives it back to the system.
+    if (reading.names.count() >= kLargeFolder) {
+        QTimer::singleShot(0, this, [this] {
+            m_reading->post([](const platform::CancelFlag &) { platform::giveBackFreedMemory(); });
+        });
+    }
 }
 
 void RomFolder::setChecker(RomChecker *checker)
