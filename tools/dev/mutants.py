@@ -68,9 +68,13 @@ MUTANTS = [
      "    return kEmulatorProgram + QStringLiteral(\" -run\") + blank + romPath + blank"),
     ("src/library/folders/romfilter.cpp", "[&](const QByteArray &word) { return name.indexOf(word) >= 0; }", "[&](const QByteArray &) { return true; }"),
     ("src/forms/filelistbox.cpp", "    const int from = current < 0 ? 0 : sameLetter ? current + 1 : current;", "    const int from = current < 0 ? 0 : current;"),
-    ("src/app/selectionrestorer.cpp", "    if (slot == m_findSlot || m_selection.folders[size_t(slot)] != m_library->folder(slot)->listedFolder())", "    if (slot == m_findSlot)"),
+    ("src/app/selectionrestorer.cpp", "    if (slot == m_find->slot() || m_selection.folders[size_t(slot)] != m_library->folder(slot)->listedFolder())", "    if (slot == m_find->slot())"),
     ("src/app/launcher.cpp", "    else if (!file.fileName().endsWith(QStringLiteral(\".nes\"), Qt::CaseInsensitive) && !archive)", "    else if (false)"),
     ("src/platform/textfold.cpp", "        if (c.category() != QChar::Mark_NonSpacing)", "        if (true)"),
+    ("src/library/folders/romlistmodel.cpp", "        if (from == begin || from[-1] == '\\0') {", "        if (true) {"),
+    ("src/library/folders/romlistmodel.cpp", "    if (batch.names().constData() == m_buffer.constData()) {", "    if (true) {"),
+    ("src/forms/filelistbox.cpp", "        scrollTo(std::exchange(m_centreWhenShown, QPersistentModelIndex()), QAbstractItemView::PositionAtCenter);",
+     "        m_centreWhenShown = QPersistentModelIndex();"),
 ]
 
 
