@@ -277,9 +277,16 @@ private slots:
             first.append(name);
         RomListModel model;
         model.reset(first);
-        QCOMPARE(model.rowOf("b.nes"), 1); // a whole name, not the end of another
         QCOMPARE(model.rowOf("a.nes"), 0);
         QCOMPARE(model.rowOf("nes"), -1);
+        {
+            RomNames endings; // a whole name is found, not the end of another before it
+            for (const char *name : {"ab.nes", "b.nes"})
+                endings.append(name);
+            RomListModel found;
+            found.reset(endings);
+            QCOMPARE(found.rowOf("b.nes"), 1);
+        }
         RomFacts sound, dirty, empty;
         dirty.warning = u"dirty header"_s;
         empty.archive = std::make_shared<const ArchiveListing>();
