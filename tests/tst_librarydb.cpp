@@ -53,6 +53,27 @@ private slots:
         QVERIFY(db->checkedFiles("/roms/").empty());
     }
 
+    // A file that holds more recent launches than are kept (another program wrote them) gives
+    // the newest as many as the menu shows.
+    void recentLaunchesAreAsManyAsAreKept()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"quorvane.db"_s);
+        QString message;
+        QVERIFY(LibraryDatabase::open(path, &message));
+        sqlite3 *raw = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        for (int i = 0; i < 1000; ++i) {
+            const QByteArray insert = "INSERT INTO recent_launch (path, sha1, at_ms) VALUES ('/roms/" + QByteArray::number(i)
+                                      + ".nes', x'00', " + QByteArray::number(i) + ")";
+            QCOMPARE(sqlite3_exec(raw, insert.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        sqlite3_close(raw);
+        const std::vector<RecentLaunch> recent = LibraryDatabase::open(path, &message)->recentLaunches();
+        QCOMPARE(recent.size(), size_t(LibraryDatabase::kRecentLaunches));
+        QCOMPARE(recent.front().path, "/roms/999.nes");
+    }
+
     void aDamagedDatabaseIsKeptAsideAndANewOneMade_data()
     {
         QTest::addColumn<QByteArray>("damage");

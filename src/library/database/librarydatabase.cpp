@@ -279,7 +279,9 @@ PlayRecord LibraryDatabase::playRecord(QByteArrayView sha1)
 std::vector<RecentLaunch> LibraryDatabase::recentLaunches()
 {
     std::vector<RecentLaunch> launches;
-    sql::Statement query = m_db.prepare("SELECT path, sha1, at_ms FROM recent_launch ORDER BY seq DESC");
+    // As many as are kept, whatever another program left in the file.
+    sql::Statement query = m_db.prepare("SELECT path, sha1, at_ms FROM recent_launch ORDER BY seq DESC LIMIT ?1");
+    query.bind(1, kRecentLaunches);
     while (query.next())
         launches.push_back({query.bytes(0).toByteArray(), query.bytes(1).toByteArray(), query.integer(2)});
     return launches;

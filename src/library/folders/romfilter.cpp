@@ -104,6 +104,12 @@ void RomFilter::forgetFolded()
     m_foldedEnds = {};
 }
 
+QModelIndex RomFilter::index(int row, int column, const QModelIndex &parent) const
+{
+    const int rows = filtering() ? int(m_rows.size()) : m_names->rowCount();
+    return row >= 0 && row < rows && column == 0 && !parent.isValid() ? createIndex(row, column) : QModelIndex();
+}
+
 int RomFilter::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid())

@@ -29,6 +29,9 @@ public:
     int namesRow(int row) const { return filtering() ? m_rows[size_t(row)] : row; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    // A view asks for every row's index as it lays a list out: without the two virtual calls
+    // that the base class makes to check each one.
+    QModelIndex index(int row, int column = 0, const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
 private:
