@@ -21,8 +21,6 @@ namespace {
 constexpr int kBatchMs = 150;        // facts reach the list at least this often while a folder is read
 constexpr int kFilesPerCommit = 500; // checks saved in one transaction
 constexpr size_t kFactsPerBatch = 20000; // at most, in one batch: each is small
-// A folder whose names take this much leaves enough freed behind to give back to the system.
-constexpr qsizetype kLargeFolderBytes = 4 << 20;
 // Archives listed at once, two at a time: each is unpacked and summed whole as it is listed, and a
 // second processor shares a folder of zips' check.
 constexpr size_t kArchivesAtOnce = 64;
@@ -56,6 +54,18 @@ void runBeside(platform::WorkQueue &helpers, const std::function<void()> &helper
     latch->done.wait(lock, [&] { return latch->ended; });
 }
 
+// Where each name of a names buffer starts, in its order.
+std::vector<quint32> startsOf(const QByteArray &names)
+{
+    std::vector<quint32> starts;
+    for (qsizetype at = 0; at < names.size();) {
+        starts.push_back(quint32(at));
+        const qsizetype end = names.indexOf('\0', at);
+        at = end < 0 ? names.size() : end + 1;
+    }
+    return starts;
+}
+
 } // namespace
 
 // What the checks share with the queues' threads, which may outlive the checker. The library
@@ -85,7 +95,8 @@ struct RomChecker::Work {
     bool overtaken(const QString &folder, const platform::CancelFlag &cancelled);
     void checkNextFolder(const platform::CancelFlag &cancelled);
     void checkFolder(const QString &folder, const QByteArray &names, const platform::CancelFlag &cancelled);
-    std::vector<platform::FileStamp> takeStamps(const QString &folder, const QByteArray &names, const std::function<void()> &meanwhile);
+    std::vector<platform::FileStamp> takeStamps(const QString &folder, const QByteArray &names, const std::vector<quint32> &starts,
+                                                const std::function<void()> &meanwhile);
     std::vector<ArchiveListing> listArchives(const QString &folder, const std::vector<QByteArray> &names, const std::function<bool()> &overtaken);
     void keepAndShow(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing);
     void show(const QString &folder, CheckedBatch facts, const std::function<bool()> &overtaken = {});
@@ -252,36 +263,26 @@ void RomChecker::Work::checkNextFolder(const platform::CancelFlag &cancelled)
         waiting.erase(next);
     }
     checkFolder(folder, names, cancelled);
-    if (names.size() >= kLargeFolderBytes)
+    if (names.size() >= platform::kWorthGivingBack)
         platform::giveBackFreedMemory(); // the folder's stamps and order
 }
 
 std::vector<platform::FileStamp> RomChecker::Work::takeStamps(const QString &folder, const QByteArray &names,
-                                                              const std::function<void()> &meanwhile)
+                                                              const std::vector<quint32> &starts, const std::function<void()> &meanwhile)
 {
     // In pieces, by whichever thread is free: a helper starts at once, and this one joins it once
     // it has done what it does meanwhile (opening the database).
-    constexpr qsizetype kStampsPerPiece = 128;
-    struct Piece {
-        QByteArrayView names;
-        size_t first; // the ordinal of its first name
-    };
-    std::vector<Piece> pieces;
-    size_t count = 0;
-    for (qsizetype at = 0, from = 0; at < names.size(); ++count) {
-        const qsizetype end = names.indexOf('\0', at);
-        at = end < 0 ? names.size() : end + 1;
-        if (count % kStampsPerPiece == kStampsPerPiece - 1 || at == names.size()) {
-            pieces.push_back({QByteArrayView(names.constData() + from, at - from), count - count % kStampsPerPiece});
-            from = at;
-        }
-    }
+    constexpr size_t kStampsPerPiece = 128;
+    const size_t count = starts.size();
+    const size_t pieces = (count + kStampsPerPiece - 1) / kStampsPerPiece;
     std::vector<platform::FileStamp> all(count);
     std::atomic<size_t> next{0};
     const auto take = [&] {
-        for (size_t piece; (piece = next++) < pieces.size();) {
-            const std::vector<platform::FileStamp> stamps = platform::fileStamps(folder, pieces[piece].names);
-            const size_t first = pieces[piece].first;
+        for (size_t piece; (piece = next++) < pieces;) {
+            const size_t first = piece * kStampsPerPiece, end = std::min(count, first + kStampsPerPiece);
+            const qsizetype to = end < count ? qsizetype(starts[end]) : names.size();
+            const std::vector<platform::FileStamp> stamps =
+                platform::fileStamps(folder, QByteArrayView(names.constData() + starts[first], to - starts[first]));
             std::copy_n(stamps.begin(), std::min(stamps.size(), all.size() - first), all.begin() + qsizetype(first));
         }
     };
@@ -320,18 +321,6 @@ void RomChecker::Work::keepAndShow(const QString &folder, const QByteArray &name
 
 namespace {
 
-// Where each name of a names buffer starts, in its order.
-std::vector<quint32> startsOf(const QByteArray &names)
-{
-    std::vector<quint32> starts;
-    for (qsizetype at = 0; at < names.size();) {
-        starts.push_back(quint32(at));
-        const qsizetype end = names.indexOf('\0', at);
-        at = end < 0 ? names.size() : end + 1;
-    }
-    return starts;
-}
-
 // What a check kept of an unchanged file, judged anew (the ROM databases may have changed);
 // false for an archive listed before its ROMs were identified as they are listed: it is read again.
 bool judgeKept(CheckedFile &file, const RomDatabase *databases, RomFacts *facts)
@@ -365,7 +354,7 @@ void RomChecker::Work::checkFolder(const QString &folder, const QByteArray &name
     // The files' stamps are taken while the database is opened and, the first time, checked
     // whole: the two wait on different things. A damaged one is put aside, and nothing it held is
     // used.
-    const std::vector<platform::FileStamp> stamps = takeStamps(folder, names, [&] {
+    const std::vector<platform::FileStamp> stamps = takeStamps(folder, names, starts, [&] {
         openLibraryOnce();
         if (std::exchange(libraryUnchecked, false) && !library->isSound()) {
             library.reset(); // closed first: Windows moves no file that is open

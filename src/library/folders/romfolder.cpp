@@ -17,8 +17,6 @@ namespace {
 
 constexpr int kSettleMs = 300;          // a changed folder is read again once quiet this long,
 constexpr qint64 kSettleLimitMs = 2000; // or this long after its first change at the latest
-// A folder of this many names leaves enough freed behind its sorting to give back to the system.
-constexpr qsizetype kLargeFolder = 200000;
 
 // What to watch for folder: the folder itself, by what it is rather than how it was spelled, so
 // that two spellings of one folder share a watch; while it does not exist, the nearest folder
@@ -106,7 +104,7 @@ void RomFolder::show(quint64 ticket, const Reading &reading)
         m_checker->check(m_listedFolder, m_model->namesBuffer());
     // What the reading took beside the names is freed once it is dropped, after this; the
     // reading's thread then gives it back to the system.
-    if (reading.names.count() >= kLargeFolder) {
+    if (reading.names.buffer().size() >= platform::kWorthGivingBack) {
         QTimer::singleShot(0, this, [this] {
             m_reading->post([](const platform::CancelFlag &) { platform::giveBackFreedMemory(); });
         });
