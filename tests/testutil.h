@@ -124,6 +124,9 @@ struct Recorder {
         c.applicationFolder = applicationFolder;
         c.configFiles = {configFile, {}};
         c.folderPatience = std::chrono::seconds(30); // the lists are filled when start-up returns
+        // Emulators are looked for beside the program only: what this machine has installed
+        // never starts from a test that does not ask for it.
+        c.emulatorPlaces = launch::SearchPlaces{applicationFolder, {}, {}, {}, {}, applicationFolder + u"/no-root"_s};
         c.start = [this, home = QThread::currentThread(), receiver = platform::Receiver::of(&receiver),
                    succeeds = startSucceeds](const platform::Command &command, const platform::ExitWatch &watch, QString *error) {
             if (QThread::currentThread() == home)

@@ -57,6 +57,10 @@ std::unique_ptr<QWidget> buildWindow(const QString &name, Recorder &recorder, co
         forms::buildAboutForm(dialog.get());
     else if (name == "romInfo"_L1)
         forms::buildRomInfoForm(dialog.get());
+    else if (name == "emulators"_L1)
+        forms::buildEmulatorsForm(dialog.get());
+    else if (name == "programPicker"_L1)
+        forms::buildProgramPickerForm(dialog.get());
     for (int slot = 0; slot < 3; ++slot) {
         if (name == QLatin1String(forms::kSlotControls.at(size_t(slot)).picker))
             forms::buildPickerForm(dialog.get(), slot);
@@ -140,16 +144,28 @@ private slots:
                                << QStringList{"Command1", "Command1"};
         const QStringList lines{"File", "Size", "Format", "Mapper", "Submapper", "PRG ROM", "CHR ROM", "PRG RAM", "Mirroring",
                                 "Battery", "Trainer", "Console", "Timing", "CRC32", "SHA-1", "File CRC32", "File SHA-1", "Database",
-                                "Favourite", "Played", "Last played"};
+                                "Favourite", "Played", "Last played", "Emulator"};
         const QStringList valueNames{"fileValue", "sizeValue", "formatValue", "mapperValue", "submapperValue", "prgRomValue",
                                      "chrRomValue", "prgRamValue", "mirroringValue", "batteryValue", "trainerValue",
                                      "consoleValue", "timingValue", "crc32Value", "sha1Value", "fileCrc32Value", "fileSha1Value",
-                                     "databaseValue", "favouriteValue", "playedValue", "lastPlayedValue"};
+                                     "databaseValue", "favouriteValue", "playedValue", "lastPlayedValue", "emulatorValue"};
         QStringList captions;
         for (qsizetype i = 0; i < lines.size(); ++i)
             captions << valueNames[i].chopped(5) + u"Caption: "_s + lines[i] + u':';
         QTest::newRow("romInfo") << "romInfo" << "ROM Information" << captions + QStringList{"copyButton: &Copy", "okButton: &OK"}
                                  << valueNames + QStringList{"problemsValue", "copyButton", "okButton", "fileValue"};
+        QTest::newRow("emulators") << "emulators" << "Emulators"
+                                   << QStringList{"emulatorsCaption: &Emulators found, and your own:", "defaultButton: Use as &Default",
+                                                  "removeButton: &Remove", "ownCaption: Add your own emulator:", "nameCaption: &Name:",
+                                                  "programCaption: &Program:", "browseProgram: ...", "argumentsCaption: &Arguments:",
+                                                  "placeholdersLabel: {rom}: the ROM's path, {rom.dir}: its folder, {rom.name}: its name",
+                                                  "readsZip: Opens &zip archives", "reads7z: Opens 7&z archives", "addButton: Add &Own",
+                                                  "closeButton: &Close"}
+                                   << QStringList{"emulatorList", "defaultButton", "removeButton", "nameField", "programField",
+                                                  "browseProgram", "argumentsField", "readsZip", "reads7z", "addButton", "closeButton",
+                                                  "emulatorList"};
+        QTest::newRow("programPicker") << "programPicker" << "Select Program" << QStringList{"Command1: &OK"}
+                                       << QStringList{"Drive1", "Dir1", "programList", "Command1", "Drive1"};
     }
 
     // Each window as built: its title and texts, every control inside it, every text fitting, every

@@ -210,6 +210,14 @@ private slots:
         QCOMPARE(command.arguments().at(launch::LaunchCommand::kRomArgument), command.romPath);
         // What a Windows program makes of the line is what any other is handed.
         QCOMPARE(splitCommandLine(command.commandLine()).mid(1), arguments);
+        // The shipped definition of Nesticle makes the very same line and arguments.
+        launch::ExpandedCommand expanded;
+        QString error;
+        QVERIFY2(launch::expandCommand(launch::nesticleDefinition(), u"nesticle.exe"_s, command.romPath, {}, {resolution, sound, controller},
+                                       &expanded, &error), qPrintable(error));
+        QCOMPARE(expanded.windowsLine, command.commandLine());
+        QCOMPARE(expanded.arguments, arguments);
+        QCOMPARE(expanded.pathArguments, QList<qsizetype>{launch::LaunchCommand::kRomArgument});
     }
 
     void replaceAll_data()
@@ -240,12 +248,16 @@ private slots:
         QTemporaryDir dir;
         const QString emulator = dir.filePath(u"nesticle.exe"_s);
         const launch::LaunchCommand command = launch::launchCommand(u"/home/me/my roms/"_s, u"a.nes"_s, 4, Qt::Checked, 1);
+        const launch::LaunchOptionsState options{4, Qt::Checked, 1};
         launch::LaunchPlan plan;
         QString error;
-        QVERIFY(!launch::planLaunch(command, dir.path(), &plan, &error) && !error.isEmpty());
+        const auto planNesticle = [&](const QString &folder, launch::LaunchPlan *into, const QString &romPath = u"/home/me/my roms/a.nes"_s) {
+            return launch::planLaunch({}, romPath, options, folder, into, &error);
+        };
+        QVERIFY(!planNesticle(dir.path(), &plan) && !error.isEmpty());
         QCOMPARE(plan.tried, QDir::toNativeSeparators(emulator));
         writeProgram(emulator);
-        QVERIFY2(launch::planLaunch(command, dir.path(), &plan, &error), qPrintable(error));
+        QVERIFY2(planNesticle(dir.path(), &plan), qPrintable(error));
         QCOMPARE(plan.command.program, QDir::toNativeSeparators(emulator));
         QCOMPARE(plan.command.arguments, command.arguments());
         QCOMPARE(plan.romPath, u"/home/me/my roms/a.nes"_s);
@@ -253,7 +265,7 @@ private slots:
         const auto restore = qScopeGuard([&] { qputenv("PATH", savedPath); });
         qputenv("PATH", QFile::encodeName(QDir::toNativeSeparators(dir.path()))); // not in the application folder: on the search path
         launch::LaunchPlan found;
-        QVERIFY(launch::planLaunch(command, dir.filePath(u"elsewhere"_s), &found, &error));
+        QVERIFY(planNesticle(dir.filePath(u"elsewhere"_s), &found));
         QCOMPARE(QDir::fromNativeSeparators(found.command.program), QDir::fromNativeSeparators(emulator));
 #ifdef Q_OS_WIN
         QCOMPARE(plan.command.commandLine, command.commandLine()); // handed over as built
@@ -261,10 +273,10 @@ private slots:
         // A Windows program runs through Wine, which must be on the search path.
         writeFile(emulator, "MZ\x90 a windows program");
         qputenv("PATH", dir.filePath(u"bin"_s).toLocal8Bit());
-        QVERIFY(!launch::planLaunch(command, dir.path(), &plan, &error));
+        QVERIFY(!planNesticle(dir.path(), &plan));
         QVERIFY2(error.contains("Wine"_L1), qPrintable(error));
         writeProgram(dir.filePath(u"bin/wine"_s));
-        QVERIFY(launch::planLaunch(command, dir.path(), &plan, &error));
+        QVERIFY(planNesticle(dir.path(), &plan));
         QCOMPARE(plan.command.program, dir.filePath(u"bin/wine"_s));
         QCOMPARE(plan.command.arguments.first(), emulator);
         // The ROM in Wine's drive form, and nothing else changed: a switch that looks like a path
@@ -272,14 +284,15 @@ private slots:
         QStringList wineArguments = command.arguments();
         wineArguments[launch::LaunchCommand::kRomArgument] = u"Z:\\home\\me\\my roms\\a.nes"_s;
         QCOMPARE(plan.command.arguments.mid(1), wineArguments);
-        launch::LaunchCommand pathLike = command;
-        pathLike.switches = QStringList{u"/not/a/rom"_s};
-        QVERIFY(launch::planLaunch(pathLike, dir.path(), &plan, &error));
-        QCOMPARE(plan.command.arguments.last(), u"/not/a/rom"_s);
+        launch::EmulatorRun pathLike{launch::nesticleDefinition(), {}};
+        pathLike.definition.soundOn = u"/not/a/rom"_s;
+        pathLike.found = launch::findEmulator(pathLike.definition, launch::SearchPlaces{dir.path(), {}, {}, {}, {}});
+        QVERIFY(launch::planLaunch(pathLike, command.romPath, options, dir.path(), &plan, &error));
+        QCOMPARE(plan.command.arguments.at(3), u"/not/a/rom"_s);
         // Names Wine would hand on as another file, or as none: refused, with the reason.
         const QString undecodable = u"/r"_s + QChar(0xDCE9) + u"ms/"_s;
         for (const auto &[folder, reason] : {std::pair{u"/a\\b/"_s, "backslash"}, std::pair{undecodable, "UTF-8"}}) {
-            QVERIFY(!launch::planLaunch(launch::launchCommand(folder, u"x.nes"_s, 4, Qt::Checked, 1), dir.path(), &plan, &error));
+            QVERIFY(!planNesticle(dir.path(), &plan, folder + u"x.nes"_s));
             QVERIFY2(error.contains(QLatin1String(reason)), qPrintable(error));
         }
 #endif

@@ -73,10 +73,17 @@ private slots:
         auto menuOpens = [&](const std::function<void()> &ask) {
             ask();
             QTRY_VERIFY(w->romMenu() && w->romMenu()->isVisible());
-            const QStringList items{w->romMenu()->actions()[0]->text(), w->romMenu()->actions()[1]->text()};
-            QCOMPARE(items, (QStringList{u"&Run"_s, u"ROM &Information..."_s}));
+            const QStringList items{w->romMenu()->actions()[0]->text(), w->romMenu()->actions()[1]->text(),
+                                    w->romMenu()->actions()[2]->text()};
+            QCOMPARE(items, (QStringList{u"&Run"_s, u"Run &With"_s, u"ROM &Information..."_s}));
+            // Each emulator found, after the way back to the default (checked while the game has none).
+            QStringList offered;
+            for (const QAction *action : w->romMenu()->actions()[1]->menu()->actions())
+                offered << (action->isSeparator() ? u"-"_s : action->text() + (action->isChecked() ? u" (checked)"_s : QString()));
+            QCOMPARE(offered, (QStringList{u"&Default Emulator (checked)"_s, u"-"_s, u"Nesticle"_s}));
             w->romMenu()->close();
         };
+        QTRY_VERIFY(w->emulators()->isLoaded()); // looked for once the lists show
         list->setFocus();
         list->setCurrentIndex(list->model()->index(notARom, 0));
         menuOpens([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); });
@@ -124,13 +131,87 @@ private slots:
         QVERIFY2(copied.startsWith(u"File: "_s + QDir::toNativeSeparators(f.rom(1) + u"sound.nes"_s) + u"\nSize: 24,592 bytes\n"_s),
                  qPrintable(copied));
         QVERIFY2(copied.contains(u"\nDatabase: not in the database\nFavourite: no\nPlayed: 0 times, 0 h 00 min\nLast played: never\n"
-                                 "Problems: none\n"_s),
+                                 "Emulator: Nesticle (the default)\nProblems: none\n"_s),
                  qPrintable(copied));
         QCOMPARE(f.recorder.starts.size(), 1);
     }
 
     // Favourite a ROM, play it twice, start again: the star, the play and File > Recent are all
     // there, kept by what the ROM is; a recent ROM no longer there is reported and leaves the menu.
+    // "Run With": the game starts with the emulator chosen, which stays its own (kept by what
+    // it is, across starts) until "Default Emulator"; the controls follow the chosen emulator's
+    // switches; an emulator that opens zips is handed the zip itself.
+    void eachGameKeepsTheEmulatorItIsRunWith()
+    {
+        Fixture f;
+        writeProgram(f.emulator());
+        const QString fceux = f.app() + u"/fceux"_s;
+        writeProgram(fceux);
+        writeFile(f.rom(1) + u"zipped copy.zip"_s, makeArchive(ArchiveFormat::Zip, {{"Two (USA).nes", readAll(f.rom(1) + u"two.nes"_s)}}));
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.libraryFile = f.dir.filePath(u"data/quorvane.db"_s);
+        auto window = [&] {
+            auto w = std::make_unique<app::MainWindow>(context);
+            w->loadStartState();
+            return w;
+        };
+        auto w = window();
+        MainControls c(w.get());
+        c.tabs->setCurrentIndex(1);
+        QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
+        QTRY_VERIFY(w->romFolder(1)->model()->factsAt(entries(c.list(1)).indexOf(u"two.nes"_s))); // its identity is known
+        QTRY_VERIFY(w->emulators()->isLoaded());
+        QVERIFY(c.controller->isEnabled()); // Nesticle has every switch
+        w->showRomMenu(1, QPoint(10, 10));
+        QMenu *runWith = w->romMenu()->findChild<QMenu *>(u"romMenuRunWith"_s);
+        QAction *withFceux = runWith->findChild<QAction *>(u"romMenuRunWith_fceux"_s);
+        QVERIFY(withFceux);
+        w->romMenu()->close();
+        withFceux->trigger();
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
+        QCOMPARE(f.recorder.starts[0].program, QDir::toNativeSeparators(fceux));
+        QCOMPARE(f.recorder.starts[0].arguments, (QStringList{"--sound", "1", "--xres", "320", "--yres", "240", f.rom(1) + u"two.nes"_s}));
+        const QString why = u"FCEUX has no switch for the controller: the choice is not given to it."_s;
+        QTRY_VERIFY(!c.controller->isEnabled());
+        QCOMPARE(c.controller->toolTip(), why);
+        QCOMPARE(c.controller->accessibleDescription(), why);
+        QVERIFY(c.sound->isEnabled() && c.resolution->isEnabled());
+        w->launchRom(1); // its own from now on
+        QTRY_COMPARE(f.recorder.starts.size(), 2);
+        QCOMPARE(f.recorder.starts[1].program, QDir::toNativeSeparators(fceux));
+        w.reset();
+
+        w = window();
+        c = MainControls(w.get());
+        c.tabs->setCurrentIndex(1);
+        QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
+        QTRY_VERIFY(w->emulators()->isLoaded());
+        QTRY_VERIFY(!c.controller->isEnabled()); // remembered, once the play is read
+        QString line;
+        onNextModal(w.get(), [&](QWidget *modal) {
+            auto *info = qobject_cast<dialogs::RomInformationDialog *>(modal);
+            QTRY_VERIFY(info->information()->text().contains(u"Emulator: FCEUX (chosen for this game)"_s));
+            line = info->information()->lines().last().value;
+            modal->close();
+        });
+        w->showRomInformation(1);
+        QCOMPARE(line, u"FCEUX (chosen for this game)"_s);
+        // The zip holding the same game: FCEUX opens zips, so it gets the archive itself.
+        QVERIFY(c.list(1)->selectFile(u"zipped copy.zip"_s));
+        QTRY_VERIFY(w->romFolder(1)->model()->factsAt(entries(c.list(1)).indexOf(u"zipped copy.zip"_s)));
+        w->launchRom(1);
+        QTRY_COMPARE(f.recorder.starts.size(), 3);
+        QCOMPARE(f.recorder.starts[2].arguments.last(), f.rom(1) + u"zipped copy.zip"_s);
+        // Back to the default.
+        QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
+        w->runWith(1, QString());
+        QTRY_COMPARE(f.recorder.starts.size(), 4);
+        QCOMPARE(f.recorder.starts[3].program, QDir::toNativeSeparators(f.emulator()));
+        QTRY_VERIFY(c.controller->isEnabled());
+        QVERIFY(c.controller->toolTip().isEmpty());
+        QVERIFY(f.recorder.messages.isEmpty());
+    }
+
     void playIsRememberedAcrossStarts()
     {
         Fixture f;
@@ -336,9 +417,19 @@ private slots:
         const auto w = f.loaded();
         const MainControls c(w.get());
         QVERIFY(c.list(0)->selectFile(u"A.nes"_s));
-        w->launchRom(0); // no emulator: reported with the file tried, and the window goes on
-        QTRY_COMPARE(f.recorder.messages.size(), 1);
-        QVERIFY(f.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(f.app() + "/nesticle.exe")));
+        // No emulator: said, with the places looked in, and Options > Emulators opens.
+        bool emulatorsOpened = false;
+        onNextModal(w.get(), [&](QWidget *modal) {
+            emulatorsOpened = qobject_cast<dialogs::EmulatorsDialog *>(modal) != nullptr;
+            modal->close();
+        });
+        w->launchRom(0);
+        QTRY_VERIFY(emulatorsOpened);
+        QCOMPARE(f.recorder.messages.size(), 1);
+        QVERIFY2(f.recorder.messages.value(0).text.startsWith(u"No emulator was found"_s), qPrintable(f.recorder.messages.value(0).text));
+        QVERIFY(f.recorder.messages.value(0).text.contains(QDir::toNativeSeparators(f.app())));
+        QVERIFY(f.recorder.starts.isEmpty());
+        // One installed since is found at the next double click.
 
         writeProgram(f.emulator());
         c.list(0)->clearSelection(); // nothing selected: the folder alone stands for the ROM

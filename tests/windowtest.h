@@ -2,11 +2,13 @@
 // What the main window's tests share: the includes, a layout with snapshots, clicks on a list.
 
 #include "app/runninginstance.h"
+#include "dialogs/emulatorsdialog.h"
 #include "dialogs/romfoldersdialog.h"
 #include "dialogs/rominformationdialog.h"
 #include "forms/formbuilder.h"
 #include "library/database/librarydatabase.h"
 #include "library/checking/rominformation.h"
+#include "launch/emulatorchoice.h"
 #include "launch/launchcommand.h"
 #include "library/archives/romcache.h"
 #include "library/folders/romfolder.h"

@@ -20,6 +20,10 @@ need_packages() {
 # of each ROM, zlib sums them.
 BUILD_PACKAGES=(cmake make g++ qt6-base-dev libjpeg-dev fonts-liberation libsqlite3-dev zlib1g-dev libarchive-dev)
 
+# The real emulators the real-window tests start: Debian's FCEUX, RetroArch and its Nestopia
+# core, and the session bus RetroArch needs.
+EMULATOR_PACKAGES=(fceux retroarch libretro-nestopia dbus-daemon)
+
 # Cross-building for Windows and running the result under Wine (./test --windows).
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 qt6-base-dev-tools xz-utils unzip)
 

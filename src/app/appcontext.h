@@ -2,10 +2,12 @@
 
 #include "config/romfolders.h"
 #include "dialogs/message.h"
+#include "launch/emulatorsearch.h"
 #include "library/folders/romfolder.h"
 #include "platform/process.h"
 
 #include <chrono>
+#include <optional>
 
 namespace app {
 
@@ -19,6 +21,9 @@ struct AppContext {
     QString libraryFile;             // the database of what is known of each ROM; none when empty
     QStringList datFolders;          // where ROM databases (DAT files) are looked for
     QString romCacheFolder;          // where ROMs from archives are unpacked; none when empty
+    QString emulatorsFile;           // the user's own emulators and default; none when empty
+    QString emulatorStateFile;       // which default the user was told of; none when empty
+    std::optional<launch::SearchPlaces> emulatorPlaces; // where emulators are looked for; unset: this system's
     // Starts a program: the emulator on a thread of the launch's own (it may wait on a share), the
     // readme's opener on the window's.
     platform::ProcessStarter start = platform::startDetached;

@@ -159,7 +159,7 @@ void Launcher::startRom(const QString &folder, const QString &fileName, const QB
 void Launcher::startArchive(const QString &path, std::shared_ptr<const library::ArchiveListing> known, const QString &listedFolder,
                             const LaunchOptions &options)
 {
-    if (m_shared->places.romCacheFolder.isEmpty()) {
+    if (m_shared->places.romCacheFolder.isEmpty() && !options.emulator.definition.readsArchive(path)) {
         emit failed(QStringLiteral("%1 cannot be started: there is no folder to unpack it into.").arg(shownPath(path)));
         return;
     }
@@ -197,7 +197,9 @@ void Launcher::startArchive(const QString &path, std::shared_ptr<const library::
                                                            : QStringLiteral("It cannot be used: %1.").arg(job.listing.problem)));
             return;
         }
-        if (job.listing.roms.size() == 1)
+        if (job.listing.roms.size() == 1 && job.request.options.emulator.definition.readsArchive(job.path))
+            startWhole(shared, std::move(job));
+        else if (job.listing.roms.size() == 1)
             unpackAndStart(shared, std::move(job));
         else // this is reached only while the launcher lives
             shared->receiver->post([this, job = std::move(job)]() mutable { chooseAndStart(std::move(job)); });
@@ -216,6 +218,17 @@ void Launcher::chooseAndStart(ArchiveStart job)
     m_starting.post([shared = std::shared_ptr<const Shared>(m_shared), job = std::move(job)](const platform::CancelFlag &) mutable {
         unpackAndStart(shared, std::move(job));
     });
+}
+
+void Launcher::startWhole(const std::shared_ptr<const Shared> &shared, ArchiveStart job)
+{
+    Request &request = job.request;
+    const QFileInfo file(job.path);
+    request.folder = QDir::toNativeSeparators(file.absolutePath() + QLatin1Char('/'));
+    request.fileName = file.fileName();
+    request.game = job.listing.roms.front().data.sha1; // known when its row was checked
+    request.archive = job.path;
+    startEmulator(shared, request);
 }
 
 void Launcher::unpackAndStart(const std::shared_ptr<const Shared> &shared, ArchiveStart job)
@@ -260,16 +273,20 @@ void Launcher::startEmulator(const std::shared_ptr<const Shared> &shared, const 
         launch::launchCommand(request.folder, request.fileName, options.resolution, options.sound, options.controller);
     launch::LaunchPlan plan;
     QString error;
-    bool started = launch::planLaunch(command, shared->places.applicationFolder, &plan, &error);
+    bool started = launch::planLaunch(options.emulator, command.romPath, {options.resolution, options.sound, options.controller},
+                                      shared->places.applicationFolder, &plan, &error);
+    if (plan.refound.id.size()) {
+        shared->receiver->post([launcher = shared->launcher, found = plan.refound] { emit launcher->emulatorRefound(found); });
+    }
     if (started) {
         plan.command.workingFolder = request.workingFolder;
         qint64 headerSize = 0;
         // An unpacked ROM's log names where it came from, so that the launch can be repeated.
-        const QString origin = request.archive.isEmpty()
+        const QString origin = request.archive.isEmpty() || request.entry.isEmpty()
             ? QString()
             : QStringLiteral("the ROM %1 of the archive %2, unpacked to %3\n")
                   .arg(request.entry, QDir::toNativeSeparators(request.archive), QDir::toNativeSeparators(command.romPath));
-        plan.command.outputFile = startLaunchLog(shared->places.logFolder, command.commandLine(), origin, plan.command, &headerSize);
+        plan.command.outputFile = startLaunchLog(shared->places.logFolder, plan.commandLine, origin, plan.command, &headerSize);
         const platform::ExitWatch watch{shared->receiver, [shared, launch = request.launch, program = plan.tried,
                                                            log = plan.command.outputFile, headerSize](const platform::ProcessExit &exit) {
                                             emit shared->launcher->ended(launch, exit.runMs);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launch/emulator.h"
 #include "library/archives/romcache.h"
 #include "library/library.h"
 #include "platform/process.h"
@@ -13,11 +14,13 @@
 
 namespace app {
 
-// The option controls as they stand when a ROM is started.
+// The option controls as they stand when a ROM is started, and the emulator that starts it (none
+// set: Nesticle, as earlier versions started it).
 struct LaunchOptions {
     int resolution = 0;
     Qt::CheckState sound = Qt::Checked;
     int controller = 0;
+    launch::EmulatorRun emulator;
 };
 
 // Starts games: plans the emulator's command line, unpacks a zipped ROM through the ROM cache
@@ -56,6 +59,8 @@ signals:
     void ended(quint64 launch, qint64 playedMs);
     // Something the user is to hear of: a start that failed, an emulator that failed at once.
     void failed(const QString &message);
+    // An emulator's program had changed since it was found, and was looked for again.
+    void emulatorRefound(const launch::FoundEmulator &found);
 
 private:
     struct Shared;
@@ -72,6 +77,8 @@ private:
     // they end; they reach it only through its receiver.
     static void startEmulator(const std::shared_ptr<const Shared> &shared, const Request &request);
     static void unpackAndStart(const std::shared_ptr<const Shared> &shared, ArchiveStart job);
+    // An emulator that opens the archive itself is given it whole.
+    static void startWhole(const std::shared_ptr<const Shared> &shared, ArchiveStart job);
     static void reportEarlyExit(const std::shared_ptr<const Shared> &shared, const platform::ProcessExit &exit,
                                 const QString &program, const QString &log, qint64 headerSize);
 

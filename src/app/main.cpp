@@ -39,7 +39,14 @@ int main(int argc, char *argv[])
     // The ROMs last selected are the program's own: beside a portable configuration file, else in
     // the user's data folder.
     const QString dataFolder = context.configFiles.portable ? context.logFolder : platform::userDataFolder();
+    // The user's own emulators are configuration: beside a portable configuration file, else in
+    // the user's configuration folder (never in the file Save writes).
+    const QString userConfig = context.configFiles.portable ? QFileInfo(context.configFiles.file).absolutePath()
+                                                            : platform::userConfigFolder();
+    if (!userConfig.isEmpty())
+        context.emulatorsFile = QDir(userConfig).filePath(QStringLiteral("emulators.ini"));
     if (!dataFolder.isEmpty()) {
+        context.emulatorStateFile = QDir(dataFolder).filePath(QStringLiteral("emulator-state.ini"));
         context.selectionFile = QDir(dataFolder).filePath(QStringLiteral("selection.ini"));
         context.libraryFile = QDir(dataFolder).filePath(QStringLiteral("quorvane.db"));
     }

@@ -7,6 +7,7 @@
 #include "config/romslots.h"
 #include "dialogs/aboutbox.h"
 #include "dialogs/archiveentrydialog.h"
+#include "dialogs/emulatorsdialog.h"
 #include "dialogs/rominformationdialog.h"
 #include "dialogs/romfoldersdialog.h"
 #include "forms/controls.h"
@@ -89,6 +90,15 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
                               },
                               this);
     connect(m_launcher, &Launcher::failed, this, &MainWindow::tell);
+    m_emulators = new launch::EmulatorChoice({m_context.applicationFolder, m_context.emulatorsFile, m_context.emulatorStateFile}, this);
+    if (m_context.emulatorPlaces)
+        m_emulators->searchIn(*m_context.emulatorPlaces);
+    m_gameEmulators = GameEmulators(m_emulators, history);
+    connect(m_emulators, &launch::EmulatorChoice::problem, this, &MainWindow::tell);
+    connect(m_emulators, &launch::EmulatorChoice::defaultPicked, this, &MainWindow::tell);
+    connect(m_emulators, &launch::EmulatorChoice::changed, this, [this] { showSwitchesFor(m_form.romTabs->currentIndex()); });
+    connect(history, &library::PlayHistory::changed, this, [this] { showSwitchesFor(m_form.romTabs->currentIndex()); });
+    connect(m_launcher, &Launcher::emulatorRefound, m_emulators, &launch::EmulatorChoice::refound);
     connect(m_launcher, &Launcher::started, history, &library::PlayHistory::launchStarted);
     connect(m_launcher, &Launcher::ended, history, &library::PlayHistory::launchEnded);
 
@@ -113,6 +123,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     connect(m_form.romTabs, &QTabWidget::currentChanged, this, [this](int index) {
         m_find->close();
         m_selection->tabChosen(index);
+        showSwitchesFor(index);
     });
 #ifdef Q_OS_WIN
     // Windows' drop registration is cheap: made before the window shows, it changes nothing of a
@@ -144,6 +155,7 @@ void MainWindow::connectList(int slot)
         m_find->selected(slot);
         m_selection->selected(slot);
         previewSnapshot(slot);
+        showSwitchesFor(slot);
     });
     connect(list, &forms::FileListBox::fileActivated, this, [this, slot] { launchRom(slot); });
     connect(list, &forms::FileListBox::menuRequested, this, [this, slot](const QPoint &at) { showRomMenu(slot, at); });
@@ -164,7 +176,8 @@ void MainWindow::buildMenus()
     };
     const std::vector<Menu> menus{
         {"filemnu", "&File", {{"filemnufind", "&Find...", &MainWindow::openFind}, {"filemnuexit", "&Exit", &MainWindow::exit}}},
-        {"mnuoptions", "&Options", {{"mnuoptionsdir", "&Directories", &MainWindow::editRomFolders}}},
+        {"mnuoptions", "&Options",
+         {{"mnuoptionsdir", "&Directories", &MainWindow::editRomFolders}, {"mnuoptionsemulators", "&Emulators...", &MainWindow::editEmulators}}},
         {"mnuhelp", "&Help",
          {{"mnuhelpreadme", "&Readme", &MainWindow::showReadme}, {"mnuhelpabout", "&About", &MainWindow::showAbout}}},
     };
@@ -284,6 +297,9 @@ void MainWindow::listRomFolders()
     // processor from the window's first drawing.
     m_selection->load();
     m_library->loadHistory();
+    // The emulators are looked for once, after the lists: finding them never holds the window up.
+    if (!std::exchange(m_emulatorsAsked, true))
+        m_emulators->load();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -335,12 +351,74 @@ void MainWindow::previewSnapshot(int slot)
         m_snapshotLoader->request(paths, m_form.snapshot->visibleSize());
 }
 
-LaunchOptions MainWindow::launchOptions() const
+LaunchOptions MainWindow::launchOptions(const QByteArray &game) const
 {
-    return {m_form.resolution->selectedIndex(), m_form.sound->checkState(), m_form.controller->selectedIndex()};
+    return {m_form.resolution->selectedIndex(), m_form.sound->checkState(), m_form.controller->selectedIndex(),
+            m_gameEmulators.runFor(game)};
 }
 
-void MainWindow::launchRom(int slot) { m_launcher->start(selectedEntry(slot), launchOptions()); }
+void MainWindow::whenEmulatorsKnown(std::function<void()> start)
+{
+    if (m_emulators->isLoaded()) {
+        start();
+        return;
+    }
+    connect(m_emulators, &launch::EmulatorChoice::loaded, this, std::move(start), Qt::SingleShotConnection);
+    if (!std::exchange(m_emulatorsAsked, true))
+        m_emulators->load();
+}
+
+void MainWindow::withEmulator(const QByteArray &game, const std::function<void(const LaunchOptions &options)> &start, bool lookedAgain)
+{
+    const LaunchOptions options = launchOptions(game);
+    if (options.emulator.isSet()) {
+        start(options);
+        return;
+    }
+    if (!lookedAgain) { // one may have been installed since
+        connect(m_emulators, &launch::EmulatorChoice::loaded, this, [this, game, start] { withEmulator(game, start, true); },
+                Qt::SingleShotConnection);
+        m_emulators->load();
+        return;
+    }
+    tell(m_gameEmulators.noneFoundMessage());
+    editEmulators();
+}
+
+void MainWindow::startEntry(const library::RomEntry &entry)
+{
+    if (entry.isValid())
+        withEmulator(entry.game, [this, entry](const LaunchOptions &options) { m_launcher->start(entry, options); });
+}
+
+void MainWindow::launchRom(int slot)
+{
+    whenEmulatorsKnown([this, entry = selectedEntry(slot)] { startEntry(entry); });
+}
+
+void MainWindow::runWith(int slot, const QString &emulator)
+{
+    const library::RomEntry entry = selectedEntry(slot);
+    if (!entry.isRom())
+        return;
+    m_library->history()->setEmulator(entry.path, entry.game, emulator);
+    startEntry(entry);
+}
+
+void MainWindow::showSwitchesFor(int slot)
+{
+    if (!m_emulators->isLoaded() || slot < 0)
+        return;
+    const launch::EmulatorRun run = m_gameEmulators.runFor(selectedEntry(slot).game);
+    showEmulatorSwitches(run.isSet() ? &run.definition : nullptr, m_form);
+}
+
+void MainWindow::editEmulators()
+{
+    dialogs::EmulatorsDialog dialog(m_emulators, m_context.notify, this);
+    dialog.centreOnScreen();
+    dialog.exec();
+}
 
 void MainWindow::startFile(const QString &path)
 {
@@ -351,7 +429,9 @@ void MainWindow::startFile(const QString &path)
 
 void MainWindow::startLocated(const QString &path, platform::PathKind kind, int slot)
 {
-    m_launcher->startFile(path, kind, launchOptions(), slot >= 0 ? m_library->folder(slot)->listedFolder() : QString());
+    whenEmulatorsKnown([this, path, kind, folder = slot >= 0 ? m_library->folder(slot)->listedFolder() : QString()] {
+        withEmulator({}, [this, path, kind, folder](const LaunchOptions &options) { m_launcher->startFile(path, kind, options, folder); });
+    });
 }
 
 void MainWindow::startRecent(const QString &path, const QByteArray &game)
@@ -387,7 +467,8 @@ void MainWindow::showRomInformation(int slot)
 {
     const library::RomEntry entry = selectedEntry(slot);
     if (entry.isRom())
-        dialogs::showRomInformation(m_library->checker(), m_library->history(), entry.path, this);
+        dialogs::showRomInformation(m_library->checker(), m_library->history(), entry.path, this,
+                                    [this](const QByteArray &game) { return m_gameEmulators.describe(game); });
 }
 
 void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
@@ -397,8 +478,15 @@ void MainWindow::showRomMenu(int slot, const QPoint &globalPos)
         connect(m_romMenu, &RomMenu::runChosen, this, &MainWindow::launchRom);
         connect(m_romMenu, &RomMenu::informationChosen, this, &MainWindow::showRomInformation);
         connect(m_romMenu, &RomMenu::favouriteChosen, this, [this](int slot) { m_library->toggleFavourite(selectedEntry(slot)); });
+        connect(m_romMenu, &RomMenu::runWithChosen, this, &MainWindow::runWith);
     }
-    m_romMenu->popup(slot, selectedEntry(slot), globalPos);
+    QList<std::pair<QString, QString>> emulators;
+    for (const launch::EmulatorDefinition &definition : m_emulators->definitions()) {
+        if (m_emulators->found(definition.id).isFound())
+            emulators.append({definition.id, definition.name});
+    }
+    const library::RomEntry entry = selectedEntry(slot);
+    m_romMenu->popup(slot, entry, globalPos, emulators, m_gameEmulators.chosenFor(entry.game));
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

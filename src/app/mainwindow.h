@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appcontext.h"
+#include "app/gameemulators.h"
 #include "app/launcher.h"
 #include "forms/formbuilder.h"
 #include "library/library.h"
@@ -69,6 +70,11 @@ public:
     void closeFind();
 
     void editRomFolders(); // Options > Directories
+    void editEmulators();  // Options > Emulators
+    // "Run With": starts the ROM selected in slot's list with the emulator id, which becomes its
+    // game's own from then on (empty: the default again).
+    void runWith(int slot, const QString &emulator);
+    const launch::EmulatorChoice *emulators() const { return m_emulators; }
     void showReadme();     // Help > Readme
     void showAbout();      // Help > About
     void exit();           // File > Exit
@@ -92,7 +98,16 @@ private:
     void startLocated(const QString &path, platform::PathKind kind, int slot);
     // The row selected in slot's list, as the library knows it; the folder alone when none is.
     library::RomEntry selectedEntry(int slot) const;
-    LaunchOptions launchOptions() const;
+    // The options as the controls stand, and the emulator that starts game (empty: the default).
+    LaunchOptions launchOptions(const QByteArray &game = {}) const;
+    // Runs start once the emulators have been looked for (at once when they have).
+    void whenEmulatorsKnown(std::function<void()> start);
+    // Runs start with the options and game's emulator; with none found, looks once more (one may
+    // have been installed since), then says so and opens Options > Emulators.
+    void withEmulator(const QByteArray &game, const std::function<void(const LaunchOptions &options)> &start, bool lookedAgain = false);
+    void startEntry(const library::RomEntry &entry);
+    // The option controls follow the emulator of slot's selected ROM.
+    void showSwitchesFor(int slot);
     void updateSoundCaption();
     void updateCount(int slot);
     // Reads the folders the configuration names, each on a queue of its own, and waits for them as
@@ -108,6 +123,9 @@ private:
     forms::MainWindowForm m_form;
     library::Library *m_library;
     Launcher *m_launcher;
+    launch::EmulatorChoice *m_emulators;
+    GameEmulators m_gameEmulators{nullptr, nullptr};
+    bool m_emulatorsAsked = false;
     FindLine *m_find;
     SelectionRestorer *m_selection;
     RomMenu *m_romMenu = nullptr;

@@ -15,6 +15,10 @@ RomMenu::RomMenu(QWidget *parent) : QMenu(parent)
     setFont(forms::formFont(forms::kDefaultFont));
     QAction *run = addAction(QStringLiteral("&Run"), this, [this] { emit runChosen(m_slot); });
     run->setObjectName(QStringLiteral("romMenuRun"));
+    m_runWith = addMenu(QStringLiteral("Run &With"));
+    m_runWith->setObjectName(QStringLiteral("romMenuRunWith"));
+    m_runWith->menuAction()->setObjectName(QStringLiteral("romMenuRunWith"));
+    m_runWith->setFont(font());
     QAction *information = addAction(QStringLiteral("ROM &Information..."), this, [this] { emit informationChosen(m_slot); });
     information->setObjectName(QStringLiteral("romMenuInformation"));
     information->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return)); // shown beside it; the list takes the key
@@ -23,8 +27,21 @@ RomMenu::RomMenu(QWidget *parent) : QMenu(parent)
     setDefaultAction(run);
 }
 
-void RomMenu::popup(int slot, const library::RomEntry &entry, const QPoint &globalPos)
+void RomMenu::popup(int slot, const library::RomEntry &entry, const QPoint &globalPos,
+                    const QList<std::pair<QString, QString>> &emulators, const QString &chosen)
 {
+    m_runWith->clear();
+    auto offer = [this, &chosen](const QString &id, const QString &name) {
+        QAction *action = m_runWith->addAction(name, this, [this, id] { emit runWithChosen(m_slot, id); });
+        action->setCheckable(true);
+        action->setChecked(id == chosen);
+        action->setObjectName(id.isEmpty() ? QStringLiteral("romMenuDefaultEmulator") : QStringLiteral("romMenuRunWith_") + id);
+    };
+    offer(QString(), QStringLiteral("&Default Emulator"));
+    m_runWith->addSeparator();
+    for (const auto &[id, name] : emulators)
+        offer(id, QString(name).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    m_runWith->setEnabled(!emulators.isEmpty());
     m_favourite->setText(entry.favourite ? QStringLiteral("Remove from &Favourites") : QStringLiteral("Add to &Favourites"));
     m_slot = slot;
     QMenu::popup(globalPos);

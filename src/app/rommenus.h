@@ -15,16 +15,22 @@ class RomMenu : public QMenu
     Q_OBJECT
 public:
     explicit RomMenu(QWidget *parent = nullptr);
-    // Shows it at globalPos for entry, the row selected in slot's list.
-    void popup(int slot, const library::RomEntry &entry, const QPoint &globalPos);
+    // Shows it at globalPos for entry, the row selected in slot's list. emulators: the ids and
+    // names "Run With" offers; chosen: the game's own (empty: the default).
+    void popup(int slot, const library::RomEntry &entry, const QPoint &globalPos,
+               const QList<std::pair<QString, QString>> &emulators = {}, const QString &chosen = {});
+    QMenu *runWithMenu() const { return m_runWith; }
 
 signals:
     void runChosen(int slot);
+    // "Run With": the game started with the emulator id, which becomes its own (empty: the default).
+    void runWithChosen(int slot, const QString &emulator);
     void informationChosen(int slot);
     void favouriteChosen(int slot);
 
 private:
     QAction *m_favourite;
+    QMenu *m_runWith;
     int m_slot = 0;
 };
 

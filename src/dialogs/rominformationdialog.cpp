@@ -14,7 +14,7 @@
 namespace dialogs {
 
 RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const library::PlayHistory *history,
-                                           const QString &path, QWidget *parent)
+                                           const QString &path, QWidget *parent, EmulatorOf emulatorOf)
     : forms::FormDialog(parent), m_information(new library::RomInformation(path, this)), m_form(forms::buildRomInfoForm(this))
 {
     connect(m_form.ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -24,14 +24,18 @@ RomInformationDialog::RomInformationDialog(library::RomChecker *checker, const l
     for (QLabel *value : m_form.values)
         value->installEventFilter(this);
     m_form.problems->installEventFilter(this);
+    if (emulatorOf)
+        m_information->setEmulator(emulatorOf({}));
     showLines();
     checker->inspect(path, [information = QPointer<library::RomInformation>(m_information),
-                            history = QPointer<const library::PlayHistory>(history)](const library::RomFacts &facts) {
+                            history = QPointer<const library::PlayHistory>(history), emulatorOf](const library::RomFacts &facts) {
         if (!information) // the window may have closed first
             return;
         information->setFacts(facts);
         if (facts.identity.error.isEmpty())
             information->setPlay(history ? history->record(facts.identity.data.sha1) : library::PlayRecord());
+        if (emulatorOf)
+            information->setEmulator(emulatorOf(facts.identity.data.sha1));
     });
 }
 
@@ -63,9 +67,9 @@ void RomInformationDialog::showLines()
 }
 
 void showRomInformation(library::RomChecker *checker, const library::PlayHistory *history, const QString &path,
-                        QWidget *parent)
+                        QWidget *parent, RomInformationDialog::EmulatorOf emulatorOf)
 {
-    RomInformationDialog dialog(checker, history, path, parent);
+    RomInformationDialog dialog(checker, history, path, parent, std::move(emulatorOf));
     dialog.centreOnScreen();
     dialog.exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "forms/controls.h"
 #include "forms/formbuilder.h"
 
@@ -18,8 +20,11 @@ class RomInformationDialog : public forms::FormDialog
 {
     Q_OBJECT
 public:
+    // The emulator line for a game (its identity; empty before it is known).
+    using EmulatorOf = std::function<QString(const QByteArray &game)>;
     // history gives the game's play once the file tells which game it is; none when null.
-    RomInformationDialog(library::RomChecker *checker, const library::PlayHistory *history, const QString &path, QWidget *parent);
+    RomInformationDialog(library::RomChecker *checker, const library::PlayHistory *history, const QString &path, QWidget *parent,
+                         EmulatorOf emulatorOf = {});
 
     const library::RomInformation *information() const { return m_information; }
     const forms::RomInfoForm &form() const { return m_form; }
@@ -37,6 +42,6 @@ private:
 
 // Opens the window for path, modal to parent's window, and returns once it is closed.
 void showRomInformation(library::RomChecker *checker, const library::PlayHistory *history, const QString &path,
-                        QWidget *parent);
+                        QWidget *parent, RomInformationDialog::EmulatorOf emulatorOf = {});
 
 } // namespace dialogs

@@ -372,4 +372,29 @@ RomInfoForm buildRomInfoForm(QDialog *dialog)
     return form;
 }
 
+EmulatorsForm buildEmulatorsForm(QDialog *dialog)
+{
+    const BuiltForm built = buildForm(dialog, emulatorsDef());
+    EmulatorsForm form{built.take<OptionList>("emulatorList"), built.take<QPushButton>("defaultButton"),
+                       built.take<QPushButton>("removeButton"), built.take<QLabel>("nameCaption"),
+                       built.take<QLabel>("programCaption"), built.take<QLabel>("argumentsCaption"),
+                       built.take<QLabel>("emulatorsCaption"), built.take<QLineEdit>("nameField"),
+                       built.take<QLineEdit>("programField"), built.take<QPushButton>("browseProgram"),
+                       built.take<QLineEdit>("argumentsField"), built.take<CheckBox>("readsZip"), built.take<CheckBox>("reads7z"),
+                       built.take<QPushButton>("addButton"), built.take<QPushButton>("closeButton")};
+    // A caption's access key goes to the control it names.
+    form.listCaption->setBuddy(form.emulators);
+    form.nameCaption->setBuddy(form.name);
+    form.programCaption->setBuddy(form.program);
+    form.argumentsCaption->setBuddy(form.arguments);
+    return form;
+}
+
+ProgramPickerForm buildProgramPickerForm(QDialog *dialog)
+{
+    const BuiltForm built = buildForm(dialog, programPickerDef());
+    return {built.take<DriveListBox>("Drive1"), built.take<DirListBox>("Dir1"), built.take<OptionList>("programList"),
+            built.take<QPushButton>("Command1")};
+}
+
 } // namespace forms

@@ -86,4 +86,28 @@ struct RomInfoForm {
 };
 RomInfoForm buildRomInfoForm(QDialog *dialog);
 
+struct EmulatorsForm {
+    OptionList *emulators;
+    QPushButton *makeDefault;
+    QPushButton *remove;
+    QLabel *nameCaption, *programCaption, *argumentsCaption, *listCaption;
+    QLineEdit *name;
+    QLineEdit *program;
+    QPushButton *browse;
+    QLineEdit *arguments;
+    CheckBox *readsZip;
+    CheckBox *reads7z;
+    QPushButton *add;
+    QPushButton *close;
+};
+EmulatorsForm buildEmulatorsForm(QDialog *dialog);
+
+struct ProgramPickerForm {
+    DriveListBox *drives;
+    DirListBox *folders;
+    OptionList *programs;
+    QPushButton *ok;
+};
+ProgramPickerForm buildProgramPickerForm(QDialog *dialog);
+
 } // namespace forms

@@ -248,9 +248,52 @@ const FormDef &romInfoDef()
     return def;
 }
 
+const FormDef &emulatorsDef()
+{
+    static const FormDef def{"emulators", "Emulators", 7200, 5520, Border::FixedSingle, false, false, kNoColour,
+        {
+            control("emulatorsCaption", Kind::Label).at(120, 120, 6960, 255).text("&Emulators found, and your own:"),
+            control("emulatorList", Kind::ListBox).at(120, 400, 6960, 1815).tab(0).named("Emulators"),
+            control("defaultButton", Kind::CommandButton).at(120, 2300, 1815, 375).text("Use as &Default").tab(1),
+            control("removeButton", Kind::CommandButton).at(2055, 2300, 1335, 375).text("&Remove").tab(2),
+            control("ownCaption", Kind::Label).at(120, 2840, 6960, 255).text("Add your own emulator:").font(9.75),
+            control("nameCaption", Kind::Label).at(120, 3200, 1095, 255).text("&Name:"),
+            control("nameField", Kind::TextField).at(1320, 3160, 5760, 315).text("").tab(3).named("Name"),
+            control("programCaption", Kind::Label).at(120, 3600, 1095, 255).text("&Program:"),
+            control("programField", Kind::TextField).at(1320, 3560, 5280, 315).text("").tab(4).named("Program"),
+            control("browseProgram", Kind::CommandButton).at(6720, 3560, 360, 315).text("...").tab(5).named("Browse for the program"),
+            control("argumentsCaption", Kind::Label).at(120, 4000, 1095, 255).text("&Arguments:"),
+            control("argumentsField", Kind::TextField).at(1320, 3960, 5760, 315).text("{rom}").tab(6).named("Arguments"),
+            control("placeholdersLabel", Kind::Label).at(1320, 4300, 5760, 255)
+                .text("{rom}: the ROM's path, {rom.dir}: its folder, {rom.name}: its name"),
+            control("readsZip", Kind::CheckBox).at(1320, 4620, 2535, 255).text("Opens &zip archives").tab(7),
+            control("reads7z", Kind::CheckBox).at(3960, 4620, 2535, 255).text("Opens 7&z archives").tab(8),
+            control("addButton", Kind::CommandButton).at(4440, 5025, 1215, 375).text("Add &Own").tab(9),
+            control("closeButton", Kind::CommandButton).at(5865, 5025, 1215, 375).text("&Close").tab(10),
+        },
+        {
+            {120, 2760, 7080, 2760},
+        }};
+    return def;
+}
+
+const FormDef &programPickerDef()
+{
+    static const FormDef def{"programPicker", "Select Program", 5910, 3735, Border::FixedSingle, false, false, kNoColour,
+        {
+            control("Drive1", Kind::DriveList).at(0, 0, 2895, 315).tab(0).named("Drives"),
+            control("Dir1", Kind::DirList).at(0, 360, 2895, 3015).tab(1).named("Folders"),
+            control("programList", Kind::ListBox).at(3015, 0, 2895, 3375).tab(2).named("Programs"),
+            control("Command1", Kind::CommandButton).at(0, 3480, 5910, 255).text("&OK").tab(3),
+        },
+        {}};
+    return def;
+}
+
 std::vector<const FormDef *> allFormDefs()
 {
-    return {&mainWindowDef(), &romFoldersDialogDef(), &pickerDef(0), &pickerDef(1), &pickerDef(2), &aboutBoxDef(), &romInfoDef()};
+    return {&mainWindowDef(), &romFoldersDialogDef(), &pickerDef(0), &pickerDef(1), &pickerDef(2), &aboutBoxDef(), &romInfoDef(),
+            &emulatorsDef(), &programPickerDef()};
 }
 
 } // namespace forms

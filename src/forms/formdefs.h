@@ -106,7 +106,7 @@ struct RomInfoRow {
     const char *captionName;
     const char *valueName;
 };
-inline constexpr std::array<RomInfoRow, 21> kRomInfoRows{{
+inline constexpr std::array<RomInfoRow, 22> kRomInfoRows{{
     {"File:", "fileCaption", "fileValue"},
     {"Size:", "sizeCaption", "sizeValue"},
     {"Format:", "formatCaption", "formatValue"},
@@ -128,8 +128,15 @@ inline constexpr std::array<RomInfoRow, 21> kRomInfoRows{{
     {"Favourite:", "favouriteCaption", "favouriteValue"},
     {"Played:", "playedCaption", "playedValue"},
     {"Last played:", "lastPlayedCaption", "lastPlayedValue"},
+    {"Emulator:", "emulatorCaption", "emulatorValue"},
 }};
 const FormDef &romInfoDef();
+
+// Options > Emulators: the emulators known and found, the default among them, and a form for
+// one of the user's own.
+const FormDef &emulatorsDef();
+// The program picker of that window: a drive, a folder and a program in it.
+const FormDef &programPickerDef();
 
 // Every window of the program, for tests that check them all alike.
 std::vector<const FormDef *> allFormDefs();

@@ -28,10 +28,9 @@ QString romPath(const QString &folder, const QString &fileName)
     return joined ? folder + fileName : folder + QDir::separator() + fileName;
 }
 
-// The ROM path as one argument of a Windows command line: a path holding a blank, a tab or a
-// double quote is quoted the way Windows programs split their line, so that it reaches the
-// emulator whole; any other path stands as it is.
-QString quotedArgument(const QString &path)
+} // namespace
+
+QString windowsQuoted(const QString &path)
 {
     const bool needsQuotes = std::any_of(path.begin(), path.end(), [](QChar c) {
         return isSeparator(c) || c == QLatin1Char('"');
@@ -58,8 +57,6 @@ QString quotedArgument(const QString &path)
     quoted += QLatin1Char('"');
     return quoted;
 }
-
-} // namespace
 
 QString resolutionSwitch(int resolutionIndex)
 {
@@ -102,7 +99,7 @@ QStringList LaunchCommand::arguments() const
 QString LaunchCommand::commandLine() const
 {
     const QChar blank(QLatin1Char(' '));
-    return kEmulatorProgram + QStringLiteral(" -run") + blank + quotedArgument(romPath) + blank
+    return kEmulatorProgram + QStringLiteral(" -run") + blank + windowsQuoted(romPath) + blank
         + switches.join(blank);
 }
 

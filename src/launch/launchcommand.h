@@ -12,6 +12,11 @@ QString resolutionSwitch(int resolutionIndex); // "-res 320 240" for index 4; em
 QString soundSwitch(Qt::CheckState sound);      // "-nosound" exactly when the box is clear
 QString controllerSwitch(int controllerIndex);  // "-setinput 1 GRAVIS" for index 1; empty outside 0..2
 
+// text as one argument of a Windows command line: text holding a blank, a tab or a double quote
+// is quoted the way Windows programs split their line, so that it reaches the program whole; any
+// other text stands as it is.
+QString windowsQuoted(const QString &text);
+
 // The emulator's command line in its parts: the program, "-run" and the ROM's path, then the
 // sound, resolution and controller switches, each as the line shows it (empty when off).
 struct LaunchCommand {

@@ -32,7 +32,7 @@ bool fail(QString *error, const QString &reason)
 
 } // namespace
 
-bool prepareEmulatorStart(Command &command, qsizetype romArgument, const QString &, QString *error)
+bool prepareEmulatorStart(Command &command, const QList<qsizetype> &pathArguments, const QString &, QString *error)
 {
     if (!isWindowsProgram(command.program)) {
         if (!QFileInfo(command.program).isExecutable())
@@ -40,10 +40,12 @@ bool prepareEmulatorStart(Command &command, qsizetype romArgument, const QString
         return true;
     }
     QStringList &arguments = command.arguments;
-    if (romArgument >= 0 && romArgument < arguments.size()) {
+    for (const qsizetype at : pathArguments) {
+        if (at < 0 || at >= arguments.size())
+            continue;
         // Wine reads a backslash as a folder separator, and passes on only names that are valid
         // text: such a ROM would reach the emulator as another file, or as none.
-        const QString &path = arguments.at(romArgument);
+        const QString &path = arguments.at(at);
         if (path.contains(QLatin1Char('\\'))) {
             return fail(error, QStringLiteral("The ROM's path %1 holds a backslash, which the Windows emulator would "
                                               "read as a folder separator: it would open another file. Rename the "
@@ -54,7 +56,7 @@ bool prepareEmulatorStart(Command &command, qsizetype romArgument, const QString
                                               "Windows emulator. Rename the file or its folder.").arg(displayName(path)));
         }
         if (path.startsWith(QLatin1Char('/')))
-            arguments[romArgument] = wineDrivePath(path);
+            arguments[at] = wineDrivePath(path);
     }
     const QString wine = findOnPath(QStringLiteral("wine"));
     if (wine.isEmpty()) {

@@ -2,7 +2,7 @@
 
 namespace platform {
 
-bool prepareEmulatorStart(Command &command, qsizetype, const QString &commandLine, QString *)
+bool prepareEmulatorStart(Command &command, const QList<qsizetype> &, const QString &commandLine, QString *)
 {
     command.commandLine = commandLine; // handed over as built, never quoted again
     return true;

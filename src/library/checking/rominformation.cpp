@@ -153,9 +153,17 @@ void RomInformation::setPlay(const PlayRecord &play)
     emit changed();
 }
 
+void RomInformation::setEmulator(const QString &emulator)
+{
+    m_emulator = emulator;
+    emit changed();
+}
+
 QList<InfoLine> RomInformation::lines() const
 {
-    return romInformationLines(m_path, m_read ? &m_facts : nullptr, m_playKnown ? &m_play : nullptr);
+    QList<InfoLine> lines = romInformationLines(m_path, m_read ? &m_facts : nullptr, m_playKnown ? &m_play : nullptr);
+    lines.append({QStringLiteral("Emulator"), m_emulator.isEmpty() ? QStringLiteral("none found") : m_emulator});
+    return lines;
 }
 
 QString RomInformation::text() const

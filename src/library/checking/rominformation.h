@@ -35,6 +35,8 @@ public:
     bool isRead() const { return m_read; }
     void setFacts(const RomFacts &facts);
     void setPlay(const PlayRecord &play);
+    // The emulator that starts it, as its line says it.
+    void setEmulator(const QString &emulator);
 
     QList<InfoLine> lines() const;
     // What is wrong with the file, each in words; none for a sound one or before it is read.
@@ -51,6 +53,7 @@ private:
     bool m_read = false;
     PlayRecord m_play;
     bool m_playKnown = false;
+    QString m_emulator;
 };
 
 } // namespace library

@@ -133,7 +133,9 @@ bool LibraryDatabase::prepareSchema(QString *error)
                         " last_launch_ms INTEGER NOT NULL DEFAULT -1) WITHOUT ROWID;"
                         "CREATE TABLE IF NOT EXISTS recent_launch ("
                         " seq INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE, sha1 BLOB NOT NULL, at_ms INTEGER NOT NULL);"
-                        "PRAGMA user_version = 2;")
+                        "CREATE TABLE IF NOT EXISTS game_emulator ("
+                        " sha1 BLOB NOT NULL PRIMARY KEY, emulator TEXT NOT NULL) WITHOUT ROWID;"
+                        "PRAGMA user_version = 3;")
         && upgrade.commit();
     if (!made) {
         m_readOnly = true;
@@ -247,6 +249,19 @@ bool LibraryDatabase::setFavourite(QByteArrayView sha1, bool favourite, QString 
         error);
 }
 
+bool LibraryDatabase::setEmulator(QByteArrayView sha1, const QString &emulator, QString *error)
+{
+    return inTransaction(
+        [&] {
+            if (emulator.isEmpty())
+                return m_db.prepare("DELETE FROM game_emulator WHERE sha1 = ?1").bind(1, sha1).run();
+            return m_db.prepare("INSERT INTO game_emulator (sha1, emulator) VALUES (?1, ?2)"
+                                " ON CONFLICT (sha1) DO UPDATE SET emulator = ?2")
+                .bind(1, sha1).bind(2, emulator.toUtf8()).run();
+        },
+        error);
+}
+
 bool LibraryDatabase::forgetRecentLaunch(QByteArrayView path, QString *error)
 {
     return inTransaction([&] { return m_db.prepare("DELETE FROM recent_launch WHERE path = ?1").bind(1, path).run(); },
@@ -265,7 +280,10 @@ QHash<GameKey, PlayRecord> LibraryDatabase::playRecords()
     QHash<GameKey, PlayRecord> records;
     sql::Statement query = m_db.prepare("SELECT sha1, favourite, launches, played_ms, last_launch_ms FROM rom_play");
     while (query.next())
-        records.insert(GameKey::of(query.bytes(0)), {query.integer(1) != 0, query.integer(2), query.integer(3), query.integer(4)});
+        records.insert(GameKey::of(query.bytes(0)), {query.integer(1) != 0, query.integer(2), query.integer(3), query.integer(4), {}});
+    sql::Statement chosen = m_db.prepare("SELECT sha1, emulator FROM game_emulator");
+    while (chosen.next())
+        records[GameKey::of(chosen.bytes(0))].emulator = QString::fromUtf8(chosen.bytes(1));
     return records;
 }
 
@@ -273,7 +291,12 @@ PlayRecord LibraryDatabase::playRecord(QByteArrayView sha1)
 {
     sql::Statement query = m_db.prepare("SELECT favourite, launches, played_ms, last_launch_ms FROM rom_play WHERE sha1 = ?1");
     query.bind(1, sha1);
-    return query.next() ? PlayRecord{query.integer(0) != 0, query.integer(1), query.integer(2), query.integer(3)} : PlayRecord();
+    PlayRecord record = query.next() ? PlayRecord{query.integer(0) != 0, query.integer(1), query.integer(2), query.integer(3), {}} : PlayRecord();
+    sql::Statement chosen = m_db.prepare("SELECT emulator FROM game_emulator WHERE sha1 = ?1");
+    chosen.bind(1, sha1);
+    if (chosen.next())
+        record.emulator = QString::fromUtf8(chosen.bytes(0));
+    return record;
 }
 
 std::vector<RecentLaunch> LibraryDatabase::recentLaunches()

@@ -32,6 +32,7 @@ struct PlayRecord {
     qint64 launches = 0;
     qint64 playedMs = 0;      // from each launch until the emulator ended
     qint64 lastLaunchMs = -1; // ms since 1970 (UTC); -1: never
+    QString emulator;         // the emulator chosen for the game; empty: the default
 };
 
 // A game's identity as a key: the 20 bytes of its SHA-1, held in place, so that the play of
@@ -54,7 +55,7 @@ struct RecentLaunch {
 class LibraryDatabase
 {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr int kRecentLaunches = 10;
 
     // When SQLite's check of the whole file runs: at the open, or when the caller has a moment
@@ -88,6 +89,8 @@ public:
     bool recordLaunch(QByteArrayView sha1, QByteArrayView path, qint64 atMs, QString *error);
     bool addPlayTime(QByteArrayView sha1, qint64 playedMs, QString *error);
     bool setFavourite(QByteArrayView sha1, bool favourite, QString *error);
+    // The emulator that starts the game from now on; empty: the default again.
+    bool setEmulator(QByteArrayView sha1, const QString &emulator, QString *error);
     bool forgetRecentLaunch(QByteArrayView path, QString *error);
     // Every game played or marked, by identity.
     QHash<GameKey, PlayRecord> playRecords();

@@ -229,6 +229,24 @@ void PlayHistory::setFavourite(const QString &path, const QByteArray &sha1, bool
     });
 }
 
+void PlayHistory::setEmulator(const QString &path, const QByteArray &sha1, const QString &emulator)
+{
+    if (sha1.isEmpty())
+        return; // a game not yet read has no identity to keep the choice by: the launch tells it
+    m_records[GameKey::of(sha1)].emulator = emulator; // the next launch uses it, saved or not
+    run([this, path, sha1, emulator](Store &store) {
+        QString error;
+        if (!store.db || !store.db->setEmulator(sha1, emulator, &error)) {
+            if (store.db)
+                store.tell(QStringLiteral("The emulator chosen for %1 is not kept.\n\n%2")
+                               .arg(platform::displayName(QDir::toNativeSeparators(path)), store.notKept(QStringLiteral("it"), error)));
+            return;
+        }
+        sendChange(*store.db, store.receiver, sha1,
+                   [this](const QByteArray &game, const PlayRecord &record, std::vector<RecentLaunch> recent) { apply(game, record, std::move(recent)); });
+    });
+}
+
 void PlayHistory::forgetRecentLaunch(const QString &path)
 {
     run([this, path](Store &store) {

@@ -42,6 +42,8 @@ public:
     void launchStarted(quint64 launch, const QString &path, const QByteArray &game);
     void launchEnded(quint64 launch, qint64 playedMs);
     void setFavourite(const QString &path, const QByteArray &sha1, bool favourite);
+    // The emulator that starts the game from now on (empty: the default again).
+    void setEmulator(const QString &path, const QByteArray &sha1, const QString &emulator);
     void forgetRecentLaunch(const QString &path);
 
     PlayRecord record(const QByteArray &sha1) const { return m_records.value(GameKey::of(sha1)); }
