@@ -12,6 +12,7 @@
 #include "library/folders/romfilter.h"
 #include "archivewriter.h"
 #include "library/archives/romcache.h"
+#include "launch/launchcommand.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -106,6 +107,7 @@ int watchWindow(const QString &configFile, int seconds); // the child
 void benchWhileChecking(const QTemporaryDir &dir, int perFolder, int seconds, const char *what);
 void benchPreview(const QTemporaryDir &dir);
 void benchLaunch(const QTemporaryDir &dir, const QString &standIn);
+void benchDefinitionLaunch(const QString &app);
 void benchFind();
 void benchHashing(const QTemporaryDir &dir);
 void benchHistory(const QTemporaryDir &dir);

@@ -82,6 +82,54 @@ void benchLaunch(const QTemporaryDir &dir, const QString &standIn)
     const double handler = median(handlerTimes);
     const double spawned = median(spawnTimes);
     report("launch", "launchRom", handler, "posix_spawn", spawned, 1.2);
+    benchDefinitionLaunch(app);
+}
+
+// A start through an emulator definition (FCEUX's: found, its template filled, its switches
+// mapped) against the start earlier versions made (Nesticle's line built by hand, its file looked
+// up): each planned, spawned and waited for, so that both count a whole process.
+void benchDefinitionLaunch(const QString &app)
+{
+    QFile::copy(app + QStringLiteral("/nesticle.exe"), app + QStringLiteral("/fceux"));
+    launch::EmulatorDefinition fceux;
+    for (const launch::EmulatorDefinition &definition : launch::builtInDefinitions()) {
+        if (definition.id == QLatin1String("fceux"))
+            fceux = definition;
+    }
+    launch::SearchPlaces places;
+    places.applicationFolder = app;
+    const launch::EmulatorRun run{fceux, launch::findEmulator(fceux, places)};
+    const QString rom = app + QStringLiteral("/roms/game.nes");
+    auto spawnAndWait = [](const QString &program, const QStringList &arguments) {
+        const QByteArray file = QFile::encodeName(program);
+        std::vector<QByteArray> bytes{file};
+        for (const QString &argument : arguments)
+            bytes.push_back(QFile::encodeName(argument));
+        std::vector<char *> argv;
+        for (QByteArray &argument : bytes)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        if (::posix_spawn(&pid, file.constData(), nullptr, nullptr, argv.data(), environ) == 0)
+            ::waitpid(pid, nullptr, 0);
+    };
+    std::vector<double> defined, handMade;
+    for (int i = 0; i < 31; ++i) { // interleaved
+        defined.push_back(medianMs(1, [&] {
+            launch::LaunchPlan plan;
+            QString error;
+            if (launch::planLaunch(run, rom, {4, Qt::Unchecked, 1}, app, &plan, &error))
+                spawnAndWait(plan.command.program, plan.command.arguments);
+        }));
+        handMade.push_back(medianMs(1, [&] {
+            const launch::LaunchCommand command = launch::launchCommand(app + QStringLiteral("/roms/"), QStringLiteral("game.nes"), 4,
+                                                                        Qt::Unchecked, 1);
+            const QString program = app + QStringLiteral("/nesticle.exe");
+            if (QFileInfo(program).isExecutable())
+                spawnAndWait(program, command.arguments());
+        }));
+    }
+    report("launch", "through FCEUX's definition", median(defined), "Nesticle's line by hand", median(handMade), 1.1);
 }
 
 } // namespace bench

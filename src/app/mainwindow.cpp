@@ -146,10 +146,13 @@ void MainWindow::connectList(int slot)
         updateCount(slot);
     });
     connect(folder->filter(), &QAbstractItemModel::rowsRemoved, this, [this, slot] { updateCount(slot); });
-    // What a check learns may name another picture: an archive's first ROM's, once it is known.
+    // What a check learns may name another picture (an archive's first ROM's, once it is known),
+    // and the game, whose emulator the option controls follow.
     connect(folder->model(), &QAbstractItemModel::dataChanged, this, [this, slot] {
-        if (slot == m_form.romTabs->currentIndex())
+        if (slot == m_form.romTabs->currentIndex()) {
             previewSnapshot(slot);
+            showSwitchesFor(slot);
+        }
     });
     connect(list, &forms::FileListBox::fileSelected, this, [this, slot] {
         m_find->selected(slot);
@@ -402,7 +405,13 @@ void MainWindow::runWith(int slot, const QString &emulator)
     if (!entry.isRom())
         return;
     m_library->history()->setEmulator(entry.path, entry.game, emulator);
-    startEntry(entry);
+    // Started with the one chosen, whether or not the choice could be kept.
+    LaunchOptions options = launchOptions();
+    options.emulator = m_emulators->run(emulator);
+    if (options.emulator.isSet())
+        m_launcher->start(entry, options);
+    else
+        startEntry(entry); // none found: looked for again, or said
 }
 
 void MainWindow::showSwitchesFor(int slot)

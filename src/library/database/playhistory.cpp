@@ -232,7 +232,7 @@ void PlayHistory::setFavourite(const QString &path, const QByteArray &sha1, bool
 void PlayHistory::setEmulator(const QString &path, const QByteArray &sha1, const QString &emulator)
 {
     if (sha1.isEmpty())
-        return; // a game not yet read has no identity to keep the choice by: the launch tells it
+        return; // a game not yet read has no identity to keep the choice by
     m_records[GameKey::of(sha1)].emulator = emulator; // the next launch uses it, saved or not
     run([this, path, sha1, emulator](Store &store) {
         QString error;
