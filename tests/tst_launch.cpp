@@ -286,7 +286,7 @@ private slots:
         QCOMPARE(plan.command.arguments.mid(1), wineArguments);
         launch::EmulatorRun pathLike{launch::nesticleDefinition(), {}};
         pathLike.definition.soundOn = u"/not/a/rom"_s;
-        pathLike.found = launch::findEmulator(pathLike.definition, launch::SearchPlaces{dir.path(), {}, {}, {}, {}});
+        pathLike.found = launch::findEmulator(pathLike.definition, launch::SearchPlaces{dir.path(), {}, {}, {}, {}, {}});
         QVERIFY(launch::planLaunch(pathLike, command.romPath, options, dir.path(), &plan, &error));
         QCOMPARE(plan.command.arguments.at(3), u"/not/a/rom"_s);
         // Names Wine would hand on as another file, or as none: refused, with the reason.

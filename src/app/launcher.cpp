@@ -269,15 +269,13 @@ void Launcher::unpackAndStart(const std::shared_ptr<const Shared> &shared, Archi
 void Launcher::startEmulator(const std::shared_ptr<const Shared> &shared, const Request &request)
 {
     const LaunchOptions &options = request.options;
-    const launch::LaunchCommand command =
-        launch::launchCommand(request.folder, request.fileName, options.resolution, options.sound, options.controller);
+    const QString romPath = launch::romPath(request.folder, request.fileName);
     launch::LaunchPlan plan;
     QString error;
-    bool started = launch::planLaunch(options.emulator, command.romPath, {options.resolution, options.sound, options.controller},
+    bool started = launch::planLaunch(options.emulator, romPath, {options.resolution, options.sound, options.controller},
                                       shared->places.applicationFolder, &plan, &error);
-    if (plan.refound.id.size()) {
+    if (!plan.refound.id.isEmpty())
         shared->receiver->post([launcher = shared->launcher, found = plan.refound] { emit launcher->emulatorRefound(found); });
-    }
     if (started) {
         plan.command.workingFolder = request.workingFolder;
         qint64 headerSize = 0;
@@ -285,7 +283,7 @@ void Launcher::startEmulator(const std::shared_ptr<const Shared> &shared, const 
         const QString origin = request.archive.isEmpty() || request.entry.isEmpty()
             ? QString()
             : QStringLiteral("the ROM %1 of the archive %2, unpacked to %3\n")
-                  .arg(request.entry, QDir::toNativeSeparators(request.archive), QDir::toNativeSeparators(command.romPath));
+                  .arg(request.entry, QDir::toNativeSeparators(request.archive), QDir::toNativeSeparators(romPath));
         plan.command.outputFile = startLaunchLog(shared->places.logFolder, plan.commandLine, origin, plan.command, &headerSize);
         const platform::ExitWatch watch{shared->receiver, [shared, launch = request.launch, program = plan.tried,
                                                            log = plan.command.outputFile, headerSize](const platform::ProcessExit &exit) {
@@ -296,7 +294,7 @@ void Launcher::startEmulator(const std::shared_ptr<const Shared> &shared, const 
     }
     if (started) {
         shared->receiver->post([launcher = shared->launcher, launch = request.launch,
-                                path = request.archive.isEmpty() ? command.romPath : request.archive, game = request.game] {
+                                path = request.archive.isEmpty() ? romPath : request.archive, game = request.game] {
             emit launcher->started(launch, path, game);
         });
     } else {

@@ -11,10 +11,8 @@ namespace {
 
 bool isSeparator(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 
-// The folder and the file name joined: with nothing between them when the folder text ends in a
-// separator, "/" or "\" (a picker's folder always does), or either is empty; with this system's
-// separator when the folder was typed without one. On Windows "D:" also takes the name as it is
-// (that drive's own folder).
+} // namespace
+
 QString romPath(const QString &folder, const QString &fileName)
 {
     if (folder.isEmpty() || fileName.isEmpty())
@@ -27,8 +25,6 @@ QString romPath(const QString &folder, const QString &fileName)
 #endif
     return joined ? folder + fileName : folder + QDir::separator() + fileName;
 }
-
-} // namespace
 
 QString windowsQuoted(const QString &path)
 {

@@ -12,6 +12,12 @@ QString resolutionSwitch(int resolutionIndex); // "-res 320 240" for index 4; em
 QString soundSwitch(Qt::CheckState sound);      // "-nosound" exactly when the box is clear
 QString controllerSwitch(int controllerIndex);  // "-setinput 1 GRAVIS" for index 1; empty outside 0..2
 
+// The folder and the file name joined: with nothing between them when the folder text ends in a
+// separator, "/" or "\" (a picker's folder always does), or either is empty; with this system's
+// separator when the folder was typed without one. On Windows "D:" also takes the name as it is
+// (that drive's own folder).
+QString romPath(const QString &folder, const QString &fileName);
+
 // text as one argument of a Windows command line: text holding a blank, a tab or a double quote
 // is quoted the way Windows programs split their line, so that it reaches the program whole; any
 // other text stands as it is.
