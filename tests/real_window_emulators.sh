@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A real emulator started by the real program in a real window, with no nesticle.exe anywhere:
 # Debian's FCEUX (found in /usr/games, the default Quorvane picks and says so once) or Debian's
-# RetroArch with its Nestopia core (the user's default in their emulators.ini). A double click on
+# RetroArch with its Nestopia core (the user's default in their my-emulators.ini). A double click on
 # one of the demo ROMs opens the emulator's window; its command line is checked; once it is
 # closed, the ROM Information window says the game was played once, and File > Recent holds it.
 #   real_window_emulators.sh PROGRAM CLIPBOARD_TEXT CONFIG_DIR DEMO_ROMS fceux|retroarch
@@ -25,7 +25,7 @@ mkdir -p "$app" "$roms" "$configdir" "$work/config/quorvane" "$work/home"
 cp "$program" "$app/quorvane"
 cp "$demo/Pixel Dash.nes" "$roms/"
 printf '[Quorvane v1.0b Config File]\r\nRoms=%s/\r\n' "$roms" > "$configdir/quorvane.ini"
-[ "$kind" = retroarch ] && printf '[Quorvane]\nDefault=retroarch-nestopia\n' > "$work/config/quorvane/emulators.ini"
+[ "$kind" = retroarch ] && printf '[Quorvane]\nDefault=retroarch-nestopia\n' > "$work/config/quorvane/my-emulators.ini"
 
 cat > "$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash

@@ -249,7 +249,7 @@ private slots:
     void yourOwnAreKeptAndCheckedAndNamed()
     {
         Tree tree;
-        const QString userFile = tree.path(u"config/emulators.ini"_s);
+        const QString userFile = tree.path(u"config/my-emulators.ini"_s);
         writeProgram(tree.path(u"app/nesticle.exe"_s));
         writeProgram(tree.path(u"tools/my emu"_s));
         launch::EmulatorChoice choice({tree.path(u"app"_s), userFile, tree.path(u"data/state"_s)});
@@ -293,6 +293,18 @@ private slots:
         launch::LaunchPlan plan;
         QVERIFY(!launch::planLaunch(again.run(u"myemu"_s), u"/r/a.nes"_s, {}, tree.path(u"app"_s), &plan, &error));
         QVERIFY2(error.contains(tree.path(u"tools/my emu"_s)) && error.contains(u"My Emu"_s), qPrintable(error));
+
+        // A portable setup keeps the user's file beside the shipped one; were they one file, it is
+        // read once, as the shipped one.
+        writeFile(tree.path(u"app/emulators.ini"_s), readAll(QStringLiteral(SOURCE_DIR "/src/launch/emulators.ini")));
+        launch::EmulatorChoice same({tree.path(u"app"_s), tree.path(u"app/emulators.ini"_s), {}});
+        same.searchIn(tree.places());
+        QSignalSpy sameLoaded(&same, &launch::EmulatorChoice::loaded);
+        QSignalSpy sameProblems(&same, &launch::EmulatorChoice::problem);
+        same.load();
+        QTRY_COMPARE(sameLoaded.size(), 1);
+        QVERIFY(sameProblems.isEmpty());
+        QCOMPARE(same.definitions().size(), launch::builtInDefinitions().size());
 
         // A file that cannot be read as definitions: said, naming it; the shipped ones stay.
         writeFile(tree.path(u"app/emulators.ini"_s), "[x]\nArguments={nope}\n");

@@ -145,7 +145,11 @@ private slots:
     {
         Fixture f;
         writeProgram(f.emulator());
+#ifdef Q_OS_WIN
+        const QString fceux = f.app() + u"/fceux.exe"_s;
+#else
         const QString fceux = f.app() + u"/fceux"_s;
+#endif
         writeProgram(fceux);
         writeFile(f.rom(1) + u"zipped copy.zip"_s, makeArchive(ArchiveFormat::Zip, {{"Two (USA).nes", readAll(f.rom(1) + u"two.nes"_s)}}));
         app::AppContext context = f.recorder.context(f.app(), f.config());

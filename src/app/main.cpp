@@ -40,11 +40,12 @@ int main(int argc, char *argv[])
     // the user's data folder.
     const QString dataFolder = context.configFiles.portable ? context.logFolder : platform::userDataFolder();
     // The user's own emulators are configuration: beside a portable configuration file, else in
-    // the user's configuration folder (never in the file Save writes).
+    // the user's configuration folder (never in the file Save writes). Not "emulators.ini": a
+    // portable folder holds the one Quorvane ships under that name.
     const QString userConfig = context.configFiles.portable ? QFileInfo(context.configFiles.file).absolutePath()
                                                             : platform::userConfigFolder();
     if (!userConfig.isEmpty())
-        context.emulatorsFile = QDir(userConfig).filePath(QStringLiteral("emulators.ini"));
+        context.emulatorsFile = QDir(userConfig).filePath(QStringLiteral("my-emulators.ini"));
     if (!dataFolder.isEmpty()) {
         context.emulatorStateFile = QDir(dataFolder).filePath(QStringLiteral("emulator-state.ini"));
         context.selectionFile = QDir(dataFolder).filePath(QStringLiteral("selection.ini"));

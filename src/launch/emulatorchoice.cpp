@@ -63,7 +63,8 @@ void EmulatorChoice::load()
         DefinitionsRead known = readDefinitions(shipped, false);
         if (known.definitions.isEmpty())
             known.definitions = builtInDefinitions();
-        DefinitionsRead own = files.userFile.isEmpty() ? DefinitionsRead() : readDefinitions(files.userFile, true);
+        const bool ownFile = !files.userFile.isEmpty() && QFileInfo(files.userFile) != QFileInfo(shipped);
+        DefinitionsRead own = ownFile ? readDefinitions(files.userFile, true) : DefinitionsRead();
         loaded.problems = known.problems + own.problems;
         loaded.userDefault = own.defaultId;
         loaded.definitions = known.definitions;

@@ -315,7 +315,7 @@ DefinitionsRead readDefinitions(const QString &path, bool own)
 QByteArray userDefinitionsText(const QList<EmulatorDefinition> &own, const QString &defaultId)
 {
     QString text = QStringLiteral("; Your own emulators, and your default, as Options > Emulators keeps them.\n"
-                                  "; The keys are those of the emulators.ini shipped with Quorvane; Program is the program file.\n");
+                                  "; The keys are those of emulators.ini, shipped beside Quorvane; Program is the program file.\n");
     if (!defaultId.isEmpty())
         text += QStringLiteral("\n[Quorvane]\nDefault=%1\n").arg(defaultId);
     for (const EmulatorDefinition &definition : own) {
