@@ -44,6 +44,8 @@ int showWindowAndExit(const QString &which, const QString &configFile)
         context.configFiles.file = configFile;
         context.selectionFile = selectionFileOf(configFile);
         context.libraryFile = libraryFileOf(configFile);
+        // What the window would say (the emulator it picked, say) waits for no one here.
+        context.notify = [](QWidget *, const QString &, const QString &) {};
         auto quorvane = std::make_unique<app::MainWindow>(context);
         quorvane->loadStartState();
         window = std::move(quorvane);

@@ -44,6 +44,7 @@ constexpr int kStartResolution = 4; // 320x240
 constexpr int kStartController = 1; // Gamepad
 constexpr int kListingWaitMs = 200; // a window not on screen by then is not waited for
 constexpr int kDropsAfterMs = 500;  // drops are taken this long after the window first shows (X11)
+constexpr int kFindEmulatorsAfterMs = 3000; // the emulators are looked for by then, lists filled or not
 
 QIcon markIcon(const QVariant &mark)
 {
@@ -144,6 +145,9 @@ void MainWindow::connectList(int slot)
         m_find->relisted(slot);
         m_selection->listed(slot);
         updateCount(slot);
+        m_listedSlots |= 1 << slot;
+        if (m_listedSlots == 0b111)
+            findEmulators();
     });
     connect(folder->filter(), &QAbstractItemModel::rowsRemoved, this, [this, slot] { updateCount(slot); });
     // What a check learns may name another picture (an archive's first ROM's, once it is known),
@@ -300,7 +304,13 @@ void MainWindow::listRomFolders()
     // processor from the window's first drawing.
     m_selection->load();
     m_library->loadHistory();
-    // The emulators are looked for once, after the lists: finding them never holds the window up.
+    // The emulators are looked for once the lists have filled, so that finding them takes
+    // nothing from the lists; a folder that does not answer holds them up a few seconds at most.
+    QTimer::singleShot(kFindEmulatorsAfterMs, this, &MainWindow::findEmulators);
+}
+
+void MainWindow::findEmulators()
+{
     if (!std::exchange(m_emulatorsAsked, true))
         m_emulators->load();
 }
@@ -367,8 +377,7 @@ void MainWindow::whenEmulatorsKnown(std::function<void()> start)
         return;
     }
     connect(m_emulators, &launch::EmulatorChoice::loaded, this, std::move(start), Qt::SingleShotConnection);
-    if (!std::exchange(m_emulatorsAsked, true))
-        m_emulators->load();
+    findEmulators(); // a start does not wait for the lists
 }
 
 void MainWindow::withEmulator(const QByteArray &game, const std::function<void(const LaunchOptions &options)> &start, bool lookedAgain)

@@ -115,6 +115,8 @@ private:
     void listRomFolders();
     // The start-up listing, when it still waits for the window to be on screen.
     void listWaitingFolders();
+    // Looks for the emulators, once.
+    void findEmulators();
 
     AppContext m_context;
     config::RomFolders *m_romFolders;
@@ -126,6 +128,7 @@ private:
     launch::EmulatorChoice *m_emulators;
     GameEmulators m_gameEmulators{nullptr, nullptr};
     bool m_emulatorsAsked = false;
+    int m_listedSlots = 0; // which lists have filled, one bit each
     FindLine *m_find;
     SelectionRestorer *m_selection;
     RomMenu *m_romMenu = nullptr;
