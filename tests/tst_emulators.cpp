@@ -1,10 +1,8 @@
 // Emulator definitions: the shipped file, templates, finding programs in made-up trees, each
-// shipped emulator started for real on hostile paths, and the user's own.
+// shipped emulator started for real on hostile paths, the user's own, and a game's own emulator
+// in the main window.
 
-#include "launch/emulator.h"
-#include "launch/emulatorchoice.h"
-#include "platform/filenames.h"
-#include "testutil.h"
+#include "windowtest.h"
 
 #include <QSignalSpy>
 
@@ -346,6 +344,83 @@ private slots:
                 QCOMPARE(picked.size(), 0);
             }
         }
+    }
+    // "Run With": the game starts with the emulator chosen, which stays its own (kept by what
+    // it is, across starts) until "Default Emulator"; the controls follow the chosen emulator's
+    // switches; an emulator that opens zips is handed the zip itself.
+    void eachGameKeepsTheEmulatorItIsRunWith()
+    {
+        Fixture f;
+        writeProgram(f.emulator());
+#ifdef Q_OS_WIN
+        const QString fceux = f.app() + u"/fceux.exe"_s;
+#else
+        const QString fceux = f.app() + u"/fceux"_s;
+#endif
+        writeProgram(fceux);
+        writeFile(f.rom(1) + u"zipped copy.zip"_s, makeArchive(ArchiveFormat::Zip, {{"Two (USA).nes", readAll(f.rom(1) + u"two.nes"_s)}}));
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.libraryFile = f.dir.filePath(u"data/quorvane.db"_s);
+        auto window = [&] {
+            auto w = std::make_unique<app::MainWindow>(context);
+            w->loadStartState();
+            return w;
+        };
+        auto w = window();
+        MainControls c(w.get());
+        c.tabs->setCurrentIndex(1);
+        QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
+        QTRY_VERIFY(w->romFolder(1)->model()->factsAt(entries(c.list(1)).indexOf(u"two.nes"_s))); // its identity is known
+        QTRY_VERIFY(w->emulators()->isLoaded());
+        QVERIFY(c.controller->isEnabled()); // Nesticle has every switch
+        w->showRomMenu(1, QPoint(10, 10));
+        QMenu *runWith = w->romMenu()->findChild<QMenu *>(u"romMenuRunWith"_s);
+        QAction *withFceux = runWith->findChild<QAction *>(u"romMenuRunWith_fceux"_s);
+        QVERIFY(withFceux);
+        w->romMenu()->close();
+        withFceux->trigger();
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
+        QCOMPARE(f.recorder.starts[0].program, QDir::toNativeSeparators(fceux));
+        QCOMPARE(f.recorder.starts[0].arguments, (QStringList{"--sound", "1", "--xres", "320", "--yres", "240", f.rom(1) + u"two.nes"_s}));
+        const QString why = u"FCEUX has no switch for the controller: the choice is not given to it."_s;
+        QTRY_VERIFY(!c.controller->isEnabled());
+        QCOMPARE(c.controller->toolTip(), why);
+        QCOMPARE(c.controller->accessibleDescription(), why);
+        QVERIFY(c.sound->isEnabled() && c.resolution->isEnabled());
+        w->launchRom(1); // its own from now on
+        QTRY_COMPARE(f.recorder.starts.size(), 2);
+        QCOMPARE(f.recorder.starts[1].program, QDir::toNativeSeparators(fceux));
+        w.reset();
+
+        w = window();
+        c = MainControls(w.get());
+        c.tabs->setCurrentIndex(1);
+        QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
+        QTRY_VERIFY(w->emulators()->isLoaded());
+        QTRY_VERIFY(!c.controller->isEnabled()); // remembered, once the play is read
+        QString line;
+        onNextModal(w.get(), [&](QWidget *modal) {
+            auto *info = qobject_cast<dialogs::RomInformationDialog *>(modal);
+            QTRY_VERIFY(info->information()->text().contains(u"Emulator: FCEUX (chosen for this game)"_s));
+            line = info->information()->lines().last().value;
+            modal->close();
+        });
+        w->showRomInformation(1);
+        QCOMPARE(line, u"FCEUX (chosen for this game)"_s);
+        // The zip holding the same game: FCEUX opens zips, so it gets the archive itself.
+        QVERIFY(c.list(1)->selectFile(u"zipped copy.zip"_s));
+        QTRY_VERIFY(w->romFolder(1)->model()->factsAt(entries(c.list(1)).indexOf(u"zipped copy.zip"_s)));
+        w->launchRom(1);
+        QTRY_COMPARE(f.recorder.starts.size(), 3);
+        QCOMPARE(f.recorder.starts[2].arguments.last(), QDir::toNativeSeparators(f.rom(1) + u"zipped copy.zip"_s));
+        // Back to the default.
+        QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
+        w->runWith(1, QString());
+        QTRY_COMPARE(f.recorder.starts.size(), 4);
+        QCOMPARE(f.recorder.starts[3].program, QDir::toNativeSeparators(f.emulator()));
+        QTRY_VERIFY(c.controller->isEnabled());
+        QVERIFY(c.controller->toolTip().isEmpty());
+        QVERIFY(f.recorder.messages.isEmpty());
     }
 };
 
