@@ -256,7 +256,7 @@ private slots:
         QSignalSpy problems(&choice, &launch::EmulatorChoice::problem);
         QSignalSpy picked(&choice, &launch::EmulatorChoice::defaultPicked);
         choice.load();
-        QTRY_COMPARE(loaded.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 20000);
         QCOMPARE(choice.defaultId(), u"nesticle"_s); // beside the program: the default, said to no one
         QVERIFY(picked.isEmpty() && problems.isEmpty());
 
@@ -278,7 +278,7 @@ private slots:
         again.searchIn(tree.places());
         QSignalSpy loadedAgain(&again, &launch::EmulatorChoice::loaded);
         again.load();
-        QTRY_COMPARE(loadedAgain.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(loadedAgain.size(), 1, 20000);
         QCOMPARE(again.defaultId(), u"myemu"_s);
         QVERIFY(again.definition(u"myemu"_s)->readsZip);
         QCOMPARE(again.run({}).definition.arguments, u"--load {rom}"_s);
@@ -286,7 +286,7 @@ private slots:
         // Its program gone: the default falls back, and a launch with it names the program.
         QVERIFY(QFile::remove(tree.path(u"tools/my emu"_s)));
         again.load();
-        QTRY_COMPARE(loadedAgain.size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(loadedAgain.size(), 2, 20000);
         QCOMPARE(again.defaultId(), u"nesticle"_s);
         launch::LaunchPlan plan;
         QVERIFY(!launch::planLaunch(again.run(u"myemu"_s), u"/r/a.nes"_s, {}, tree.path(u"app"_s), &plan, &error));
@@ -300,7 +300,7 @@ private slots:
         QSignalSpy sameLoaded(&same, &launch::EmulatorChoice::loaded);
         QSignalSpy sameProblems(&same, &launch::EmulatorChoice::problem);
         same.load();
-        QTRY_COMPARE(sameLoaded.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(sameLoaded.size(), 1, 20000);
         QVERIFY(sameProblems.isEmpty());
         QCOMPARE(same.definitions().size(), launch::builtInDefinitions().size());
 
@@ -312,7 +312,7 @@ private slots:
         broken.searchIn(tree.places());
         QSignalSpy brokenProblems(&broken, &launch::EmulatorChoice::problem);
         broken.load();
-        QTRY_COMPARE(brokenProblems.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(brokenProblems.size(), 1, 20000);
         const QString message = brokenProblems[0][0].toString();
         QVERIFY2(message.contains(QDir::toNativeSeparators(tree.path(u"app/emulators.ini"_s)) + u", line 1"_s), qPrintable(message));
         QVERIFY2(message.contains(QDir::toNativeSeparators(userFile) + u" cannot be read"_s), qPrintable(message));
@@ -332,7 +332,7 @@ private slots:
             QSignalSpy picked(&choice, &launch::EmulatorChoice::defaultPicked);
             QSignalSpy loaded(&choice, &launch::EmulatorChoice::loaded);
             choice.load();
-            QTRY_COMPARE(loaded.size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(loaded.size(), 1, 20000);
             QCOMPARE(choice.defaultId(), u"fceux"_s);
             if (start == 0) {
                 QCOMPARE(picked.size(), 1);
@@ -371,7 +371,7 @@ private slots:
         c.tabs->setCurrentIndex(1);
         QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
         QTRY_VERIFY(w->romFolder(1)->model()->factsAt(entries(c.list(1)).indexOf(u"two.nes"_s))); // its identity is known
-        QTRY_VERIFY(w->emulators()->isLoaded());
+        QTRY_VERIFY_WITH_TIMEOUT(w->emulators()->isLoaded(), 20000);
         QVERIFY(c.controller->isEnabled()); // Nesticle has every switch
         w->showRomMenu(1, QPoint(10, 10));
         QMenu *runWith = w->romMenu()->findChild<QMenu *>(u"romMenuRunWith"_s);
@@ -396,8 +396,8 @@ private slots:
         c = MainControls(w.get());
         c.tabs->setCurrentIndex(1);
         QVERIFY(c.list(1)->selectFile(u"two.nes"_s));
-        QTRY_VERIFY(w->emulators()->isLoaded());
-        QTRY_VERIFY(!c.controller->isEnabled()); // remembered, once the play is read
+        QTRY_VERIFY_WITH_TIMEOUT(w->emulators()->isLoaded(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!c.controller->isEnabled(), 20000); // remembered, once the play is read
         QString line;
         onNextModal(w.get(), [&](QWidget *modal) {
             auto *info = qobject_cast<dialogs::RomInformationDialog *>(modal);
