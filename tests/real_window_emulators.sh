@@ -76,13 +76,7 @@ focus "$wid"
 xdotool mousemove --window "$wid" 46 "$y" click 1
 xdotool key --window "$wid" alt+Return
 info=$(window_named 10 '^ROM Information$')
-copied() {
-  focus "$info"
-  xdotool key --window "$info" alt+c
-  sleep 0.2
-  env -u QT_QPA_PLATFORM "$clipboard" > "$app/../information.txt" && grep -q "Played: 1 time" "$app/../information.txt"
-}
-wait_until 10 "the ROM's information, played once, on the clipboard after Alt+C" copied
+wait_until 10 "the ROM's information, played once, on the clipboard after Alt+C" copied "$info" "$clipboard" "$app/../information.txt" "Played: 1 time"
 xdotool key --window "$info" Escape 2>/dev/null || true
 wait_until 5 "the ROM Information window to close" sh -c '! xdotool search --onlyvisible --name "^ROM Information$"'
 menu "$wid" "$pid" f e

@@ -63,14 +63,7 @@ wait_until 10 "the launch from File > Recent > 1" lines_at_least "$log" 3
 first_row # the list, on the row Recent selected
 xdotool key --window "$wid" alt+Return
 info=$(window_named 10 '^ROM Information$')
-# Copied once the file has been read: the window fills in as the read comes back.
-copied() {
-  focus "$info"
-  xdotool key --window "$info" alt+c
-  sleep 0.2
-  env -u QT_QPA_PLATFORM "$clipboard" > "$app/../information.txt" && grep -q "Last played" "$app/../information.txt"
-}
-wait_until 10 "the ROM's information on the clipboard after Alt+C" copied
+wait_until 10 "the ROM's information on the clipboard after Alt+C" copied "$info" "$clipboard" "$app/../information.txt" "Last played"
 xdotool key --window "$info" Escape 2>/dev/null || true # gone before the key is let go
 wait_until 5 "the ROM Information window to close" sh -c '! xdotool search --onlyvisible --name "^ROM Information$"'
 menu "$wid" "$pid" f e

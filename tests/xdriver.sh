@@ -115,3 +115,12 @@ ended() {
 
 # lines_at_least FILE N: FILE has N lines.
 lines_at_least() { [ -f "$1" ] && [ "$(wc -l < "$1")" -ge "$2" ]; }
+
+# copied WINDOW CLIPBOARD_TEXT FILE PATTERN: Alt+C in the ROM Information window, then the
+# clipboard into FILE; true once it holds PATTERN (the window fills in as the read comes back).
+copied() {
+  focus "$1"
+  xdotool key --window "$1" alt+c
+  sleep 0.2
+  env -u QT_QPA_PLATFORM "$2" > "$3" && grep -q "$4" "$3"
+}

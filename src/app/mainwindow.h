@@ -100,10 +100,8 @@ private:
     library::RomEntry selectedEntry(int slot) const;
     // The options as the controls stand, and the emulator that starts game (empty: the default).
     LaunchOptions launchOptions(const QByteArray &game = {}) const;
-    // Runs start once the emulators have been looked for (at once when they have).
-    void whenEmulatorsKnown(std::function<void()> start);
-    // Runs start with the options and game's emulator; with none found, looks once more (one may
-    // have been installed since), then says so and opens Options > Emulators.
+    // Runs start with the options and game's emulator; with none (not looked for yet, or none
+    // found), looks once more, then says so and opens Options > Emulators.
     void withEmulator(const QByteArray &game, const std::function<void(const LaunchOptions &options)> &start, bool lookedAgain = false);
     void startEntry(const library::RomEntry &entry);
     // The option controls follow the emulator of slot's selected ROM.

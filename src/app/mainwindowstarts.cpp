@@ -19,16 +19,6 @@ LaunchOptions MainWindow::launchOptions(const QByteArray &game) const
             m_gameEmulators.runFor(game)};
 }
 
-void MainWindow::whenEmulatorsKnown(std::function<void()> start)
-{
-    if (m_emulators->isLoaded()) {
-        start();
-        return;
-    }
-    connect(m_emulators, &launch::EmulatorChoice::loaded, this, std::move(start), Qt::SingleShotConnection);
-    findEmulators(); // a start does not wait for the lists
-}
-
 void MainWindow::withEmulator(const QByteArray &game, const std::function<void(const LaunchOptions &options)> &start, bool lookedAgain)
 {
     const LaunchOptions options = launchOptions(game);
@@ -36,9 +26,10 @@ void MainWindow::withEmulator(const QByteArray &game, const std::function<void(c
         start(options);
         return;
     }
-    if (!lookedAgain) { // one may have been installed since
+    if (!lookedAgain) { // not looked for yet, or one may have been installed since; a start does not wait for the lists
         connect(m_emulators, &launch::EmulatorChoice::loaded, this, [this, game, start] { withEmulator(game, start, true); },
                 Qt::SingleShotConnection);
+        m_emulatorsAsked = true;
         m_emulators->load();
         return;
     }
@@ -54,7 +45,7 @@ void MainWindow::startEntry(const library::RomEntry &entry)
 
 void MainWindow::launchRom(int slot)
 {
-    whenEmulatorsKnown([this, entry = selectedEntry(slot)] { startEntry(entry); });
+    startEntry(selectedEntry(slot));
 }
 
 void MainWindow::runWith(int slot, const QString &emulator)
@@ -96,9 +87,8 @@ void MainWindow::startFile(const QString &path)
 
 void MainWindow::startLocated(const QString &path, platform::PathKind kind, int slot)
 {
-    whenEmulatorsKnown([this, path, kind, folder = slot >= 0 ? m_library->folder(slot)->listedFolder() : QString()] {
-        withEmulator({}, [this, path, kind, folder](const LaunchOptions &options) { m_launcher->startFile(path, kind, options, folder); });
-    });
+    const QString folder = slot >= 0 ? m_library->folder(slot)->listedFolder() : QString();
+    withEmulator({}, [this, path, kind, folder](const LaunchOptions &options) { m_launcher->startFile(path, kind, options, folder); });
 }
 
 void MainWindow::startRecent(const QString &path, const QByteArray &game)
