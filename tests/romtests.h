@@ -24,7 +24,7 @@ inline QByteArray header(quint8 prg16k, quint8 chr8k, quint8 flags6 = 0, QByteAr
 inline library::RomSums sumsOf(QByteArrayView bytes)
 {
     return {quint32(crc32(0, reinterpret_cast<const Bytef *>(bytes.data()), uInt(bytes.size()))),
-            QCryptographicHash::hash(bytes, QCryptographicHash::Sha1)};
+            QCryptographicHash::hash(bytes, QCryptographicHash::Sha1), {}};
 }
 
 using FactsByName = QHash<QByteArray, library::ListedFacts>;

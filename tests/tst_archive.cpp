@@ -73,7 +73,7 @@ private slots:
         // Identified as they are listed, as plain files of their bytes are: a favourite's star
         // and its title show before any unpack.
         QCOMPARE(listing.roms[0].data, identifyRomBytes(nesRom('e')).data);
-        QCOMPARE(listing.roms[1].crc32, identifyRomBytes(nesRom('u')).file.crc32);
+        QCOMPARE(listing.roms[1].file.crc32, identifyRomBytes(nesRom('u')).file.crc32);
 
         // Streamed out: the bytes, and the identity a plain file of them has.
         ArchiveEntry entry = listing.roms[1];
@@ -83,7 +83,7 @@ private slots:
         const RomIdentity plain = identifyRomBytes(nesRom('u'));
         QCOMPARE(entry.data, plain.data);
         QCOMPARE(entry.header, plain.header);
-        QCOMPARE(entry.crc32, plain.file.crc32);
+        QCOMPARE(entry.file.crc32, plain.file.crc32);
 
         // Kept in the database and read back; bytes that are no listing are refused.
         ArchiveListing decoded;

@@ -394,9 +394,18 @@ private slots:
         QTest::newRow("claims more than the file holds")
             << QByteArray("NES\x1A\x10\x10\0\0\0\0\0\0\0\0\0\0", 16) << qint64(16 + 1000) << int(H::Format::INes) << 0 << -1
             << QList<qint64>{256 * k, 128 * k, 0, 0, 0} << "H - - NES NTSC" << "short: the header claims 393232 bytes, the file holds 1016";
-        QTest::newRow("claims more than any file: capped, never overflowing")
-            << QByteArray("NES\x1A\xFF\xFF\0\x08\0\xFF\0\0\0\0\0\0", 16) << qint64(16) << int(H::Format::Nes20) << 0 << 0
+        QTest::newRow("claims more than any file, size unknown: capped, never overflowing")
+            << QByteArray("NES\x1A\xFF\xFF\0\x08\0\xFF\0\0\0\0\0\0", 16) << qint64(-1) << int(H::Format::Nes20) << 0 << 0
             << QList<qint64>{H::kLargestSize, H::kLargestSize, 0, 0, 0} << "H - - NES NTSC" << "more data than any file holds";
+        QTest::newRow("NES 2.0 mark whose sizes pass the file's: read as iNES")
+            << QByteArray("NES\x1A\x02\x01\x10\x08\0\x01\0\0\0\0\0\0", 16) << 16 + 40 * k << int(H::Format::INes) << 1 << -1
+            << QList<qint64>{32 * k, 8 * k, 0, 0, 0} << "H - - NES PAL" << "";
+        QTest::newRow("archaic mark: byte 7 is not read, mapper 0-15")
+            << QByteArray("NES\x1A\x02\x01\x10\x44\0\0\0\0\0\0\0\0", 16) << 16 + 40 * k << int(H::Format::ArchaicINes) << 1
+            << -1 << QList<qint64>{32 * k, 8 * k, 0, 0, 0} << "H - - NES NTSC" << "";
+        QTest::newRow("NES 2.0 CHR RAM beside CHR ROM (TQROM)")
+            << QByteArray("NES\x1A\x08\x08\x70\x78\0\0\0\x07\0\0\0\0", 16) << 16 + 192 * k << int(H::Format::Nes20) << 119
+            << 0 << QList<qint64>{128 * k, 64 * k, 8 * k, 0, 0} << "H - - NES NTSC" << "";
         QTest::newRow("no magic") << QByteArray("NES\x1B\x01\x01\0\0\0\0\0\0\0\0\0\0", 16) << qint64(16) << int(H::Format::NotINes)
                                   << 0 << -1 << QList<qint64>{0, 0, 0, 0, 0} << "H - - NES NTSC" << "not an iNES file";
         QTest::newRow("fewer than 16 bytes") << QByteArray("NES\x1A\x01", 5) << qint64(5) << int(H::Format::NotINes) << 0 << -1
@@ -414,7 +423,7 @@ private slots:
         QFETCH(QString, flags);
         QFETCH(QString, problems);
         using H = library::NesHeader;
-        const H header = library::decodeNesHeader(bytes);
+        const H header = library::decodeNesHeader(bytes, fileSize);
         QCOMPARE(int(header.format), format);
         QCOMPARE(header.mapper, mapper);
         QCOMPARE(header.submapper, submapper);
@@ -426,8 +435,17 @@ private slots:
                                         header.trainer ? u"T"_s : u"-"_s, QLatin1String(consoles[int(header.console)]),
                                         QLatin1String(timings[int(header.timing)])),
                  flags);
-        const QString reported = library::headerProblems(header, fileSize).join(u"; "_s);
+        const QString reported = library::headerProblems(header, std::max<qint64>(fileSize, bytes.size())).join(u"; "_s);
         QVERIFY2(problems.isEmpty() ? reported.isEmpty() : reported.contains(problems), qPrintable(reported));
+    }
+
+    void mapperNames()
+    {
+        QCOMPARE(library::mapperName(4), u"MMC3"_s);
+        QCOMPARE(library::mapperName(28), u"Action 53"_s);
+        QCOMPARE(library::mapperName(30), u"UNROM 512"_s);
+        QCOMPARE(library::mapperName(111), u"GTROM"_s);
+        QVERIFY(library::mapperName(4095).isEmpty());
     }
 };
 

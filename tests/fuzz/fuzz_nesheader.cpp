@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const QByteArrayView bytes(data, qsizetype(size));
     using library::NesHeader;
-    const NesHeader header = library::decodeNesHeader(bytes);
+    // The file's size: the bytes given, or unknown (the first byte decides).
+    const qint64 fileSize = data[0] & 1 ? qint64(size) : -1;
+    const NesHeader header = library::decodeNesHeader(bytes, fileSize);
     for (const qint64 sized : {header.prgRom, header.chrRom, header.chrRam, header.prgRam, header.prgNvram, header.chrNvram}) {
         if (sized < 0 || sized > NesHeader::kLargestSize)
             std::abort();
@@ -25,9 +27,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (header.format == NesHeader::Format::Nes20 ? header.mapper > 4095 || header.submapper < 0 || header.submapper > 15
                                                   : header.mapper > 255 || header.submapper != -1)
         std::abort();
-    if (header.dirty && (header.format != NesHeader::Format::ArchaicINes || header.mapper > 15))
+    if (header.format == NesHeader::Format::ArchaicINes && header.mapper > 15)
         std::abort();
-    if (header.chrRom > 0 && header.chrRam != 0)
+    if (header.dirty && header.format != NesHeader::Format::ArchaicINes)
+        std::abort();
+    if (header.format != NesHeader::Format::Nes20 && header.chrRom > 0 && header.chrRam != 0)
+        std::abort();
+    // NES 2.0 only where its sizes fit in a file of known size.
+    if (header.format == NesHeader::Format::Nes20 && fileSize >= 0 && header.claimedSize() > fileSize)
         std::abort();
     const QStringList problems = library::headerProblems(header, qint64(size));
     const bool short_ = problems.filter(QStringLiteral("short")).size() == 1;

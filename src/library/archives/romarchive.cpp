@@ -163,12 +163,13 @@ QString entryProblem(archive_entry *entry, const QByteArray &name)
 // Reads the entry the reader stands on, as wanted, to its end: bounded by what it states and by
 // the largest ROM, checked against what it states, and identified. Each piece goes to write,
 // when given, which may stop the reading. Empty on success, else the reason.
-QString readEntryData(archive *reading, archive_entry *entry, ArchiveEntry &wanted, const std::function<bool(QByteArrayView)> &write)
+QString readEntryData(archive *reading, archive_entry *entry, ArchiveEntry &wanted, const std::function<bool(QByteArrayView)> &write,
+                      WholeFileSums sums)
 {
     const QString name = QString::fromUtf8(wanted.name);
     const qint64 stated = archive_entry_size_is_set(entry) ? qint64(archive_entry_size(entry)) : -1;
     const qint64 limit = stated >= 0 ? std::min(stated, kLargestRomFile) : kLargestRomFile;
-    RomIdentifier identifier(WholeFileSums::CrcOnly);
+    RomIdentifier identifier(sums);
     // One buffer per entry, not per thread: entries are read by short-lived threads too, and
     // MinGW's thread-local objects with destructors corrupt the heap as such a thread ends.
     QByteArray buffer(kPieceSize, Qt::Uninitialized);
@@ -194,7 +195,7 @@ QString readEntryData(archive *reading, archive_entry *entry, ArchiveEntry &want
     wanted.size = identity.size;
     wanted.header = identity.header;
     wanted.data = identity.data;
-    wanted.crc32 = identity.file.crc32;
+    wanted.file = identity.file;
     return {};
 }
 
@@ -240,8 +241,9 @@ ArchiveListing list(Opened opened, const std::function<bool()> &cancelled, Readi
         rom.size = size;
         // Read as it is listed, in the same pass: the ROM's identity (its favourite, its title)
         // is known from the first listing, not only once it has been unpacked.
-        if (mode == Reading::Identify) {
-            if (const QString why = readEntryData(reading, entry, rom, [&cancelled](QByteArrayView) { return !(cancelled && cancelled()); });
+        if (mode != Reading::NamesOnly) {
+            const WholeFileSums sums = mode == Reading::EverySum ? WholeFileSums::Every : WholeFileSums::CrcOnly;
+            if (const QString why = readEntryData(reading, entry, rom, [&cancelled](QByteArrayView) { return !(cancelled && cancelled()); }, sums);
                 !why.isEmpty())
                 return refuse(cancelled && cancelled() ? QStringLiteral("cancelled") : why);
         }
@@ -250,7 +252,7 @@ ArchiveListing list(Opened opened, const std::function<bool()> &cancelled, Readi
     return listing;
 }
 
-QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByteArrayView)> &write)
+QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByteArrayView)> &write, WholeFileSums sums = WholeFileSums::CrcOnly)
 {
     if (!opened.problem.isEmpty())
         return opened.problem;
@@ -268,7 +270,7 @@ QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByte
     // The listing's refusals hold here too: the archive may have changed since.
     if (const QString why = entryProblem(entry, wanted.name); !why.isEmpty())
         return why;
-    return readEntryData(reading, entry, wanted, write);
+    return readEntryData(reading, entry, wanted, write, sums);
 }
 
 } // namespace
@@ -360,7 +362,8 @@ int archiveReaderMain(const char *hexPath)
 {
     platform::limitOwnMemory(kReaderMemory);
     const QString path = platform::fromUtf8Lossless(QByteArray::fromHex(hexPath));
-    const QByteArray answer = encodeListing(list(openFile(path), {})).toBase64();
+    // Every sum: a 7z is listed once, apart, and its sums are kept with the listing.
+    const QByteArray answer = encodeListing(list(openFile(path), {}, Reading::EverySum)).toBase64();
     return std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout) == size_t(answer.size()) && std::fflush(stdout) == 0 ? 0 : 1;
 }
 
@@ -381,9 +384,9 @@ ArchiveListing listArchive(const QString &path, const std::function<bool()> &can
 
 ArchiveListing listArchiveBytes(QByteArrayView bytes) { return list(openBytes(bytes), {}); }
 
-QString readArchiveEntry(const QString &path, ArchiveEntry &entry, const std::function<bool(QByteArrayView)> &write)
+QString readArchiveEntry(const QString &path, ArchiveEntry &entry, const std::function<bool(QByteArrayView)> &write, WholeFileSums sums)
 {
-    return read(openFile(path), entry, write);
+    return read(openFile(path), entry, write, sums);
 }
 
 QString readArchiveEntryBytes(QByteArrayView archive, ArchiveEntry &entry, const std::function<bool(QByteArrayView)> &write)
@@ -391,14 +394,57 @@ QString readArchiveEntryBytes(QByteArrayView archive, ArchiveEntry &entry, const
     return read(openBytes(archive), entry, write);
 }
 
+QString readArchivedFile(const QString &path, const WantedFile &wanted, QByteArray *bytes)
+{
+    const qint64 largest = wanted.largest;
+    // A 7z's header is read whole, as large as it declares: only a child may do that.
+    if (isSevenZip(path))
+        return QStringLiteral("it is a 7z archive: only a zip is read here");
+    Opened opened = openFile(path);
+    if (!opened.problem.isEmpty())
+        return opened.problem;
+    archive *reading = opened.reader.get();
+    archive_entry *entry = nullptr;
+    for (int count = 0;; ++count) {
+        const int result = archive_read_next_header(reading, &entry);
+        if (result == ARCHIVE_EOF || count >= kMostArchiveEntries)
+            return QStringLiteral("it holds no %1").arg(wanted.words);
+        if (result < ARCHIVE_WARN)
+            return QStringLiteral("it is damaged or cut short: %1").arg(errorOf(reading));
+        const QByteArray name = nameOf(entry);
+        if (archive_entry_filetype(entry) != AE_IFDIR && wanted.takes(name)) {
+            if (const QString why = entryProblem(entry, name); !why.isEmpty())
+                return why;
+            break;
+        }
+    }
+    if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > largest)
+        return QStringLiteral("its file is larger than %L1 MB").arg(largest >> 20);
+    QByteArray read;
+    QByteArray buffer(kPieceSize, Qt::Uninitialized);
+    for (;;) {
+        const la_ssize_t n = archive_read_data(reading, buffer.data(), size_t(buffer.size()));
+        if (n == 0)
+            break;
+        if (n < 0)
+            return QStringLiteral("its file cannot be unpacked: %1").arg(errorOf(reading));
+        if (read.size() + n > largest)
+            return QStringLiteral("its file is larger than %L1 MB").arg(largest >> 20);
+        read.append(buffer.constData(), qsizetype(n));
+    }
+    *bytes = std::move(read);
+    return {};
+}
+
 QByteArray encodeListing(const ArchiveListing &listing)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);
-    out << quint8(1) << listing.problem << quint32(listing.roms.size());
+    out << quint8(2) << listing.problem << quint32(listing.roms.size());
     for (const ArchiveEntry &rom : listing.roms)
-        out << rom.name << rom.size << rom.header << rom.data.crc32 << rom.data.sha1 << rom.crc32;
+        out << rom.name << rom.size << rom.header << rom.data.crc32 << rom.data.sha1 << rom.file.crc32 << rom.data.md5 << rom.file.sha1
+            << rom.file.md5;
     return bytes;
 }
 
@@ -411,12 +457,17 @@ bool decodeListing(QByteArrayView bytes, ArchiveListing *listing)
     quint32 count = 0;
     ArchiveListing read;
     in >> version >> read.problem >> count;
-    if (in.status() != QDataStream::Ok || version != 1 || count > quint32(kMostArchiveEntries))
+    // Version 1 was kept before the MD5s and the whole entry's SHA-1 were.
+    if (in.status() != QDataStream::Ok || (version != 1 && version != 2) || count > quint32(kMostArchiveEntries))
         return false;
+    const auto sized = [](const QByteArray &sum, qsizetype size) { return sum.isEmpty() || sum.size() == size; };
     for (quint32 i = 0; i < count; ++i) {
         ArchiveEntry rom;
-        in >> rom.name >> rom.size >> rom.header >> rom.data.crc32 >> rom.data.sha1 >> rom.crc32;
-        if (in.status() != QDataStream::Ok || (!rom.data.sha1.isEmpty() && rom.data.sha1.size() != 20))
+        in >> rom.name >> rom.size >> rom.header >> rom.data.crc32 >> rom.data.sha1 >> rom.file.crc32;
+        if (version == 2)
+            in >> rom.data.md5 >> rom.file.sha1 >> rom.file.md5;
+        if (in.status() != QDataStream::Ok || !sized(rom.data.sha1, 20) || !sized(rom.file.sha1, 20) || !sized(rom.data.md5, 16)
+            || !sized(rom.file.md5, 16))
             return false;
         read.roms.push_back(std::move(rom));
     }
@@ -431,7 +482,7 @@ RomIdentity identityOf(const ArchiveEntry &rom)
     identity.size = rom.size;
     identity.header = rom.header;
     identity.data = rom.data;
-    identity.file.crc32 = rom.crc32;
+    identity.file = rom.file;
     return identity;
 }
 
@@ -450,18 +501,13 @@ RomIdentity identifyRomOrArchive(const QString &path, WholeFileSums whole, const
         return identity;
     }
     ArchiveEntry &first = listing.roms.front();
-    if (whole == WholeFileSums::CrcOnly)
+    const bool summed = whole == WholeFileSums::CrcOnly || (whole == WholeFileSums::Both && first.file.isValid()) || identityOf(first).hasEverySum();
+    if (summed)
         return identityOf(first); // read as it was listed
-    Sha1 fileSha1;
-    identity.error = readArchiveEntry(path, first, [&](QByteArrayView piece) {
-        fileSha1.addData(piece);
-        return !(cancelled && cancelled());
-    });
+    identity.error = readArchiveEntry(path, first, [&](QByteArrayView) { return !(cancelled && cancelled()); }, whole);
     if (!identity.error.isEmpty())
         return identity;
-    identity = identityOf(first);
-    identity.file.sha1 = fileSha1.result();
-    return identity;
+    return identityOf(first);
 }
 
 } // namespace library

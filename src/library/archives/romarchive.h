@@ -31,7 +31,7 @@ struct ArchiveEntry {
     // Known once the entry has been read: its identity, as a plain ROM file's.
     QByteArray header;
     RomSums data;
-    quint32 crc32 = 0; // the whole entry's
+    RomSums file; // the whole entry's: its CRC32, and the rest once every sum was asked for
     bool isRead() const { return data.isValid(); }
     // The name the entry's file gets: its last part.
     QByteArray fileName() const;
@@ -55,8 +55,9 @@ QString entryNameProblem(QByteArrayView name);
 // A 7z is listed apart, in a child process whose memory is bounded, once readArchivesApart has
 // named the program: libarchive reads a 7z's whole header, as large as it declares, at once.
 // With Reading::NamesOnly (a launch that reads its ROM next anyway) the ROMs are not read; a 7z
-// listed apart is read whole all the same.
-enum class Reading { Identify, NamesOnly };
+// listed apart is read whole all the same, with every sum. Reading::EverySum adds the MD5s and the
+// whole entry's SHA-1 that some ROM databases need.
+enum class Reading { Identify, NamesOnly, EverySum };
 ArchiveListing listArchive(const QString &path, const std::function<bool()> &cancelled = {}, Reading reading = Reading::Identify);
 // The program (and its first arguments) that lists a 7z apart: it runs archiveReaderMain on the
 // argument that follows them.
@@ -67,10 +68,21 @@ int archiveReaderMain(const char *hexPath);
 ArchiveListing listArchiveBytes(QByteArrayView bytes);
 
 // Streams entry (named as listed) of the archive at path to write, in pieces, and fills in its
-// identity. Stops with the reason when the entry is larger than a ROM can be or than it states,
-// when its check sum fails, or when write returns false. Empty on success.
-QString readArchiveEntry(const QString &path, ArchiveEntry &entry, const std::function<bool(QByteArrayView piece)> &write);
+// identity (sums as asked). Stops with the reason when the entry is larger than a ROM can be or
+// than it states, when its check sum fails, or when write returns false. Empty on success.
+QString readArchiveEntry(const QString &path, ArchiveEntry &entry, const std::function<bool(QByteArrayView piece)> &write,
+                         WholeFileSums sums = WholeFileSums::CrcOnly);
 QString readArchiveEntryBytes(QByteArrayView archive, ArchiveEntry &entry, const std::function<bool(QByteArrayView piece)> &write);
+
+// A file looked for in an archive: by its name, in words for the message when none is there.
+struct WantedFile {
+    std::function<bool(QByteArrayView name)> takes;
+    QString words; // ".dat or .xml file"
+    qint64 largest = 0;
+};
+// The first file of the archive at path that wanted takes (a DAT in a zip), read whole into bytes
+// with the listing's refusals. Empty on success, else the reason.
+QString readArchivedFile(const QString &path, const WantedFile &wanted, QByteArray *bytes);
 
 // An archive's listing as the library database keeps it, and back; false for bytes that are no
 // listing.

@@ -191,7 +191,7 @@ bool RomCache::isCached(const QString &folder, const ArchiveEntry &entry) const
 {
     Note note;
     const NotedFile *noted = readNote(folder, &note) ? note.find(entry.fileName()) : nullptr;
-    if (!noted || noted->size != entry.size || noted->crc32 != entry.crc32)
+    if (!noted || noted->size != entry.size || noted->crc32 != entry.file.crc32)
         return false;
     const QString file = QDir(folder).filePath(platform::fromUtf8Lossless(noted->name));
     if (platform::entryKind(file) != platform::EntryKind::File)
@@ -282,7 +282,7 @@ RomCache::Unpacked RomCache::unpack(const QString &archivePath, ArchiveEntry &en
     } else if (!mine && note.files.size() >= kNamesPerGame) {
         error = QStringLiteral("the game is there under %1 names already").arg(kNamesPerGame);
     } else {
-        const NotedFile written{entry.fileName(), entry.size, entry.crc32,
+        const NotedFile written{entry.fileName(), entry.size, entry.file.crc32,
                                 platform::fileStamp(m_folder, platform::toUtf8Lossless(QFileInfo(temporary).fileName())).modified};
         if (mine)
             note.files[size_t(mine - note.files.data())] = written;

@@ -1,5 +1,6 @@
 #include "library/checking/romchecker.h"
 
+#include "library/checking/datfolder.h"
 #include "library/database/librarydatabase.h"
 #include "platform/filenames.h"
 #include "platform/memory.h"
@@ -64,6 +65,26 @@ std::vector<quint32> startsOf(const QByteArray &names)
         at = end < 0 ? names.size() : end + 1;
     }
     return starts;
+}
+
+// The facts of an archive's listing; when a ROM database needs sums the listing did not compute,
+// the archive is listed again with every sum.
+RomFacts judgeAllSummed(const QString &path, ArchiveListing listing, const RomDatabase *databases, const std::function<bool()> &cancelled)
+{
+    const platform::FileStamp stamp = listing.stamp;
+    RomFacts facts = judgeArchive(listing, databases);
+    if (!facts.needsEverySum)
+        return facts;
+    ArchiveListing again = listArchive(path, cancelled, Reading::EverySum);
+    again.stamp = stamp;
+    return judgeArchive(std::move(again), databases);
+}
+
+// The same for a ROM file.
+RomFacts judgeAllSummed(const QString &path, RomIdentity identity, const RomDatabase *databases, const std::function<bool()> &cancelled)
+{
+    RomFacts facts = judgeRom(identity, databases);
+    return facts.needsEverySum ? judgeRom(identifyRom(path, WholeFileSums::Every, cancelled), databases) : facts;
 }
 
 } // namespace
@@ -169,7 +190,7 @@ RomChecker::Work::Databases RomChecker::Work::databases()
         auto read = std::make_shared<RomDatabase>();
         QStringList errors;
         for (const QString &folder : places.datFolders)
-            read->addFolder(folder, &errors);
+            readDatFolder(*read, folder, &errors);
         if (!errors.isEmpty())
             tell(QStringLiteral("These ROM databases could not be read; the others are used.\n\n") + errors.join(QLatin1Char('\n')));
         dats = std::move(read);
@@ -190,7 +211,7 @@ void RomChecker::inspect(const QString &path, std::function<void(const RomFacts 
 {
     m_inspecting.post([work = m_work, path, done = std::move(done)](const platform::CancelFlag &cancelled) {
         ArchiveListing listing;
-        RomIdentity identity = identifyRomOrArchive(path, WholeFileSums::Both, cancelled.asCheck(), &listing);
+        RomIdentity identity = identifyRomOrArchive(path, WholeFileSums::Every, cancelled.asCheck(), &listing);
         if (cancelled.isSet())
             return;
         const Work::Databases known = work->databases();
@@ -312,14 +333,16 @@ std::vector<ArchiveListing> RomChecker::Work::listArchives(const QString &folder
 void RomChecker::Work::keepAndShow(const QString &folder, const QByteArray &name, const platform::FileStamp &stamp, ArchiveListing listing)
 {
     listing.stamp = stamp;
+    RomFacts facts = judgeAllSummed(joined(folder, platform::fromUtf8Lossless(name)), std::move(listing), databases().get(), {});
     if (library && stamp.size >= 0)
-        library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(listing), {}}}, {}, nullptr);
-    CheckedBatch facts;
-    facts.add(name, judgeArchive(std::move(listing), databases().get()));
-    show(folder, std::move(facts));
+        library->keepChecks(platform::toUtf8Lossless(folder), {{name, stamp, encodeListing(*facts.archive), {}, {}}}, {}, nullptr);
+    CheckedBatch batch;
+    batch.add(name, facts);
+    show(folder, std::move(batch));
 }
 
 namespace {
+
 
 // What a check kept of an unchanged file, judged anew (the ROM databases may have changed);
 // false for an archive listed before its ROMs were identified as they are listed: it is read again.
@@ -332,14 +355,10 @@ bool judgeKept(CheckedFile &file, const RomDatabase *databases, RomFacts *facts)
             return false;
         listing.stamp = file.stamp;
         *facts = judgeArchive(std::move(listing), databases);
-        return true;
+        return !facts->needsEverySum;
     }
-    RomIdentity identity;
-    identity.size = file.stamp.size;
-    identity.header = std::move(file.header);
-    identity.data = std::move(file.sums);
-    *facts = judgeRom(std::move(identity), databases);
-    return true;
+    *facts = judgeRom(keptIdentity(file.stamp.size, std::move(file.header), std::move(file.sums), file.moreSums), databases);
+    return !facts->needsEverySum; // read again, with every sum
 }
 
 } // namespace
@@ -437,16 +456,20 @@ void RomChecker::Work::checkFolder(const QString &folder, const QByteArray &name
                 break;
             for (size_t i = 0; i < listings.size(); ++i) {
                 listings[i].stamp = stamps[ordinals[i]];
-                toKeep.push_back({archives[i], listings[i].stamp, encodeListing(listings[i]), {}});
-                batch.add(ordinals[i], judgeArchive(std::move(listings[i]), known.get()));
+                const RomFacts facts = judgeAllSummed(joined(folder, platform::fromUtf8Lossless(archives[i])), std::move(listings[i]),
+                                                      known.get(), isOvertaken);
+                toKeep.push_back({archives[i], stamps[ordinals[i]], encodeListing(*facts.archive), {}, {}});
+                batch.add(ordinals[i], facts);
             }
         } else {
-            RomIdentity identity = identifyRom(joined(folder, platform::fromUtf8Lossless(name)), WholeFileSums::CrcOnly, isOvertaken);
+            const QString path = joined(folder, platform::fromUtf8Lossless(name));
+            const RomFacts facts = judgeAllSummed(path, identifyRom(path, WholeFileSums::CrcOnly, isOvertaken), known.get(), isOvertaken);
+            const RomIdentity &identity = facts.identity;
             if (identity.error.isEmpty())
-                toKeep.push_back({name, stamps[at], identity.header, identity.data});
+                toKeep.push_back({name, stamps[at], identity.header, identity.data, encodeMoreSums(identity)});
             else if (isOvertaken())
                 break;
-            batch.add(at, judgeRom(std::move(identity), known.get()));
+            batch.add(at, facts);
             ++at;
         }
         if (int(toKeep.size()) >= kFilesPerCommit)

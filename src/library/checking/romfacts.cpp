@@ -13,10 +13,13 @@ RomFacts judgeRom(RomIdentity identity, const RomDatabase *databases)
     if (!id.error.isEmpty()) {
         warnings << QStringLiteral("cannot be checked: %1").arg(id.error);
     } else {
-        warnings = headerProblems(decodeNesHeader(id.header), id.size);
-        if (const DatRom *entry = databases ? databases->find(id.data) : nullptr) {
+        warnings = headerProblems(decodeNesHeader(id.header, id.size), id.size);
+        const DatMatch match = databases ? databases->match(id) : DatMatch();
+        facts.needsEverySum = match.needsEverySum;
+        if (const DatRom *entry = match.entry) {
             facts.title = entry->game;
             facts.status = entry->status;
+            facts.matchedBy = match.sums;
             if (entry->isBadDump())
                 warnings << QStringLiteral("a bad dump, says the ROM database");
         }

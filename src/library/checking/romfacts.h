@@ -19,6 +19,10 @@ struct RomFacts {
     RomIdentity identity;
     QString title;   // the game a ROM database names; empty when it is in none
     QString status;  // that entry's status ("good", "baddump", ...)
+    QString matchedBy; // which sums agreed with it, in words
+    // A ROM database entry may be this ROM, but gives a sum not yet computed: read it again with
+    // WholeFileSums::Every (Reading::EverySum for an archive) and judge it anew.
+    bool needsEverySum = false;
     QString warning; // what is wrong, in words, one line each; empty for a sound ROM
     // For an archive: the NES ROMs it holds. The identity is its first ROM's, once that was read.
     std::shared_ptr<const ArchiveListing> archive;

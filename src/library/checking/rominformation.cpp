@@ -97,7 +97,7 @@ QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, 
         for (qsizetype i = 0; i < labels.size(); ++i)
             values << state;
     } else {
-        const NesHeader header = decodeNesHeader(id->header);
+        const NesHeader header = decodeNesHeader(id->header, id->size);
         const bool ines = header.format != NesHeader::Format::NotINes;
         const bool nes20 = header.format == NesHeader::Format::Nes20;
         const QString unknown = QStringLiteral("unknown"), notGiven = QStringLiteral("not in the header");
@@ -108,9 +108,9 @@ QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, 
             if (header.prgNvram > 0)
                 prgRam = QStringLiteral("%1, battery-backed %2").arg(prgRam, sizeText(header.prgNvram, locale));
         }
-        QString chrRom = sizeText(header.chrRom, locale);
-        if (header.chrRom == 0 && header.chrRam > 0)
-            chrRom = QStringLiteral("none (CHR RAM: %1)").arg(sizeText(header.chrRam, locale));
+        QString chrRom = header.chrRom == 0 && header.chrRam > 0 ? QStringLiteral("none") : sizeText(header.chrRom, locale);
+        if (header.chrRam > 0)
+            chrRom = QStringLiteral("%1 (CHR RAM: %2)").arg(chrRom, sizeText(header.chrRam, locale));
         values << QStringLiteral("%1 bytes").arg(locale.toString(id->size)) << formatText(header.format)
                << (!ines ? unknown : mapperNamed.isEmpty() ? QString::number(header.mapper)
                                                            : QStringLiteral("%1 (%2)").arg(header.mapper).arg(mapperNamed))
@@ -122,7 +122,7 @@ QList<InfoLine> romInformationLines(const QString &path, const RomFacts *facts, 
                << crc32Text(id->data.crc32) << sha1Text(id->data.sha1) << crc32Text(id->file.crc32)
                << (id->file.isValid() ? sha1Text(id->file.sha1) : QStringLiteral("reading..."))
                << (facts->title.isEmpty() ? QStringLiteral("not in the database")
-                                          : QStringLiteral("%1 (%2)").arg(facts->title, facts->status));
+                                          : QStringLiteral("%1 (%2; matched by %3)").arg(facts->title, facts->status, facts->matchedBy));
     }
     for (qsizetype i = 0; i < labels.size(); ++i)
         lines.append({labels[i], values[i]});

@@ -126,7 +126,12 @@ bool LibraryDatabase::prepareSchema(QString *error)
         && m_db.execute("CREATE TABLE IF NOT EXISTS rom_file ("
                         " folder BLOB NOT NULL, name BLOB NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL,"
                         " header BLOB NOT NULL, crc32 INTEGER NOT NULL, sha1 BLOB NOT NULL,"
-                        " PRIMARY KEY (folder, name)) WITHOUT ROWID;"
+                        " more_sums BLOB NOT NULL DEFAULT x'',"
+                        " PRIMARY KEY (folder, name)) WITHOUT ROWID;")
+        // Version 4 keeps the sums that only some ROM databases need beside each check.
+        && (m_db.integerOf("SELECT COUNT(*) FROM pragma_table_info('rom_file') WHERE name = 'more_sums'", 0) > 0
+            || m_db.execute("ALTER TABLE rom_file ADD COLUMN more_sums BLOB NOT NULL DEFAULT x''"))
+        && m_db.execute(
                         "CREATE TABLE IF NOT EXISTS rom_play ("
                         " sha1 BLOB NOT NULL PRIMARY KEY, favourite INTEGER NOT NULL DEFAULT 0,"
                         " launches INTEGER NOT NULL DEFAULT 0, played_ms INTEGER NOT NULL DEFAULT 0,"
@@ -135,7 +140,7 @@ bool LibraryDatabase::prepareSchema(QString *error)
                         " seq INTEGER PRIMARY KEY, path BLOB NOT NULL UNIQUE, sha1 BLOB NOT NULL, at_ms INTEGER NOT NULL);"
                         "CREATE TABLE IF NOT EXISTS game_emulator ("
                         " sha1 BLOB NOT NULL PRIMARY KEY, emulator TEXT NOT NULL) WITHOUT ROWID;"
-                        "PRAGMA user_version = 3;")
+                        "PRAGMA user_version = 4;")
         && upgrade.commit();
     if (!made) {
         m_readOnly = true;
@@ -159,7 +164,7 @@ std::vector<CheckedFile> LibraryDatabase::checkedFiles(QByteArrayView folder)
 
 void LibraryDatabase::forEachCheckedFile(QByteArrayView folder, const std::function<bool(CheckedFile &file)> &take)
 {
-    sql::Statement query = m_db.prepare("SELECT name, size, modified, header, crc32, sha1 FROM rom_file WHERE folder = ?1");
+    sql::Statement query = m_db.prepare("SELECT name, size, modified, header, crc32, sha1, more_sums FROM rom_file WHERE folder = ?1");
     query.bind(1, folder);
     bool more = true;
     while (more && query.next()) {
@@ -167,7 +172,8 @@ void LibraryDatabase::forEachCheckedFile(QByteArrayView folder, const std::funct
         file.name = query.bytes(0).toByteArray();
         file.stamp = {query.integer(1), query.integer(2)};
         file.header = query.bytes(3).toByteArray();
-        file.sums = {quint32(query.integer(4)), query.bytes(5).toByteArray()};
+        file.sums = {quint32(query.integer(4)), query.bytes(5).toByteArray(), {}};
+        file.moreSums = query.bytes(6).toByteArray();
         more = take(file);
     }
 }
@@ -178,13 +184,13 @@ bool LibraryDatabase::keepChecks(QByteArrayView folder, const std::vector<Checke
     if (m_readOnly || (files.empty() && gone.empty()))
         return true;
     sql::Transaction keep(m_db);
-    sql::Statement insert = m_db.prepare("INSERT OR REPLACE INTO rom_file (folder, name, size, modified, header, crc32, sha1)"
-                                         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    sql::Statement insert = m_db.prepare("INSERT OR REPLACE INTO rom_file (folder, name, size, modified, header, crc32, sha1, more_sums)"
+                                         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     sql::Statement forget = m_db.prepare("DELETE FROM rom_file WHERE folder = ?1 AND name = ?2");
     bool ok = keep.begun();
     for (auto it = files.begin(); ok && it != files.end(); ++it) {
         ok = insert.bind(1, folder).bind(2, it->name).bind(3, it->stamp.size).bind(4, it->stamp.modified)
-                 .bind(5, it->header).bind(6, qint64(it->sums.crc32)).bind(7, it->sums.sha1).run();
+                 .bind(5, it->header).bind(6, qint64(it->sums.crc32)).bind(7, it->sums.sha1).bind(8, it->moreSums).run();
     }
     for (auto it = gone.begin(); ok && it != gone.end(); ++it)
         ok = forget.bind(1, folder).bind(2, *it).run();

@@ -23,6 +23,7 @@ struct CheckedFile {
     platform::FileStamp stamp;
     QByteArray header;
     RomSums sums; // without the header
+    QByteArray moreSums = {}; // the sums only some ROM databases need (encodeMoreSums); empty when not computed
 };
 
 // What is stored of a game's play, by its identity (the SHA-1 of its ROM without the header): a
@@ -55,7 +56,7 @@ struct RecentLaunch {
 class LibraryDatabase
 {
 public:
-    static constexpr int kSchemaVersion = 3;
+    static constexpr int kSchemaVersion = 4;
     static constexpr int kRecentLaunches = 10;
 
     // When SQLite's check of the whole file runs: at the open, or when the caller has a moment

@@ -35,7 +35,7 @@ qint64 NesHeader::claimedSize() const
     return kNesHeaderSize + (trainer ? 512 : 0) + prgRom + chrRom; // each at most 2^48: no overflow
 }
 
-NesHeader decodeNesHeader(QByteArrayView bytes)
+NesHeader decodeNesHeader(QByteArrayView bytes, qint64 fileSize)
 {
     NesHeader header;
     if (bytes.size() < kNesHeaderSize || !bytes.startsWith(QByteArrayView("NES\x1A", 4)))
@@ -48,29 +48,34 @@ NesHeader decodeNesHeader(QByteArrayView bytes)
     header.battery = flags6 & 0x02;
     header.trainer = flags6 & 0x04;
     const bool tailClean = byte(12) == 0 && byte(13) == 0 && byte(14) == 0 && byte(15) == 0;
-    if ((flags7 & 0x0C) == 0x08) {
-        header.format = NesHeader::Format::Nes20;
-        header.mapper = (flags6 >> 4) | (flags7 & 0xF0) | (byte(8) & 0x0F) << 8;
-        header.submapper = byte(8) >> 4;
-        header.prgRom = nes20RomSize(byte(4), byte(9) & 0x0F, 16 * 1024);
-        header.chrRom = nes20RomSize(byte(5), byte(9) >> 4, 8 * 1024);
-        header.prgRam = shiftedSize(byte(10) & 0x0F);
-        header.prgNvram = shiftedSize(byte(10) >> 4);
-        header.chrRam = header.chrRom == 0 ? shiftedSize(byte(11) & 0x0F) : 0;
-        header.chrNvram = shiftedSize(byte(11) >> 4);
-        header.console = NesHeader::Console(flags7 & 0x03);
-        header.timing = NesHeader::Timing(byte(12) & 0x03);
-        return header;
+    const int mark = flags7 & 0x0C;
+    if (mark == 0x08) {
+        NesHeader nes20 = header;
+        nes20.format = NesHeader::Format::Nes20;
+        nes20.mapper = (flags6 >> 4) | (flags7 & 0xF0) | (byte(8) & 0x0F) << 8;
+        nes20.submapper = byte(8) >> 4;
+        nes20.prgRom = nes20RomSize(byte(4), byte(9) & 0x0F, 16 * 1024);
+        nes20.chrRom = nes20RomSize(byte(5), byte(9) >> 4, 8 * 1024);
+        nes20.prgRam = shiftedSize(byte(10) & 0x0F);
+        nes20.prgNvram = shiftedSize(byte(10) >> 4);
+        nes20.chrRam = shiftedSize(byte(11) & 0x0F); // boards such as TQROM have both
+        nes20.chrNvram = shiftedSize(byte(11) >> 4);
+        nes20.console = NesHeader::Console(flags7 & 0x03);
+        nes20.timing = NesHeader::Timing(byte(12) & 0x03);
+        if (fileSize < 0 || nes20.claimedSize() <= fileSize)
+            return nes20;
     }
-    // iNES: NES 2.0's high nibbles never apply. A header whose tail is not blank was written by
-    // an old tool that put its name there, over what became the mapper's high nibble.
-    header.format = (flags7 & 0x0C) == 0 && tailClean ? NesHeader::Format::INes : NesHeader::Format::ArchaicINes;
+    // iNES: NES 2.0's high nibbles never apply. A header marked archaic, or whose tail is not
+    // blank (an old tool put its name there, over what became the mapper's high nibble), has
+    // nothing of byte 7.
     header.dirty = !tailClean;
-    header.mapper = header.dirty ? flags6 >> 4 : (flags6 >> 4) | (flags7 & 0xF0);
+    const bool archaic = header.dirty || mark == 0x04;
+    header.format = archaic ? NesHeader::Format::ArchaicINes : NesHeader::Format::INes;
+    header.mapper = archaic ? flags6 >> 4 : (flags6 >> 4) | (flags7 & 0xF0);
     header.prgRom = qint64(byte(4)) * 16 * 1024;
     header.chrRom = qint64(byte(5)) * 8 * 1024;
     header.chrRam = header.chrRom == 0 ? 8 * 1024 : 0;
-    if (!header.dirty) {
+    if (!archaic) {
         header.console = flags7 & 0x01 ? NesHeader::Console::VsSystem
             : flags7 & 0x02            ? NesHeader::Console::PlayChoice10
                                        : NesHeader::Console::Nes;
@@ -85,13 +90,34 @@ QString mapperName(int mapper)
         int mapper;
         const char *name;
     };
+    // The boards a collection is full of, by their usual names (nesdev's mapper list).
     static constexpr Name names[] = {
-        {0, "NROM"},    {1, "MMC1"},   {2, "UxROM"},   {3, "CNROM"},      {4, "MMC3"},    {5, "MMC5"},
-        {7, "AxROM"},   {9, "MMC2"},   {10, "MMC4"},   {11, "Color Dreams"}, {13, "CPROM"}, {16, "Bandai FCG"},
-        {18, "Jaleco SS88006"}, {19, "Namco 163"}, {21, "VRC4"}, {22, "VRC2"}, {23, "VRC2/VRC4"}, {24, "VRC6"},
-        {25, "VRC4"},   {26, "VRC6"},  {34, "BNROM/NINA-001"}, {64, "RAMBO-1"}, {66, "GxROM"}, {69, "Sunsoft FME-7"},
-        {71, "Camerica"}, {73, "VRC3"}, {75, "VRC1"}, {79, "NINA-03/06"}, {85, "VRC7"}, {118, "TxSROM"},
-        {119, "TQROM"}, {206, "Namco 118"},
+        {0, "NROM"}, {1, "MMC1"}, {2, "UxROM"}, {3, "CNROM"}, {4, "MMC3"}, {5, "MMC5"}, {6, "FFE"},
+        {7, "AxROM"}, {8, "FFE"}, {9, "MMC2"}, {10, "MMC4"}, {11, "Color Dreams"}, {13, "CPROM"},
+        {15, "K-1029 multicart"}, {16, "Bandai FCG"}, {17, "FFE"}, {18, "Jaleco SS88006"}, {19, "Namco 163"},
+        {21, "VRC4"}, {22, "VRC2"}, {23, "VRC2/VRC4"}, {24, "VRC6"}, {25, "VRC4"}, {26, "VRC6"},
+        {28, "Action 53"}, {29, "Sealie Computing"}, {30, "UNROM 512"}, {31, "NSF player"},
+        {32, "Irem G-101"}, {33, "Taito TC0190"}, {34, "BNROM/NINA-001"}, {36, "TXC 01-22000"},
+        {37, "MMC3 multicart (PAL-ZZ)"}, {38, "Bit Corp. UNL-PCI556"}, {40, "NTDEC 2722"}, {41, "Caltron 6-in-1"},
+        {42, "FDS conversion"}, {44, "MMC3 multicart"}, {45, "MMC3 multicart"}, {46, "Rumble Station"},
+        {47, "NES-QJ"}, {48, "Taito TC0690"}, {49, "MMC3 multicart"}, {57, "GK 6-in-1"}, {58, "multicart"},
+        {60, "reset-based multicart"}, {61, "multicart"}, {62, "Super 700-in-1"}, {64, "RAMBO-1"},
+        {65, "Irem H3001"}, {66, "GxROM"}, {67, "Sunsoft-3"}, {68, "Sunsoft-4"}, {69, "Sunsoft FME-7"},
+        {70, "Bandai 74161"}, {71, "Camerica"}, {72, "Jaleco JF-17"}, {73, "VRC3"}, {74, "Waixing MMC3"},
+        {75, "VRC1"}, {76, "Namco 109 (NAMCOT-3446)"}, {77, "Irem LROG017"}, {78, "Irem 74HC161/Jaleco JF-16"},
+        {79, "NINA-03/06"}, {80, "Taito X1-005"}, {82, "Taito X1-017"}, {85, "VRC7"}, {86, "Jaleco JF-13"},
+        {87, "Jaleco J87"}, {88, "Namco 118 (NAMCOT-3443)"}, {89, "Sunsoft-2"}, {90, "J.Y. Company"},
+        {91, "J.Y. Company"}, {92, "Jaleco JF-19"}, {93, "Sunsoft-2"}, {94, "UN1ROM"}, {95, "NAMCOT-3425"},
+        {96, "Bandai Oeka Kids"}, {97, "Irem TAM-S1"}, {99, "Vs. System"}, {105, "NES-EVENT"},
+        {111, "GTROM"}, {112, "NTDEC/Asder"}, {113, "NINA-03/06 multicart"}, {115, "Kasheng SFC-02B"},
+        {118, "TxSROM"}, {119, "TQROM"}, {140, "Jaleco JF-11/14"}, {152, "Bandai 74161 (one screen)"},
+        {153, "Bandai LZ93D50 (SRAM)"}, {154, "NAMCOT-3453"}, {155, "MMC1A"}, {156, "Daou DIS23C01"},
+        {157, "Bandai Datach"}, {159, "Bandai LZ93D50 (24C01)"}, {163, "Nanjing"}, {176, "Waixing FK23C"},
+        {180, "UNROM (Crazy Climber)"}, {184, "Sunsoft-1"}, {185, "CNROM with copy protection"},
+        {189, "TXC MMC3"}, {206, "Namco 118"}, {207, "Taito X1-005 (one screen)"}, {210, "Namco 175/340"},
+        {218, "Magic Floor"}, {225, "multicart (ET-4310)"}, {226, "multicart"}, {227, "multicart"},
+        {228, "Action 52"}, {232, "Camerica Quattro"}, {234, "Maxi 15"}, {240, "C&E"}, {241, "BxROM with WRAM"},
+        {242, "Waixing"}, {245, "Waixing MMC3"}, {246, "Fong Shen Bang"}, {253, "Waixing VRC4"},
     };
     const auto found = std::find_if(std::begin(names), std::end(names), [mapper](const Name &n) { return n.mapper == mapper; });
     return found == std::end(names) ? QString() : QString::fromLatin1(found->name);

@@ -22,7 +22,7 @@ struct NesHeader {
     int submapper = -1; // NES 2.0 only
     qint64 prgRom = 0;  // bytes
     qint64 chrRom = 0;
-    qint64 chrRam = 0;   // when there is no CHR ROM
+    qint64 chrRam = 0;   // iNES: when there is no CHR ROM; NES 2.0: as byte 11 says, beside CHR ROM too
     qint64 prgRam = 0;   // NES 2.0 only, as are the two below
     qint64 prgNvram = 0;
     qint64 chrNvram = 0;
@@ -39,8 +39,10 @@ struct NesHeader {
 
 inline constexpr int kNesHeaderSize = 16;
 
-// Decodes the first bytes of a file (16 or more; fewer is no iNES file).
-NesHeader decodeNesHeader(QByteArrayView bytes);
+// Decodes the first bytes of a file (16 or more; fewer is no iNES file) of fileSize bytes. A NES 2.0
+// mark counts only when the sizes it gives fit in the file (the nesdev rule): a file whose old
+// header happens to hold the mark is read as iNES. A fileSize below 0 is unknown: the mark counts.
+NesHeader decodeNesHeader(QByteArrayView bytes, qint64 fileSize = -1);
 
 // The common name of a well-known mapper ("MMC3"), or empty.
 QString mapperName(int mapper);

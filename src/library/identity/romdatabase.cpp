@@ -4,84 +4,23 @@
 
 #include <QDir>
 #include <QFile>
-#include <QXmlStreamReader>
 
 namespace library {
 
-namespace {
-
-// Entities are for a DTD's few abbreviations; none may grow a small file into a large one.
-constexpr int kEntityExpansionLimit = 1024;
-// Titles longer than this are no titles; the rest of the name is dropped.
-constexpr qsizetype kLongestName = 512;
-
-bool parseCrc(QStringView text, quint32 *crc)
+bool RomDatabase::addDat(const QByteArray &bytes, const QString &shown, QString *error)
 {
-    if (text.size() != 8)
-        return false;
-    bool ok = false;
-    *crc = text.toUInt(&ok, 16);
-    return ok;
-}
-
-QByteArray parseSha1(QStringView text)
-{
-    if (text.size() != 40)
-        return {};
-    const QByteArray hex = text.toLatin1();
-    for (char c : hex) {
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
-            return {};
-    }
-    return QByteArray::fromHex(hex);
-}
-
-} // namespace
-
-bool readDat(QIODevice &device, const std::function<void(DatRom &&)> &found, QString *error)
-{
-    QXmlStreamReader xml(&device);
-    xml.setEntityExpansionLimit(kEntityExpansionLimit);
-    QString game;
-    int depth = 0;
-    bool rootSeen = false;
-    while (!xml.atEnd()) {
-        switch (xml.readNext()) {
-        case QXmlStreamReader::StartElement: {
-            ++depth;
-            const QStringView name = xml.name();
-            if (depth == 1) {
-                rootSeen = true;
-                if (name != QLatin1String("datafile"))
-                    xml.raiseError(QStringLiteral("this is no Logiqx DAT: its root element is not \"datafile\""));
-            } else if (depth == 2 && (name == QLatin1String("game") || name == QLatin1String("machine"))) {
-                game = xml.attributes().value(QLatin1String("name")).left(kLongestName).toString();
-            } else if (depth == 3 && name == QLatin1String("rom")) {
-                const QXmlStreamAttributes attributes = xml.attributes();
-                DatRom rom;
-                rom.sums.sha1 = parseSha1(attributes.value(QLatin1String("sha1")));
-                if (!rom.sums.isValid() || !parseCrc(attributes.value(QLatin1String("crc")), &rom.sums.crc32))
-                    break; // without both sums it can match nothing
-                rom.game = game;
-                const QStringView status = attributes.value(QLatin1String("status"));
-                rom.status = status.isEmpty() ? QStringLiteral("good") : status.left(32).toString();
-                found(std::move(rom));
-            }
-            break;
-        }
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    if (!xml.hasError() && !rootSeen)
-        xml.raiseError(QStringLiteral("the file holds no XML element"));
-    if (xml.hasError()) {
+    std::vector<DatRom> read;
+    QString why;
+    if (!readDat(bytes, [&read](DatRom &&rom) { read.push_back(std::move(rom)); }, &why)) {
         if (error)
-            *error = QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
+            *error = QStringLiteral("%1: %2").arg(shown, why);
         return false;
+    }
+    m_roms.reserve(m_roms.size() + read.size());
+    m_byCrc.reserve(m_byCrc.size() + qsizetype(read.size()));
+    for (DatRom &rom : read) {
+        m_byCrc.insert(rom.crc32, qsizetype(m_roms.size()));
+        m_roms.push_back(std::move(rom));
     }
     return true;
 }
@@ -89,50 +28,72 @@ bool readDat(QIODevice &device, const std::function<void(DatRom &&)> &found, QSt
 bool RomDatabase::addFile(const QString &path, QString *error)
 {
     const QString shown = QDir::toNativeSeparators(path);
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(shown, why);
+        return false;
+    };
     QFile file;
-    if (!platform::openRegularFile(path, file)) {
-        *error = QStringLiteral("%1: it cannot be opened").arg(shown);
-        return false;
-    }
-    if (file.size() > kLargestDatFile) {
-        *error = QStringLiteral("%1: it is larger than 64 MB").arg(shown);
-        return false;
-    }
-    std::vector<DatRom> read;
-    QString why;
-    if (!readDat(file, [&read](DatRom &&rom) { read.push_back(std::move(rom)); }, &why)) {
-        *error = QStringLiteral("%1: %2").arg(shown, why);
-        return false;
-    }
-    m_roms.reserve(m_roms.size() + read.size());
-    for (DatRom &rom : read) {
-        m_byCrc.insert(rom.sums.crc32, qsizetype(m_roms.size()));
-        m_roms.push_back(std::move(rom));
-    }
-    return true;
+    if (!platform::openRegularFile(path, file))
+        return fail(QStringLiteral("it cannot be opened"));
+    if (file.size() > kLargestDatFile)
+        return fail(QStringLiteral("it is larger than 64 MB"));
+    // Bounded again as it is read: the file may have grown since.
+    const QByteArray bytes = file.read(kLargestDatFile + 1);
+    if (bytes.size() > kLargestDatFile)
+        return fail(QStringLiteral("it is larger than 64 MB"));
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("it could not be read: ") + file.errorString());
+    return addDat(bytes, shown, error);
 }
 
-void RomDatabase::addFolder(const QString &folder, QStringList *errors)
+DatMatch RomDatabase::match(const RomIdentity &identity) const
 {
-    const QStringList names = QDir(folder).entryList({QStringLiteral("*.dat"), QStringLiteral("*.xml")},
-                                                     QDir::Files | QDir::Readable, QDir::Name);
-    for (const QString &name : names) {
-        QString error;
-        if (!addFile(QDir(folder).filePath(name), &error) && errors)
-            errors->append(error);
+    DatMatch found;
+    if (!identity.error.isEmpty() || !identity.data.isValid())
+        return found;
+    const bool headered = hasNesHeader(identity);
+    struct Side {
+        const RomSums &sums;
+        qint64 size;
+        const char *what; // for the words
+    };
+    // Headerless first: a file with no header has only the one side.
+    const Side sides[] = {{identity.data, headered ? identity.size - 16 : identity.size, headered ? " of the ROM without its header" : ""},
+                          {identity.file, identity.size, " of the whole file"}};
+    for (const Side &side : headered ? QList<Side>{sides[0], sides[1]} : QList<Side>{sides[0]}) {
+        for (auto it = m_byCrc.constFind(side.sums.crc32); it != m_byCrc.cend() && it.key() == side.sums.crc32; ++it) {
+            const DatRom &rom = m_roms[size_t(it.value())];
+            if (rom.size >= 0 && rom.size != side.size)
+                continue;
+            // Every sum the entry gives must agree; one not computed is computed before it counts.
+            const bool sha1Missing = !rom.sha1.isEmpty() && side.sums.sha1.isEmpty();
+            const bool md5Missing = !rom.md5.isEmpty() && side.sums.md5.isEmpty();
+            if ((!rom.sha1.isEmpty() && !sha1Missing && rom.sha1 != side.sums.sha1)
+                || (!rom.md5.isEmpty() && !md5Missing && rom.md5 != side.sums.md5))
+                continue;
+            if (sha1Missing || md5Missing) {
+                found.needsEverySum = true;
+                continue;
+            }
+            if (found.entry && !found.isWeak())
+                continue; // the first strong match stands
+            QStringList agreed{QStringLiteral("CRC32")};
+            if (rom.size >= 0)
+                agreed << QStringLiteral("size");
+            if (!rom.sha1.isEmpty())
+                agreed << QStringLiteral("SHA-1");
+            if (!rom.md5.isEmpty())
+                agreed << QStringLiteral("MD5");
+            const QString last = agreed.takeLast();
+            found.entry = &rom;
+            found.sums = agreed.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+            if (rom.sha1.isEmpty() && rom.md5.isEmpty())
+                found.sums += *side.what ? QStringLiteral(" only,") : QStringLiteral(" only");
+            found.sums += QLatin1String(side.what);
+        }
     }
-}
-
-const DatRom *RomDatabase::find(const RomSums &sums) const
-{
-    if (!sums.isValid())
-        return nullptr;
-    for (auto it = m_byCrc.constFind(sums.crc32); it != m_byCrc.cend() && it.key() == sums.crc32; ++it) {
-        const DatRom &rom = m_roms[size_t(it.value())];
-        if (rom.sums.sha1 == sums.sha1)
-            return &rom;
-    }
-    return nullptr;
+    return found;
 }
 
 } // namespace library

@@ -1,45 +1,40 @@
 #pragma once
-// ROM databases: the Logiqx XML "DAT" files that ROM sets are published as. Each rom entry names
-// its game and the sums of its data; a ROM is known when both its CRC32 and its SHA-1 match one.
+// ROM databases: the DAT files that ROM sets are published as, looked up by a ROM's sums. A DAT
+// may list a ROM's bytes without its 16-byte header (headerless) or with it (headered): each ROM
+// is looked for both ways, in every DAT.
 
+#include "library/identity/datfiles.h"
 #include "library/identity/romidentity.h"
 
 #include <QHash>
 #include <QString>
-#include <QStringList>
 
 #include <vector>
 
-class QIODevice;
-
 namespace library {
 
-struct DatRom {
-    QString game;   // the game's name: the ROM's clean title
-    QString status; // "good" when the DAT says nothing; else its word ("baddump", "verified", ...)
-    RomSums sums;
-    bool isBadDump() const { return status == QLatin1String("baddump"); }
+// A ROM found in a database, and how.
+struct DatMatch {
+    const DatRom *entry = nullptr;
+    QString sums; // which sums agreed, in words: "CRC32, size and SHA-1 of the whole file"
+    // An entry's CRC32 and size agreed, but it gives a sum that was not computed: the ROM is to
+    // be summed again with every sum (WholeFileSums::Every) before it is known.
+    bool needsEverySum = false;
+    bool isWeak() const { return entry && entry->sha1.isEmpty() && entry->md5.isEmpty(); }
 };
-
-// A DAT file is not read past this; a larger one is reported and left out.
-inline constexpr qint64 kLargestDatFile = qint64(64) * 1024 * 1024;
-
-// Reads one DAT from device, handing each rom entry that has both sums to found. false, with
-// error naming the line, when it is no well-formed Logiqx DAT; what was found before may have
-// been handed on.
-bool readDat(QIODevice &device, const std::function<void(DatRom &&)> &found, QString *error);
 
 // The entries of every DAT read, looked up by sums.
 class RomDatabase
 {
 public:
-    // Reads the DAT at path; a file that fails adds nothing, and error names it and the line.
+    // Reads one DAT's bytes; a DAT that fails adds nothing, and error names it (as shown) and why.
+    bool addDat(const QByteArray &bytes, const QString &shown, QString *error);
+    // Reads the DAT at path, at most kLargestDatFile bytes.
     bool addFile(const QString &path, QString *error);
-    // Every "*.dat" and "*.xml" file in folder, in name order; one message per file that fails.
-    void addFolder(const QString &folder, QStringList *errors);
 
-    // The entry whose CRC32 and SHA-1 are these; null when none (a CRC32 alone is no match).
-    const DatRom *find(const RomSums &sums) const;
+    // The entry whose every given sum agrees with the ROM's data (without a header) or with the
+    // whole file. A CRC32 alone is no match.
+    DatMatch match(const RomIdentity &identity) const;
     bool isEmpty() const { return m_roms.empty(); }
     qsizetype size() const { return qsizetype(m_roms.size()); }
 

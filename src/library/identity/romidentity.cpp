@@ -4,6 +4,7 @@
 #include "library/identity/sha1.h"
 #include "platform/dirscan.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 
 #include <zlib.h>
@@ -28,37 +29,47 @@ public:
         m_header = header.toByteArray();
         m_skipsHeader = decodeNesHeader(header).format != NesHeader::Format::NotINes;
         if (!m_skipsHeader)
-            add(header, m_dataCrc, m_dataSha1);
-        if (m_whole == WholeFileSums::Both)
+            addData(header);
+        if (m_whole != WholeFileSums::CrcOnly)
             m_fileSha1.addData(header);
+        if (m_whole == WholeFileSums::Every)
+            m_fileMd5.addData(header);
         m_headerCrc = quint32(crc32(0, reinterpret_cast<const Bytef *>(header.data()), uInt(header.size())));
     }
     void add(QByteArrayView piece)
     {
-        add(piece, m_dataCrc, m_dataSha1);
+        addData(piece);
         m_dataSize += piece.size();
-        if (m_whole == WholeFileSums::Both)
+        if (m_whole != WholeFileSums::CrcOnly)
             m_fileSha1.addData(piece);
+        if (m_whole == WholeFileSums::Every)
+            m_fileMd5.addData(piece);
     }
     RomIdentity finish(qint64 size)
     {
         RomIdentity identity;
         identity.size = size;
         identity.header = m_header;
-        identity.data = {quint32(m_dataCrc), m_dataSha1.result()};
+        identity.data = {quint32(m_dataCrc), m_dataSha1.result(), {}};
         // The whole file's CRC follows from the header's and the rest's, without a second pass.
         identity.file.crc32 = m_skipsHeader ? quint32(crc32_combine(m_headerCrc, m_dataCrc, z_off_t(m_dataSize)))
                                             : identity.data.crc32;
-        if (m_whole == WholeFileSums::Both)
+        if (m_whole != WholeFileSums::CrcOnly)
             identity.file.sha1 = m_fileSha1.result();
+        if (m_whole == WholeFileSums::Every) {
+            identity.data.md5 = m_dataMd5.result();
+            identity.file.md5 = m_fileMd5.result();
+        }
         return identity;
     }
 
 private:
-    static void add(QByteArrayView bytes, uLong &crc, Sha1 &sha1)
+    void addData(QByteArrayView bytes)
     {
-        crc = crc32(crc, reinterpret_cast<const Bytef *>(bytes.data()), uInt(bytes.size()));
-        sha1.addData(bytes);
+        m_dataCrc = crc32(m_dataCrc, reinterpret_cast<const Bytef *>(bytes.data()), uInt(bytes.size()));
+        m_dataSha1.addData(bytes);
+        if (m_whole == WholeFileSums::Every)
+            m_dataMd5.addData(bytes);
     }
 
     WholeFileSums m_whole;
@@ -69,6 +80,8 @@ private:
     qint64 m_dataSize = 0;
     Sha1 m_dataSha1;
     Sha1 m_fileSha1;
+    QCryptographicHash m_dataMd5{QCryptographicHash::Md5};
+    QCryptographicHash m_fileMd5{QCryptographicHash::Md5};
 };
 
 RomIdentity failed(const QString &why)
@@ -158,7 +171,7 @@ RomIdentity RomIdentifier::finish()
 
 RomIdentity identifyRomBytes(QByteArrayView bytes)
 {
-    Summer summer(WholeFileSums::Both);
+    Summer summer(WholeFileSums::Every);
     summer.start(bytes.first(std::min<qsizetype>(bytes.size(), kNesHeaderSize)));
     if (bytes.size() > kNesHeaderSize)
         summer.add(bytes.sliced(kNesHeaderSize));
@@ -168,5 +181,37 @@ RomIdentity identifyRomBytes(QByteArrayView bytes)
 QString crc32Text(quint32 crc) { return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0')); }
 
 QString sha1Text(const QByteArray &sha1) { return QString::fromLatin1(sha1.toHex()); }
+
+bool hasNesHeader(const RomIdentity &identity) { return decodeNesHeader(identity.header).format != NesHeader::Format::NotINes; }
+
+} // namespace library
+
+namespace library {
+
+QByteArray encodeMoreSums(const RomIdentity &identity)
+{
+    if (!identity.hasEverySum())
+        return {};
+    return identity.file.sha1 + identity.data.md5 + identity.file.md5;
+}
+
+RomIdentity keptIdentity(qint64 size, QByteArray header, RomSums data, QByteArrayView moreSums)
+{
+    RomIdentity identity;
+    identity.size = size;
+    identity.header = std::move(header);
+    identity.data = std::move(data);
+    identity.file.crc32 = identity.data.crc32;
+    if (hasNesHeader(identity)) {
+        const quint32 headerCrc = quint32(crc32(0, reinterpret_cast<const Bytef *>(identity.header.constData()), uInt(identity.header.size())));
+        identity.file.crc32 = quint32(crc32_combine(headerCrc, identity.data.crc32, z_off_t(std::max<qint64>(0, size - kNesHeaderSize))));
+    }
+    if (moreSums.size() == 20 + 16 + 16) {
+        identity.file.sha1 = moreSums.first(20).toByteArray();
+        identity.data.md5 = moreSums.sliced(20, 16).toByteArray();
+        identity.file.md5 = moreSums.sliced(36, 16).toByteArray();
+    }
+    return identity;
+}
 
 } // namespace library

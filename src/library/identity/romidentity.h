@@ -13,7 +13,9 @@ namespace library {
 struct RomSums {
     quint32 crc32 = 0;
     QByteArray sha1; // 20 bytes; empty when not computed
+    QByteArray md5;  // 16 bytes; computed only when asked for: few ROM databases need it
     bool isValid() const { return sha1.size() == 20; }
+    // The same bytes: the MD5 adds nothing to a SHA-1 that agrees.
     bool operator==(const RomSums &other) const { return crc32 == other.crc32 && sha1 == other.sha1; }
 };
 
@@ -29,9 +31,14 @@ struct RomIdentity {
     RomSums data;
     RomSums file; // the whole file's; its SHA-1 only when asked for
     QString error; // why the file could not be read; the sums are then empty
+
+    // Every sum a ROM database may give, of the data and of the whole file.
+    bool hasEverySum() const { return data.md5.size() == 16 && file.md5.size() == 16 && file.isValid(); }
 };
 
-enum class WholeFileSums { CrcOnly, Both };
+// What is summed beyond the data's CRC32 and SHA-1: the whole file's CRC32; its SHA-1 too; or
+// also both MD5s (every sum, once a ROM database needs one that was not computed).
+enum class WholeFileSums { CrcOnly, Both, Every };
 
 // The identity of bytes that come in pieces of any size: an entry streamed out of an archive.
 class RomIdentifier
@@ -58,6 +65,16 @@ RomIdentity identifyRom(const QString &path, WholeFileSums whole, const std::fun
 RomIdentity identifyRomBytes(QByteArrayView bytes);
 
 QString crc32Text(quint32 crc);       // "0a1b2c3d"
-QString sha1Text(const QByteArray &sha1); // 40 hex digits
+QString sha1Text(const QByteArray &sha1); // 40 hex digits, as for an MD5's 32
+
+// Whether the sums of identity's data leave out a 16-byte header.
+bool hasNesHeader(const RomIdentity &identity);
+
+// The sums beyond the data's CRC32 and SHA-1 (the whole file's SHA-1, both MD5s) as they are kept
+// beside a check; empty when they were not computed.
+QByteArray encodeMoreSums(const RomIdentity &identity);
+// A kept check's identity: its size, header and data sums, the whole file's CRC32 worked out from
+// them (no second read), and the more sums when they were kept.
+RomIdentity keptIdentity(qint64 size, QByteArray header, RomSums data, QByteArrayView moreSums);
 
 } // namespace library

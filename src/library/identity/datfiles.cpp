@@ -1,0 +1,374 @@
+#include "library/identity/datfiles.h"
+
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <vector>
+
+namespace library {
+
+namespace {
+
+// Entities are for a DTD's few abbreviations; none may grow a small file into a large one.
+constexpr int kEntityExpansionLimit = 1024;
+// Titles longer than this are no titles; the rest of the name is dropped.
+constexpr qsizetype kLongestName = 512;
+constexpr qsizetype kLongestStatus = 32;
+// Blocks within blocks: a DAT uses three; more is no DAT, and is not followed further.
+constexpr int kDeepestBlock = 32;
+
+int hexValue(char16_t c)
+{
+    if (c >= '0' && c <= '9')
+        return int(c - '0');
+    if (c >= 'a' && c <= 'f')
+        return int(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F')
+        return int(c - 'A' + 10);
+    return -1;
+}
+
+// A character of either kind of text; a byte above ASCII is no digit either way.
+char16_t unit(QChar c) { return c.unicode(); }
+char16_t unit(char c) { return char16_t(static_cast<unsigned char>(c)); }
+
+// The bytes that hex digits spell, when text is exactly that many digits; else empty.
+template <typename Text>
+QByteArray parseHex(Text text, qsizetype bytes)
+{
+    if (text.size() != 2 * bytes)
+        return {};
+    QByteArray parsed(bytes, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes; ++i) {
+        const int high = hexValue(unit(text[2 * i])), low = hexValue(unit(text[2 * i + 1]));
+        if (high < 0 || low < 0)
+            return {};
+        parsed[i] = char(high << 4 | low);
+    }
+    return parsed;
+}
+
+template <typename Text>
+bool parseCrc(Text text, quint32 *crc)
+{
+    if (text.size() != 8)
+        return false;
+    quint32 value = 0;
+    for (qsizetype i = 0; i < 8; ++i) {
+        const int digit = hexValue(unit(text[i]));
+        if (digit < 0)
+            return false;
+        value = value << 4 | quint32(digit);
+    }
+    *crc = value;
+    return true;
+}
+
+// A size in bytes; -1 for anything else (no ROM has 16 digits of bytes).
+template <typename Text>
+qint64 parseSize(Text text)
+{
+    if (text.isEmpty() || text.size() > 15)
+        return -1;
+    qint64 value = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = unit(text[i]);
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + qint64(c - '0');
+    }
+    return value;
+}
+
+// An entry worth keeping: a CRC32 and something that narrows it.
+bool canMatch(const DatRom &rom) { return rom.size >= 0 || !rom.sha1.isEmpty() || !rom.md5.isEmpty(); }
+
+QString statusOf(QStringView word) { return word.isEmpty() ? QStringLiteral("good") : word.left(kLongestStatus).toString(); }
+
+} // namespace
+
+DatForm datFormOf(QByteArrayView bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    qsizetype at = 0;
+    while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n'))
+        ++at;
+    if (at < bytes.size() && bytes[at] == '<')
+        return DatForm::LogiqxXml;
+    // A word, then an opening parenthesis: "clrmamepro (" or "game (".
+    const qsizetype word = at;
+    while (at < bytes.size() && ((bytes[at] >= 'a' && bytes[at] <= 'z') || (bytes[at] >= 'A' && bytes[at] <= 'Z') || bytes[at] == '_'))
+        ++at;
+    if (at == word)
+        return DatForm::Unknown;
+    while (at < bytes.size() && (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n'))
+        ++at;
+    return at < bytes.size() && bytes[at] == '(' ? DatForm::ClrMamePro : DatForm::Unknown;
+}
+
+QString knownDatForms()
+{
+    return QStringLiteral("Quorvane reads ROM databases in the Logiqx XML form (No-Intro's, headered or headerless) and in "
+                          "clrmamepro's text form (RetroArch's), either one alone or in a zip");
+}
+
+bool readDat(const QByteArray &bytes, const DatRomFound &found, QString *error)
+{
+    switch (datFormOf(bytes)) {
+    case DatForm::LogiqxXml:
+        return readXmlDat(bytes, found, error);
+    case DatForm::ClrMamePro:
+        return readClrMameProDat(bytes, found, error);
+    case DatForm::Unknown:
+        break;
+    }
+    if (error)
+        *error = (bytes.trimmed().isEmpty() ? QStringLiteral("it is empty. ") : QStringLiteral("it is no ROM database of a known form. "))
+            + knownDatForms() + QLatin1Char('.');
+    return false;
+}
+
+bool readXmlDat(const QByteArray &bytes, const DatRomFound &found, QString *error)
+{
+    QXmlStreamReader xml(bytes);
+    xml.setEntityExpansionLimit(kEntityExpansionLimit);
+    QString game;
+    int depth = 0;
+    bool rootSeen = false;
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::StartElement: {
+            ++depth;
+            const QStringView name = xml.name();
+            if (depth == 1) {
+                rootSeen = true;
+                if (name != QLatin1String("datafile"))
+                    xml.raiseError(QStringLiteral("this is no Logiqx DAT: its root element is not \"datafile\""));
+            } else if (depth == 2 && (name == QLatin1String("game") || name == QLatin1String("machine"))) {
+                game = xml.attributes().value(QLatin1String("name")).left(kLongestName).toString();
+            } else if (depth == 3 && name == QLatin1String("rom")) {
+                const QXmlStreamAttributes attributes = xml.attributes();
+                DatRom rom;
+                if (!parseCrc(attributes.value(QLatin1String("crc")), &rom.crc32))
+                    break; // without a CRC32 it is found by nothing
+                rom.size = parseSize(attributes.value(QLatin1String("size")));
+                rom.sha1 = parseHex(attributes.value(QLatin1String("sha1")), 20);
+                rom.md5 = parseHex(attributes.value(QLatin1String("md5")), 16);
+                if (!canMatch(rom))
+                    break;
+                rom.game = game;
+                rom.status = statusOf(attributes.value(QLatin1String("status")));
+                found(std::move(rom));
+            }
+            break;
+        }
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!xml.hasError() && !rootSeen)
+        xml.raiseError(QStringLiteral("the file holds no XML element"));
+    if (xml.hasError()) {
+        if (error)
+            *error = QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
+        return false;
+    }
+    return true;
+}
+
+ClrMameProTokens::Kind ClrMameProTokens::next()
+{
+    const char *text = m_text.data();
+    const qsizetype size = m_text.size();
+    while (m_at < size) {
+        const char c = text[m_at];
+        if (c == '\n')
+            ++m_line;
+        else if (c != ' ' && c != '\t' && c != '\r')
+            break;
+        ++m_at;
+    }
+    if (m_at >= size)
+        return Kind::End;
+    const char c = text[m_at];
+    if (c == '(' || c == ')') {
+        m_token = m_text.sliced(m_at++, 1);
+        return c == '(' ? Kind::Open : Kind::Close;
+    }
+    if (c == '"') { // to the next quote: clrmamepro's strings have no escapes, and no line ends
+        const qsizetype start = ++m_at;
+        while (m_at < size && text[m_at] != '"' && text[m_at] != '\n')
+            ++m_at;
+        if (m_at >= size || text[m_at] != '"')
+            return Kind::Unclosed;
+        m_token = m_text.sliced(start, m_at++ - start);
+        return Kind::Quoted;
+    }
+    const qsizetype start = m_at;
+    while (m_at < size) {
+        const char d = text[m_at];
+        if (d == ' ' || d == '\t' || d == '\r' || d == '\n' || d == '(' || d == ')' || d == '"')
+            break;
+        ++m_at;
+    }
+    m_token = m_text.sliced(start, m_at - start);
+    return Kind::Word;
+}
+
+namespace {
+
+// Reads clrmamepro's blocks: "name ( key value key ( ... ) ... )", the games' roms handed on.
+class ClrMameProReader
+{
+public:
+    ClrMameProReader(QByteArrayView text, const DatRomFound &found) : m_tokens(text), m_found(found) {}
+
+    bool read(QString *error)
+    {
+        using Kind = ClrMameProTokens::Kind;
+        for (;;) {
+            const Kind kind = m_tokens.next();
+            if (kind == Kind::End)
+                return true;
+            if (kind != Kind::Word)
+                return unexpected(kind, error, QStringLiteral("a block's name is expected here"));
+            const QByteArrayView block = m_tokens.token();
+            if (const Kind opening = m_tokens.next(); opening != Kind::Open)
+                return unexpected(opening, error, QStringLiteral("\"%1\" is not followed by \"(\"").arg(QString::fromUtf8(block.first(std::min<qsizetype>(block.size(), 40)))));
+            const bool ok = block == "game" || block == "machine" || block == "resource" ? readGame(error) : skipBlock(1, error);
+            if (!ok)
+                return false;
+        }
+    }
+
+private:
+    using Kind = ClrMameProTokens::Kind;
+
+    bool fail(QString *error, const QString &why)
+    {
+        if (error)
+            *error = QStringLiteral("line %1: %2").arg(m_tokens.line()).arg(why);
+        return false;
+    }
+    // What is wrong where kind was met instead of what was expected.
+    bool unexpected(Kind kind, QString *error, const QString &expected)
+    {
+        return fail(error, kind == Kind::Unclosed ? QStringLiteral("a quoted string is not closed")
+                           : kind == Kind::End    ? QStringLiteral("a block is not closed by the end of the file")
+                                                  : expected);
+    }
+
+    // After a block's "(": to its ")", whatever it holds.
+    bool skipBlock(int depth, QString *error)
+    {
+        for (;;) {
+            switch (const Kind kind = m_tokens.next()) {
+            case Kind::Open:
+                if (++depth > kDeepestBlock)
+                    return fail(error, QStringLiteral("blocks are nested more than %1 deep").arg(kDeepestBlock));
+                break;
+            case Kind::Close:
+                if (--depth == 0)
+                    return true;
+                break;
+            case Kind::Word:
+            case Kind::Quoted:
+                break;
+            case Kind::End:
+            case Kind::Unclosed:
+                return unexpected(kind, error, {});
+            }
+        }
+    }
+
+    // A key's value: a word or a quoted string. false, with the kind met, for anything else.
+    bool value(Kind *met)
+    {
+        *met = m_tokens.next();
+        return *met == Kind::Word || *met == Kind::Quoted;
+    }
+
+    bool readGame(QString *error)
+    {
+        QString game;
+        m_roms.clear();
+        for (;;) {
+            const Kind kind = m_tokens.next();
+            if (kind == Kind::Close)
+                break;
+            if (kind != Kind::Word)
+                return unexpected(kind, error, QStringLiteral("a key is expected in a game's block"));
+            const QByteArrayView key = m_tokens.token();
+            Kind met;
+            if (value(&met)) {
+                if (key == "name")
+                    game = QString::fromUtf8(m_tokens.token().first(std::min(m_tokens.token().size(), kLongestName)));
+            } else if (met != Kind::Open) {
+                return unexpected(met, error, QStringLiteral("\"%1\" has no value").arg(QString::fromUtf8(key.first(std::min<qsizetype>(key.size(), 40)))));
+            } else if (!(key == "rom" ? readRom(error) : skipBlock(1, error))) {
+                return false;
+            }
+        }
+        for (DatRom &rom : m_roms) {
+            rom.game = game;
+            m_found(std::move(rom));
+        }
+        return true;
+    }
+
+    bool readRom(QString *error)
+    {
+        DatRom rom;
+        bool hasCrc = false;
+        QByteArrayView status;
+        for (;;) {
+            const Kind kind = m_tokens.next();
+            if (kind == Kind::Close)
+                break;
+            if (kind != Kind::Word)
+                return unexpected(kind, error, QStringLiteral("a key is expected in a rom's block"));
+            const QByteArrayView key = m_tokens.token();
+            Kind met;
+            if (!value(&met)) {
+                if (met != Kind::Open)
+                    return unexpected(met, error, QStringLiteral("\"%1\" has no value").arg(QString::fromUtf8(key.first(std::min<qsizetype>(key.size(), 40)))));
+                if (!skipBlock(1, error))
+                    return false;
+                continue;
+            }
+            const QByteArrayView word = m_tokens.token();
+            if (key == "crc")
+                hasCrc = parseCrc(word, &rom.crc32);
+            else if (key == "size")
+                rom.size = parseSize(word);
+            else if (key == "sha1")
+                rom.sha1 = parseHex(word, 20);
+            else if (key == "md5")
+                rom.md5 = parseHex(word, 16);
+            else if (key == "status" || key == "flags")
+                status = word;
+        }
+        if (hasCrc && canMatch(rom)) {
+            rom.status = statusOf(QString::fromUtf8(status.first(std::min(status.size(), kLongestStatus))));
+            m_roms.push_back(std::move(rom));
+        }
+        return true;
+    }
+
+    ClrMameProTokens m_tokens;
+    const DatRomFound &m_found;
+    std::vector<DatRom> m_roms; // the game's, handed on once its name is sure
+};
+
+} // namespace
+
+bool readClrMameProDat(QByteArrayView text, const DatRomFound &found, QString *error)
+{
+    return ClrMameProReader(text, found).read(error);
+}
+
+} // namespace library

@@ -1,0 +1,59 @@
+#pragma once
+// ROM database files ("DATs") as they are published: Logiqx XML (No-Intro's downloads, headered
+// or headerless) and clrmamepro's text form (RetroArch's database project). Each rom entry names
+// its game and some of the sums of its bytes; which sums, and whether the bytes include the
+// 16-byte header, differs from DAT to DAT.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <functional>
+
+namespace library {
+
+struct DatRom {
+    QString game;   // the game's name: the ROM's clean title
+    QString status; // "good" when the DAT says nothing; else its word ("baddump", "verified", ...)
+    quint32 crc32 = 0;
+    qint64 size = -1; // -1: not given
+    QByteArray sha1;  // 20 bytes, or empty: not given
+    QByteArray md5;   // 16 bytes, or empty: not given
+    bool isBadDump() const { return status == QLatin1String("baddump"); }
+};
+
+// A DAT file is not read past this; a larger one is reported and left out.
+inline constexpr qint64 kLargestDatFile = qint64(64) * 1024 * 1024;
+
+enum class DatForm { LogiqxXml, ClrMamePro, Unknown };
+// The form of a DAT by its first bytes.
+DatForm datFormOf(QByteArrayView bytes);
+// The forms that are read, in words, for a message about a file that is none of them.
+QString knownDatForms();
+
+// Reads one DAT of either form, handing each rom entry that can be matched (a CRC32 with its size
+// or a stronger sum: a CRC32 alone matches too much) to found. false, with error naming the line,
+// when it is no well-formed DAT; what was found before may have been handed on.
+using DatRomFound = std::function<void(DatRom &&)>;
+bool readDat(const QByteArray &bytes, const DatRomFound &found, QString *error);
+bool readXmlDat(const QByteArray &bytes, const DatRomFound &found, QString *error);
+bool readClrMameProDat(QByteArrayView text, const DatRomFound &found, QString *error);
+
+// The pieces of clrmamepro's text form: words, quoted strings and parentheses.
+class ClrMameProTokens
+{
+public:
+    enum class Kind { Open, Close, Word, Quoted, End, Unclosed };
+    explicit ClrMameProTokens(QByteArrayView text) : m_text(text) {}
+    Kind next();
+    QByteArrayView token() const { return m_token; } // a word, or a string without its quotes
+    int line() const { return m_line; }
+
+private:
+    QByteArrayView m_text;
+    qsizetype m_at = 0;
+    QByteArrayView m_token;
+    int m_line = 1;
+};
+
+} // namespace library
