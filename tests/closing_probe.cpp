@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
     context.notify = [](QWidget *, const QString &, const QString &) {};
     int stallAfterMs = 1000; // long enough for the checker to reach the archive or the database
     if (mode == QLatin1String("share")) {
-        context.readFolder = [](const QString &, const QString &, bool *) -> library::RomNames {
+        context.readFolder = [](const QString &, const QString &, bool, bool *) -> library::RomNames {
             for (;;)
                 std::this_thread::sleep_for(std::chrono::hours(1));
         };

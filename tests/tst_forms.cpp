@@ -125,8 +125,11 @@ private slots:
                                << QStringList{"Check1", "List1", "List2", "SSTab1", "File1", "Check1"};
         QTest::newRow("Directories") << "Directories" << "Directories"
                                      << QStringList{"Label1: Roms Folder 1", "Command1: ...", "Command2: Save", "Label2: Roms Folder 2",
-                                                    "Command3: ...", "Label3: Roms Folder 3", "Command4: ..."}
-                                     << QStringList{"Text1", "Command1", "Command2", "Text2", "Command3", "Text3", "Command4", "Text1"};
+                                                    "Command3: ...", "Label3: Roms Folder 3", "Command4: ...",
+                                                    "subfolders1: Include &subfolders", "subfolders2: Include &subfolders",
+                                                    "subfolders3: Include &subfolders"}
+                                     << QStringList{"Text1", "Command1", "Command2", "Text2", "Command3", "Text3", "Command4",
+                                                    "subfolders1", "subfolders2", "subfolders3", "Text1"};
         for (const char *picker : {"Form3", "Form4"}) {
             QTest::newRow(picker) << picker << "Select Directory" << QStringList{"Command1: &OK"}
                                   << QStringList{"Drive1", "Dir1", "Command1", "Drive1"};

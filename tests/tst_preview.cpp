@@ -109,6 +109,26 @@ private slots:
         QFETCH(QString, rom);
         QFETCH(QString, expected);
         QCOMPARE(preview::snapshotPath(applicationFolder, rom), expected);
+        QCOMPARE(preview::snapshotPaths(applicationFolder, rom).value(0), expected); // the rule above comes first
+    }
+
+    void snapshotsAsEmulatorsSaveThem_data()
+    {
+        QTest::addColumn<QString>("rom");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("plain") << "Game.nes" << QStringList{"/e/snap/Game.jpg", "/e/snap/Game.png"};
+        QTest::newRow("extension in capitals") << "Game.NES" << QStringList{"/e/snap/Game.NES", "/e/snap/Game.jpg", "/e/snap/Game.png"};
+        QTest::newRow("the rule's every .nes first")
+            << "a.nes.b.nes" << QStringList{"/e/snap/a.jpg.b.jpg", "/e/snap/a.nes.b.jpg", "/e/snap/a.png.b.png", "/e/snap/a.nes.b.png"};
+        QTest::newRow("in a subfolder: its path, then its name")
+            << "USA/Game.nes" << QStringList{"/e/snap/USA/Game.jpg", "/e/snap/Game.jpg", "/e/snap/USA/Game.png", "/e/snap/Game.png"};
+        QTest::newRow("nothing selected: the folder") << "" << QStringList{"/e/snap/"};
+    }
+    void snapshotsAsEmulatorsSaveThem()
+    {
+        QFETCH(QString, rom);
+        QFETCH(QStringList, expected);
+        QCOMPARE(preview::snapshotPaths(u"/e"_s, rom), expected);
     }
 
     // Whatever its kind, a picture is shown at its own size from the top-left corner, cut at the

@@ -115,6 +115,12 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     });
     for (const config::RomSlot &slot : config::kRomSlots)
         connectList(slot.index);
+    connect(m_showTitles, &QAction::toggled, this, [this](bool shown) {
+        for (const config::RomSlot &slot : config::kRomSlots)
+            m_library->folder(slot.index)->model()->setShowTitles(shown);
+        m_selection->titlesShown(shown);
+    });
+    connect(m_selection, &SelectionRestorer::titlesRestored, m_showTitles, &QAction::setChecked);
 
     connect(m_form.sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
     connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_form.snapshot, &forms::PictureBox::setPicture);
@@ -182,7 +188,9 @@ void MainWindow::buildMenus()
     const std::vector<Menu> menus{
         {"filemnu", "&File", {{"filemnufind", "&Find...", &MainWindow::openFind}, {"filemnuexit", "&Exit", &MainWindow::exit}}},
         {"mnuoptions", "&Options",
-         {{"mnuoptionsdir", "&Directories", &MainWindow::editRomFolders}, {"mnuoptionsemulators", "&Emulators...", &MainWindow::editEmulators}}},
+         {{"mnuoptionsdir", "&Directories", &MainWindow::editRomFolders},
+          {"mnuoptionsemulators", "&Emulators...", &MainWindow::editEmulators},
+          {"mnuoptionstitles", "Show &Titles", nullptr}}},
         {"mnuhelp", "&Help",
          {{"mnuhelpreadme", "&Readme", &MainWindow::showReadme}, {"mnuhelpabout", "&About", &MainWindow::showAbout}}},
     };
@@ -201,6 +209,11 @@ void MainWindow::buildMenus()
             }
             QAction *action = popup->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
+            if (!item.handler) { // a checkbox item: the window's look, not a command
+                action->setCheckable(true);
+                m_showTitles = action;
+                continue;
+            }
             connect(action, &QAction::triggered, this, item.handler);
             if (item.handler == &MainWindow::openFind)
                 action->setShortcut(QKeySequence::Find);
@@ -295,9 +308,12 @@ void MainWindow::listRomFolders()
 {
     m_listingWaitsForScreen = false;
     std::array<QString, library::Library::kFolderCount> folders;
-    for (const config::RomSlot &slot : config::kRomSlots)
+    std::array<bool, library::Library::kFolderCount> subfolders{};
+    for (const config::RomSlot &slot : config::kRomSlots) {
         folders[size_t(slot.index)] = m_romFolders->folder(slot.index);
-    m_library->setFolders(folders, m_context.folderPatience);
+        subfolders[size_t(slot.index)] = m_romFolders->includesSubfolders(slot.index);
+    }
+    m_library->setFolders(folders, subfolders, m_context.folderPatience);
     // The saved selection and the play are read with the folders, once: before, they would take a
     // processor from the window's first drawing.
     m_selection->load();

@@ -129,6 +129,7 @@ private:
     int m_listedSlots = 0; // which lists have filled, one bit each
     FindLine *m_find;
     SelectionRestorer *m_selection;
+    QAction *m_showTitles = nullptr; // Options > Show Titles
     RomMenu *m_romMenu = nullptr;
     RecentMenu *m_recentMenu = nullptr;
     bool m_listingWaitsForScreen = false;

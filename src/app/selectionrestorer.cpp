@@ -48,8 +48,19 @@ void SelectionRestorer::tabChosen(int index)
     keep();
 }
 
+void SelectionRestorer::titlesShown(bool shown)
+{
+    m_titlesChosen = true;
+    if (std::exchange(m_selection.showTitles, shown) != shown)
+        keep();
+}
+
 void SelectionRestorer::restore(const library::RememberedSelection &remembered)
 {
+    if (!m_titlesChosen) {
+        m_selection.showTitles = remembered.showTitles;
+        emit titlesRestored(remembered.showTitles);
+    }
     for (size_t slot = 0; slot < m_lists.size(); ++slot) {
         if (!m_selection.roms[slot].isEmpty())
             continue; // chosen since start-up

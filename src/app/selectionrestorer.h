@@ -17,9 +17,9 @@ namespace app {
 
 class FindLine;
 
-// The tab and the ROMs last selected: saved in a file as the user chooses them, and read back at
-// start-up, each ROM selected again once its tab lists it, unless the user has chosen another
-// meanwhile.
+// The tab and the ROMs last selected, and whether titles were shown: saved in a file as the user
+// chooses them, and read back at start-up, each ROM selected again once its tab lists it, unless
+// the user has chosen another meanwhile.
 class SelectionRestorer : public QObject
 {
     Q_OBJECT
@@ -36,10 +36,13 @@ public:
     void listed(int slot);
     void selected(int slot);
     void tabChosen(int index);
+    void titlesShown(bool shown);
 
 signals:
     // A ROM of slot was selected again, in a tab that may not be the current one.
     void restored(int slot);
+    // The lists showed titles when the window was left (and the user has not chosen since).
+    void titlesRestored(bool shown);
 
 private:
     void restore(const library::RememberedSelection &remembered);
@@ -55,6 +58,7 @@ private:
     std::array<bool, library::Library::kFolderCount> m_restoring{}; // a slot's ROM waits for its list
     std::array<bool, library::Library::kFolderCount> m_listed{};    // a slot's folder has been read
     bool m_selecting = false; // a selection of its own, not the user's
+    bool m_titlesChosen = false; // titles shown or hidden since start-up
     bool m_loaded = false;
 };
 

@@ -32,9 +32,11 @@ ConfigFiles configFiles(const QString &fixedFolder)
                                      platform::windowsFolder()});
 }
 
-bool readRomFolders(const QString &configFile, QStringList *folders, QString *error)
+bool readRomFolders(const QString &configFile, QStringList *folders, QString *error, QList<bool> *subfolders)
 {
     folders->clear();
+    if (subfolders)
+        subfolders->clear();
     QString firstError;
     for (const RomSlot &slot : kRomSlots) {
         QString readError;
@@ -42,17 +44,31 @@ bool readRomFolders(const QString &configFile, QStringList *folders, QString *er
                                                          configFile, &readError));
         if (firstError.isEmpty())
             firstError = readError;
+        if (subfolders) {
+            subfolders->append(profile::GetPrivateProfileString(kConfigSection, QString::fromLatin1(slot.subfoldersKey), QString(),
+                                                                configFile, &readError)
+                                   .trimmed() == QLatin1String("1"));
+        }
     }
     if (error)
         *error = firstError;
     return firstError.isEmpty();
 }
 
-bool writeRomFolders(const QString &configFile, const QStringList &folders, QString *error)
+bool writeRomFolders(const QString &configFile, const QStringList &folders, QString *error, const QList<bool> &subfolders)
 {
     QList<profile::KeyValue> values;
     for (const RomSlot &slot : kRomSlots)
         values.append({QString::fromLatin1(slot.key), folders.value(slot.index)});
+    // A subfolders key is written once it is on, and kept (as "0") once it was: a file whose
+    // folders never include their subfolders stays as earlier versions write it.
+    for (const RomSlot &slot : kRomSlots) {
+        const QString key = QString::fromLatin1(slot.subfoldersKey);
+        if (subfolders.value(slot.index))
+            values.append({key, QStringLiteral("1")});
+        else if (!subfolders.isEmpty() && !profile::GetPrivateProfileString(kConfigSection, key, QString(), configFile).isEmpty())
+            values.append({key, QStringLiteral("0")});
+    }
     // The user's configuration folder may not exist yet: a first Save makes it.
     const QString folder = QFileInfo(configFile).absolutePath();
     if (!QDir().mkpath(folder)) {
@@ -68,33 +84,37 @@ RomFolders::RomFolders(const ConfigFiles &files, QObject *parent) : QObject(pare
 bool RomFolders::load(QString *error)
 {
     QStringList folders;
-    const bool read = readRomFolders(m_files.fileToRead(), &folders, error);
-    setFolders(folders);
+    QList<bool> subfolders;
+    const bool read = readRomFolders(m_files.fileToRead(), &folders, error, &subfolders);
+    setFolders(folders, subfolders);
     return read;
 }
 
 bool RomFolders::reload(QString *error)
 {
     QStringList folders;
-    if (!readRomFolders(m_files.fileToRead(), &folders, error))
+    QList<bool> subfolders;
+    if (!readRomFolders(m_files.fileToRead(), &folders, error, &subfolders))
         return false;
-    setFolders(folders);
+    setFolders(folders, subfolders);
     return true;
 }
 
-void RomFolders::setFolders(const QStringList &folders)
+void RomFolders::setFolders(const QStringList &folders, const QList<bool> &subfolders)
 {
-    if (folders != m_folders) {
+    if (folders != m_folders || subfolders != m_subfolders) {
         m_folders = folders;
+        m_subfolders = subfolders;
         emit changed();
     }
 }
 
-bool RomFolders::save(const QStringList &folders, QString *error)
+bool RomFolders::save(const QStringList &folders, const QList<bool> &subfolders, QString *error)
 {
-    if (!writeRomFolders(m_files.file, folders, error))
+    if (!writeRomFolders(m_files.file, folders, error, subfolders))
         return false;
     m_folders = folders;
+    m_subfolders = subfolders;
     emit changed(); // even unchanged: a Save lists the folders again
     return true;
 }

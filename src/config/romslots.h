@@ -7,11 +7,13 @@
 namespace config {
 
 struct RomSlot {
-    int index;       // 0, 1, 2
-    const char *key; // key in the configuration file
+    int index;                 // 0, 1, 2
+    const char *key;           // key in the configuration file
+    const char *subfoldersKey; // beside it: "1" when the folders below are listed too
 };
 
-inline constexpr std::array<RomSlot, 3> kRomSlots{{{0, "Roms"}, {1, "Roms2"}, {2, "Roms3"}}};
+inline constexpr std::array<RomSlot, 3> kRomSlots{
+    {{0, "Roms", "RomsSubfolders"}, {1, "Roms2", "Roms2Subfolders"}, {2, "Roms3", "Roms3Subfolders"}}};
 
 inline constexpr int kSlotCount = int(kRomSlots.size());
 

@@ -4,6 +4,7 @@
 #include "config/romslots.h"
 #include "dialogs/folderpicker.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -24,8 +25,10 @@ RomFoldersDialog::RomFoldersDialog(config::RomFolders &folders, Notifier notify,
 void RomFoldersDialog::setVisible(bool visible)
 {
     if (visible) {
-        for (const config::RomSlot &slot : config::kRomSlots)
+        for (const config::RomSlot &slot : config::kRomSlots) {
             m_form.folderFields[size_t(slot.index)]->setText(m_folders.folder(slot.index));
+            m_form.subfolders[size_t(slot.index)]->setChecked(m_folders.includesSubfolders(slot.index));
+        }
         m_form.folderFields[0]->setFocus(Qt::OtherFocusReason);
     }
     forms::FormDialog::setVisible(visible);
@@ -51,8 +54,11 @@ void RomFoldersDialog::save()
     QStringList folders;
     for (const QLineEdit *field : m_form.folderFields)
         folders.append(field->text());
+    QList<bool> subfolders;
+    for (const QCheckBox *box : m_form.subfolders)
+        subfolders.append(box->isChecked());
     QString error;
-    if (!m_folders.save(folders, &error)) {
+    if (!m_folders.save(folders, subfolders, &error)) {
         // Nothing was saved: keep the dialog open with what the user entered.
         m_notify(this, QStringLiteral("Save"),
                  QStringLiteral("The folders could not be saved.\n\n%1\n%2")

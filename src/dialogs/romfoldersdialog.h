@@ -11,7 +11,8 @@ class RomFolders;
 namespace dialogs {
 
 // The ROM folders dialog ("Directories"): edits a copy of the three folders, each typed or picked
-// with its "..." button; Save writes them through the model and closes. Closing it any other way
+// with its "..." button, and whether each includes its subfolders; Save writes them through the
+// model and closes. Closing it any other way
 // forgets the edits.
 class RomFoldersDialog : public forms::FormDialog
 {

@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 
 namespace forms {
 
@@ -55,6 +56,31 @@ FileListBox::FileListBox(const QString &pattern, QWidget *parent) : QListView(pa
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(this, &QAbstractItemView::doubleClicked, this, [this] { emit fileActivated(); });
+}
+
+bool FileListBox::viewportEvent(QEvent *event)
+{
+    if (event->type() != QEvent::ToolTip)
+        return QListView::viewportEvent(event);
+    const auto *help = static_cast<QHelpEvent *>(event);
+    const QModelIndex entry = indexAt(help->pos());
+    if (!entry.isValid())
+        return QListView::viewportEvent(event);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QRect shown = visualRect(entry).intersected(viewport()->rect());
+    option.rect = visualRect(entry);
+    const bool cut = itemDelegateForIndex(entry)->sizeHint(option, entry).width() > shown.width();
+    QStringList tip;
+    if (cut)
+        tip << entry.data(Qt::DisplayRole).toString();
+    if (const QString about = entry.data(Qt::ToolTipRole).toString(); !about.isEmpty())
+        tip << about;
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), tip.join(QLatin1Char('\n')), viewport(), shown);
+    return true;
 }
 
 void FileListBox::changeEvent(QEvent *event)

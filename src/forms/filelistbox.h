@@ -12,7 +12,8 @@ namespace forms {
 // the file system holds it); one entry can be selected at a time. fileSelected is raised when the
 // selection changes (mouse, keyboard, or the entry gone from its folder), fileActivated on a
 // left-button double click or Enter. A right click on an entry, the Menu key or Shift+F10 ask
-// for the entry's menu, Alt+Enter for what the file is.
+// for the entry's menu, Alt+Enter for what the file is. An entry whose name is cut off at the
+// list's edge shows the whole name in its tooltip, above what the model's tooltip says.
 class FileListBox : public QListView
 {
     Q_OBJECT
@@ -51,6 +52,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles = QList<int>()) override;
     void showEvent(QShowEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     QString m_pattern;

@@ -342,10 +342,11 @@ MainWindowForm buildMainWindowForm(QMainWindow *window)
 RomFoldersForm buildRomFoldersForm(QDialog *dialog)
 {
     const BuiltForm built = buildForm(dialog, romFoldersDialogDef());
-    RomFoldersForm form{{}, {}, built.take<QPushButton>("Command2")};
+    RomFoldersForm form{{}, {}, built.take<QPushButton>("Command2"), {}};
     for (size_t slot = 0; slot < kSlotControls.size(); ++slot) {
         form.folderFields[slot] = built.take<QLineEdit>(kSlotControls[slot].folderField);
         form.browseButtons[slot] = built.take<QPushButton>(kSlotControls[slot].browseButton);
+        form.subfolders[slot] = built.take<QCheckBox>(kSlotControls[slot].subfoldersBox);
     }
     return form;
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 
+class QCheckBox;
 class QDialog;
 class QLabel;
 class QLineEdit;
@@ -63,6 +64,7 @@ struct RomFoldersForm {
     std::array<QLineEdit *, 3> folderFields; // by slot, 0..2
     std::array<QPushButton *, 3> browseButtons;
     QPushButton *save;
+    std::array<QCheckBox *, 3> subfolders;
 };
 RomFoldersForm buildRomFoldersForm(QDialog *dialog);
 

@@ -160,7 +160,8 @@ const FormDef &mainWindowDef()
 
 const FormDef &romFoldersDialogDef()
 {
-    static const FormDef def{"Directories", "Directories", 4500, 2250, Border::FixedSingle, false, false, kNoColour,
+    // Each folder's "Include subfolders" box stands to the right of its row; the rest is as it was.
+    static const FormDef def{"Directories", "Directories", 6600, 2250, Border::FixedSingle, false, false, kNoColour,
         {
             control("Label1", Kind::Label).at(120, 240, 1455, 255).text("Roms Folder 1").font(9.75).tab(0),
             control(slotName(0, &SlotControls::folderField), Kind::TextField).at(1920, 150, 1935, 345).text("").tab(1)
@@ -178,9 +179,15 @@ const FormDef &romFoldersDialogDef()
                 .named(slotName(2, &SlotControls::fieldName)),
             control(slotName(2, &SlotControls::browseButton), Kind::CommandButton).at(3960, 1200, 375, 255).text("...").tab(9)
                 .named(slotName(2, &SlotControls::browseName)),
+            control(slotName(0, &SlotControls::subfoldersBox), Kind::CheckBox).at(4440, 240, 2040, 255).text("Include &subfolders")
+                .tab(10).named(slotName(0, &SlotControls::subfoldersName)),
+            control(slotName(1, &SlotControls::subfoldersBox), Kind::CheckBox).at(4440, 720, 2040, 255).text("Include &subfolders")
+                .tab(11).named(slotName(1, &SlotControls::subfoldersName)),
+            control(slotName(2, &SlotControls::subfoldersBox), Kind::CheckBox).at(4440, 1200, 2040, 255).text("Include &subfolders")
+                .tab(12).named(slotName(2, &SlotControls::subfoldersName)),
         },
         {
-            {0, 1680, 4680, 1680},
+            {0, 1680, 6780, 1680},
         }};
     return def;
 }

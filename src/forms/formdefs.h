@@ -86,12 +86,18 @@ struct SlotControls {
     const char *listName;
     const char *fieldName;
     const char *browseName;
+    // The ROM folders dialog's "Include subfolders" box, and what a screen reader calls it.
+    const char *subfoldersBox;
+    const char *subfoldersName;
 };
 
 inline constexpr std::array<SlotControls, 3> kSlotControls{{
-    {"Dir1", "File1", "Label3", "Text1", "Command1", "Form3", "Dir1 ROMs", "Folder 1", "Browse for folder 1"},
-    {"Dir2", "File2", "Label5", "Text2", "Command3", "Directories2", "Dir2 ROMs", "Folder 2", "Browse for folder 2"},
-    {"Dir3", "File3", "Label6", "Text3", "Command4", "Form4", "Dir3 ROMs", "Folder 3", "Browse for folder 3"},
+    {"Dir1", "File1", "Label3", "Text1", "Command1", "Form3", "Dir1 ROMs", "Folder 1", "Browse for folder 1", "subfolders1",
+     "Include subfolders of folder 1"},
+    {"Dir2", "File2", "Label5", "Text2", "Command3", "Directories2", "Dir2 ROMs", "Folder 2", "Browse for folder 2", "subfolders2",
+     "Include subfolders of folder 2"},
+    {"Dir3", "File3", "Label6", "Text3", "Command4", "Form4", "Dir3 ROMs", "Folder 3", "Browse for folder 3", "subfolders3",
+     "Include subfolders of folder 3"},
 }};
 
 const FormDef &mainWindowDef();

@@ -102,7 +102,8 @@ int Library::rowOfGame(int slot, const QByteArray &game) const
     return -1;
 }
 
-void Library::setFolders(const std::array<QString, kFolderCount> &folders, std::chrono::milliseconds patience)
+void Library::setFolders(const std::array<QString, kFolderCount> &folders, const std::array<bool, kFolderCount> &subfolders,
+                         std::chrono::milliseconds patience)
 {
     struct Countdown {
         std::mutex mutex;
@@ -111,7 +112,7 @@ void Library::setFolders(const std::array<QString, kFolderCount> &folders, std::
     };
     const auto countdown = std::make_shared<Countdown>();
     for (size_t slot = 0; slot < folders.size(); ++slot) {
-        m_folders[slot]->setFolder(folders[slot], [countdown] {
+        m_folders[slot]->setFolder(folders[slot], subfolders[slot], [countdown] {
             const std::lock_guard<std::mutex> lock(countdown->mutex);
             --countdown->left;
             countdown->done.notify_all();
@@ -129,11 +130,11 @@ QStringList Library::snapshotPaths(const RomEntry &entry) const
     if (!entry.isRom())
         return {};
     if (!entry.isArchive)
-        return {preview::snapshotPath(m_places.applicationFolder, entry.fileName)};
+        return preview::snapshotPaths(m_places.applicationFolder, entry.fileName);
     // An archive's own picture, else its first ROM's once the archive has been checked.
     QStringList paths{preview::archiveSnapshotPath(m_places.applicationFolder, entry.fileName)};
     if (entry.archive && !entry.archive->roms.empty())
-        paths << preview::snapshotPath(m_places.applicationFolder, platform::fromUtf8Lossless(entry.archive->roms.front().fileName()));
+        paths << preview::snapshotPaths(m_places.applicationFolder, platform::fromUtf8Lossless(entry.archive->roms.front().fileName()));
     return paths;
 }
 

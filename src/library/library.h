@@ -67,7 +67,8 @@ public:
     // Lists the folders the texts name (relative ones read against the application folder), each
     // read on a queue of its own; waits for them up to patience, and a list whose folder has not
     // answered by then fills when it does.
-    void setFolders(const std::array<QString, kFolderCount> &folders, std::chrono::milliseconds patience);
+    void setFolders(const std::array<QString, kFolderCount> &folders, const std::array<bool, kFolderCount> &subfolders,
+                    std::chrono::milliseconds patience);
     // The pictures to show for entry, the first that exists; none for a folder alone.
     QStringList snapshotPaths(const RomEntry &entry) const;
 

@@ -17,6 +17,14 @@ namespace platform {
 bool forEachFileWithSuffix(const QString &folder, const QStringList &suffixes,
                            const std::function<void(QByteArrayView name)> &found);
 
+// The same in folder and its visible subfolders, down to levels below it: each file's path below
+// folder ("USA/Game.nes", parts parted by '/'). entered, when given, is handed each subfolder's
+// path as it is read. A folder reached twice (a link back up, or two links to one folder) is read
+// the first time only, so that a loop of links ends. false when folder itself cannot be read.
+bool forEachFileBelow(const QString &folder, const QStringList &suffixes, int levels,
+                      const std::function<void(QByteArrayView path)> &found,
+                      const std::function<void(QByteArrayView folder)> &entered = {});
+
 // Names of the visible subfolders of folder, in the file system's order.
 QStringList subfolders(const QString &folder);
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 #include <sys/stat.h>
 #include <cstring>
+#include <set>
 #include <strings.h>
 
 namespace platform {
@@ -48,6 +49,100 @@ bool forEachFileWithSuffix(const QString &folder, const QStringList &suffixes,
             found(QByteArrayView(name, qsizetype(length))); // the file system's bytes, as they are
     }
     ::closedir(dir);
+    return true;
+}
+
+namespace {
+
+// A walk down a folder's tree, one folder's descriptor open per level.
+class TreeWalk
+{
+public:
+    TreeWalk(const QStringList &suffixes, const std::function<void(QByteArrayView)> &found,
+             const std::function<void(QByteArrayView)> &entered)
+        : m_found(found), m_entered(entered)
+    {
+        for (const QString &suffix : suffixes)
+            m_endings.push_back(suffix.toUtf8());
+    }
+
+    // Reads the folder open at fd (and closes it), then its subfolders, levels deep.
+    void walk(int fd, int levels)
+    {
+        struct stat own {};
+        if (::fstat(fd, &own) != 0 || !m_seen.insert({own.st_dev, own.st_ino}).second) {
+            ::close(fd);
+            return;
+        }
+        if (m_entered && !m_path.isEmpty())
+            m_entered(QByteArrayView(m_path).chopped(1));
+        DIR *dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            return;
+        }
+        std::vector<QByteArray> below;
+        while (const dirent *entry = ::readdir(dir)) {
+            const char *name = entry->d_name;
+            if (name[0] == '.')
+                continue; // hidden, and "." and ".."
+            const size_t length = std::strlen(name);
+            bool file = entry->d_type == DT_REG, folder = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) { // a link is followed to what it names
+                struct stat info {};
+                if (::fstatat(fd, name, &info, 0) == 0) {
+                    file = S_ISREG(info.st_mode);
+                    folder = S_ISDIR(info.st_mode);
+                }
+            }
+            if (file && matches(name, length)) {
+                const qsizetype at = m_path.size();
+                m_path.append(name, qsizetype(length));
+                m_found(m_path);
+                m_path.truncate(at);
+            } else if (folder && levels > 0) {
+                below.emplace_back(name, qsizetype(length));
+            }
+        }
+        for (const QByteArray &name : below) {
+            const int sub = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (sub < 0)
+                continue; // one that cannot be read leaves the others
+            const qsizetype at = m_path.size();
+            m_path.append(name + '/');
+            walk(sub, levels - 1);
+            m_path.truncate(at);
+        }
+        ::closedir(dir);
+    }
+
+private:
+    bool matches(const char *name, size_t length) const
+    {
+        return std::any_of(m_endings.cbegin(), m_endings.cend(), [&](const QByteArray &ending) {
+            const size_t size = size_t(ending.size());
+            return length >= size && ::strncasecmp(name + length - size, ending.constData(), size) == 0;
+        });
+    }
+
+    std::vector<QByteArray> m_endings;
+    const std::function<void(QByteArrayView)> &m_found;
+    const std::function<void(QByteArrayView)> &m_entered;
+    std::set<std::pair<dev_t, ino_t>> m_seen; // the folders read: each once
+    QByteArray m_path;                        // the folder being read, below the first, with its '/'
+};
+
+} // namespace
+
+bool forEachFileBelow(const QString &folder, const QStringList &suffixes, int levels,
+                      const std::function<void(QByteArrayView path)> &found, const std::function<void(QByteArrayView folder)> &entered)
+{
+    if (folder.isEmpty())
+        return false;
+    const int fd = ::open(toSystem8Bit(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    TreeWalk(suffixes, found, entered).walk(fd, levels);
     return true;
 }
 

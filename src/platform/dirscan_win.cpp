@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QSet>
 
 #include <windows.h>
 
@@ -44,6 +45,48 @@ bool forEachFileWithSuffix(const QString &folder, const QStringList &suffixes,
         it.next();
         found(toUtf8Lossless(it.fileName()));
     }
+    return true;
+}
+
+namespace {
+
+// Reads folder (path below the first: relative) and its subfolders, levels deep; seen holds the
+// folders read, by what they are, so that a junction back up is not followed again.
+void walkTree(const QString &folder, const QByteArray &relative, const QStringList &patterns, int levels, QSet<QString> &seen,
+              const std::function<void(QByteArrayView)> &found, const std::function<void(QByteArrayView)> &entered)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty() || seen.contains(canonical))
+        return;
+    seen.insert(canonical);
+    if (entered && !relative.isEmpty())
+        entered(QByteArrayView(relative).chopped(1));
+    QDirIterator files(folder, patterns, QDir::Files);
+    while (files.hasNext()) {
+        files.next();
+        found(relative + toUtf8Lossless(files.fileName()));
+    }
+    if (levels <= 0)
+        return;
+    const QStringList below = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &name : below) {
+        walkTree(folder + QLatin1Char('/') + name, relative + toUtf8Lossless(name) + '/', patterns, levels - 1, seen, found, entered);
+    }
+}
+
+} // namespace
+
+bool forEachFileBelow(const QString &folder, const QStringList &suffixes, int levels,
+                      const std::function<void(QByteArrayView path)> &found, const std::function<void(QByteArrayView folder)> &entered)
+{
+    const QDir dir(folder);
+    if (folder.isEmpty() || !dir.exists() || !dir.isReadable())
+        return false;
+    QStringList patterns;
+    for (const QString &suffix : suffixes)
+        patterns << QLatin1Char('*') + suffix;
+    QSet<QString> seen;
+    walkTree(folder, QByteArray(), patterns, levels, seen, found, entered);
     return true;
 }
 

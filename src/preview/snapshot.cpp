@@ -60,6 +60,21 @@ QString snapshotPath(const QString &applicationFolder, const QString &romFileNam
     return applicationFolder + QStringLiteral("/snap/") + launch::replaceAll(name, QStringLiteral(".nes"), QStringLiteral(".jpg"));
 }
 
+QStringList snapshotPaths(const QString &applicationFolder, const QString &romFileName)
+{
+    const QString folder = applicationFolder + QStringLiteral("/snap/");
+    const QString name = romFileName.mid(romFileName.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? name.left(dot) : name;
+    QStringList paths{snapshotPath(applicationFolder, romFileName), folder + base + QStringLiteral(".jpg")};
+    QString png = romFileName;
+    paths << folder + launch::replaceAll(png, QStringLiteral(".nes"), QStringLiteral(".png")) << folder + base + QStringLiteral(".png");
+    paths.removeDuplicates();
+    if (romFileName.isEmpty())
+        paths = QStringList{folder};
+    return paths;
+}
+
 QString archiveSnapshotPath(const QString &applicationFolder, const QString &archiveFileName)
 {
     return applicationFolder + QStringLiteral("/snap/") + QFileInfo(archiveFileName).completeBaseName() + QStringLiteral(".jpg");

@@ -17,6 +17,11 @@ inline constexpr qint64 kMaxSnapshotInput = 64 * 1024 * 1024;
 // Application folder, "/snap/" and the ROM's file name joined, every ".nes" in the file name
 // replaced by ".jpg" (case-sensitively).
 QString snapshotPath(const QString &applicationFolder, const QString &romFileName);
+// Every snapshot a ROM may have, in the order looked for: the rule above first; then the name
+// with its extension, in any case, replaced by ".jpg" ("Game.NES": snap/Game.jpg); then both
+// with ".png" (as emulators save them). A ROM in a subfolder ("USA/Game.nes") is looked for
+// by its path below the ROM folder, then by its name alone.
+QStringList snapshotPaths(const QString &applicationFolder, const QString &romFileName);
 // An archive's own: its name with the extension replaced by ".jpg" ("game.zip": snap/game.jpg).
 QString archiveSnapshotPath(const QString &applicationFolder, const QString &archiveFileName);
 

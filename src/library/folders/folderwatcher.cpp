@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QSet>
 #include <QSocketNotifier>
 #include <QThread>
 
@@ -105,14 +106,22 @@ FolderWatcher::~FolderWatcher()
         m_thread->wait(); // an idle event loop: ends at once
 }
 
-void FolderWatcher::watch(const QObject *owner, const ListedFolder &folder)
+void FolderWatcher::watch(const QObject *owner, const QList<ListedFolder> &folders)
 {
-    const QString before = m_wanted.value(owner).path;
-    m_wanted.insert(owner, folder);
-    if (before == folder.path)
+    const auto pathsOf = [](const QList<ListedFolder> &listed) {
+        QStringList paths;
+        for (const ListedFolder &folder : listed)
+            paths << folder.path;
+        return paths;
+    };
+    const QStringList before = pathsOf(m_wanted.value(owner));
+    m_wanted.insert(owner, folders);
+    if (before == pathsOf(folders))
         return;
-    const QList<ListedFolder> folders = m_wanted.values();
-    QMetaObject::invokeMethod(m_state->home, [state = m_state, folders] {
+    QList<ListedFolder> all;
+    for (const QList<ListedFolder> &wanted : std::as_const(m_wanted))
+        all += wanted;
+    QMetaObject::invokeMethod(m_state->home, [state = m_state, folders = std::move(all)] {
         {
             const std::lock_guard<std::mutex> lock(state->mutex);
             if (state->closing)
@@ -120,18 +129,22 @@ void FolderWatcher::watch(const QObject *owner, const ListedFolder &folder)
             state->busy = true;
         }
         QFileSystemWatcher *watcher = state->watcher;
+        QSet<QString> wanted;
+        for (const ListedFolder &listed : folders)
+            wanted.insert(listed.path);
         const QStringList watching = watcher->directories();
-        auto wanted = [&](const QString &folder) {
-            return std::any_of(folders.begin(), folders.end(),
-                               [&](const ListedFolder &listed) { return listed.path == folder; });
-        };
+        QStringList gone;
         for (const QString &folder : watching) {
-            if (!wanted(folder))
-                watcher->removePath(folder);
+            if (!wanted.contains(folder))
+                gone << folder;
         }
+        if (!gone.isEmpty())
+            watcher->removePaths(gone);
+        QSet<QString> watched(watching.cbegin(), watching.cend());
         for (const ListedFolder &listed : folders) {
-            if (listed.path.isEmpty() || watcher->directories().contains(listed.path))
+            if (listed.path.isEmpty() || watched.contains(listed.path))
                 continue;
+            watched.insert(listed.path);
             // A change between the reading and the watch raises no signal; the folder's time of
             // last change tells of it.
             if (watcher->addPath(listed.path) && QFileInfo(listed.path).lastModified() != listed.modified)

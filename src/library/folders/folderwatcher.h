@@ -30,11 +30,12 @@ public:
     // on its own.
     ~FolderWatcher() override;
 
-    // What owner wants watched from now on, in place of what it wanted before; an empty path is
-    // nothing. Give each folder by what it is (its canonical path): owners that want the same
-    // folder share its watch, and each is told of its changes. A folder that changed after it was
-    // read and before its watch was set counts as changed. Returns at once.
-    void watch(const QObject *owner, const ListedFolder &folder);
+    // What owner wants watched from now on (a folder and its subfolders), in place of what it
+    // wanted before; an empty path is nothing. Give each folder by what it is (its canonical
+    // path): owners that want the same folder share its watch, and each is told of its changes.
+    // A folder that changed after it was read and before its watch was set counts as changed.
+    // Returns at once.
+    void watch(const QObject *owner, const QList<ListedFolder> &folders);
 
 signals:
     void folderChanged(const QString &folder);
@@ -43,7 +44,7 @@ private:
     struct State;
     std::shared_ptr<State> m_state;
     std::unique_ptr<QThread> m_thread;
-    QHash<const QObject *, ListedFolder> m_wanted;
+    QHash<const QObject *, QList<ListedFolder>> m_wanted;
 };
 
 } // namespace library

@@ -39,6 +39,7 @@ RememberedSelection readRememberedSelection(const QString &path)
     if (path.isEmpty() || !platform::openRegularFile(path, file) || file.size() > kMaxFileSize)
         return selection;
     const QByteArray contents = file.read(kMaxFileSize);
+    selection.showTitles = profile::profileValue(contents, kSection, QStringLiteral("ShowTitles")).value_or(QString()) == QLatin1String("1");
     bool ok = false;
     const int tab = profile::profileValue(contents, kSection, QStringLiteral("Tab")).value_or(QString()).toInt(&ok);
     if (!ok || tab < 0 || tab >= int(selection.roms.size()))
@@ -53,7 +54,8 @@ RememberedSelection readRememberedSelection(const QString &path)
 
 bool writeRememberedSelection(const QString &path, const RememberedSelection &selection, QString *error)
 {
-    QList<profile::KeyValue> values{{QStringLiteral("Tab"), QString::number(selection.tab)}};
+    QList<profile::KeyValue> values{{QStringLiteral("Tab"), QString::number(selection.tab)},
+                                    {QStringLiteral("ShowTitles"), selection.showTitles ? QStringLiteral("1") : QStringLiteral("0")}};
     for (int slot = 0; slot < int(selection.roms.size()); ++slot) {
         QString folder = selection.folders[size_t(slot)];
         QString rom = selection.roms[size_t(slot)];

@@ -10,13 +10,14 @@
 
 namespace library {
 
-// What the window showed when it was left: its current tab, and each tab's selected ROM with the
-// folder it was listed in. The program's own, not a setting: it lives in a file of its own, never
+// What the window showed when it was left: its current tab, each tab's selected ROM with the
+// folder it was listed in, and whether titles were shown. The program's own, not a setting: it lives in a file of its own, never
 // in the configuration file that Save writes.
 struct RememberedSelection {
     int tab = -1;                   // -1: none remembered
     std::array<QString, 3> folders; // by slot, 0..2
     std::array<QString, 3> roms;    // empty: none remembered
+    bool showTitles = false;        // the lists showed the ROMs' database titles
 };
 
 // What the file at path holds; nothing when it is missing, unreadable or broken. It may wait on

@@ -6,6 +6,17 @@
 
 namespace library {
 
+namespace {
+
+// A name without its extension: what the user calls the game ("Contra.nes": "Contra").
+QByteArrayView withoutExtension(QByteArrayView name)
+{
+    const qsizetype dot = name.lastIndexOf('.');
+    return dot > 0 && dot > name.lastIndexOf('/') + 1 ? name.first(dot) : name;
+}
+
+} // namespace
+
 RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(parent), m_names(names)
 {
     // Unfiltered, each change of the list is passed on as it is; filtered, it is filtered anew.
@@ -38,6 +49,25 @@ RomFilter::RomFilter(RomListModel *names, QObject *parent) : QAbstractListModel(
             refilter(); // a favourite more or less, or a file's identity now known
         else if (!m_rows.empty())
             emit dataChanged(index(0), index(int(m_rows.size()) - 1), roles);
+    });
+    // Rows put in another order (titles shown): the same rows, filtered anew in the new order.
+    connect(names, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] {
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        m_movingIndexes = persistentIndexList();
+        m_movingRows.clear();
+        for (const QModelIndex &shown : m_movingIndexes)
+            m_movingRows.append(QPersistentModelIndex(m_names->index(namesRow(shown.row()))));
+    });
+    connect(names, &QAbstractItemModel::layoutChanged, this, [this] {
+        forgetFolded();
+        collectMatches();
+        QModelIndexList moved;
+        for (const QPersistentModelIndex &row : std::as_const(m_movingRows))
+            moved.append(row.isValid() ? index(shownRowOf(row.row())) : QModelIndex());
+        changePersistentIndexList(m_movingIndexes, moved);
+        m_movingIndexes.clear();
+        m_movingRows.clear();
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     });
     connect(names, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
     connect(names, &QAbstractItemModel::modelReset, this, [this] {
@@ -86,7 +116,11 @@ void RomFilter::collectMatches()
     qsizetype start = 0;
     for (int row = 0; row < count; ++row) {
         if (folding) {
-            platform::appendFoldedUtf8(m_names->bytesAt(row), m_folded);
+            platform::appendFoldedUtf8(withoutExtension(m_names->bytesAt(row)), m_folded);
+            if (const QString title = m_names->shownTitle(row); !title.isEmpty()) {
+                m_folded += '\n'; // no word holds it: none is found across the two
+                platform::appendFoldedUtf8(title.toUtf8(), m_folded);
+            }
             m_foldedEnds.push_back(m_folded.size());
         }
         const qsizetype end = m_foldedEnds[size_t(row)];
@@ -96,6 +130,14 @@ void RomFilter::collectMatches()
             m_rows.push_back(row);
         start = end;
     }
+}
+
+int RomFilter::shownRowOf(int namesRow) const
+{
+    if (!filtering())
+        return namesRow;
+    const auto found = std::lower_bound(m_rows.cbegin(), m_rows.cend(), namesRow);
+    return found != m_rows.cend() && *found == namesRow ? int(found - m_rows.cbegin()) : -1;
 }
 
 void RomFilter::forgetFolded()

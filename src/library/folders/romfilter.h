@@ -9,11 +9,12 @@
 
 namespace library {
 
-// The rows of a ROM list that a find query leaves, in the list's order: a name is shown when it
-// holds every word of the query, case and accents aside ("mega 3" finds "Mega Man 3 (USA).nes").
-// Only the file name is matched. A query that starts with "*" shows favourites only ("*" alone:
-// every favourite). With no query every row is shown, and the list's changes pass through row by
-// row, so that a view keeps its selection and place.
+// The rows of a ROM list that a find query leaves, in the list's order: a row is shown when its
+// name (without its extension) and, with titles shown, its title, hold every word of the query,
+// case and accents aside ("mega 3" finds "Mega Man 3 (USA).nes"; "nes" finds no ".nes"). A query
+// that starts with "*" shows favourites only ("*" alone: every favourite). With no query every
+// row is shown, and the list's changes pass through row by row, so that a view keeps its
+// selection and place.
 class RomFilter : public QAbstractListModel
 {
     Q_OBJECT
@@ -38,6 +39,7 @@ private:
     void refilter();
     void collectMatches(); // the rows shown, within a reset of the model
     void forgetFolded();
+    int shownRowOf(int namesRow) const; // -1: not shown
 
     RomListModel *m_names;
     std::vector<QByteArray> m_words; // the query's words, folded
@@ -47,6 +49,10 @@ private:
     // then only looks for the words.
     QByteArray m_folded;
     std::vector<qsizetype> m_foldedEnds;
+    // While the list's rows are put in another order: the indexes views hold, and the rows of
+    // the list they stand for.
+    QModelIndexList m_movingIndexes;
+    QList<QPersistentModelIndex> m_movingRows;
 };
 
 } // namespace library

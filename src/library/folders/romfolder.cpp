@@ -3,6 +3,7 @@
 #include "platform/memory.h"
 #include "platform/workqueue.h"
 #include "platform/receiver.h"
+#include "platform/filenames.h"
 #include "platform/folders.h"
 
 #include <QDateTime>
@@ -42,12 +43,12 @@ ListedFolder watchTarget(const QString &folder)
 struct RomFolder::Reading {
     QString folder;
     RomNames names;
-    ListedFolder watch;
+    QList<ListedFolder> watch; // the folder (or its parent), then the subfolders read
 };
 
-RomNames readFolderNames(const QString &folder, const QString &pattern, bool *ok)
+RomNames readFolderNames(const QString &folder, const QString &pattern, bool subfolders, bool *ok)
 {
-    return readRomNames(folder, pattern, QLocale(), ok);
+    return readRomNames(folder, pattern, QLocale(), ok, subfolders);
 }
 
 RomFolder::RomFolder(const QString &pattern, const QString &applicationFolder, FolderReader read, FolderWatcher *watcher,
@@ -62,9 +63,10 @@ RomFolder::RomFolder(const QString &pattern, const QString &applicationFolder, F
     connect(m_watcher, &FolderWatcher::folderChanged, this, &RomFolder::folderChanged);
 }
 
-void RomFolder::setFolder(const QString &text, const std::function<void()> &whenPosted)
+void RomFolder::setFolder(const QString &text, bool subfolders, const std::function<void()> &whenPosted)
 {
     m_folder = platform::absoluteFolder(text, m_applicationFolder);
+    m_subfolders = subfolders;
     startReading(m_folder, whenPosted);
 }
 
@@ -77,10 +79,20 @@ void RomFolder::startReading(const QString &folder, const std::function<void()> 
         m_readingFolder = folder;
     }
     m_reading->post([this, receiver = m_receiver, read = m_read, pattern = m_pattern, ticket = ++m_ticket, folder,
-                     whenPosted](const platform::CancelFlag &) {
-        Reading reading{folder, {}, watchTarget(QDir::fromNativeSeparators(folder))};
+                     subfolders = m_subfolders, whenPosted](const platform::CancelFlag &) {
+        const QString path = QDir::fromNativeSeparators(folder);
+        Reading reading{folder, {}, {watchTarget(path)}};
         bool readable = false;
-        reading.names = read(QDir::fromNativeSeparators(folder), pattern, &readable);
+        reading.names = read(path, pattern, subfolders, &readable);
+        // The subfolders' own times: a change in one made before its watch is set counts too.
+        const QString base = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+        const std::vector<QByteArray> &below = reading.names.subfolders();
+        for (size_t i = 0; i < below.size() && i < size_t(kMostWatchedSubfolders); ++i) {
+            const QFileInfo info(base + platform::fromUtf8Lossless(below[i]));
+            const QString canonical = info.canonicalFilePath();
+            if (!canonical.isEmpty())
+                reading.watch.append({canonical, info.lastModified()});
+        }
         receiver->post([this, ticket, reading = std::move(reading)] { show(ticket, reading); });
         if (whenPosted)
             whenPosted();
@@ -97,7 +109,9 @@ void RomFolder::show(quint64 ticket, const Reading &reading)
         m_listedFolder = reading.folder;
         m_model->reset(reading.names);
     }
-    m_watched = reading.watch.path;
+    m_watched.clear();
+    for (const ListedFolder &watched : reading.watch)
+        m_watched.insert(watched.path);
     m_watcher->watch(this, reading.watch);
     emit listed();
     if (m_checker && !m_listedFolder.isEmpty())
@@ -128,7 +142,7 @@ void RomFolder::checkAgain()
 
 void RomFolder::folderChanged(const QString &folder)
 {
-    if (m_watched.isEmpty() || folder != m_watched)
+    if (!m_watched.contains(folder))
         return;
     // A copy of thousands of files is one change: read again once the folder has been quiet for a
     // moment, or at the latest a little after the first change.

@@ -8,6 +8,7 @@
 
 #include <QLocale>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -21,12 +22,17 @@ class Receiver;
 
 namespace library {
 
-// Reads a folder's ROM names; called on a thread of its own, since it may wait on a disk or a
-// share for long. ok is false when the folder cannot be read.
-using FolderReader = std::function<RomNames(const QString &folder, const QString &pattern, bool *ok)>;
+// Reads a folder's ROM names, and with subfolders those of the folders below; called on a thread
+// of its own, since it may wait on a disk or a share for long. ok is false when the folder cannot
+// be read.
+using FolderReader = std::function<RomNames(const QString &folder, const QString &pattern, bool subfolders, bool *ok)>;
 
 // The reader of the running program: the files matching pattern, sorted for the user's language.
-RomNames readFolderNames(const QString &folder, const QString &pattern, bool *ok);
+RomNames readFolderNames(const QString &folder, const QString &pattern, bool subfolders, bool *ok);
+
+// At most this many subfolders of one ROM folder are watched (each watch costs the system a
+// little memory); the ones past it show their changes when the folder is read again.
+inline constexpr int kMostWatchedSubfolders = 2000;
 
 // One ROM folder and the names it holds: where it is, its reading off the window's thread, the
 // model its list shows, and its watch. A change on disk is read again once it has settled; a
@@ -41,9 +47,10 @@ public:
     RomFolder(const QString &pattern, const QString &applicationFolder, FolderReader read, FolderWatcher *watcher,
              QObject *parent = nullptr);
 
-    // Lists the folder a folder text names: read now, off this thread. whenPosted, when given, is
-    // called on the reading's thread once its names are on their way to this one.
-    void setFolder(const QString &text, const std::function<void()> &whenPosted = {});
+    // Lists the folder a folder text names, and with subfolders the folders below it: read now,
+    // off this thread. whenPosted, when given, is called on the reading's thread once its names
+    // are on their way to this one.
+    void setFolder(const QString &text, bool subfolders = false, const std::function<void()> &whenPosted = {});
     // The folder the model shows, as it was read (a relative text made absolute); empty before.
     QString listedFolder() const { return m_listedFolder; }
     RomListModel *model() const { return m_model; }
@@ -75,7 +82,8 @@ private:
     QString m_folder;                              // the folder being read or shown
     QString m_listedFolder;                        // the folder the model shows
     quint64 m_ticket = 0;                          // the newest reading: older ones are dropped
-    QString m_watched;                             // what the watch is on: the folder or its parent
+    bool m_subfolders = false;                     // the folders below are listed too
+    QSet<QString> m_watched;                       // what the watch is on: the folder (or its parent), its subfolders
     std::unique_ptr<platform::WorkQueue> m_reading; // the folder's reading, one after another
     QString m_readingFolder;                         // the folder m_reading reads
     QTimer *m_settling;                            // a changed folder is read again when it settles

@@ -2,6 +2,8 @@
 
 #include "platform/filenames.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -9,6 +11,13 @@
 #include <unordered_set>
 
 namespace library {
+
+namespace {
+
+// Titles come in a check's batches, several a second: the rows are ordered again after a pause.
+constexpr int kSortAfterTitlesMs = 400;
+
+} // namespace
 
 int RomListModel::rowCount(const QModelIndex &parent) const
 {
@@ -21,7 +30,7 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-        return platform::displayName(fileName(index.row()));
+        return shownName(index.row());
     case Qt::EditRole:
         return fileName(index.row());
     case MarkRole: {
@@ -50,6 +59,64 @@ QVariant RomListModel::data(const QModelIndex &index, int role) const
     default:
         return QVariant();
     }
+}
+
+QString RomListModel::shownTitle(int row) const
+{
+    const ListedFacts *facts = m_showTitles ? factsAt(row) : nullptr;
+    return facts ? facts->title : QString();
+}
+
+QString RomListModel::shownName(int row) const
+{
+    const QString title = shownTitle(row);
+    return title.isEmpty() ? platform::displayName(fileName(row)) : title;
+}
+
+void RomListModel::setShowTitles(bool show)
+{
+    if (show == m_showTitles)
+        return;
+    m_showTitles = show;
+    sortBy(show);
+    if (!m_rows.empty())
+        emit dataChanged(index(0), index(rowCount() - 1), {Qt::DisplayRole});
+}
+
+void RomListModel::sortByShown() { sortBy(m_showTitles); }
+
+void RomListModel::sortBy(bool titles)
+{
+    RomNames shown; // what each row shows, by its row: a shown row's ordinal is its row here
+    for (const Row row : m_rows) {
+        const ListedFacts *facts = titles ? factsOf(row.ordinal) : nullptr;
+        if (facts && !facts->title.isEmpty())
+            shown.append(facts->title.toUtf8());
+        else
+            shown.append(nameOf(row));
+    }
+    shown.sort(QLocale());
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    for (const RomNames::Row &row : shown.rows())
+        sorted.push_back(m_rows[row.ordinal]);
+    reorder(std::move(sorted));
+}
+
+void RomListModel::reorder(std::vector<Row> rows)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> rowOfOrdinal(m_factsOfName.size(), -1);
+    for (size_t row = 0; row < rows.size(); ++row)
+        rowOfOrdinal[rows[row].ordinal] = int(row);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &was : before)
+        after.append(index(rowOfOrdinal[m_rows[size_t(was.row())].ordinal]));
+    m_rows = std::move(rows);
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void RomListModel::setFavourites(const QSet<QByteArray> &games)
@@ -122,7 +189,16 @@ void RomListModel::addFacts(const CheckedBatch &batch)
     if (hides)
         removeHidden();
     if (!m_rows.empty())
-        emit dataChanged(index(0), index(int(m_rows.size()) - 1), {MarkRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole});
+        emit dataChanged(index(0), index(int(m_rows.size()) - 1),
+                         {MarkRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole, Qt::DisplayRole});
+    const bool titled = std::any_of(batch.facts().cbegin(), batch.facts().cend(), [](const ListedFacts &facts) { return !facts.title.isEmpty(); });
+    if (m_showTitles && titled && !std::exchange(m_sortPending, true)) {
+        QTimer::singleShot(kSortAfterTitlesMs, this, [this] {
+            m_sortPending = false;
+            if (m_showTitles)
+                sortBy(true);
+        });
+    }
 }
 
 // An archive found to hold no NES ROM leaves the list, and stays out of later readings.
@@ -189,6 +265,19 @@ void RomListModel::reset(const RomNames &names)
 }
 
 void RomListModel::update(const RomNames &names)
+{
+    // A new reading comes in the names' order: the rows meet it in that order, and are put in
+    // the titles' again after.
+    if (m_showTitles) {
+        sortBy(false);
+        updateInNameOrder(names);
+        sortBy(true);
+        return;
+    }
+    updateInNameOrder(names);
+}
+
+void RomListModel::updateInNameOrder(const RomNames &names)
 {
     const QByteArray buffer = names.buffer(); // both readings live until the rows are moved over
     const auto freshName = [&buffer](Row row) { return buffer.constData() + row.start; };

@@ -15,7 +15,9 @@ namespace library {
 // decoded only when its row is drawn or used. The display role shows U+FFFD where a byte is no
 // text; the edit role is the name as the file system holds it. Once a ROM is checked, a row whose
 // file is not sound is marked (MarkRole), and its tooltip says why (with the game's title when a
-// ROM database knows it). An archive checked and found to hold no NES ROM is not shown.
+// ROM database knows it). An archive checked and found to hold no NES ROM is not shown. With
+// titles shown, a row shows its ROM's database title where one is known, and the rows are
+// ordered by what they show.
 class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -49,6 +51,18 @@ public:
     void setFavourites(const QSet<QByteArray> &games);
     bool isFavourite(int row) const;
 
+    // Shows each ROM's database title instead of its name where one is known, and orders the
+    // rows by what they show; off, the names in their own order. The order follows titles as
+    // checks find them, a moment later (titles come in batches).
+    void setShowTitles(bool show);
+    bool showsTitles() const { return m_showTitles; }
+    // The title row shows instead of its name; empty when names are shown, or it has none.
+    QString shownTitle(int row) const;
+    // What row shows: its title, or its name.
+    QString shownName(int row) const;
+    // Orders the rows by what they show now, at once.
+    void sortByShown();
+
     // Shows another folder's names.
     void reset(const RomNames &names);
     // Shows a new reading of the same folder: the names gone are removed and the new ones
@@ -64,6 +78,10 @@ private:
     quint32 share(const ListedFacts &facts); // 1 + its index in m_facts
     void countMarked();
     void removeHidden();
+    // Puts the same rows in another order: views keep their selection and place.
+    void reorder(std::vector<Row> rows);
+    void sortBy(bool titles);
+    void updateInNameOrder(const RomNames &names);
 
     QByteArray m_buffer;
     std::vector<Row> m_rows;
@@ -74,6 +92,8 @@ private:
     QSet<QByteArray> m_hidden;           // archives found to hold no NES ROM: never shown
     int m_marked = 0;                    // names whose file is not sound
     QSet<QByteArray> m_favourites;
+    bool m_showTitles = false;
+    bool m_sortPending = false; // titles came: the rows are ordered again in a moment
 };
 
 } // namespace library

@@ -54,16 +54,63 @@ Ranks asciiRanks(const QCollator &collator)
     return ranks;
 }
 
+// A name's bytes in the order they are compared: each run of digits stands as kNumberWidth digits,
+// zeros put before it or taken from its front, so that numbers compare by their value, as file
+// managers sort ("Mega Man 2" before "Mega Man 10"). Longer numbers than that no name holds.
+constexpr size_t kNumberWidth = 20;
+
+class NaturalBytes
+{
+public:
+    explicit NaturalBytes(std::string_view name) : m_name(name) {}
+
+    // The next byte; false at the end.
+    bool next(unsigned char *byte)
+    {
+        if (m_zeros > 0) {
+            --m_zeros;
+            *byte = '0';
+            return true;
+        }
+        if (m_at >= m_name.size())
+            return false;
+        if (m_at >= m_runEnd && isDigit(m_name[m_at])) { // a number starts
+            size_t end = m_at;
+            while (end < m_name.size() && isDigit(m_name[end]))
+                ++end;
+            while (m_at + 1 < end && m_name[m_at] == '0')
+                ++m_at;
+            m_runEnd = end;
+            if (end - m_at < kNumberWidth) {
+                m_zeros = kNumberWidth - (end - m_at) - 1;
+                *byte = '0';
+                return true;
+            }
+        }
+        *byte = static_cast<unsigned char>(m_name[m_at++]);
+        return true;
+    }
+
+private:
+    static bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+    std::string_view m_name;
+    size_t m_at = 0;
+    size_t m_runEnd = 0; // the end of the number being read; before m_at outside one
+    size_t m_zeros = 0;  // still to be given before it
+};
+
 int compareRanked(std::string_view a, std::string_view b, const Ranks &ranks)
 {
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const quint8 x = ranks[static_cast<unsigned char>(a[i])];
-        const quint8 y = ranks[static_cast<unsigned char>(b[i])];
-        if (x != y)
-            return x < y ? -1 : 1;
+    NaturalBytes left(a), right(b);
+    for (;;) {
+        unsigned char x = 0, y = 0;
+        const bool moreLeft = left.next(&x), moreRight = right.next(&y);
+        if (!moreLeft || !moreRight)
+            return moreLeft == moreRight ? 0 : (moreLeft ? 1 : -1);
+        if (ranks[x] != ranks[y])
+            return ranks[x] < ranks[y] ? -1 : 1;
     }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 bool isAscii(QByteArrayView bytes)
@@ -135,9 +182,14 @@ std::vector<quint32> sortedByRanks(const std::vector<quint32> &ordinals, const R
     for (const quint32 ordinal : ordinals) {
         const std::string_view k = keyOf(ordinal);
         quint64 head[2] = {0, 0};
+        NaturalBytes bytes(k);
+        bool more = true;
         for (size_t half = 0; half < 2; ++half) { // a half at a time: each stays in a register
-            for (size_t i = half * 8; i < half * 8 + 8; ++i)
-                head[half] = (head[half] << 8) | (i < k.size() ? ranks[static_cast<unsigned char>(k[i])] : 0u);
+            for (size_t i = 0; i < 8; ++i) {
+                unsigned char byte = 0;
+                more = more && bytes.next(&byte);
+                head[half] = (head[half] << 8) | (more ? ranks[byte] : 0u);
+            }
         }
         rows.push_back({{head[0], head[1]}, k.data(), quint32(k.size()), ordinal});
     }
@@ -195,6 +247,7 @@ void RomNames::shrinkToFit()
     m_bytes.squeeze();
     m_starts.shrink_to_fit();
     m_rows.shrink_to_fit();
+    m_subfolders.shrink_to_fit();
 }
 
 std::vector<quint32> RomNames::sortedOrdinals(const QLocale &locale) const
@@ -219,7 +272,7 @@ std::vector<quint32> RomNames::sortedOrdinals(const QLocale &locale) const
     }
     QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    collator.setNumericMode(false);
+    collator.setNumericMode(true); // numbers by their value
     // Most names are plain ASCII: ordered by the ranks of their characters, and the order checked
     // against the collator pair by pair, which costs a fraction of a collation key for each name.
     // Only names whose every character has a rank: to the collator, the bytes of any other
@@ -260,13 +313,16 @@ std::vector<quint32> RomNames::sortedOrdinals(const QLocale &locale) const
     return ordinals;
 }
 
-RomNames readRomNames(const QString &folder, const QString &pattern, const QLocale &locale, bool *ok)
+RomNames readRomNames(const QString &folder, const QString &pattern, const QLocale &locale, bool *ok, bool subfolders)
 {
     QStringList suffixes;
     for (const QString &part : pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts))
         suffixes << (part.startsWith(QLatin1Char('*')) ? part.mid(1) : part);
     RomNames names;
-    const bool read = platform::forEachFileWithSuffix(folder, suffixes, [&names](QByteArrayView name) { names.append(name); });
+    const auto add = [&names](QByteArrayView name) { names.append(name); };
+    const bool read = subfolders ? platform::forEachFileBelow(folder, suffixes, kSubfolderLevels, add,
+                                                              [&names](QByteArrayView below) { names.addSubfolder(below); })
+                                 : platform::forEachFileWithSuffix(folder, suffixes, add);
     if (ok)
         *ok = read;
     names.sort(locale);
