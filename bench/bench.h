@@ -100,6 +100,7 @@ double medianOf(const std::vector<WindowTimes> &times, double WindowTimes::*fiel
 int showWindowAndExit(const QString &which, const QString &configFile); // the child of "to window"
 void benchTimeToWindow(const QString &configFile, int runs, const char *what, double goal, long *peakKb = nullptr);
 void benchStartUp(const QTemporaryDir &dir, int perFolder);
+void benchSubfolders(const QTemporaryDir &dir, bool others);
 void benchMillion(const QTemporaryDir &dir);
 // A first start, every ROM checked, for seconds, and a second start: memory and how long the
 // window's thread is kept from its input.

@@ -161,6 +161,88 @@ void benchStartUp(const QTemporaryDir &dir, int perFolder)
     benchTimeToWindow(configFile, 11, perFolder > 10000 ? "3 x 100,000 ROMs" : "3 x 10,000 ROMs", perFolder > 10000 ? 2.0 : 1.3);
 }
 
+namespace {
+
+// A bare recursive readdir() of a tree, every entry counted: the least a reading with subfolders
+// can take.
+int bareTreeScan(const QByteArray &folder)
+{
+    int entries = 0;
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return 0;
+    std::vector<QByteArray> below;
+    while (const dirent *entry = ::readdir(dir)) {
+        ++entries;
+        if (entry->d_type == DT_DIR && entry->d_name[0] != '.')
+            below.push_back(folder + '/' + entry->d_name);
+    }
+    ::closedir(dir);
+    for (const QByteArray &sub : below)
+        entries += bareTreeScan(sub);
+    return entries;
+}
+
+} // namespace
+
+// Three folders of 10,000 ROMs each, spread over 100 subfolders apiece (as collections are kept
+// by letter, region or set), each read with its subfolders; against a bare recursive readdir of
+// the three trees, one thread each. With others, as many other files beside the ROMs, as the
+// start-up part has them.
+void benchSubfolders(const QTemporaryDir &dir, bool others)
+{
+    QStringList folders;
+    QByteArray config = "[Quorvane v1.0b Config File]\r\n";
+    for (int n = 1; n <= 3; ++n) {
+        const QString folder = dir.filePath(QStringLiteral("tree%1-%2").arg(others).arg(n));
+        for (int sub = 0; sub < 100; ++sub) {
+            const QByteArray base = QFile::encodeName(folder + QStringLiteral("/Set %1").arg(sub));
+            QDir().mkpath(QFile::decodeName(base));
+            for (int i = 0; i < 100; ++i) {
+                const QByteArray game = base + "/Game " + QByteArray::number(sub * 100 + i) + " (USA)";
+                ::close(::open((game + ".nes").constData(), O_WRONLY | O_CREAT, 0644));
+                if (others)
+                    ::close(::open((game + ".txt").constData(), O_WRONLY | O_CREAT, 0644));
+            }
+        }
+        folders << folder;
+        const QByteArray key = n == 1 ? QByteArray("Roms") : "Roms" + QByteArray::number(n);
+        config += key + '=' + folder.toUtf8() + "/\r\n" + key + "Subfolders=1\r\n";
+    }
+    const QString configFile = dir.filePath(QStringLiteral("quorvane-tree%1.ini").arg(others));
+    touch(configFile, config);
+    app::AppContext context;
+    context.applicationFolder = dir.path();
+    context.configFiles.file = configFile;
+    context.folderPatience = std::chrono::minutes(1); // until every list is filled
+    const auto bare = [&] {
+        std::vector<std::thread> threads;
+        std::atomic<int> entries{0};
+        for (const QString &folder : folders)
+            threads.emplace_back([&, folder] { entries += bareTreeScan(QFile::encodeName(folder)); });
+        for (std::thread &thread : threads)
+            thread.join();
+        return entries.load();
+    };
+    bare(); // warm the cache for both
+    std::vector<double> times, scans;
+    int listed = 0;
+    for (int run = 0; run < 11; ++run) {
+        {
+            app::MainWindow window(context);
+            QElapsedTimer timer;
+            timer.start();
+            window.loadStartState();
+            times.push_back(double(timer.nsecsElapsed()) / 1e6);
+            listed = fileList(window, 0)->listCount() + fileList(window, 1)->listCount() + fileList(window, 2)->listCount();
+            QThread::msleep(100); // the folder watches are set off the window's thread
+        }
+        scans.push_back(medianMs(1, [&] { bare(); }));
+    }
+    std::printf("subfolders   %d ROMs listed from 300 subfolders%s\n", listed, others ? ", as many other files" : ", no other file");
+    report("subfolders", "loadStartState", median(times), "parallel recursive readdir", median(scans), others ? 1.5 : 0);
+}
+
 // 3 x 1,000,000 ROMs: time to the window and the program's peak memory (--million only: making
 // the files takes a few minutes).
 namespace {

@@ -54,11 +54,11 @@ Ranks asciiRanks(const QCollator &collator)
     return ranks;
 }
 
-// A name's bytes in the order they are compared: each run of digits stands as kNumberWidth digits,
-// zeros put before it or taken from its front, so that numbers compare by their value, as file
-// managers sort ("Mega Man 2" before "Mega Man 10"). Longer numbers than that no name holds.
-constexpr size_t kNumberWidth = 20;
-
+// A name's bytes in the order they are compared: each run of digits stands as its count of
+// digits, itself a digit, then the digits without leading zeros, so that numbers compare by their
+// value, as file managers sort ("Mega Man 2" before "Mega Man 10"). The count is one digit up to
+// 8 digits, "9" and one more up to 18; longer numbers no name holds. The key stays short: its first
+// sixteen bytes, which settle most comparisons, hold a name's words, not padding.
 class NaturalBytes
 {
 public:
@@ -67,9 +67,8 @@ public:
     // The next byte; false at the end.
     bool next(unsigned char *byte)
     {
-        if (m_zeros > 0) {
-            --m_zeros;
-            *byte = '0';
+        if (m_counted < m_countSize) {
+            *byte = static_cast<unsigned char>(m_count[m_counted++]);
             return true;
         }
         if (m_at >= m_name.size())
@@ -81,11 +80,13 @@ public:
             while (m_at + 1 < end && m_name[m_at] == '0')
                 ++m_at;
             m_runEnd = end;
-            if (end - m_at < kNumberWidth) {
-                m_zeros = kNumberWidth - (end - m_at) - 1;
-                *byte = '0';
-                return true;
-            }
+            const size_t digits = std::min<size_t>(end - m_at, 18);
+            m_countSize = digits <= 8 ? 1 : 2;
+            m_count[0] = char(digits <= 8 ? '0' + digits : '9');
+            m_count[1] = char('0' + (digits - 9));
+            m_counted = 1;
+            *byte = static_cast<unsigned char>(m_count[0]);
+            return true;
         }
         *byte = static_cast<unsigned char>(m_name[m_at++]);
         return true;
@@ -97,7 +98,9 @@ private:
     std::string_view m_name;
     size_t m_at = 0;
     size_t m_runEnd = 0; // the end of the number being read; before m_at outside one
-    size_t m_zeros = 0;  // still to be given before it
+    char m_count[2] = {};
+    int m_countSize = 0; // the number's count of digits, to be given before it
+    int m_counted = 0;
 };
 
 int compareRanked(std::string_view a, std::string_view b, const Ranks &ranks)
@@ -130,8 +133,8 @@ struct RankedRow {
 // Rows sorted by their heads a byte at a time, most significant first, into a bucket for each
 // value, in place; a small bucket, or one whose heads are equal, goes to less. Names that share
 // a long prefix ("Super Mario Bros. (") cost no comparisons for it.
-template <class Less>
-void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
+template <class Less, class Ties>
+void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less, const Ties &sortTies)
 {
     if (end - begin >= 64 && at < 16) {
         // Bytes every head shares decide nothing: the first that differs anywhere, in one pass.
@@ -144,7 +147,14 @@ void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
                                       : 8 + (differs[1] ? qCountLeadingZeroBits(differs[1]) / 8 : 8);
         at = std::max(at, shared);
     }
-    if (end - begin < 64 || at == 16) {
+    const auto sameHeads = [&] {
+        return std::all_of(begin, end, [&](const RankedRow &row) { return row.head[0] == begin->head[0] && row.head[1] == begin->head[1]; });
+    };
+    if (at == 16 || (end - begin >= 8 && end - begin < 64 && sameHeads())) {
+        sortTies(begin, end); // names alike in their first sixteen ranks ("Set 12/Game 1234")
+        return;
+    }
+    if (end - begin < 64) {
         std::sort(begin, end, less);
         return;
     }
@@ -165,7 +175,7 @@ void radixSort(RankedRow *begin, RankedRow *end, int at, const Less &less)
     }
     for (size_t value = 0; value < 256; ++value) {
         if (bounds[value + 1] - bounds[value] > 1)
-            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less);
+            radixSort(begin + bounds[value], begin + bounds[value + 1], at + 1, less, sortTies);
     }
 }
 
@@ -193,14 +203,48 @@ std::vector<quint32> sortedByRanks(const std::vector<quint32> &ordinals, const R
         }
         rows.push_back({{head[0], head[1]}, k.data(), quint32(k.size()), ordinal});
     }
-    radixSort(rows.data(), rows.data() + rows.size(), 0, [&](const RankedRow &a, const RankedRow &b) {
+    const auto less = [&](const RankedRow &a, const RankedRow &b) {
         if (a.head[0] != b.head[0])
             return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1])
             return a.head[1] < b.head[1];
         const int byKey = compareRanked({a.key, a.keyLength}, {b.key, b.keyLength}, ranks);
         return byKey != 0 ? byKey < 0 : nameOf(a.ordinal) < nameOf(b.ordinal);
-    });
+    };
+    // Rows whose heads tie are ordered by their whole keys, each made once as ranks: comparing
+    // them as they are read, a pair at a time, would make each key many times over.
+    const auto sortTies = [&](RankedRow *first, RankedRow *last) {
+        struct Keyed {
+            size_t start, length; // in keys
+            RankedRow row;
+        };
+        std::string keys; // every key of the range, one after another
+        std::vector<Keyed> keyed;
+        keyed.reserve(size_t(last - first));
+        // The first sixteen ranks are the heads, alike: each key starts after them.
+        size_t longest = 0;
+        for (const RankedRow *row = first; row != last; ++row)
+            longest += 2 * size_t(row->keyLength) + 2; // a number's count of digits adds at most two
+        keys.resize(longest);
+        char *to = keys.data();
+        for (const RankedRow *row = first; row != last; ++row) {
+            const size_t start = size_t(to - keys.data());
+            NaturalBytes bytes({row->key, row->keyLength});
+            unsigned char byte = 0;
+            for (int skipped = 0; skipped < 16 && bytes.next(&byte); ++skipped) {
+            }
+            while (bytes.next(&byte))
+                *to++ = char(ranks[byte]);
+            keyed.push_back({start, size_t(to - keys.data()) - start, *row});
+        }
+        std::sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+            const int byKey = std::string_view(keys).substr(a.start, a.length).compare(std::string_view(keys).substr(b.start, b.length));
+            return byKey != 0 ? byKey < 0 : nameOf(a.row.ordinal) < nameOf(b.row.ordinal);
+        });
+        for (const Keyed &each : keyed)
+            *first++ = each.row;
+    };
+    radixSort(rows.data(), rows.data() + rows.size(), 0, less, sortTies);
     std::vector<quint32> sorted;
     sorted.reserve(rows.size());
     for (const RankedRow &row : rows)

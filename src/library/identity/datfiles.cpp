@@ -3,6 +3,8 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 #include <vector>
 
 namespace library {
@@ -17,35 +19,34 @@ constexpr qsizetype kLongestStatus = 32;
 // Blocks within blocks: a DAT uses three; more is no DAT, and is not followed further.
 constexpr int kDeepestBlock = 32;
 
-int hexValue(char16_t c)
-{
-    if (c >= '0' && c <= '9')
-        return int(c - '0');
-    if (c >= 'a' && c <= 'f')
-        return int(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F')
-        return int(c - 'A' + 10);
-    return -1;
-}
+// Each byte's value as a hex digit; -1 for any other.
+constexpr std::array<qint8, 256> kHexValues = [] {
+    std::array<qint8, 256> values{};
+    for (int c = 0; c < 256; ++c)
+        values[size_t(c)] = qint8(c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1);
+    return values;
+}();
+
+int hexValue(char16_t c) { return c < 256 ? kHexValues[c] : -1; }
 
 // A character of either kind of text; a byte above ASCII is no digit either way.
 char16_t unit(QChar c) { return c.unicode(); }
 char16_t unit(char c) { return char16_t(static_cast<unsigned char>(c)); }
 
-// The bytes that hex digits spell, when text is exactly that many digits; else empty.
-template <typename Text>
-QByteArray parseHex(Text text, qsizetype bytes)
+// The hex digits of a sum as the DAT gives them, when they are exactly that many; else none.
+// Anything else in them matches no sum.
+template <int Size, typename Text>
+void takeHex(Text text, DatSum<Size> *sum)
 {
-    if (text.size() != 2 * bytes)
-        return {};
-    QByteArray parsed(bytes, Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes; ++i) {
-        const int high = hexValue(unit(text[2 * i])), low = hexValue(unit(text[2 * i + 1]));
-        if (high < 0 || low < 0)
-            return {};
-        parsed[i] = char(high << 4 | low);
+    sum->given = text.size() == 2 * Size;
+    if (!sum->given)
+        return;
+    if constexpr (std::is_same_v<Text, QByteArrayView>) {
+        std::memcpy(sum->hex.data(), text.data(), size_t(2 * Size));
+    } else {
+        for (qsizetype i = 0; i < 2 * Size; ++i)
+            sum->hex[size_t(i)] = char(text[i].unicode() < 0x80 ? text[i].unicode() : '?');
     }
-    return parsed;
 }
 
 template <typename Text>
@@ -80,8 +81,22 @@ qint64 parseSize(Text text)
     return value;
 }
 
+// Whether word is the key spelt: lengths first, the usual answer.
+template <size_t Size>
+bool is(QByteArrayView word, const char (&key)[Size])
+{
+    return word.size() == qsizetype(Size - 1) && std::memcmp(word.data(), key, Size - 1) == 0;
+}
+
+// A name's text: nearly every one is ASCII, made without the spare room a UTF-8 decoding takes.
+QString nameOf(QByteArrayView bytes)
+{
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    return ascii ? QString::fromLatin1(bytes) : QString::fromUtf8(bytes);
+}
+
 // An entry worth keeping: a CRC32 and something that narrows it.
-bool canMatch(const DatRom &rom) { return rom.size >= 0 || !rom.sha1.isEmpty() || !rom.md5.isEmpty(); }
+bool canMatch(const DatRom &rom) { return rom.size >= 0 || rom.sha1.given || rom.md5.given; }
 
 QString statusOf(QStringView word) { return word.isEmpty() ? QStringLiteral("good") : word.left(kLongestStatus).toString(); }
 
@@ -153,8 +168,8 @@ bool readXmlDat(const QByteArray &bytes, const DatRomFound &found, QString *erro
                 if (!parseCrc(attributes.value(QLatin1String("crc")), &rom.crc32))
                     break; // without a CRC32 it is found by nothing
                 rom.size = parseSize(attributes.value(QLatin1String("size")));
-                rom.sha1 = parseHex(attributes.value(QLatin1String("sha1")), 20);
-                rom.md5 = parseHex(attributes.value(QLatin1String("md5")), 16);
+                takeHex(attributes.value(QLatin1String("sha1")), &rom.sha1);
+                takeHex(attributes.value(QLatin1String("md5")), &rom.md5);
                 if (!canMatch(rom))
                     break;
                 rom.game = game;
@@ -239,7 +254,7 @@ public:
             const QByteArrayView block = m_tokens.token();
             if (const Kind opening = m_tokens.next(); opening != Kind::Open)
                 return unexpected(opening, error, QStringLiteral("\"%1\" is not followed by \"(\"").arg(QString::fromUtf8(block.first(std::min<qsizetype>(block.size(), 40)))));
-            const bool ok = block == "game" || block == "machine" || block == "resource" ? readGame(error) : skipBlock(1, error);
+            const bool ok = is(block, "game") || is(block, "machine") || is(block, "resource") ? readGame(error) : skipBlock(1, error);
             if (!ok)
                 return false;
         }
@@ -294,7 +309,9 @@ private:
 
     bool readGame(QString *error)
     {
-        QString game;
+        QString &game = m_game;
+        game.clear();
+        m_named = false;
         m_roms.clear();
         for (;;) {
             const Kind kind = m_tokens.next();
@@ -305,11 +322,13 @@ private:
             const QByteArrayView key = m_tokens.token();
             Kind met;
             if (value(&met)) {
-                if (key == "name")
-                    game = QString::fromUtf8(m_tokens.token().first(std::min(m_tokens.token().size(), kLongestName)));
+                if (is(key, "name") && !m_named) {
+                    game = nameOf(m_tokens.token().first(std::min(m_tokens.token().size(), kLongestName)));
+                    m_named = true;
+                }
             } else if (met != Kind::Open) {
                 return unexpected(met, error, QStringLiteral("\"%1\" has no value").arg(QString::fromUtf8(key.first(std::min<qsizetype>(key.size(), 40)))));
-            } else if (!(key == "rom" ? readRom(error) : skipBlock(1, error))) {
+            } else if (!(is(key, "rom") ? readRom(error) : skipBlock(1, error))) {
                 return false;
             }
         }
@@ -341,27 +360,41 @@ private:
                 continue;
             }
             const QByteArrayView word = m_tokens.token();
-            if (key == "crc")
+            if (is(key, "crc"))
                 hasCrc = parseCrc(word, &rom.crc32);
-            else if (key == "size")
+            else if (is(key, "size"))
                 rom.size = parseSize(word);
-            else if (key == "sha1")
-                rom.sha1 = parseHex(word, 20);
-            else if (key == "md5")
-                rom.md5 = parseHex(word, 16);
-            else if (key == "status" || key == "flags")
+            else if (is(key, "sha1"))
+                takeHex(word, &rom.sha1);
+            else if (is(key, "md5"))
+                takeHex(word, &rom.md5);
+            else if (is(key, "status") || is(key, "flags"))
                 status = word;
         }
         if (hasCrc && canMatch(rom)) {
-            rom.status = statusOf(QString::fromUtf8(status.first(std::min(status.size(), kLongestStatus))));
-            m_roms.push_back(std::move(rom));
+            // Most entries share one word ("verified", or none): it is made once.
+            if (status != m_lastStatusWord || m_lastStatus.isEmpty()) {
+                m_lastStatusWord = status;
+                m_lastStatus = statusOf(QString::fromUtf8(status.first(std::min(status.size(), kLongestStatus))));
+            }
+            rom.status = m_lastStatus;
+            if (m_named) { // the name came first, as it nearly always does
+                rom.game = m_game;
+                m_found(std::move(rom));
+            } else {
+                m_roms.push_back(std::move(rom));
+            }
         }
         return true;
     }
 
     ClrMameProTokens m_tokens;
     const DatRomFound &m_found;
-    std::vector<DatRom> m_roms; // the game's, handed on once its name is sure
+    QString m_game;             // the game being read: its name,
+    bool m_named = false;       // once it has come,
+    std::vector<DatRom> m_roms; // and its roms that came before it, handed on once it has
+    QByteArrayView m_lastStatusWord;
+    QString m_lastStatus;
 };
 
 } // namespace

@@ -8,17 +8,43 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <array>
 #include <functional>
 
 namespace library {
+
+// A sum as a DAT gives it: its hex digits, held in place and compared only when a ROM's CRC32
+// leads to the entry (a DAT of thousands of entries is read without decoding each, and makes no
+// piece of memory for each), or none.
+template <int Size>
+struct DatSum {
+    std::array<char, 2 * Size> hex; // read only when given: left unset, as thousands are made
+    bool given = false;
+
+    bool isEmpty() const { return !given; }
+    // Whether computed (Size bytes) is this sum; digits in either case.
+    bool operator==(const QByteArray &computed) const
+    {
+        if (!given || computed.size() != Size)
+            return false;
+        static constexpr char kDigits[] = "0123456789abcdef";
+        for (int i = 0; i < Size; ++i) {
+            const auto byte = static_cast<unsigned char>(computed[i]);
+            if ((hex[size_t(2 * i)] | 0x20) != kDigits[byte >> 4] || (hex[size_t(2 * i + 1)] | 0x20) != kDigits[byte & 0xF])
+                return false;
+        }
+        return true;
+    }
+    bool operator!=(const QByteArray &computed) const { return !(*this == computed); }
+};
 
 struct DatRom {
     QString game;   // the game's name: the ROM's clean title
     QString status; // "good" when the DAT says nothing; else its word ("baddump", "verified", ...)
     quint32 crc32 = 0;
     qint64 size = -1; // -1: not given
-    QByteArray sha1;  // 20 bytes, or empty: not given
-    QByteArray md5;   // 16 bytes, or empty: not given
+    DatSum<20> sha1;
+    DatSum<16> md5;
     bool isBadDump() const { return status == QLatin1String("baddump"); }
 };
 

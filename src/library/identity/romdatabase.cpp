@@ -5,23 +5,26 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
+
 namespace library {
 
 bool RomDatabase::addDat(const QByteArray &bytes, const QString &shown, QString *error)
 {
-    std::vector<DatRom> read;
+    const size_t before = m_roms.size();
+    m_roms.reserve(before + size_t(bytes.size() / 256)); // an entry takes some 300 bytes of either form
     QString why;
-    if (!readDat(bytes, [&read](DatRom &&rom) { read.push_back(std::move(rom)); }, &why)) {
+    if (!readDat(bytes, [this](DatRom &&rom) { m_roms.push_back(std::move(rom)); }, &why)) {
+        m_roms.erase(m_roms.begin() + qsizetype(before), m_roms.end()); // a DAT that fails adds nothing
         if (error)
             *error = QStringLiteral("%1: %2").arg(shown, why);
         return false;
     }
-    m_roms.reserve(m_roms.size() + read.size());
-    m_byCrc.reserve(m_byCrc.size() + qsizetype(read.size()));
-    for (DatRom &rom : read) {
-        m_byCrc.insert(rom.crc32, qsizetype(m_roms.size()));
-        m_roms.push_back(std::move(rom));
-    }
+    const size_t indexed = m_byCrc.size();
+    for (size_t at = before; at < m_roms.size(); ++at)
+        m_byCrc.push_back(quint64(m_roms[at].crc32) << 32 | quint64(at));
+    std::sort(m_byCrc.begin() + qsizetype(indexed), m_byCrc.end());
+    std::inplace_merge(m_byCrc.begin(), m_byCrc.begin() + qsizetype(indexed), m_byCrc.end());
     return true;
 }
 
@@ -62,8 +65,10 @@ DatMatch RomDatabase::match(const RomIdentity &identity) const
     const Side sides[] = {{identity.data, headered ? identity.size - 16 : identity.size, headered ? " of the ROM without its header" : ""},
                           {identity.file, identity.size, " of the whole file"}};
     for (const Side &side : headered ? QList<Side>{sides[0], sides[1]} : QList<Side>{sides[0]}) {
-        for (auto it = m_byCrc.constFind(side.sums.crc32); it != m_byCrc.cend() && it.key() == side.sums.crc32; ++it) {
-            const DatRom &rom = m_roms[size_t(it.value())];
+        const quint32 crc = side.sums.crc32;
+        for (auto it = std::lower_bound(m_byCrc.cbegin(), m_byCrc.cend(), quint64(crc) << 32); it != m_byCrc.cend() && (*it >> 32) == crc;
+             ++it) {
+            const DatRom &rom = m_roms[size_t(*it & 0xFFFFFFFFu)];
             if (rom.size >= 0 && rom.size != side.size)
                 continue;
             // Every sum the entry gives must agree; one not computed is computed before it counts.

@@ -40,7 +40,9 @@ public:
 
 private:
     std::vector<DatRom> m_roms;
-    QMultiHash<quint32, qsizetype> m_byCrc;
+    // Each entry's CRC32 in the high half, its index in the low, sorted: a DAT of thousands of
+    // entries is indexed without a piece of memory for each.
+    std::vector<quint64> m_byCrc;
 };
 
 } // namespace library
