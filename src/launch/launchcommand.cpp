@@ -13,8 +13,14 @@ bool isSeparator(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t
 
 } // namespace
 
-QString romPath(const QString &folder, const QString &fileName)
+QString romPath(const QString &folder, const QString &name)
 {
+#ifdef Q_OS_WIN
+    // A ROM in a subfolder is named by its path below the folder, '/' between: Windows' own here.
+    const QString fileName = QDir::toNativeSeparators(name);
+#else
+    const QString &fileName = name;
+#endif
     if (folder.isEmpty() || fileName.isEmpty())
         return folder + fileName;
     // Either separator counts as one here too: folder texts written on Windows keep their lines.

@@ -83,8 +83,6 @@ void RomListModel::setShowTitles(bool show)
         emit dataChanged(index(0), index(rowCount() - 1), {Qt::DisplayRole});
 }
 
-void RomListModel::sortByShown() { sortBy(m_showTitles); }
-
 void RomListModel::sortBy(bool titles)
 {
     RomNames shown; // what each row shows, by its row: a shown row's ordinal is its row here

@@ -60,8 +60,6 @@ public:
     QString shownTitle(int row) const;
     // What row shows: its title, or its name.
     QString shownName(int row) const;
-    // Orders the rows by what they show now, at once.
-    void sortByShown();
 
     // Shows another folder's names.
     void reset(const RomNames &names);

@@ -28,9 +28,10 @@ struct DatSum {
         if (!given || computed.size() != Size)
             return false;
         static constexpr char kDigits[] = "0123456789abcdef";
+        const auto lower = [](char c) { return c >= 'A' && c <= 'F' ? char(c + ('a' - 'A')) : c; };
         for (int i = 0; i < Size; ++i) {
             const auto byte = static_cast<unsigned char>(computed[i]);
-            if ((hex[size_t(2 * i)] | 0x20) != kDigits[byte >> 4] || (hex[size_t(2 * i + 1)] | 0x20) != kDigits[byte & 0xF])
+            if (lower(hex[size_t(2 * i)]) != kDigits[byte >> 4] || lower(hex[size_t(2 * i + 1)]) != kDigits[byte & 0xF])
                 return false;
         }
         return true;
