@@ -1,6 +1,8 @@
 #include "library/folders/romlistmodel.h"
 
 #include "platform/filenames.h"
+#include "platform/receiver.h"
+#include "platform/workqueue.h"
 
 #include <QTimer>
 
@@ -18,6 +20,10 @@ namespace {
 constexpr int kSortAfterTitlesMs = 400;
 
 } // namespace
+
+RomListModel::RomListModel(QObject *parent) : QAbstractListModel(parent) {}
+
+RomListModel::~RomListModel() = default;
 
 int RomListModel::rowCount(const QModelIndex &parent) const
 {
@@ -78,9 +84,49 @@ void RomListModel::setShowTitles(bool show)
     if (show == m_showTitles)
         return;
     m_showTitles = show;
-    sortBy(show);
     if (!m_rows.empty())
         emit dataChanged(index(0), index(rowCount() - 1), {Qt::DisplayRole});
+    sortSoon(show);
+}
+
+void RomListModel::sortSoon(bool titles)
+{
+    // What each row shows, taken now (titles are shared, not copied); sorted on a queue of the
+    // model's own, and put in place if the rows are still those it was made of.
+    std::vector<QString> shown(m_rows.size());
+    for (size_t row = 0; titles && row < m_rows.size(); ++row) {
+        if (const ListedFacts *facts = factsOf(m_rows[row].ordinal))
+            shown[row] = facts->title;
+    }
+    if (!m_sorting) {
+        m_sorting = std::make_unique<platform::WorkQueue>("ROM list order", platform::WorkQueue::Priority::BelowWindow);
+        m_receiver = platform::Receiver::of(this);
+    }
+    m_sorting->post([receiver = m_receiver, this, rows = m_rows, buffer = m_buffer, shown = std::move(shown), titles,
+                     asked = ++m_sortsAsked, generation = m_rowsGeneration](const platform::CancelFlag &cancelled) {
+        RomNames keys; // by row: a key's ordinal is its row
+        for (size_t row = 0; row < rows.size(); ++row) {
+            if (shown[row].isEmpty())
+                keys.append(buffer.constData() + rows[row].start);
+            else
+                keys.append(shown[row].toUtf8());
+        }
+        keys.sort(QLocale());
+        if (cancelled.isSet())
+            return;
+        std::vector<Row> sorted;
+        sorted.reserve(rows.size());
+        for (const RomNames::Row &key : keys.rows())
+            sorted.push_back(rows[key.ordinal]);
+        receiver->post([this, sorted = std::move(sorted), titles, asked, generation]() mutable {
+            if (asked != m_sortsAsked)
+                return; // a newer order is on its way
+            if (generation != m_rowsGeneration)
+                sortSoon(titles); // the rows changed meanwhile: made again of the new ones
+            else
+                reorder(std::move(sorted));
+        });
+    });
 }
 
 void RomListModel::sortBy(bool titles)
@@ -113,6 +159,7 @@ void RomListModel::reorder(std::vector<Row> rows)
     for (const QModelIndex &was : before)
         after.append(index(rowOfOrdinal[m_rows[size_t(was.row())].ordinal]));
     m_rows = std::move(rows);
+    rowsChanged();
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
@@ -194,7 +241,7 @@ void RomListModel::addFacts(const CheckedBatch &batch)
         QTimer::singleShot(kSortAfterTitlesMs, this, [this] {
             m_sortPending = false;
             if (m_showTitles)
-                sortBy(true);
+                sortSoon(true);
         });
     }
 }
@@ -208,6 +255,7 @@ void RomListModel::removeHidden()
             m_hidden.insert(QByteArray(nameOf(m_rows[size_t(row)])));
             beginRemoveRows(QModelIndex(), int(row), int(row));
             m_rows.erase(m_rows.begin() + row);
+            rowsChanged();
             endRemoveRows();
         }
     }
@@ -258,6 +306,7 @@ void RomListModel::reset(const RomNames &names)
     m_marked = 0;
     m_buffer = names.buffer();
     m_rows = names.rows();
+    rowsChanged();
     m_factsOfName.assign(names.starts().size(), 0);
     endResetModel();
 }
@@ -277,6 +326,7 @@ void RomListModel::update(const RomNames &names)
 
 void RomListModel::updateInNameOrder(const RomNames &names)
 {
+    rowsChanged();
     const QByteArray buffer = names.buffer(); // both readings live until the rows are moved over
     const auto freshName = [&buffer](Row row) { return buffer.constData() + row.start; };
     std::vector<Row> fresh = names.rows();

@@ -7,7 +7,13 @@
 #include <QHash>
 #include <QSet>
 
+#include <memory>
 #include <vector>
+
+namespace platform {
+class Receiver;
+class WorkQueue;
+}
 
 namespace library {
 
@@ -22,7 +28,8 @@ class RomListModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    using QAbstractListModel::QAbstractListModel;
+    explicit RomListModel(QObject *parent = nullptr);
+    ~RomListModel() override;
 
     // A row's mark, for the icon a view draws beside its name (MarkRole, a RomMark): none until
     // some row has one, then a blank in every other row, so that the names stay in line.
@@ -52,8 +59,9 @@ public:
     bool isFavourite(int row) const;
 
     // Shows each ROM's database title instead of its name where one is known, and orders the
-    // rows by what they show; off, the names in their own order. The order follows titles as
-    // checks find them, a moment later (titles come in batches).
+    // rows by what they show; off, the names in their own order. The order is made off the
+    // window's thread (a million titles take a while) and follows titles as checks find them, a
+    // moment later (titles come in batches).
     void setShowTitles(bool show);
     bool showsTitles() const { return m_showTitles; }
     // The title row shows instead of its name; empty when names are shown, or it has none.
@@ -79,6 +87,8 @@ private:
     // Puts the same rows in another order: views keep their selection and place.
     void reorder(std::vector<Row> rows);
     void sortBy(bool titles);
+    void sortSoon(bool titles); // the same off the window's thread
+    void rowsChanged() { ++m_rowsGeneration; }
     void updateInNameOrder(const RomNames &names);
 
     QByteArray m_buffer;
@@ -92,6 +102,10 @@ private:
     QSet<QByteArray> m_favourites;
     bool m_showTitles = false;
     bool m_sortPending = false; // titles came: the rows are ordered again in a moment
+    quint64 m_rowsGeneration = 0; // each change of the rows: an order made of older rows is dropped
+    quint64 m_sortsAsked = 0;     // the newest order asked for: older ones are dropped
+    std::unique_ptr<platform::WorkQueue> m_sorting;
+    std::shared_ptr<platform::Receiver> m_receiver;
 };
 
 } // namespace library
