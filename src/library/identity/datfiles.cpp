@@ -45,7 +45,7 @@ void takeHex(Text text, DatSum<Size> *sum)
         std::memcpy(sum->hex.data(), text.data(), size_t(2 * Size));
     } else {
         for (qsizetype i = 0; i < 2 * Size; ++i)
-            sum->hex[size_t(i)] = char(text[i].unicode() < 0x80 ? text[i].unicode() : '?');
+            sum->hex[size_t(i)] = static_cast<unsigned char>(text[i].unicode() < 0x80 ? text[i].unicode() : '?');
     }
 }
 

@@ -18,7 +18,8 @@ namespace library {
 // piece of memory for each), or none.
 template <int Size>
 struct DatSum {
-    std::array<char, 2 * Size> hex; // read only when given: left unset, as thousands are made
+    // Read only when given: left unset, as thousands are made (bytes, which may be copied unset).
+    std::array<unsigned char, 2 * Size> hex;
     bool given = false;
 
     bool isEmpty() const { return !given; }
@@ -28,7 +29,7 @@ struct DatSum {
         if (!given || computed.size() != Size)
             return false;
         static constexpr char kDigits[] = "0123456789abcdef";
-        const auto lower = [](char c) { return c >= 'A' && c <= 'F' ? char(c + ('a' - 'A')) : c; };
+        const auto lower = [](unsigned char c) { return char(c >= 'A' && c <= 'F' ? c + ('a' - 'A') : c); };
         for (int i = 0; i < Size; ++i) {
             const auto byte = static_cast<unsigned char>(computed[i]);
             if (lower(hex[size_t(2 * i)]) != kDigits[byte >> 4] || lower(hex[size_t(2 * i + 1)]) != kDigits[byte & 0xF])
