@@ -121,8 +121,9 @@ QString makeRomFolders(const QTemporaryDir &dir, int perFolder, bool others, QSt
     }
     const QString configFile = dir.filePath(QStringLiteral("quorvane-%1.ini").arg(perFolder));
     touch(configFile, config);
-    // A ROM of each folder selected when the program was last left, to be selected again.
-    QByteArray selection = "[Quorvane Selection]\r\nTab=1\r\n";
+    // A ROM of each folder selected when the program was last left, to be selected again, and
+    // titles shown: start-up and time to the window are measured as a user who shows them has it.
+    QByteArray selection = "[Quorvane Selection]\r\nTab=1\r\nShowTitles=1\r\n";
     for (int n = 1; n <= 3; ++n) {
         selection += "Folder" + QByteArray::number(n) + '=' + folders->at(n - 1).toUtf8() + "/\r\n";
         selection += "Rom" + QByteArray::number(n) + "=Game " + QByteArray::number(perFolder / 2) + " (Rev "

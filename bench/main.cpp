@@ -14,6 +14,7 @@
 //                 also to every list filled, against the same bare window
 //                 (with --million also 3 x 1,000,000 ROMs, with the program's peak memory);
 //                 both start-up figures with a ROM of each folder remembered, to be selected again,
+//                 with titles shown (Options > Show Titles),
 //                 and a new library database each run, holding the play of 10,000 games but no
 //                 check, so that every ROM is checked once the lists show
 //   find          a find query of one and of three words over 100,000 names, against a bare loop
