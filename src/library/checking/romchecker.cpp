@@ -343,7 +343,6 @@ void RomChecker::Work::keepAndShow(const QString &folder, const QByteArray &name
 
 namespace {
 
-
 // What a check kept of an unchanged file, judged anew (the ROM databases may have changed);
 // false for an archive listed before its ROMs were identified as they are listed: it is read again.
 bool judgeKept(CheckedFile &file, const RomDatabase *databases, RomFacts *facts)
@@ -458,6 +457,8 @@ void RomChecker::Work::checkFolder(const QString &folder, const QByteArray &name
                 listings[i].stamp = stamps[ordinals[i]];
                 const RomFacts facts = judgeAllSummed(joined(folder, platform::fromUtf8Lossless(archives[i])), std::move(listings[i]),
                                                       known.get(), isOvertaken);
+                if (isOvertaken())
+                    break; // a listing cut short is never kept
                 toKeep.push_back({archives[i], stamps[ordinals[i]], encodeListing(*facts.archive), {}, {}});
                 batch.add(ordinals[i], facts);
             }
