@@ -356,7 +356,8 @@ bool judgeKept(CheckedFile &file, const RomDatabase *databases, RomFacts *facts)
         *facts = judgeArchive(std::move(listing), databases);
         return !facts->needsEverySum;
     }
-    *facts = judgeRom(keptIdentity(file.stamp.size, std::move(file.header), std::move(file.sums), file.moreSums), databases);
+    const bool matched = databases && !databases->isEmpty();
+    *facts = judgeRom(keptIdentity(file.stamp.size, std::move(file.header), std::move(file.sums), file.moreSums, matched), databases);
     return !facts->needsEverySum; // read again, with every sum
 }
 

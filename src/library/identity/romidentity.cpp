@@ -195,14 +195,15 @@ QByteArray encodeMoreSums(const RomIdentity &identity)
     return identity.file.sha1 + identity.data.md5 + identity.file.md5;
 }
 
-RomIdentity keptIdentity(qint64 size, QByteArray header, RomSums data, QByteArrayView moreSums)
+RomIdentity keptIdentity(qint64 size, QByteArray header, RomSums data, QByteArrayView moreSums, bool wholeFileCrc)
 {
     RomIdentity identity;
     identity.size = size;
     identity.header = std::move(header);
     identity.data = std::move(data);
-    identity.file.crc32 = identity.data.crc32;
-    if (hasNesHeader(identity)) {
+    if (!hasNesHeader(identity)) {
+        identity.file.crc32 = identity.data.crc32; // the data is the whole file
+    } else if (wholeFileCrc) {
         const quint32 headerCrc = quint32(crc32(0, reinterpret_cast<const Bytef *>(identity.header.constData()), uInt(identity.header.size())));
         identity.file.crc32 = quint32(crc32_combine(headerCrc, identity.data.crc32, z_off_t(std::max<qint64>(0, size - kNesHeaderSize))));
     }

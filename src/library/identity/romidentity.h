@@ -73,8 +73,9 @@ bool hasNesHeader(const RomIdentity &identity);
 // The sums beyond the data's CRC32 and SHA-1 (the whole file's SHA-1, both MD5s) as they are kept
 // beside a check; empty when they were not computed.
 QByteArray encodeMoreSums(const RomIdentity &identity);
-// A kept check's identity: its size, header and data sums, the whole file's CRC32 worked out from
-// them (no second read), and the more sums when they were kept.
-RomIdentity keptIdentity(qint64 size, QByteArray header, RomSums data, QByteArrayView moreSums);
+// A kept check's identity: its size, header and data sums, the more sums when they were kept,
+// and, with wholeFileCrc, the whole file's CRC32 worked out from them (no second read; only a ROM
+// database needs it).
+RomIdentity keptIdentity(qint64 size, QByteArray header, RomSums data, QByteArrayView moreSums, bool wholeFileCrc);
 
 } // namespace library
