@@ -1,6 +1,8 @@
 // The main window: its lists, options, pictures, find line and remembered selection.
 #include "windowtest.h"
 
+#include <QAction>
+
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -176,6 +178,31 @@ private slots:
     // The tab and the ROMs last selected are selected again at the next start, the current tab's
     // snapshot shown, as long as each ROM is still listed; the file they are kept in is the
     // program's own, and one that is missing or broken leaves the start as it would be without it.
+    // Options > Show Titles reaches every list and is kept with the selection, not in the
+    // configuration file: the next start shows titles again.
+    void showingTitlesIsKeptAcrossStarts()
+    {
+        Fixture f;
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.selectionFile = f.dir.filePath(u"data/selection.ini"_s);
+        const QByteArray config = readAll(f.config());
+        auto w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        auto *titles = w->findChild<QAction *>(u"mnuoptionstitles"_s);
+        QVERIFY(titles && titles->isCheckable() && !titles->isChecked());
+        QCOMPARE(titles->text(), u"Show &Titles"_s);
+        titles->trigger();
+        for (int slot = 0; slot < 3; ++slot)
+            QVERIFY(w->romFolder(slot)->model()->showsTitles());
+        QTRY_VERIFY(readAll(context.selectionFile).contains("ShowTitles=1"));
+        w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        titles = w->findChild<QAction *>(u"mnuoptionstitles"_s);
+        QTRY_VERIFY(titles->isChecked());
+        QTRY_VERIFY(w->romFolder(2)->model()->showsTitles());
+        QCOMPARE(readAll(f.config()), config);
+    }
+
     void theLastSelectionIsRemembered()
     {
         Fixture f;

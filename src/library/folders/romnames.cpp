@@ -83,7 +83,7 @@ public:
             const size_t digits = std::min<size_t>(end - m_at, 18);
             m_countSize = digits <= 8 ? 1 : 2;
             m_count[0] = char(digits <= 8 ? '0' + digits : '9');
-            m_count[1] = char('0' + (digits - 9));
+            m_count[1] = char(digits <= 8 ? '0' : '0' + (digits - 9));
             m_counted = 1;
             *byte = static_cast<unsigned char>(m_count[0]);
             return true;
