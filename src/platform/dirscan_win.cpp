@@ -28,19 +28,30 @@ bool fileStamp(const QString &path, FileStamp *stamp)
     return true;
 }
 
+bool isListable(const QString &folder)
+{
+    const QDir dir(folder);
+    return !folder.isEmpty() && dir.exists() && dir.isReadable();
+}
+
+// "*.nes" for ".nes": the iterator's name filters.
+QStringList patternsOf(const QStringList &suffixes)
+{
+    QStringList patterns;
+    for (const QString &suffix : suffixes)
+        patterns << QLatin1Char('*') + suffix;
+    return patterns;
+}
+
 } // namespace
 
 bool forEachFileWithSuffix(const QString &folder, const QStringList &suffixes,
                            const std::function<void(QByteArrayView name)> &found)
 {
-    const QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists() || !dir.isReadable())
+    if (!isListable(folder))
         return false;
     // Without QDir::Hidden and QDir::System the iterator leaves out hidden and system files.
-    QStringList patterns;
-    for (const QString &suffix : suffixes)
-        patterns << QLatin1Char('*') + suffix;
-    QDirIterator it(folder, patterns, QDir::Files);
+    QDirIterator it(folder, patternsOf(suffixes), QDir::Files);
     while (it.hasNext()) {
         it.next();
         found(toUtf8Lossless(it.fileName()));
@@ -79,14 +90,10 @@ void walkTree(const QString &folder, const QByteArray &relative, const QStringLi
 bool forEachFileBelow(const QString &folder, const QStringList &suffixes, int levels,
                       const std::function<void(QByteArrayView path)> &found, const std::function<void(QByteArrayView folder)> &entered)
 {
-    const QDir dir(folder);
-    if (folder.isEmpty() || !dir.exists() || !dir.isReadable())
+    if (!isListable(folder))
         return false;
-    QStringList patterns;
-    for (const QString &suffix : suffixes)
-        patterns << QLatin1Char('*') + suffix;
     QSet<QString> seen;
-    walkTree(folder, QByteArray(), patterns, levels, seen, found, entered);
+    walkTree(folder, QByteArray(), patternsOf(suffixes), levels, seen, found, entered);
     return true;
 }
 

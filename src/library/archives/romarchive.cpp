@@ -251,21 +251,34 @@ ArchiveListing list(Opened opened, const std::function<bool()> &cancelled, Readi
     return listing;
 }
 
+// Moves the reader on to the first file (no folder) whose name takes takes, within the most
+// entries an archive may hold; null at the end, or, with damage set, when the archive is damaged.
+archive_entry *findEntry(archive *reading, const std::function<bool(const QByteArray &name)> &takes, QString *damage)
+{
+    archive_entry *entry = nullptr;
+    for (int count = 0; count < kMostArchiveEntries; ++count) {
+        const int result = archive_read_next_header(reading, &entry);
+        if (result == ARCHIVE_EOF)
+            break;
+        if (result < ARCHIVE_WARN) {
+            *damage = QStringLiteral("it is damaged or cut short: %1").arg(errorOf(reading));
+            return nullptr;
+        }
+        if (archive_entry_filetype(entry) != AE_IFDIR && takes(nameOf(entry)))
+            return entry;
+    }
+    return nullptr;
+}
+
 QString read(Opened opened, ArchiveEntry &wanted, const std::function<bool(QByteArrayView)> &write, WholeFileSums sums = WholeFileSums::CrcOnly)
 {
     if (!opened.problem.isEmpty())
         return opened.problem;
     archive *reading = opened.reader.get();
-    archive_entry *entry = nullptr;
-    for (int count = 0;; ++count) {
-        const int result = archive_read_next_header(reading, &entry);
-        if (result == ARCHIVE_EOF || count >= kMostArchiveEntries)
-            return QStringLiteral("it no longer holds \"%1\"").arg(QString::fromUtf8(wanted.name));
-        if (result < ARCHIVE_WARN)
-            return QStringLiteral("it is damaged or cut short: %1").arg(errorOf(reading));
-        if (nameOf(entry) == wanted.name && archive_entry_filetype(entry) != AE_IFDIR)
-            break;
-    }
+    QString damage;
+    archive_entry *entry = findEntry(reading, [&](const QByteArray &name) { return name == wanted.name; }, &damage);
+    if (!entry)
+        return damage.isEmpty() ? QStringLiteral("it no longer holds \"%1\"").arg(QString::fromUtf8(wanted.name)) : damage;
     // The listing's refusals hold here too: the archive may have changed since.
     if (const QString why = entryProblem(entry, wanted.name); !why.isEmpty())
         return why;
@@ -403,20 +416,12 @@ QString readArchivedFile(const QString &path, const WantedFile &wanted, QByteArr
     if (!opened.problem.isEmpty())
         return opened.problem;
     archive *reading = opened.reader.get();
-    archive_entry *entry = nullptr;
-    for (int count = 0;; ++count) {
-        const int result = archive_read_next_header(reading, &entry);
-        if (result == ARCHIVE_EOF || count >= kMostArchiveEntries)
-            return QStringLiteral("it holds no %1").arg(wanted.words);
-        if (result < ARCHIVE_WARN)
-            return QStringLiteral("it is damaged or cut short: %1").arg(errorOf(reading));
-        const QByteArray name = nameOf(entry);
-        if (archive_entry_filetype(entry) != AE_IFDIR && wanted.takes(name)) {
-            if (const QString why = entryProblem(entry, name); !why.isEmpty())
-                return why;
-            break;
-        }
-    }
+    QString damage;
+    archive_entry *entry = findEntry(reading, wanted.takes, &damage);
+    if (!entry)
+        return damage.isEmpty() ? QStringLiteral("it holds no %1").arg(wanted.words) : damage;
+    if (const QString why = entryProblem(entry, nameOf(entry)); !why.isEmpty())
+        return why;
     if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > largest)
         return QStringLiteral("its file is larger than %L1 MB").arg(largest >> 20);
     QByteArray read;

@@ -76,7 +76,7 @@ QString readArchiveEntryBytes(QByteArrayView archive, ArchiveEntry &entry, const
 
 // A file looked for in an archive: by its name, in words for the message when none is there.
 struct WantedFile {
-    std::function<bool(QByteArrayView name)> takes;
+    std::function<bool(const QByteArray &name)> takes;
     QString words; // ".dat or .xml file"
     qint64 largest = 0;
 };

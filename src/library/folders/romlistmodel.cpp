@@ -19,6 +19,24 @@ namespace {
 // Titles come in a check's batches, several a second: the rows are ordered again after a pause.
 constexpr int kSortAfterTitlesMs = 400;
 
+// rows ordered by what each shows: its title in shown, or where it has none its name in buffer.
+std::vector<RomNames::Row> orderedByShown(const std::vector<RomNames::Row> &rows, const QByteArray &buffer, const std::vector<QString> &shown)
+{
+    RomNames keys; // by row: a key's ordinal is its row
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (shown[row].isEmpty())
+            keys.append(buffer.constData() + rows[row].start);
+        else
+            keys.append(shown[row].toUtf8());
+    }
+    keys.sort(QLocale());
+    std::vector<RomNames::Row> sorted;
+    sorted.reserve(rows.size());
+    for (const RomNames::Row &key : keys.rows())
+        sorted.push_back(rows[key.ordinal]);
+    return sorted;
+}
+
 } // namespace
 
 RomListModel::RomListModel(QObject *parent) : QAbstractListModel(parent) {}
@@ -93,31 +111,16 @@ void RomListModel::sortSoon(bool titles)
 {
     // What each row shows, taken now (titles are shared, not copied); sorted on a queue of the
     // model's own, and put in place if the rows are still those it was made of.
-    std::vector<QString> shown(m_rows.size());
-    for (size_t row = 0; titles && row < m_rows.size(); ++row) {
-        if (const ListedFacts *facts = factsOf(m_rows[row].ordinal))
-            shown[row] = facts->title;
-    }
+    std::vector<QString> shown = shownTitles(titles);
     if (!m_sorting) {
         m_sorting = std::make_unique<platform::WorkQueue>("ROM list order", platform::WorkQueue::Priority::BelowWindow);
         m_receiver = platform::Receiver::of(this);
     }
     m_sorting->post([receiver = m_receiver, this, rows = m_rows, buffer = m_buffer, shown = std::move(shown), titles,
                      asked = ++m_sortsAsked, generation = m_rowsGeneration](const platform::CancelFlag &cancelled) {
-        RomNames keys; // by row: a key's ordinal is its row
-        for (size_t row = 0; row < rows.size(); ++row) {
-            if (shown[row].isEmpty())
-                keys.append(buffer.constData() + rows[row].start);
-            else
-                keys.append(shown[row].toUtf8());
-        }
-        keys.sort(QLocale());
+        std::vector<Row> sorted = orderedByShown(rows, buffer, shown);
         if (cancelled.isSet())
             return;
-        std::vector<Row> sorted;
-        sorted.reserve(rows.size());
-        for (const RomNames::Row &key : keys.rows())
-            sorted.push_back(rows[key.ordinal]);
         receiver->post([this, sorted = std::move(sorted), titles, asked, generation]() mutable {
             if (asked != m_sortsAsked)
                 return; // a newer order is on its way
@@ -129,22 +132,16 @@ void RomListModel::sortSoon(bool titles)
     });
 }
 
-void RomListModel::sortBy(bool titles)
+void RomListModel::sortBy(bool titles) { reorder(orderedByShown(m_rows, m_buffer, shownTitles(titles))); }
+
+std::vector<QString> RomListModel::shownTitles(bool titles) const
 {
-    RomNames shown; // what each row shows, by its row: a shown row's ordinal is its row here
-    for (const Row row : m_rows) {
-        const ListedFacts *facts = titles ? factsOf(row.ordinal) : nullptr;
-        if (facts && !facts->title.isEmpty())
-            shown.append(facts->title.toUtf8());
-        else
-            shown.append(nameOf(row));
+    std::vector<QString> shown(m_rows.size()); // shared with the facts, not copied
+    for (size_t row = 0; titles && row < m_rows.size(); ++row) {
+        if (const ListedFacts *facts = factsOf(m_rows[row].ordinal))
+            shown[row] = facts->title;
     }
-    shown.sort(QLocale());
-    std::vector<Row> sorted;
-    sorted.reserve(m_rows.size());
-    for (const RomNames::Row &row : shown.rows())
-        sorted.push_back(m_rows[row.ordinal]);
-    reorder(std::move(sorted));
+    return shown;
 }
 
 void RomListModel::reorder(std::vector<Row> rows)

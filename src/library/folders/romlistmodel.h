@@ -88,6 +88,7 @@ private:
     void reorder(std::vector<Row> rows);
     void sortBy(bool titles);
     void sortSoon(bool titles); // the same off the window's thread
+    std::vector<QString> shownTitles(bool titles) const; // by row; empty where the name shows
     void rowsChanged() { ++m_rowsGeneration; }
     void updateInNameOrder(const RomNames &names);
 

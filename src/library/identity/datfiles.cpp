@@ -300,40 +300,47 @@ private:
         }
     }
 
-    // A key's value: a word or a quoted string. false, with the kind met, for anything else.
-    bool value(Kind *met)
+    // After a block's "(": its "key value" and "key ( ... )" pairs, to its ")". Each value goes to
+    // onValue(key, value), each block to onBlock(key), which reads it to its ")"; other blocks are
+    // passed over.
+    template <class OnValue, class OnBlock>
+    bool readPairs(const char *block, QString *error, const OnValue &onValue, const OnBlock &onBlock)
     {
-        *met = m_tokens.next();
-        return *met == Kind::Word || *met == Kind::Quoted;
+        for (;;) {
+            const Kind kind = m_tokens.next();
+            if (kind == Kind::Close)
+                return true;
+            if (kind != Kind::Word)
+                return unexpected(kind, error, QStringLiteral("a key is expected in a %1's block").arg(QLatin1String(block)));
+            const QByteArrayView key = m_tokens.token();
+            const Kind met = m_tokens.next();
+            if (met == Kind::Word || met == Kind::Quoted)
+                onValue(key, m_tokens.token());
+            else if (met != Kind::Open)
+                return unexpected(met, error, QStringLiteral("\"%1\" has no value").arg(QString::fromUtf8(key.first(std::min<qsizetype>(key.size(), 40)))));
+            else if (!onBlock(key))
+                return false;
+        }
     }
 
     bool readGame(QString *error)
     {
-        QString &game = m_game;
-        game.clear();
+        m_game.clear();
         m_named = false;
         m_roms.clear();
-        for (;;) {
-            const Kind kind = m_tokens.next();
-            if (kind == Kind::Close)
-                break;
-            if (kind != Kind::Word)
-                return unexpected(kind, error, QStringLiteral("a key is expected in a game's block"));
-            const QByteArrayView key = m_tokens.token();
-            Kind met;
-            if (value(&met)) {
+        const bool read = readPairs(
+            "game", error,
+            [this](QByteArrayView key, QByteArrayView value) {
                 if (is(key, "name") && !m_named) {
-                    game = nameOf(m_tokens.token().first(std::min(m_tokens.token().size(), kLongestName)));
+                    m_game = nameOf(value.first(std::min(value.size(), kLongestName)));
                     m_named = true;
                 }
-            } else if (met != Kind::Open) {
-                return unexpected(met, error, QStringLiteral("\"%1\" has no value").arg(QString::fromUtf8(key.first(std::min<qsizetype>(key.size(), 40)))));
-            } else if (!(is(key, "rom") ? readRom(error) : skipBlock(1, error))) {
-                return false;
-            }
-        }
+            },
+            [this, error](QByteArrayView key) { return is(key, "rom") ? readRom(error) : skipBlock(1, error); });
+        if (!read)
+            return false;
         for (DatRom &rom : m_roms) {
-            rom.game = game;
+            rom.game = m_game;
             m_found(std::move(rom));
         }
         return true;
@@ -344,33 +351,23 @@ private:
         DatRom rom;
         bool hasCrc = false;
         QByteArrayView status;
-        for (;;) {
-            const Kind kind = m_tokens.next();
-            if (kind == Kind::Close)
-                break;
-            if (kind != Kind::Word)
-                return unexpected(kind, error, QStringLiteral("a key is expected in a rom's block"));
-            const QByteArrayView key = m_tokens.token();
-            Kind met;
-            if (!value(&met)) {
-                if (met != Kind::Open)
-                    return unexpected(met, error, QStringLiteral("\"%1\" has no value").arg(QString::fromUtf8(key.first(std::min<qsizetype>(key.size(), 40)))));
-                if (!skipBlock(1, error))
-                    return false;
-                continue;
-            }
-            const QByteArrayView word = m_tokens.token();
-            if (is(key, "crc"))
-                hasCrc = parseCrc(word, &rom.crc32);
-            else if (is(key, "size"))
-                rom.size = parseSize(word);
-            else if (is(key, "sha1"))
-                takeHex(word, &rom.sha1);
-            else if (is(key, "md5"))
-                takeHex(word, &rom.md5);
-            else if (is(key, "status") || is(key, "flags"))
-                status = word;
-        }
+        const bool read = readPairs(
+            "rom", error,
+            [&](QByteArrayView key, QByteArrayView word) {
+                if (is(key, "crc"))
+                    hasCrc = parseCrc(word, &rom.crc32);
+                else if (is(key, "size"))
+                    rom.size = parseSize(word);
+                else if (is(key, "sha1"))
+                    takeHex(word, &rom.sha1);
+                else if (is(key, "md5"))
+                    takeHex(word, &rom.md5);
+                else if (is(key, "status") || is(key, "flags"))
+                    status = word;
+            },
+            [this, error](QByteArrayView) { return skipBlock(1, error); });
+        if (!read)
+            return false;
         if (hasCrc && canMatch(rom)) {
             // Most entries share one word ("verified", or none): it is made once.
             if (status != m_lastStatusWord || m_lastStatus.isEmpty()) {
