@@ -1,7 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/runninginstance.h"
 #include "config/romfolders.h"
-#include "forms/controls.h"
 #include "forms/formbuilder.h"
 #include "platform/filenames.h"
 #include "platform/folders.h"
@@ -83,9 +82,7 @@ int main(int argc, char *argv[])
             window.startFile(path);
     });
     window.loadStartState();
-    window.adjustSize();
-    forms::centreOnScreen(&window);
-    window.show();
+    window.showAsLeft();
     if (!romPath.isEmpty())
         window.startFile(romPath);
     return application.exec();

@@ -17,13 +17,14 @@
 #include "platform/workqueue.h"
 #include "preview/snapshotloader.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
-#include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QWindow>
@@ -43,6 +44,18 @@ constexpr int kStartController = 1; // Gamepad
 constexpr int kListingWaitMs = 200; // a window not on screen by then is not waited for
 constexpr int kDropsAfterMs = 500;  // drops are taken this long after the window first shows (X11)
 constexpr int kFindEmulatorsAfterMs = 3000; // the emulators are looked for by then, lists filled or not
+constexpr std::chrono::milliseconds kStatePatience{100}; // the window's remembered state, waited for before it shows
+constexpr int kPlacingSettlesMs = 500; // a window being resized is kept once it rests this long
+
+// Options > Sort By, by library::RomOrder.
+struct OrderItem {
+    const char *name;
+    const char *caption;
+};
+constexpr std::array<OrderItem, 4> kOrderItems{{{"mnusortname", "&Name"},
+                                                {"mnusortplays", "&Most Played"},
+                                                {"mnusortlast", "&Last Played"},
+                                                {"mnusortadded", "&Recently Added"}}};
 
 QIcon markIcon(const QVariant &mark)
 {
@@ -68,7 +81,6 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     platform::WorkQueue bannerQueue("Banner");
     bannerQueue.post([banner](const platform::CancelFlag &) { banner->set_value(forms::bannerImage()); });
     m_form = forms::buildMainWindowForm(this);
-    layout()->setSizeConstraint(QLayout::SetFixedSize); // not resizable: menu bar plus client area
     buildMenus();
     m_form.banner->setPicture(banner->get_future().get());
 
@@ -121,6 +133,17 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
         m_selection->titlesShown(shown);
     });
     connect(m_selection, &SelectionRestorer::titlesRestored, m_showTitles, &QAction::setChecked);
+    connect(m_selection, &SelectionRestorer::orderRestored, this, [this](library::RomOrder order) {
+        m_orders[size_t(order)]->setChecked(true);
+        m_library->setOrder(order);
+    });
+    connect(m_selection, &SelectionRestorer::windowRestored, this, &MainWindow::restorePlacement);
+    m_placing = new QTimer(this);
+    m_placing->setSingleShot(true);
+    m_placing->setInterval(kPlacingSettlesMs);
+    connect(m_placing, &QTimer::timeout, this, [this] {
+        m_selection->windowPlaced(isMaximized() ? normalGeometry().size() : size(), isMaximized());
+    });
 
     connect(m_form.sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
     connect(m_snapshotLoader, &preview::SnapshotLoader::loaded, m_form.snapshot, &forms::PictureBox::setPicture);
@@ -130,6 +153,9 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
         m_selection->tabChosen(index);
         showSwitchesFor(index);
     });
+    // What the window looked like when it was left is read beside its building, and waited for a
+    // moment: it shows at its size, in its order, at once.
+    m_selection->load(kStatePatience);
 #ifdef Q_OS_WIN
     // Windows' drop registration is cheap: made before the window shows, it changes nothing of a
     // window already on screen.
@@ -218,7 +244,73 @@ void MainWindow::buildMenus()
             if (item.handler == &MainWindow::openFind)
                 action->setShortcut(QKeySequence::Find);
         }
+        if (popup->objectName() == QLatin1String("mnuoptions"))
+            buildSortMenu(popup);
     }
+}
+
+void MainWindow::buildSortMenu(QMenu *options)
+{
+    QMenu *sort = options->addMenu(QStringLiteral("&Sort By"));
+    sort->setObjectName(QStringLiteral("mnuoptionssort"));
+    sort->menuAction()->setObjectName(QStringLiteral("mnuoptionssort"));
+    sort->setFont(menuBar()->font());
+    auto *group = new QActionGroup(sort);
+    for (size_t i = 0; i < kOrderItems.size(); ++i) {
+        QAction *action = sort->addAction(QString::fromLatin1(kOrderItems[i].caption));
+        action->setObjectName(QString::fromLatin1(kOrderItems[i].name));
+        action->setCheckable(true);
+        action->setChecked(i == 0);
+        group->addAction(action);
+        m_orders[i] = action;
+        connect(action, &QAction::triggered, this, [this, i] { setOrder(library::RomOrder(i)); });
+    }
+}
+
+void MainWindow::setOrder(library::RomOrder order)
+{
+    m_library->setOrder(order);
+    m_selection->orderChosen(order);
+}
+
+void MainWindow::showAsLeft()
+{
+    adjustSize(); // the first size: the form's
+    if (m_leftSize.isValid()) {
+        const QSize room = screen() ? screen()->availableGeometry().size() : m_leftSize;
+        resize(m_leftSize.boundedTo(room).expandedTo(minimumSizeHint()));
+    }
+    forms::centreOnScreen(this);
+    if (m_leftMaximised)
+        showMaximized();
+    else
+        show();
+}
+
+void MainWindow::restorePlacement(const QSize &size, bool maximised)
+{
+    m_leftSize = size;
+    m_leftMaximised = maximised;
+    if (!isVisible())
+        return; // shown so by showAsLeft
+    if (size.isValid() && !isMaximized())
+        resize(size.expandedTo(minimumSizeHint()));
+    if (maximised)
+        showMaximized();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (isVisible())
+        m_placing->start();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isVisible())
+        m_placing->start();
 }
 
 void MainWindow::tell(const QString &message) { m_context.notify(this, QStringLiteral("Quorvane"), message); }

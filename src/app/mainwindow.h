@@ -11,6 +11,7 @@
 #include <array>
 
 class QMenu;
+class QTimer;
 
 namespace config {
 class RomFolders;
@@ -40,6 +41,8 @@ public:
 
     // Start-up: reads the folders, lists them, sets the options, enters the application folder.
     void loadStartState();
+    // Shows the window centred, at the size it was left at (maximised if it was), else at its first.
+    void showAsLeft();
 
     // Shows the snapshot of the ROM selected in slot 0..2's list, or a blank box.
     void previewSnapshot(int slot);
@@ -83,6 +86,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -90,6 +95,10 @@ protected:
 
 private:
     void buildMenus();
+    void buildSortMenu(QMenu *options);
+    void setOrder(library::RomOrder order);
+    // The size and state the window was left in, once the file that keeps them has been read.
+    void restorePlacement(const QSize &size, bool maximised);
     void connectList(int slot);
     void tell(const QString &message);
     // "The configuration file could not be read." with the file and why.
@@ -130,6 +139,10 @@ private:
     FindLine *m_find;
     SelectionRestorer *m_selection;
     QAction *m_showTitles = nullptr; // Options > Show Titles
+    std::array<QAction *, 4> m_orders{}; // Options > Sort By, by library::RomOrder
+    QTimer *m_placing;                   // the window's size is kept once it has settled
+    QSize m_leftSize;                    // as the window was left; invalid: its first size
+    bool m_leftMaximised = false;
     RomMenu *m_romMenu = nullptr;
     RecentMenu *m_recentMenu = nullptr;
     bool m_listingWaitsForScreen = false;

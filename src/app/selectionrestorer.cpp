@@ -18,10 +18,12 @@ SelectionRestorer::SelectionRestorer(const QString &file, QTabWidget *tabs, cons
     connect(m_keeper, &library::SelectionKeeper::loaded, this, &SelectionRestorer::restore);
 }
 
-void SelectionRestorer::load()
+void SelectionRestorer::load(std::chrono::milliseconds patience)
 {
-    if (m_keeper && !std::exchange(m_loaded, true))
-        m_keeper->load();
+    if (!m_keeper || std::exchange(m_loaded, true))
+        return;
+    if (const std::optional<library::RememberedSelection> came = m_keeper->load(patience))
+        restore(*came);
 }
 
 void SelectionRestorer::listed(int slot)
@@ -55,12 +57,48 @@ void SelectionRestorer::titlesShown(bool shown)
         keep();
 }
 
+void SelectionRestorer::coversShown(bool shown)
+{
+    m_coversChosen = true;
+    if (std::exchange(m_selection.showCovers, shown) != shown)
+        keep();
+}
+
+void SelectionRestorer::orderChosen(library::RomOrder order)
+{
+    m_orderChosen = true;
+    if (std::exchange(m_selection.order, order) != order)
+        keep();
+}
+
+void SelectionRestorer::windowPlaced(const QSize &size, bool maximised)
+{
+    if (!m_restored || (size == m_selection.windowSize && maximised == m_selection.maximised))
+        return; // the window's placing before the file answered is not the user's
+    m_selection.windowSize = size;
+    m_selection.maximised = maximised;
+    keep();
+}
+
 void SelectionRestorer::restore(const library::RememberedSelection &remembered)
 {
+    if (std::exchange(m_restored, true))
+        return; // waited for at start-up, and come again through the signal
     if (!m_titlesChosen) {
         m_selection.showTitles = remembered.showTitles;
         emit titlesRestored(remembered.showTitles);
     }
+    if (!m_coversChosen) {
+        m_selection.showCovers = remembered.showCovers;
+        emit coversRestored(remembered.showCovers);
+    }
+    if (!m_orderChosen) {
+        m_selection.order = remembered.order;
+        emit orderRestored(remembered.order);
+    }
+    m_selection.windowSize = remembered.windowSize;
+    m_selection.maximised = remembered.maximised;
+    emit windowRestored(remembered.windowSize, remembered.maximised);
     for (size_t slot = 0; slot < m_lists.size(); ++slot) {
         if (!m_selection.roms[slot].isEmpty())
             continue; // chosen since start-up

@@ -15,7 +15,12 @@ namespace forms {
 FormSurface::FormSurface(const FormDef &def, QWidget *parent) : QWidget(parent), m_def(def)
 {
     setObjectName(QStringLiteral("surface"));
-    setFixedSize(def.pixelSize());
+    if (def.border == Border::Sizable) {
+        setMinimumSize(def.pixelSize());
+        resize(def.pixelSize());
+    } else {
+        setFixedSize(def.pixelSize());
+    }
     if (def.background != kNoColour) {
         QPalette p = palette();
         p.setColor(QPalette::Window, QColor::fromRgb(QRgb(def.background)));
@@ -29,8 +34,26 @@ void FormSurface::paintEvent(QPaintEvent *)
     // Lines lie on the window surface beneath the controls; the widget clips them at its edge.
     QPainter painter(this);
     painter.setPen(QPen(palette().color(QPalette::Mid), 1));
-    for (const LineDef &line : m_def.lines)
-        painter.drawLine(twipsPoint(line.x1, line.y1), twipsPoint(line.x2, line.y2));
+    for (const LineDef &line : m_def.lines) {
+        const QRect grown = grownRect(QRect(twipsPoint(line.x1, line.y1), twipsPoint(line.x2, line.y2)), line.growth, growth());
+        painter.drawLine(grown.topLeft(), grown.bottomRight());
+    }
+}
+
+QSize FormSurface::growth() const { return (size() - m_def.pixelSize()).expandedTo(QSize(0, 0)); }
+
+void FormSurface::place(QWidget *control, const QRect &rect, const Growth &growth)
+{
+    control->setParent(this);
+    control->setGeometry(grownRect(rect, growth, this->growth()));
+    m_placements.push_back({control, rect, growth});
+}
+
+void FormSurface::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    for (const Placement &p : m_placements)
+        p.control->setGeometry(grownRect(p.rect, p.growth, growth()));
 }
 
 int OptionList::selectedIndex() const
@@ -95,10 +118,10 @@ TabControl::TabControl(const QStringList &captions, const QFont &font, QWidget *
     strip->setFocusPolicy(Qt::TabFocus);
 }
 
-void TabControl::placeOnTab(int page, QWidget *child, const QRect &rect)
+void TabControl::placeOnTab(int page, QWidget *child, const QRect &rect, const Growth &growth)
 {
     child->setParent(widget(page));
-    m_placements.push_back({page, child, rect});
+    m_placements.push_back({page, child, rect, growth});
     relayout();
 }
 
@@ -116,9 +139,10 @@ void TabControl::showEvent(QShowEvent *event)
 
 void TabControl::relayout()
 {
+    const QSize growth = m_tableSize.isValid() ? (size() - m_tableSize).expandedTo(QSize(0, 0)) : QSize(0, 0);
     for (const Placement &p : m_placements) {
         const QPoint pageOrigin = widget(p.page)->mapTo(this, QPoint(0, 0));
-        p.child->setGeometry(p.rect.translated(-pageOrigin));
+        p.child->setGeometry(grownRect(p.rect, p.growth, growth).translated(-pageOrigin));
     }
 }
 
@@ -157,6 +181,10 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (watched == m_window && (m_window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+            deleteLater(); // it fills the screen: nothing to centre, and a move would end that
+            return false;
+        }
         if (watched == m_window && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
             && m_window->isVisible()) {
             const QMargins frame = frameMargins(m_window);

@@ -40,18 +40,31 @@ protected:
     }
 };
 
-// The surface of a window: the controls' parent, painting the form's lines beneath them.
+// The surface of a window: the controls' parent, painting the form's lines beneath them. A
+// sizable form's surface is at least the table's size; grown past it, its controls and lines
+// follow their growth.
 class FormSurface : public QWidget
 {
     Q_OBJECT
 public:
     FormSurface(const FormDef &def, QWidget *parent);
+    // Places control at rect (pixels) at the table's size, and where growth takes it past it.
+    void place(QWidget *control, const QRect &rect, const Growth &growth);
+    QSize sizeHint() const override { return m_def.pixelSize(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QSize growth() const;
+    struct Placement {
+        QWidget *control;
+        QRect rect;
+        Growth growth;
+    };
     const FormDef &m_def;
+    std::vector<Placement> m_placements;
 };
 
 // A check box that is clear, ticked or grayed (partly checked). Only code grays it; a click
@@ -103,8 +116,10 @@ class TabControl : public QTabWidget
 public:
     // Its strip measures the captions in font as they are added.
     TabControl(const QStringList &captions, const QFont &font, QWidget *parent = nullptr);
-    // Places child at rect (pixels, relative to the tab control) on tab page.
-    void placeOnTab(int page, QWidget *child, const QRect &rect);
+    // Places child at rect (pixels, relative to the tab control) on tab page, at the control's
+    // table size; grown past it, as growth says.
+    void placeOnTab(int page, QWidget *child, const QRect &rect, const Growth &growth = kStays);
+    void setTableSize(const QSize &size) { m_tableSize = size; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -116,8 +131,10 @@ private:
         int page;
         QWidget *child;
         QRect rect;
+        Growth growth;
     };
     std::vector<Placement> m_placements;
+    QSize m_tableSize;
 };
 
 // Centres window, frame and all, on its screen (its parent's, for a dialog). A window manager's

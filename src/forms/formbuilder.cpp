@@ -199,14 +199,14 @@ BuiltForm buildForm(QWidget *window, const FormDef &def)
             if (QWidget *proxy = widget->focusProxy()) // the tab control's strip takes its focus
                 proxy->setAccessibleName(widget->accessibleName());
         }
-        if (control.container == kOnWindow || !tabControl) {
-            widget->setParent(surface);
-            widget->setGeometry(control.pixelRect());
-        } else {
-            tabControl->placeOnTab(control.container, widget, control.pixelRect());
-        }
-        if (auto *tabs = qobject_cast<TabControl *>(widget))
+        if (control.container == kOnWindow || !tabControl)
+            surface->place(widget, control.pixelRect(), control.growth);
+        else
+            tabControl->placeOnTab(control.container, widget, control.pixelRect(), control.growth);
+        if (auto *tabs = qobject_cast<TabControl *>(widget)) {
             tabControl = tabs;
+            tabs->setTableSize(control.pixelRect().size());
+        }
         if (!takesFocus(control))
             widget->setFocusPolicy(Qt::NoFocus);
         else if (control.tabIndex != kNoTabStop)

@@ -112,6 +112,20 @@ ControlDef ControlDef::named(const char *spoken) const
     return def;
 }
 
+ControlDef ControlDef::grows(Growth share) const
+{
+    ControlDef def = *this;
+    def.growth = share;
+    return def;
+}
+
+QRect grownRect(const QRect &rect, const Growth &share, const QSize &growth)
+{
+    auto by = [](int percent, int pixels) { return percent * pixels / 100; };
+    return rect.adjusted(by(share.left, growth.width()), by(share.top, growth.height()), by(share.right, growth.width()),
+                         by(share.bottom, growth.height()));
+}
+
 QRect ControlDef::pixelRect() const { return twipsRect(left, top, width, height); }
 
 QStringList ControlDef::items() const
@@ -126,34 +140,51 @@ QSize FormDef::pixelSize() const
 
 const FormDef &mainWindowDef()
 {
-    static const FormDef def{"Form1", "Quorvane v1.0b", 9000, 5550, Border::FixedSingle, true, false, kBlack,
+    // Grown, the window gives its new room to the ROM lists and the picture box, half each across
+    // and all of it down; the option column keeps its size at the right edge, the banner stays
+    // over the middle and the hint under the picture.
+    constexpr Growth kRightColumn{100, 0, 100, 0};
+    constexpr Growth kMiddle{50, 0, 50, 0};
+    constexpr Growth kLeftHalf{0, 0, 50, 100};
+    constexpr Growth kRightHalf{50, 0, 100, 100};
+    constexpr Growth kUnderPicture{50, 100, 50, 100};
+    constexpr Growth kWholeTab{0, 0, 100, 100};
+    constexpr Growth kTabFoot{0, 100, 100, 100};
+    static const FormDef def{"Form1", "Quorvane v1.0b", 9000, 5550, Border::Sizable, true, true, kBlack,
         {
-            control("Check1", Kind::CheckBox).at(7440, 5040, 1335, 255).text("Sound").font(9.75).colours(kRed, kBlack).tab(0),
+            control("Check1", Kind::CheckBox).at(7440, 5040, 1335, 255).text("Sound").font(9.75).colours(kRed, kBlack).tab(0)
+                .grows(kRightColumn),
             control("List1", Kind::ListBox).at(7440, 3480, 1455, 1425)
-                .text("256x224|256x240|256x256|320x200|320x240|640x480").tab(1).named("Resolution"),
-            control("Label1", Kind::Label).at(7440, 3120, 1455, 375).text("Resolution").font(13.5).colours(kRed, kBlack).tab(2),
+                .text("256x224|256x240|256x256|320x200|320x240|640x480").tab(1).named("Resolution").grows(kRightColumn),
+            control("Label1", Kind::Label).at(7440, 3120, 1455, 375).text("Resolution").font(13.5).colours(kRed, kBlack).tab(2)
+                .grows(kRightColumn),
             control("Picture1", Kind::PictureBox).at(2280, 120, 4455, 1215).colours(kSystemWindowText, kSystemWindow)
-                .tab(3).with(Flat).named("Quorvane"),
+                .tab(3).with(Flat).named("Quorvane").grows(kMiddle),
             control("List2", Kind::ListBox).at(7440, 1680, 1455, 1425).text("Keyboard|Gamepad|Joystick").tab(4)
-                .named("Controller"),
-            control("Label4", Kind::Label).at(7440, 1200, 1455, 375).text("Controller").font(13.5).colours(kRed, kBlack).tab(5),
-            control("Picture2", Kind::PictureBox).at(3360, 1680, 3855, 3375).tab(6).named("Snapshot"),
+                .named("Controller").grows(kRightColumn),
+            control("Label4", Kind::Label).at(7440, 1200, 1455, 375).text("Controller").font(13.5).colours(kRed, kBlack).tab(5)
+                .grows(kRightColumn),
+            control("Picture2", Kind::PictureBox).at(3360, 1680, 3855, 3375).tab(6).named("Snapshot").grows(kRightHalf),
             control("Label2", Kind::Label).at(3240, 5160, 4215, 255)
-                .text("Double Click ROM To Run. Press ALT + Q To Quit Game.").colours(kRed, kBlack).tab(7),
-            control("SSTab1", Kind::TabControl).at(120, 1680, 3135, 3615).text(tabCaptions()).tab(8).named("ROM folders"),
+                .text("Double Click ROM To Run. Press ALT + Q To Quit Game.").colours(kRed, kBlack).tab(7).grows(kUnderPicture),
+            control("SSTab1", Kind::TabControl).at(120, 1680, 3135, 3615).text(tabCaptions()).tab(8).named("ROM folders")
+                .grows(kLeftHalf),
             control(slotName(0, &SlotControls::fileList), Kind::FileList).onTab(0).at(120, 360, 2895, 2820).text("*.nes").tab(9)
-                .named(slotName(0, &SlotControls::listName)),
+                .named(slotName(0, &SlotControls::listName)).grows(kWholeTab),
             control(slotName(1, &SlotControls::fileList), Kind::FileList).onTab(1).at(120, 360, 2895, 2820).text("*.nes").tab(10)
-                .named(slotName(1, &SlotControls::listName)),
+                .named(slotName(1, &SlotControls::listName)).grows(kWholeTab),
             control(slotName(2, &SlotControls::fileList), Kind::FileList).onTab(2).at(120, 360, 2895, 2820).text("*.nes").tab(11)
-                .named(slotName(2, &SlotControls::listName)),
-            control(slotName(0, &SlotControls::countLabel), Kind::Label).onTab(0).at(240, 3240, 2655, 255).text("").tab(12),
-            control(slotName(1, &SlotControls::countLabel), Kind::Label).onTab(1).at(240, 3240, 2655, 255).text("").tab(13),
-            control(slotName(2, &SlotControls::countLabel), Kind::Label).onTab(2).at(240, 3240, 2655, 255).text("").tab(14),
+                .named(slotName(2, &SlotControls::listName)).grows(kWholeTab),
+            control(slotName(0, &SlotControls::countLabel), Kind::Label).onTab(0).at(240, 3240, 2655, 255).text("").tab(12)
+                .grows(kTabFoot),
+            control(slotName(1, &SlotControls::countLabel), Kind::Label).onTab(1).at(240, 3240, 2655, 255).text("").tab(13)
+                .grows(kTabFoot),
+            control(slotName(2, &SlotControls::countLabel), Kind::Label).onTab(2).at(240, 3240, 2655, 255).text("").tab(14)
+                .grows(kTabFoot),
         },
         {
-            {3240, 0, 3240, 8040},
-            {3240, 1440, 9240, 1440},
+            {3240, 0, 3240, 8040, {50, 0, 50, 100}},
+            {3240, 1440, 9240, 1440, {50, 0, 100, 0}},
         }};
     return def;
 }
@@ -187,7 +218,7 @@ const FormDef &romFoldersDialogDef()
                 .tab(12).named(slotName(2, &SlotControls::subfoldersName)),
         },
         {
-            {0, 1680, 6780, 1680},
+            {0, 1680, 6780, 1680, kStays},
         }};
     return def;
 }
@@ -279,7 +310,7 @@ const FormDef &emulatorsDef()
             control("closeButton", Kind::CommandButton).at(5865, 5025, 1215, 375).text("&Close").tab(10),
         },
         {
-            {120, 2760, 7080, 2760},
+            {120, 2760, 7080, 2760, kStays},
         }};
     return def;
 }

@@ -21,6 +21,17 @@ inline constexpr int kSystemWindowText = -3; // the system window text colour
 inline constexpr int kNoTabStop = -1;
 inline constexpr double kDefaultFont = 8.25; // the kind default, MS Sans Serif 8.25 pt
 
+// How a control follows a window grown past its table's size: each edge moves by its share, in
+// percent, of the growth of the control's container (the window, or the tab control for a control
+// on a tab). None: the control stays where the table puts it.
+struct Growth {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+inline constexpr Growth kStays{};
+
+// growth: how far the container has grown past the table's size, in pixels.
+QRect grownRect(const QRect &rect, const Growth &share, const QSize &growth);
+
 enum Flag { NoFlags = 0, Flat = 1, Underline = 2, WordWrap = 4, Selectable = 8 }; // Selectable: a label's text, by mouse and keyboard (and Tab)
 
 struct ControlDef {
@@ -35,6 +46,7 @@ struct ControlDef {
     int tabIndex = kNoTabStop;
     int flags = NoFlags;
     const char *accessibleName = nullptr; // what a screen reader calls it, where no caption says
+    Growth growth;
 
     QRect pixelRect() const;
     QStringList items() const; // caption split at "|"
@@ -49,6 +61,7 @@ struct ControlDef {
     ControlDef tab(int index) const;
     ControlDef with(int flag) const;
     ControlDef named(const char *name) const;
+    ControlDef grows(Growth share) const;
 };
 
 // A control of kind named name, on the window, with no caption and no tab stop yet.
@@ -56,6 +69,7 @@ ControlDef control(const char *name, Kind kind);
 
 struct LineDef {
     int x1, y1, x2, y2; // twips
+    Growth growth;      // left and top move the first end, right and bottom the second
 };
 
 enum class Border { FixedSingle, Sizable };

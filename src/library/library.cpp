@@ -50,9 +50,22 @@ Library::Library(Places places, const std::array<QString, kFolderCount> &pattern
     }
     connect(m_history, &PlayHistory::changed, this, [this] {
         const QSet<QByteArray> favourites = m_history->favourites();
-        for (RomFolder *folder : m_folders)
+        for (RomFolder *folder : m_folders) {
             folder->model()->setFavourites(favourites);
+            folder->model()->orderAgain(); // a played game moves up
+        }
     });
+}
+
+void Library::setOrder(RomOrder order)
+{
+    RomListModel::GameRank rank;
+    if (order == RomOrder::MostPlayed)
+        rank = [history = m_history](const QByteArray &game) { return history->record(game).launches; };
+    else if (order == RomOrder::LastPlayed)
+        rank = [history = m_history](const QByteArray &game) { return history->record(game).lastLaunchMs + 1; };
+    for (RomFolder *folder : m_folders)
+        folder->model()->setOrder(order, rank);
 }
 
 RomEntry Library::entry(int slot, int row) const

@@ -69,6 +69,8 @@ public:
     // answered by then fills when it does.
     void setFolders(const std::array<QString, kFolderCount> &folders, const std::array<bool, kFolderCount> &subfolders,
                     std::chrono::milliseconds patience);
+    // Orders every list so (see RomOrder); the played orders follow the play history.
+    void setOrder(RomOrder order);
     // The pictures to show for entry, the first that exists; none for a folder alone.
     QStringList snapshotPaths(const RomEntry &entry) const;
 

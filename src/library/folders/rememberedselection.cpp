@@ -25,6 +25,11 @@ constexpr int kWriteAttempts = 5;
 QString folderKey(int slot) { return QStringLiteral("Folder%1").arg(slot + 1); }
 QString romKey(int slot) { return QStringLiteral("Rom%1").arg(slot + 1); }
 
+// The orders as the file names them, by RomOrder.
+const std::array<QLatin1String, 4> kOrderNames{QLatin1String("Name"), QLatin1String("MostPlayed"), QLatin1String("LastPlayed"),
+                                               QLatin1String("RecentlyAdded")};
+constexpr int kLargestSide = 32767; // Qt's largest window
+
 bool breaksLine(const QString &text)
 {
     return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0));
@@ -39,7 +44,19 @@ RememberedSelection readRememberedSelection(const QString &path)
     if (path.isEmpty() || !platform::openRegularFile(path, file) || file.size() > kMaxFileSize)
         return selection;
     const QByteArray contents = file.read(kMaxFileSize);
-    selection.showTitles = profile::profileValue(contents, kSection, QStringLiteral("ShowTitles")).value_or(QString()) == QLatin1String("1");
+    const auto value = [&contents](const char *key) { return profile::profileValue(contents, kSection, QLatin1String(key)).value_or(QString()); };
+    selection.showTitles = value("ShowTitles") == QLatin1String("1");
+    selection.showCovers = value("Covers") == QLatin1String("1");
+    selection.maximised = value("Maximised") == QLatin1String("1");
+    const QString order = value("SortBy");
+    for (size_t i = 0; i < kOrderNames.size(); ++i) {
+        if (order == kOrderNames[i])
+            selection.order = RomOrder(i);
+    }
+    bool wide = false, high = false;
+    const QSize size(value("Width").toInt(&wide), value("Height").toInt(&high));
+    if (wide && high && size.width() > 0 && size.height() > 0 && size.width() <= kLargestSide && size.height() <= kLargestSide)
+        selection.windowSize = size;
     bool ok = false;
     const int tab = profile::profileValue(contents, kSection, QStringLiteral("Tab")).value_or(QString()).toInt(&ok);
     if (!ok || tab < 0 || tab >= int(selection.roms.size()))
@@ -55,7 +72,14 @@ RememberedSelection readRememberedSelection(const QString &path)
 bool writeRememberedSelection(const QString &path, const RememberedSelection &selection, QString *error)
 {
     QList<profile::KeyValue> values{{QStringLiteral("Tab"), QString::number(selection.tab)},
-                                    {QStringLiteral("ShowTitles"), selection.showTitles ? QStringLiteral("1") : QStringLiteral("0")}};
+                                    {QStringLiteral("ShowTitles"), selection.showTitles ? QStringLiteral("1") : QStringLiteral("0")},
+                                    {QStringLiteral("Covers"), selection.showCovers ? QStringLiteral("1") : QStringLiteral("0")},
+                                    {QStringLiteral("SortBy"), kOrderNames.at(size_t(selection.order))},
+                                    {QStringLiteral("Maximised"), selection.maximised ? QStringLiteral("1") : QStringLiteral("0")}};
+    if (selection.windowSize.isValid()) {
+        values.append({QStringLiteral("Width"), QString::number(selection.windowSize.width())});
+        values.append({QStringLiteral("Height"), QString::number(selection.windowSize.height())});
+    }
     for (int slot = 0; slot < int(selection.roms.size()); ++slot) {
         QString folder = selection.folders[size_t(slot)];
         QString rom = selection.roms[size_t(slot)];
@@ -89,13 +113,19 @@ SelectionKeeper::SelectionKeeper(const QString &path, QObject *parent)
     qRegisterMetaType<RememberedSelection>();
 }
 
-void SelectionKeeper::load()
+std::optional<RememberedSelection> SelectionKeeper::load(std::chrono::milliseconds patience)
 {
     // Detached: a file on a disk that does not answer holds nothing up, closing included.
-    m_queue.post([receiver = platform::Receiver::of(this), this, path = m_path](const platform::CancelFlag &) {
+    auto read = std::make_shared<std::promise<RememberedSelection>>();
+    std::future<RememberedSelection> came = read->get_future();
+    m_queue.post([receiver = platform::Receiver::of(this), this, path = m_path, read](const platform::CancelFlag &) {
         const RememberedSelection selection = readRememberedSelection(path);
+        read->set_value(selection);
         receiver->post([this, selection] { emit loaded(selection); });
     });
+    if (patience.count() > 0 && came.wait_for(patience) == std::future_status::ready)
+        return came.get();
+    return std::nullopt;
 }
 
 void SelectionKeeper::keep(const RememberedSelection &selection)

@@ -1,23 +1,33 @@
 #pragma once
 
+#include "library/folders/romlistmodel.h"
 #include "platform/workqueue.h"
 
 #include <QObject>
+#include <QSize>
 #include <QString>
 
 #include <array>
+#include <chrono>
+#include <future>
 #include <memory>
+#include <optional>
 
 namespace library {
 
 // What the window showed when it was left: its current tab, each tab's selected ROM with the
-// folder it was listed in, and whether titles were shown. The program's own, not a setting: it lives in a file of its own, never
-// in the configuration file that Save writes.
+// folder it was listed in, whether titles or covers were shown, the lists' order and the window's
+// size. The program's own, not a setting: it lives in a file of its own, never in the
+// configuration file that Save writes.
 struct RememberedSelection {
     int tab = -1;                   // -1: none remembered
     std::array<QString, 3> folders; // by slot, 0..2
     std::array<QString, 3> roms;    // empty: none remembered
     bool showTitles = false;        // the lists showed the ROMs' database titles
+    bool showCovers = false;        // the tabs showed covers instead of lists
+    RomOrder order = RomOrder::Name;
+    QSize windowSize;               // when last not maximised; invalid: the window's first size
+    bool maximised = false;
 };
 
 // What the file at path holds; nothing when it is missing, unreadable or broken. It may wait on
@@ -35,8 +45,9 @@ class SelectionKeeper : public QObject
 public:
     explicit SelectionKeeper(const QString &path, QObject *parent = nullptr);
 
-    // Reads the file on another thread; loaded tells what it held.
-    void load();
+    // Reads the file on another thread; loaded tells what it held. With patience, waits that long
+    // at most for it: what it held when it came by then (loaded is still emitted, later).
+    std::optional<RememberedSelection> load(std::chrono::milliseconds patience = {});
     void keep(const RememberedSelection &selection);
 
 signals:

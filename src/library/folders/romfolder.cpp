@@ -107,7 +107,7 @@ void RomFolder::show(quint64 ticket, const Reading &reading)
         m_model->update(reading.names);
     } else {
         m_listedFolder = reading.folder;
-        m_model->reset(reading.names);
+        m_model->reset(reading.names, reading.folder);
     }
     m_watched.clear();
     for (const ListedFolder &watched : reading.watch)

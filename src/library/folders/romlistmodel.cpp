@@ -4,6 +4,7 @@
 #include "platform/receiver.h"
 #include "platform/workqueue.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -35,6 +36,38 @@ std::vector<RomNames::Row> orderedByShown(const std::vector<RomNames::Row> &rows
     for (const RomNames::Row &key : keys.rows())
         sorted.push_back(rows[key.ordinal]);
     return sorted;
+}
+
+// The same with rows of a higher rank first (ranks by row of rows); ties as above.
+std::vector<RomNames::Row> orderedByRank(const std::vector<RomNames::Row> &rows, const QByteArray &buffer, const std::vector<QString> &shown,
+                                         const std::vector<qint64> &ranks)
+{
+    std::vector<RomNames::Row> sorted = orderedByShown(rows, buffer, shown);
+    if (ranks.empty())
+        return sorted;
+    std::vector<qint64> rankOfOrdinal;
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (rankOfOrdinal.size() <= rows[row].ordinal)
+            rankOfOrdinal.resize(rows[row].ordinal + 1);
+        rankOfOrdinal[rows[row].ordinal] = ranks[row];
+    }
+    std::stable_sort(sorted.begin(), sorted.end(), [&](const RomNames::Row &a, const RomNames::Row &b) {
+        return rankOfOrdinal[a.ordinal] > rankOfOrdinal[b.ordinal];
+    });
+    return sorted;
+}
+
+// Each row's file's time of change (ms since 1970), as a rank: the newest file first.
+std::vector<qint64> fileTimes(const std::vector<RomNames::Row> &rows, const QByteArray &buffer, const QString &folder,
+                              const platform::CancelFlag &cancelled)
+{
+    std::vector<qint64> times(rows.size(), 0);
+    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    for (size_t row = 0; row < rows.size() && !cancelled.isSet(); ++row) {
+        const QFileInfo file(base + platform::fromUtf8Lossless(buffer.constData() + rows[row].start));
+        times[row] = file.lastModified().toMSecsSinceEpoch();
+    }
+    return times;
 }
 
 } // namespace
@@ -104,31 +137,72 @@ void RomListModel::setShowTitles(bool show)
     m_showTitles = show;
     if (!m_rows.empty())
         emit dataChanged(index(0), index(rowCount() - 1), {Qt::DisplayRole});
-    sortSoon(show);
+    sortSoon();
 }
 
-void RomListModel::sortSoon(bool titles)
+void RomListModel::setOrder(RomOrder order, GameRank gameRank)
 {
-    // What each row shows, taken now (titles are shared, not copied); sorted on a queue of the
-    // model's own, and put in place if the rows are still those it was made of.
-    std::vector<QString> shown = shownTitles(titles);
+    m_gameRank = std::move(gameRank);
+    if (std::exchange(m_order, order) != order)
+        sortSoon();
+}
+
+void RomListModel::orderAgain()
+{
+    if (m_order != RomOrder::Name)
+        sortSoon();
+}
+
+std::vector<qint64> RomListModel::gameRanks() const
+{
+    if (!playedOrder())
+        return {};
+    std::vector<qint64> ranks(m_rows.size(), 0);
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        if (const ListedFacts *facts = factsOf(m_rows[row].ordinal); facts && !facts->game.isEmpty())
+            ranks[row] = m_gameRank(facts->game);
+    }
+    return ranks;
+}
+
+void RomListModel::sortSoon()
+{
+    // What each row shows and its game's rank, taken now (titles are shared, not copied); sorted
+    // on a queue of the model's own (the files' times read there), and put in place if the rows
+    // are still those it was made of.
+    std::vector<QString> shown = shownTitles(m_showTitles);
+    std::vector<qint64> ranks = gameRanks();
+    const QString timesIn = m_order == RomOrder::RecentlyAdded ? m_folder : QString();
     if (!m_sorting) {
         m_sorting = std::make_unique<platform::WorkQueue>("ROM list order", platform::WorkQueue::Priority::BelowWindow);
         m_receiver = platform::Receiver::of(this);
     }
-    m_sorting->post([receiver = m_receiver, this, rows = m_rows, buffer = m_buffer, shown = std::move(shown), titles,
-                     asked = ++m_sortsAsked, generation = m_rowsGeneration](const platform::CancelFlag &cancelled) {
-        std::vector<Row> sorted = orderedByShown(rows, buffer, shown);
+    m_sorting->cancel(); // an older order is of no use
+    m_sorting->post([receiver = m_receiver, this, rows = m_rows, buffer = m_buffer, shown = std::move(shown), ranks = std::move(ranks),
+                     timesIn, asked = ++m_sortsAsked, generation = m_rowsGeneration](const platform::CancelFlag &cancelled) mutable {
+        if (!timesIn.isEmpty())
+            ranks = fileTimes(rows, buffer, timesIn, cancelled);
+        std::vector<Row> sorted = orderedByRank(rows, buffer, shown, ranks);
         if (cancelled.isSet())
             return;
-        receiver->post([this, sorted = std::move(sorted), titles, asked, generation]() mutable {
+        receiver->post([this, sorted = std::move(sorted), asked, generation]() mutable {
             if (asked != m_sortsAsked)
                 return; // a newer order is on its way
             if (generation != m_rowsGeneration)
-                sortSoon(titles); // the rows changed meanwhile: made again of the new ones
-            else
+                sortSoon(); // the rows changed meanwhile: made again of the new ones
+            else if (!std::equal(sorted.begin(), sorted.end(), m_rows.begin(), m_rows.end(), [](Row a, Row b) { return a.start == b.start; }))
                 reorder(std::move(sorted));
         });
+    });
+}
+
+void RomListModel::sortAfterBatches()
+{
+    if (std::exchange(m_sortPending, true))
+        return;
+    QTimer::singleShot(kSortAfterTitlesMs, this, [this] {
+        m_sortPending = false;
+        sortSoon();
     });
 }
 
@@ -234,13 +308,12 @@ void RomListModel::addFacts(const CheckedBatch &batch)
         emit dataChanged(index(0), index(int(m_rows.size()) - 1),
                          {MarkRole, Qt::DecorationRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole, Qt::DisplayRole});
     const bool titled = std::any_of(batch.facts().cbegin(), batch.facts().cend(), [](const ListedFacts &facts) { return !facts.title.isEmpty(); });
-    if (m_showTitles && titled && !std::exchange(m_sortPending, true)) {
-        QTimer::singleShot(kSortAfterTitlesMs, this, [this] {
-            m_sortPending = false;
-            if (m_showTitles)
-                sortSoon(true);
-        });
-    }
+    // A game found that its order ranks (one played) moves its row.
+    const bool ranked = playedOrder() && std::any_of(batch.facts().cbegin(), batch.facts().cend(), [this](const ListedFacts &facts) {
+        return !facts.game.isEmpty() && m_gameRank(facts.game) > 0;
+    });
+    if ((m_showTitles && titled) || ranked)
+        sortAfterBatches();
 }
 
 // An archive found to hold no NES ROM leaves the list, and stays out of later readings.
@@ -294,8 +367,9 @@ int RomListModel::rowOf(QByteArrayView name) const
     return -1;
 }
 
-void RomListModel::reset(const RomNames &names)
+void RomListModel::reset(const RomNames &names, const QString &folder)
 {
+    m_folder = folder;
     beginResetModel();
     m_facts.clear(); // another folder's files
     m_shared.clear();
@@ -306,12 +380,20 @@ void RomListModel::reset(const RomNames &names)
     rowsChanged();
     m_factsOfName.assign(names.starts().size(), 0);
     endResetModel();
+    if (m_order == RomOrder::RecentlyAdded)
+        sortSoon();
 }
 
 void RomListModel::update(const RomNames &names)
 {
     // A new reading comes in the names' order: the rows meet it in that order, and are put in
     // the titles' again after.
+    if (m_order != RomOrder::Name) { // put in its order again once merged, off this thread
+        sortBy(false);
+        updateInNameOrder(names);
+        sortSoon();
+        return;
+    }
     if (m_showTitles) {
         sortBy(false);
         updateInNameOrder(names);
@@ -367,7 +449,7 @@ void RomListModel::updateInNameOrder(const RomNames &names)
         if (!now.count(nameOf(row)))
             continue;
         if (std::strcmp(nameOf(row), freshName(kept[at++])) != 0) { // another order
-            reset(names);
+            reset(names, m_folder);
             return;
         }
     }

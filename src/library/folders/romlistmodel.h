@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,11 @@ class WorkQueue;
 }
 
 namespace library {
+
+// The orders a ROM list can have: by what the rows show (the default), most played first, last
+// played first, or newest file first. Rows that tie, and rows with nothing to rank them by (a
+// game never played, a ROM not identified yet), follow in the order of what they show.
+enum class RomOrder { Name, MostPlayed, LastPlayed, RecentlyAdded };
 
 // The rows of a ROM list: pointers to names in the buffer of the folder's last reading, each
 // decoded only when its row is drawn or used. The display role shows U+FFFD where a byte is no
@@ -69,8 +75,16 @@ public:
     // What row shows: its title, or its name.
     QString shownName(int row) const;
 
-    // Shows another folder's names.
-    void reset(const RomNames &names);
+    // Orders the rows; a played order ranks each row's game with gameRank (higher first), asked
+    // on this thread whenever the rows are ordered. The order is made off the window's thread.
+    using GameRank = std::function<qint64(const QByteArray &game)>;
+    void setOrder(RomOrder order, GameRank gameRank = {});
+    RomOrder order() const { return m_order; }
+    // Orders the rows again: what ranks them has changed (a game was played).
+    void orderAgain();
+
+    // Shows another folder's names; folder is where they are (the newest file first looks there).
+    void reset(const RomNames &names, const QString &folder = {});
     // Shows a new reading of the same folder: the names gone are removed and the new ones
     // inserted where they belong; every other row stays, and with it a view's selection, place
     // and what its check found.
@@ -86,9 +100,13 @@ private:
     void removeHidden();
     // Puts the same rows in another order: views keep their selection and place.
     void reorder(std::vector<Row> rows);
-    void sortBy(bool titles);
-    void sortSoon(bool titles); // the same off the window's thread
+    void sortBy(bool titles); // by names or shown titles only, at once
+    void sortSoon();          // in the chosen order, off the window's thread
+    // Orders again a moment after a check's batch brought what the order goes by.
+    void sortAfterBatches();
     std::vector<QString> shownTitles(bool titles) const; // by row; empty where the name shows
+    std::vector<qint64> gameRanks() const;                 // by row, for a played order
+    bool playedOrder() const { return (m_order == RomOrder::MostPlayed || m_order == RomOrder::LastPlayed) && m_gameRank; }
     void rowsChanged() { ++m_rowsGeneration; }
     void updateInNameOrder(const RomNames &names);
 
@@ -102,7 +120,10 @@ private:
     int m_marked = 0;                    // names whose file is not sound
     QSet<QByteArray> m_favourites;
     bool m_showTitles = false;
-    bool m_sortPending = false; // titles came: the rows are ordered again in a moment
+    RomOrder m_order = RomOrder::Name;
+    GameRank m_gameRank;
+    QString m_folder;           // where the names are
+    bool m_sortPending = false; // titles or games came: the rows are ordered again in a moment
     quint64 m_rowsGeneration = 0; // each change of the rows: an order made of older rows is dropped
     quint64 m_sortsAsked = 0;     // the newest order asked for: older ones are dropped
     std::unique_ptr<platform::WorkQueue> m_sorting;
