@@ -1,6 +1,7 @@
 // The main window grown, its pictures by title, the cover view and the sort orders.
 #include "romtests.h"
 #include "windowtest.h"
+#include "archivewriter.h"
 
 #include <QAction>
 
@@ -29,6 +30,33 @@ QRect placeOf(const QWidget *window, const char *control)
 // A ROM of 16 KB of program and 8 KB of pictures, each byte fill: its game is the SHA-1 of those.
 QByteArray soundRom(char fill) { return header(1, 1) + QByteArray(24 * 1024, fill); }
 QByteArray gameOf(char fill) { return QCryptographicHash::hash(QByteArray(24 * 1024, fill), QCryptographicHash::Sha1); }
+
+// A picture of size, all of colour, saved as a PNG at path (its folders made).
+void writePicture(const QString &path, QSize size, QColor colour)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QVERIFY(image.save(path, "PNG"));
+}
+
+// A ROM database (Logiqx XML) naming the sound ROMs of fills by titles.
+QByteArray romDatabase(const std::vector<std::pair<char, QString>> &games)
+{
+    QString text = u"<?xml version=\"1.0\"?>\n<datafile>\n"_s;
+    for (const auto &[fill, title] : games) {
+        const library::RomSums sums = sumsOf(QByteArray(24 * 1024, fill));
+        text += u"<game name=\"%1\"><rom name=\"x.nes\" size=\"24576\" crc=\"%2\" sha1=\"%3\"/></game>\n"_s.arg(
+            title.toHtmlEscaped(), QString::number(sums.crc32, 16).rightJustified(8, u'0'), QString::fromLatin1(sums.sha1.toHex()));
+    }
+    return (text + u"</datafile>\n"_s).toUtf8();
+}
+
+// The first thumbnails folder's picture of a title, of a kind ("Named_Boxarts").
+QString titlePicture(const QString &folder, const char *kind, const QString &file)
+{
+    return folder + u"/Nintendo - Nintendo Entertainment System/"_s + QLatin1String(kind) + u'/' + file;
+}
 
 QImage shot(QWidget *window)
 {
@@ -122,6 +150,64 @@ private slots:
         QTRY_COMPARE(w->size(), QSize(750, 488));
         QTRY_VERIFY(readAll(context.selectionFile).contains("Maximised=0"));
         QCOMPARE(readAll(f.config()), config);
+    }
+
+    // The picture box shows the seed's snapshot first; else a picture found by the ROM's title in a
+    // thumbnails folder: box art before a title screen before a snapshot, whichever folder holds
+    // it, scaled to fit the box; a zipped ROM by its ROM's title; a title's awkward characters as
+    // that layout names its files; a hostile picture leaves the box blank.
+    void picturesAreFoundByTitle()
+    {
+        Layout f;
+        writeFile(f.rom(0) + u"mm2.nes"_s, soundRom('m'));
+        writeFile(f.rom(0) + u"renamed.zip"_s, makeArchive(ArchiveFormat::Zip, {{"inner name.nes", soundRom('z')}}));
+        writeFile(f.rom(0) + u"plain.nes"_s, soundRom('p'));
+        writeFile(f.rom(0) + u"hostile.nes"_s, soundRom('h'));
+        writeFile(f.app() + u"/dat/nes.dat"_s,
+                  romDatabase({{'m', u"Mega Man 2 (USA)"_s}, {'z', u"Zap: Who? <Me> & \"You\" | A*B/C\\D`"_s}, {'p', u"Plain"_s},
+                           {'h', u"Hostile"_s}}));
+        writeFile(f.config(), configFor(f.rom(0), f.rom(1), f.rom(2)));
+        const QString first = f.dir.filePath(u"thumbs-a"_s), second = f.dir.filePath(u"thumbs-b"_s);
+        writePicture(titlePicture(first, "Named_Titles", u"Mega Man 2 (USA).png"_s), QSize(300, 200), Qt::red);
+        writePicture(titlePicture(second, "Named_Boxarts", u"Mega Man 2 (USA).png"_s), QSize(400, 560), Qt::green);
+        writePicture(titlePicture(second, "Named_Snaps", u"Zap_ Who_ _Me_ _ _You_ _ A_B_C_D_.png"_s), QSize(64, 60), Qt::blue);
+        writePicture(titlePicture(first, "Named_Boxarts", u"Plain.png"_s), QSize(64, 60), Qt::blue);
+        QDir().mkpath(f.app() + u"/snap"_s);
+        QImage snap(QSize(20, 10), QImage::Format_RGB32);
+        snap.fill(Qt::yellow);
+        QVERIFY(snap.save(f.app() + u"/snap/plain.jpg"_s, "JPEG", 95));
+        // A PNG that claims 30,000 x 30,000 pixels: refused before any of it is decoded.
+        const QByteArray header("IHDR\0\0\x75\x30\0\0\x75\x30\x08\x06\0\0\0", 17);
+        const quint32 sum = quint32(crc32(0, reinterpret_cast<const Bytef *>(header.constData()), uInt(header.size())));
+        QByteArray hostile = QByteArray("\x89PNG\r\n\x1A\n\0\0\0\x0D", 12) + header;
+        for (const int shift : {24, 16, 8, 0})
+            hostile += char(sum >> shift);
+        writeFile(titlePicture(first, "Named_Boxarts", u"Hostile.png"_s), hostile + QByteArray(1000, '\0'));
+
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.datFolders = {f.app() + u"/dat"_s};
+        context.thumbnailFolders = {first, second};
+        const auto w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        const MainControls c(w.get());
+        auto pictureOf = [&](const QString &name) {
+            const auto shown = [&] {
+                QImage picture = c.snapshot->picture();
+                return picture.isNull() ? u"none"_s
+                                        : u"%1x%2 %3"_s.arg(picture.width()).arg(picture.height()).arg(QColor(picture.pixel(0, 0)).name());
+            };
+            c.list(0)->selectFile(name);
+            QTest::qWait(300); // the title comes with the check; the picture off the window's thread
+            return shown();
+        };
+        QTRY_VERIFY(!w->romFolder(0)->model()->factsAt(0) ? false : w->romFolder(0)->model()->factsAt(3) != nullptr);
+        const QSize box = c.snapshot->visibleSize();
+        const QSize fitted = QSize(400, 560).scaled(box, Qt::KeepAspectRatio);
+        QTRY_COMPARE(pictureOf(u"mm2.nes"_s), u"%1x%2 #00ff00"_s.arg(fitted.width()).arg(fitted.height()));
+        QTRY_COMPARE(pictureOf(u"renamed.zip"_s), u"64x60 #0000ff"_s);
+        QTRY_COMPARE(pictureOf(u"plain.nes"_s).left(6), u"20x10 "_s); // the snapshot, not the box art
+        QCOMPARE(pictureOf(u"hostile.nes"_s), u"none"_s);
+        QVERIFY(f.recorder.messages.isEmpty());
     }
 
     // Options > Sort By, over a play history made beforehand: most played first, last played

@@ -3,6 +3,7 @@
 
 #include "preview/snapshot.h"
 #include "preview/snapshotloader.h"
+#include "preview/titlepictures.h"
 #include "testutil.h"
 
 #include <QBuffer>
@@ -84,12 +85,44 @@ private slots:
         files.insert(u"2 GB of zeros"_s, {});
 #endif
         const long growth = peakGrowth([&] {
-            for (const QString &name : files.keys())
+            for (const QString &name : files.keys()) {
                 QVERIFY2(preview::loadSnapshot(dir.filePath(name), kBox).isNull(), qPrintable(name));
+                QVERIFY2(preview::loadFitted(dir.filePath(name), kBox).isNull(), qPrintable(name)); // as box art
+            }
         });
         QVERIFY2(growth < (preview::kMaxSnapshotMemory >> 10) + 16 * 1024, qPrintable(QString::number(growth)));
         writeFile(dir.filePath(u"honest.jpg"_s), small); // the same small picture, its own size told: shown
         QCOMPARE(preview::loadSnapshot(dir.filePath(u"honest.jpg"_s), kBox).size(), QSize(24, 16));
+    }
+
+    // Pictures by title: named as RetroArch's thumbnails are, looked for kind by kind (box art,
+    // title screens, snapshots) and folder by folder within a kind; scaled to fit the box whole,
+    // never enlarged.
+    void picturesByTitle()
+    {
+        QCOMPARE(preview::titlePictureName(u"A&B*C/D:E`F<G>H?I\\J|K\"L (USA) [!] {x} ~ 'y'"_s),
+                 u"A_B_C_D_E_F_G_H_I_J_K_L (USA) [!] {x} ~ 'y'.png"_s);
+        QCOMPARE(preview::titlePictureName(QString()), QString());
+        const QString nes = u"/Nintendo - Nintendo Entertainment System/"_s;
+        QCOMPARE(preview::titlePicturePaths({u"/a"_s, u"/b"_s}, u"Game: 2"_s),
+                 (QStringList{"/a" + nes + "Named_Boxarts/Game_ 2.png", "/b" + nes + "Named_Boxarts/Game_ 2.png",
+                              "/a" + nes + "Named_Titles/Game_ 2.png", "/b" + nes + "Named_Titles/Game_ 2.png",
+                              "/a" + nes + "Named_Snaps/Game_ 2.png", "/b" + nes + "Named_Snaps/Game_ 2.png"}));
+        QCOMPARE(preview::titlePicturePaths({u"/a"_s}, u"G"_s, preview::TitlePicture::BoxArt, preview::TitlePicture::BoxArt),
+                 (QStringList{"/a" + nes + "Named_Boxarts/G.png"}));
+        QVERIFY(preview::titlePicturePaths({u"/a"_s}, QString()).isEmpty());
+
+        QTemporaryDir dir;
+        for (const auto &[size, box, fitted] : std::vector<std::tuple<QSize, QSize, QSize>>{
+                 {{512, 720}, {200, 200}, {142, 200}}, {{720, 512}, {200, 200}, {200, 142}}, {{50, 40}, {200, 200}, {50, 40}}}) {
+            QImage picture(size, QImage::Format_RGB32);
+            picture.fill(Qt::darkCyan);
+            const QString path = dir.filePath(u"%1.png"_s.arg(size.width()));
+            QVERIFY(picture.save(path, "PNG"));
+            QCOMPARE(preview::loadFitted(path, box).size(), fitted);
+            QVERIFY(picture.save(path + u".jpg"_s, "JPEG"));
+            QCOMPARE(preview::loadFitted(path + u".jpg"_s, box).size(), fitted);
+        }
     }
 
     void snapshotPath_data()

@@ -20,6 +20,8 @@ struct AppContext {
     QString selectionFile;           // where the ROMs last selected are saved; none when empty
     QString libraryFile;             // the database of what is known of each ROM; none when empty
     QStringList datFolders;          // where ROM databases (DAT files) are looked for
+    QStringList thumbnailFolders;    // where pictures named by title are looked for, in this order
+    QString coverCacheFolder;        // where covers scaled for the cover view are kept; none when empty
     QString romCacheFolder;          // where ROMs from archives are unpacked; none when empty
     QString emulatorsFile;           // the user's own emulators and default; none when empty
     QString emulatorStateFile;       // which default the user was told of; none when empty

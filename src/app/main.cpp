@@ -60,6 +60,18 @@ int main(int argc, char *argv[])
     if (!dataFolder.isEmpty() && QDir(dataFolder) != QDir(context.applicationFolder))
         context.datFolders << QDir(dataFolder).filePath(QStringLiteral("dat"));
 
+    // Pictures by title: a thumbnails/ folder beside the program, one in the data folder, then
+    // RetroArch's (and beside its program, once found).
+    context.thumbnailFolders << QDir(context.applicationFolder).filePath(QStringLiteral("thumbnails"));
+    if (!dataFolder.isEmpty() && QDir(dataFolder) != QDir(context.applicationFolder))
+        context.thumbnailFolders << QDir(dataFolder).filePath(QStringLiteral("thumbnails"));
+    context.thumbnailFolders << platform::retroArchThumbnailFolders();
+    // Covers scaled for the cover view are made again at will: beside a portable configuration
+    // file, else in the user's cache.
+    if (!context.logFolder.isEmpty())
+        context.coverCacheFolder = QDir(context.logFolder).filePath(context.configFiles.portable ? QStringLiteral("cache/covers")
+                                                                                                 : QStringLiteral("covers"));
+
     // A ROM to start ("Open with"), read before start-up makes the application folder current.
 #ifdef Q_OS_WIN
     const QString rom = QCoreApplication::arguments().value(1);

@@ -16,11 +16,13 @@
 #include "platform/filenames.h"
 #include "platform/workqueue.h"
 #include "preview/snapshotloader.h"
+#include "preview/titlepictures.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -457,17 +459,32 @@ void MainWindow::previewSnapshot(int slot)
 {
     // What is shown, or on its way, stays: a check that only confirms what a row is does not
     // blank it again.
-    const QStringList paths = m_library->snapshotPaths(selectedEntry(slot));
-    if (!paths.isEmpty() && paths == m_previewed)
+    const library::RomEntry entry = selectedEntry(slot);
+    const QStringList paths = m_library->snapshotPaths(entry);
+    const QStringList byTitle = paths.isEmpty() ? QStringList() : preview::titlePicturePaths(thumbnailFolders(), entry.title);
+    if (!paths.isEmpty() && paths + byTitle == m_previewed)
         return;
-    m_previewed = paths;
+    m_previewed = paths + byTitle;
     // Blank at once, so that the previous selection's snapshot never stays; the picture follows
     // from another thread, the window never waits for a decode, and a failed load is silent.
     m_form.snapshot->setPicture(QImage());
     if (paths.isEmpty())
         m_snapshotLoader->cancel();
     else
-        m_snapshotLoader->request(paths, m_form.snapshot->visibleSize());
+        m_snapshotLoader->request(paths, m_form.snapshot->visibleSize(), byTitle);
+}
+
+QStringList MainWindow::thumbnailFolders() const
+{
+    // RetroArch's own beside its program, once the emulators have been looked for.
+    QStringList folders = m_context.thumbnailFolders;
+    for (const launch::EmulatorDefinition &definition : m_emulators->definitions()) {
+        const launch::FoundEmulator found = m_emulators->found(definition.id);
+        if (found.isFound() && QFileInfo(found.program).baseName().compare(QLatin1String("retroarch"), Qt::CaseInsensitive) == 0)
+            folders << QFileInfo(found.program).dir().filePath(QStringLiteral("thumbnails"));
+    }
+    folders.removeDuplicates();
+    return folders;
 }
 
 void MainWindow::showRomInformation(int slot)

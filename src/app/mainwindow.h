@@ -124,6 +124,8 @@ private:
     void listWaitingFolders();
     // Looks for the emulators, once.
     void findEmulators();
+    // Where pictures by title are looked for.
+    QStringList thumbnailFolders() const;
 
     AppContext m_context;
     config::RomFolders *m_romFolders;

@@ -2,6 +2,7 @@
 // The folders Windows gives the launcher: its own folder and where configuration files live.
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -34,5 +35,10 @@ QString userCacheFolder();
 // The user's own folder for what Quorvane keeps of its own, such as the ROMs last selected:
 // "quorvane" in $XDG_DATA_HOME (or ~/.local/share); on Windows "Quorvane" in %LOCALAPPDATA%.
 QString userDataFolder();
+
+// RetroArch's own thumbnails folders, where it keeps box art, title screens and snapshots named
+// by title: on Linux in its configuration folder ($XDG_CONFIG_HOME or ~/.config) and its
+// Flatpak's, on Windows in %APPDATA%. Whether they exist is not asked.
+QStringList retroArchThumbnailFolders();
 
 } // namespace platform

@@ -48,4 +48,14 @@ QString userDataFolder()
     return base.isEmpty() ? QString() : QDir(base).filePath(QStringLiteral("quorvane"));
 }
 
+QStringList retroArchThumbnailFolders()
+{
+    QStringList folders;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (!config.isEmpty())
+        folders << QDir(config).filePath(QStringLiteral("retroarch/thumbnails"));
+    folders << QDir::home().filePath(QStringLiteral(".var/app/org.libretro.RetroArch/config/retroarch/thumbnails"));
+    return folders;
+}
+
 } // namespace platform

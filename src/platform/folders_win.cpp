@@ -14,7 +14,8 @@ QString currentFolder() { return QDir::currentPath(); }
 
 namespace {
 
-QString knownFolder(REFKNOWNFOLDERID id)
+// The folder under (Quorvane's own by default) in a known folder of the user's.
+QString knownFolder(REFKNOWNFOLDERID id, const QString &under = QStringLiteral("Quorvane"))
 {
     PWSTR path = nullptr;
     QString folder;
@@ -23,7 +24,7 @@ QString knownFolder(REFKNOWNFOLDERID id)
     CoTaskMemFree(path);
     if (folder.isEmpty())
         return QString();
-    return QDir::toNativeSeparators(QDir(folder).filePath(QStringLiteral("Quorvane")));
+    return QDir::toNativeSeparators(QDir(folder).filePath(under));
 }
 
 bool isSeparator(QChar c) { return c == QLatin1Char('\\') || c == QLatin1Char('/'); }
@@ -74,6 +75,12 @@ QString windowsFolder()
     if (length == 0 || length > MAX_PATH)
         return QString();
     return QString::fromWCharArray(buffer, int(length));
+}
+
+QStringList retroArchThumbnailFolders()
+{
+    const QString folder = knownFolder(FOLDERID_RoamingAppData, QStringLiteral("RetroArch/thumbnails"));
+    return folder.isEmpty() ? QStringList() : QStringList{folder};
 }
 
 } // namespace platform

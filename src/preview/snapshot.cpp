@@ -20,6 +20,7 @@ namespace {
 
 // Qt's reader gets the file in memory: at most this much of it, and the rest of the memory cap.
 constexpr qint64 kMaxFallbackInput = 16 * 1024 * 1024;
+constexpr qint64 kReadPiece = 1024 * 1024;
 
 // The kinds of picture a snapshot may be besides a JPEG the clipping decoder takes.
 const QList<QByteArray> kFallbackFormats{"jpeg", "png", "bmp", "gif"};
@@ -49,6 +50,54 @@ QSize decodedSize(const QByteArray &bytes, const QByteArray &format, const QSize
     if (format != "gif" || bytes.size() < 10)
         return size;
     return size.expandedTo(QSize(qFromLittleEndian<quint16>(bytes.constData() + 6), qFromLittleEndian<quint16>(bytes.constData() + 8)));
+}
+
+enum class Shown { TopLeft, Fitted };
+
+// Qt's reader gets the bytes from memory, after a check of what they claim: a reader allocates
+// what a header declares before it reads. shown: the box's top-left part of the picture, or all
+// of it scaled to fit the box.
+QImage readBounded(QIODevice &file, const QSize &box, Shown shown, const CancelCheck &cancelled)
+{
+    // Read a piece at a time: readAll() would make room for all the file claims to hold, and
+    // stop short of the read that tells the cap was passed.
+    BoundedDevice input(file, kMaxFallbackInput, cancelled);
+    QByteArray bytes;
+    for (QByteArray piece; !(piece = input.read(kReadPiece)).isEmpty();)
+        bytes += piece;
+    if (input.exceeded() || input.cancelled() || !plausible(bytes))
+        return QImage();
+    QBuffer memory(&bytes);
+    memory.open(QIODevice::ReadOnly);
+    QImageReader reader(&memory);
+    reader.setAutoTransform(false);
+    if (!reader.canRead() || !kFallbackFormats.contains(reader.format()))
+        return QImage();
+    const QSize size = reader.size();
+    if (size.isEmpty())
+        return QImage();
+    const QSize decoded = decodedSize(bytes, reader.format(), size);
+    // What the reader may hold at once: the whole picture, and for a progressive JPEG its
+    // coefficients (up to 8 bytes a pixel with four colour channels).
+    const qint64 bytesPerPixel = reader.format() == "jpeg" ? 8 : 4;
+    if (qint64(decoded.width()) * decoded.height() * bytesPerPixel > kMaxSnapshotMemory - kMaxFallbackInput)
+        return QImage();
+    if (shown == Shown::Fitted) {
+        const QSize fitted = size.scaled(box, Qt::KeepAspectRatio).boundedTo(size).expandedTo(QSize(1, 1));
+        if (reader.format() == "jpeg" && fitted != size)
+            reader.setScaledSize(fitted); // scaled as it is decoded
+        const QImage image = reader.read();
+        return image.size().boundedTo(fitted) == image.size() ? image
+                                                               : image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    const QRect clip(QPoint(0, 0), size.boundedTo(box));
+    if (reader.supportsOption(QImageIOHandler::ClipRect) && clip.size() != size)
+        reader.setClipRect(clip);
+    // A reader without a clip (GIF), or one whose picture is larger than its header claimed, still
+    // hands on no more than the box shows.
+    const QImage image = reader.read();
+    const QSize kept = image.size().boundedTo(box);
+    return kept == image.size() ? image : image.copy(QRect(QPoint(0, 0), kept));
 }
 
 } // namespace
@@ -106,35 +155,20 @@ QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &
     if (!file.seek(0))
         return QImage();
 #endif
-    // Qt's reader, for what the clipping decoder cannot do, gets the bytes from memory, after a
-    // check of what they claim: a reader allocates what a header declares before it reads.
-    BoundedDevice input(file, kMaxFallbackInput, cancelled);
-    QByteArray bytes = input.readAll();
-    if (input.exceeded() || input.cancelled() || !plausible(bytes))
+    return readBounded(file, box, Shown::TopLeft, cancelled);
+}
+
+QImage loadFitted(const QString &path, const QSize &box, const CancelCheck &cancelled)
+{
+    QFile file;
+    if (!platform::openRegularFile(path, file))
         return QImage();
-    QBuffer memory(&bytes);
-    memory.open(QIODevice::ReadOnly);
-    QImageReader reader(&memory);
-    reader.setAutoTransform(false);
-    if (!reader.canRead() || !kFallbackFormats.contains(reader.format()))
-        return QImage();
-    const QSize size = reader.size();
-    if (size.isEmpty())
-        return QImage();
-    const QSize decoded = decodedSize(bytes, reader.format(), size);
-    // What the reader may hold at once: the whole picture, and for a progressive JPEG its
-    // coefficients (up to 8 bytes a pixel with four colour channels).
-    const qint64 bytesPerPixel = reader.format() == "jpeg" ? 8 : 4;
-    if (qint64(decoded.width()) * decoded.height() * bytesPerPixel > kMaxSnapshotMemory - kMaxFallbackInput)
-        return QImage();
-    const QRect shown(QPoint(0, 0), size.boundedTo(box));
-    if (reader.supportsOption(QImageIOHandler::ClipRect) && shown.size() != size)
-        reader.setClipRect(shown);
-    // A reader without a clip (GIF), or one whose picture is larger than its header claimed, still
-    // hands on no more than the box shows.
-    const QImage image = reader.read();
-    const QSize kept = image.size().boundedTo(box);
-    return kept == image.size() ? image : image.copy(QRect(QPoint(0, 0), kept));
+    return decodeFitted(file, box, cancelled);
+}
+
+QImage decodeFitted(QIODevice &file, const QSize &box, const CancelCheck &cancelled)
+{
+    return readBounded(file, box.expandedTo(QSize(1, 1)), Shown::Fitted, cancelled);
 }
 
 } // namespace preview

@@ -37,4 +37,10 @@ QImage loadSnapshot(const QString &path, const QSize &visible, const CancelCheck
 // reader, both within the limits above.
 QImage decodeSnapshot(QIODevice &file, const QSize &visible, const CancelCheck &cancelled = {});
 
+// The picture at path scaled to fit a box of size box whole, its shape kept, never enlarged: box
+// art and title screens, which are larger than the box. Read through Qt's reader within the
+// limits above; a null image as for a snapshot.
+QImage loadFitted(const QString &path, const QSize &box, const CancelCheck &cancelled = {});
+QImage decodeFitted(QIODevice &file, const QSize &box, const CancelCheck &cancelled = {});
+
 } // namespace preview

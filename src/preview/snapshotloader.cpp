@@ -5,8 +5,8 @@
 
 namespace preview {
 
-SnapshotLoader::SnapshotLoader(QObject *parent, Decoder decoder)
-    : QObject(parent), m_decoder(std::move(decoder)), m_receiver(platform::Receiver::of(this))
+SnapshotLoader::SnapshotLoader(QObject *parent, Decoder decoder, Decoder fitter)
+    : QObject(parent), m_decoder(std::move(decoder)), m_fitter(std::move(fitter)), m_receiver(platform::Receiver::of(this))
 {
 }
 
@@ -18,19 +18,28 @@ void SnapshotLoader::cancel()
 
 void SnapshotLoader::request(const QString &path, const QSize &visible) { request(QStringList{path}, visible); }
 
-void SnapshotLoader::request(const QStringList &paths, const QSize &visible)
+void SnapshotLoader::request(const QStringList &paths, const QSize &visible, const QStringList &fittedPaths)
 {
     cancel();
-    m_decoding.post([receiver = m_receiver, this, ticket = m_newest, decoder = m_decoder, paths,
+    m_decoding.post([receiver = m_receiver, this, ticket = m_newest, decoder = m_decoder, fitter = m_fitter, paths, fittedPaths,
                      visible](const platform::CancelFlag &cancelled) {
-        QString path = paths.value(0);
-        for (const QString &candidate : paths) {
-            if (platform::pathKind(candidate) == platform::PathKind::RegularFile) {
-                path = candidate;
-                break;
+        const auto firstFile = [&cancelled](const QStringList &candidates) {
+            for (const QString &candidate : candidates) {
+                if (cancelled.isSet() || platform::pathKind(candidate) == platform::PathKind::RegularFile)
+                    return candidate;
             }
+            return QString();
+        };
+        QString path = firstFile(paths);
+        const Decoder *decode = &decoder;
+        if (path.isEmpty()) {
+            path = firstFile(fittedPaths);
+            if (path.isEmpty())
+                path = paths.value(0); // decoded to nothing, as a missing file is
+            else
+                decode = &fitter;
         }
-        const QImage picture = decoder(path, visible, cancelled.asCheck());
+        const QImage picture = (*decode)(path, visible, cancelled.asCheck());
         if (cancelled.isSet())
             return;
         receiver->post([this, ticket, picture] {

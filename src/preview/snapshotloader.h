@@ -23,12 +23,14 @@ class SnapshotLoader : public QObject
 public:
     using Decoder = std::function<QImage(const QString &path, const QSize &visible, const CancelCheck &cancelled)>;
 
-    explicit SnapshotLoader(QObject *parent = nullptr, Decoder decoder = loadSnapshot);
+    // decoder shows a snapshot's top-left part, fitter a picture by title scaled to fit.
+    explicit SnapshotLoader(QObject *parent = nullptr, Decoder decoder = loadSnapshot, Decoder fitter = loadFitted);
 
     // Starts decoding path for a box of the visible size; an earlier request is overtaken.
     void request(const QString &path, const QSize &visible);
-    // The same for the first of paths that is a file (looked for off this thread).
-    void request(const QStringList &paths, const QSize &visible);
+    // The same for the first of paths that is a file (looked for off this thread); when none is,
+    // the first of fittedPaths that is, scaled to fit the box.
+    void request(const QStringList &paths, const QSize &visible, const QStringList &fittedPaths = {});
     // Overtakes every earlier request without starting one.
     void cancel();
 
@@ -38,6 +40,7 @@ signals:
 
 private:
     Decoder m_decoder;
+    Decoder m_fitter;
     std::shared_ptr<platform::Receiver> m_receiver;
     quint64 m_newest = 0; // the request whose picture is wanted
     platform::WorkQueue m_decoding{"Snapshots", platform::WorkQueue::Priority::BelowWindow};

@@ -1,5 +1,6 @@
-// The snapshot decoder on any bytes: it never crashes, and never takes more memory than its cap
-// (the runner sets libFuzzer's -malloc_limit_mb just above it).
+// The snapshot decoder, and the one that fits box art to a box, on any bytes: they never crash,
+// and never take more memory than their cap (the runner sets libFuzzer's -malloc_limit_mb just
+// above it).
 
 #include "preview/snapshot.h"
 
@@ -24,5 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QImage picture = preview::decodeSnapshot(file, QSize(253, 221));
     if (picture.width() > 253 || picture.height() > 221)
         std::abort(); // only the box's part is ever decoded
+    const QImage fitted = preview::decodeFitted(file, QSize(140, 196));
+    if (fitted.width() > 140 || fitted.height() > 196)
+        std::abort(); // scaled to fit the box, whatever the picture claimed
     return 0;
 }
