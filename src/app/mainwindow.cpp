@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/coverpictures.h"
 #include "app/findline.h"
 #include "app/rommenus.h"
 #include "app/selectionrestorer.h"
@@ -15,6 +16,7 @@
 #include "help/readme.h"
 #include "platform/filenames.h"
 #include "platform/workqueue.h"
+#include "preview/covercache.h"
 #include "preview/snapshotloader.h"
 #include "preview/titlepictures.h"
 
@@ -135,6 +137,8 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
         m_selection->titlesShown(shown);
     });
     connect(m_selection, &SelectionRestorer::titlesRestored, m_showTitles, &QAction::setChecked);
+    connect(m_showCovers, &QAction::toggled, this, &MainWindow::showCovers);
+    connect(m_selection, &SelectionRestorer::coversRestored, m_showCovers, &QAction::setChecked);
     connect(m_selection, &SelectionRestorer::orderRestored, this, [this](library::RomOrder order) {
         m_orders[size_t(order)]->setChecked(true);
         m_library->setOrder(order);
@@ -145,6 +149,7 @@ MainWindow::MainWindow(AppContext context, QWidget *parent)
     m_placing->setInterval(kPlacingSettlesMs);
     connect(m_placing, &QTimer::timeout, this, [this] {
         m_selection->windowPlaced(isMaximized() ? normalGeometry().size() : size(), isMaximized());
+        previewSnapshot(m_form.romTabs->currentIndex()); // as large as the box has become
     });
 
     connect(m_form.sound, &QCheckBox::stateChanged, this, &MainWindow::updateSoundCaption);
@@ -207,6 +212,7 @@ void MainWindow::buildMenus()
         const char *name;
         const char *caption;
         void (MainWindow::*handler)();
+        QAction *MainWindow::*checkbox; // a checkbox item: the window's look, not a command
     };
     struct Menu {
         const char *name;
@@ -214,13 +220,14 @@ void MainWindow::buildMenus()
         std::vector<Item> items;
     };
     const std::vector<Menu> menus{
-        {"filemnu", "&File", {{"filemnufind", "&Find...", &MainWindow::openFind}, {"filemnuexit", "&Exit", &MainWindow::exit}}},
+        {"filemnu", "&File", {{"filemnufind", "&Find...", &MainWindow::openFind, nullptr}, {"filemnuexit", "&Exit", &MainWindow::exit, nullptr}}},
         {"mnuoptions", "&Options",
-         {{"mnuoptionsdir", "&Directories", &MainWindow::editRomFolders},
-          {"mnuoptionsemulators", "&Emulators...", &MainWindow::editEmulators},
-          {"mnuoptionstitles", "Show &Titles", nullptr}}},
+         {{"mnuoptionsdir", "&Directories", &MainWindow::editRomFolders, nullptr},
+          {"mnuoptionsemulators", "&Emulators...", &MainWindow::editEmulators, nullptr},
+          {"mnuoptionstitles", "Show &Titles", nullptr, &MainWindow::m_showTitles},
+          {"mnuoptionscovers", "&Covers", nullptr, &MainWindow::m_showCovers}}},
         {"mnuhelp", "&Help",
-         {{"mnuhelpreadme", "&Readme", &MainWindow::showReadme}, {"mnuhelpabout", "&About", &MainWindow::showAbout}}},
+         {{"mnuhelpreadme", "&Readme", &MainWindow::showReadme, nullptr}, {"mnuhelpabout", "&About", &MainWindow::showAbout, nullptr}}},
     };
     menuBar()->setFont(forms::formFont(forms::kDefaultFont)); // the platform's menu font would win
     for (const Menu &menu : menus) {
@@ -237,9 +244,9 @@ void MainWindow::buildMenus()
             }
             QAction *action = popup->addAction(QString::fromLatin1(item.caption));
             action->setObjectName(QString::fromLatin1(item.name));
-            if (!item.handler) { // a checkbox item: the window's look, not a command
+            if (item.checkbox) {
                 action->setCheckable(true);
-                m_showTitles = action;
+                this->*item.checkbox = action;
                 continue;
             }
             connect(action, &QAction::triggered, this, item.handler);
@@ -273,6 +280,20 @@ void MainWindow::setOrder(library::RomOrder order)
 {
     m_library->setOrder(order);
     m_selection->orderChosen(order);
+}
+
+void MainWindow::showCovers(bool shown)
+{
+    if (shown && !m_covers) { // made when first shown: start-up does not wait for it
+        m_covers = new preview::CoverCache(m_context.coverCacheFolder, forms::kCoverSize, this);
+        m_covers->setPictureFolders(thumbnailFolders());
+        connect(m_emulators, &launch::EmulatorChoice::changed, m_covers, [this] { m_covers->setPictureFolders(thumbnailFolders()); });
+        for (const config::RomSlot &slot : config::kRomSlots)
+            m_coverSources[size_t(slot.index)] = new CoverPictures(m_library->folder(slot.index), m_covers, this);
+    }
+    for (const config::RomSlot &slot : config::kRomSlots)
+        m_form.romLists[size_t(slot.index)]->showCovers(shown ? m_coverSources[size_t(slot.index)] : nullptr);
+    m_selection->coversShown(shown);
 }
 
 void MainWindow::showAsLeft()
@@ -462,16 +483,18 @@ void MainWindow::previewSnapshot(int slot)
     const library::RomEntry entry = selectedEntry(slot);
     const QStringList paths = m_library->snapshotPaths(entry);
     const QStringList byTitle = paths.isEmpty() ? QStringList() : preview::titlePicturePaths(thumbnailFolders(), entry.title);
-    if (!paths.isEmpty() && paths + byTitle == m_previewed)
+    const QSize box = m_form.snapshot->visibleSize();
+    if (!paths.isEmpty() && paths + byTitle == m_previewed && box == m_previewedBox)
         return;
     m_previewed = paths + byTitle;
+    m_previewedBox = box;
     // Blank at once, so that the previous selection's snapshot never stays; the picture follows
     // from another thread, the window never waits for a decode, and a failed load is silent.
     m_form.snapshot->setPicture(QImage());
     if (paths.isEmpty())
         m_snapshotLoader->cancel();
     else
-        m_snapshotLoader->request(paths, m_form.snapshot->visibleSize(), byTitle);
+        m_snapshotLoader->request(paths, box, byTitle);
 }
 
 QStringList MainWindow::thumbnailFolders() const

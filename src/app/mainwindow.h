@@ -19,7 +19,11 @@ class RomFolders;
 namespace dialogs {
 class RomFoldersDialog;
 }
+namespace forms {
+class CoverSource;
+}
 namespace preview {
+class CoverCache;
 class SnapshotLoader;
 }
 
@@ -97,6 +101,8 @@ private:
     void buildMenus();
     void buildSortMenu(QMenu *options);
     void setOrder(library::RomOrder order);
+    // Options > Covers: the lists as grids of covers, or as lists again.
+    void showCovers(bool shown);
     // The size and state the window was left in, once the file that keeps them has been read.
     void restorePlacement(const QSize &size, bool maximised);
     void connectList(int slot);
@@ -141,6 +147,9 @@ private:
     FindLine *m_find;
     SelectionRestorer *m_selection;
     QAction *m_showTitles = nullptr; // Options > Show Titles
+    QAction *m_showCovers = nullptr; // Options > Covers
+    preview::CoverCache *m_covers = nullptr;         // made when covers are first shown
+    std::array<forms::CoverSource *, 3> m_coverSources{}; // by slot
     std::array<QAction *, 4> m_orders{}; // Options > Sort By, by library::RomOrder
     QTimer *m_placing;                   // the window's size is kept once it has settled
     QSize m_leftSize;                    // as the window was left; invalid: its first size
@@ -150,6 +159,7 @@ private:
     bool m_listingWaitsForScreen = false;
     bool m_shown = false;
     QStringList m_previewed; // the pictures the box shows, or is about to
+    QSize m_previewedBox;    // at that size of the box
 };
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "forms/filelistbox.h"
 
 #include "forms/controls.h"
+#include "forms/coverdelegate.h"
 #include "platform/textfold.h"
 
 #include <QAccessible>
@@ -10,6 +11,7 @@
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 
@@ -47,7 +49,45 @@ private:
 
 void FileListBox::setIconRole(int role, std::function<QIcon(const QVariant &value)> iconOf)
 {
+    m_markRole = role;
+    m_markOf = iconOf;
     setItemDelegate(new IconByRole(role, std::move(iconOf), this));
+}
+
+void FileListBox::showCovers(CoverSource *source)
+{
+    if (source == m_covers)
+        return;
+    QAbstractItemDelegate *previous = itemDelegate();
+    if (m_covers)
+        disconnect(m_covers, nullptr, viewport(), nullptr);
+    m_covers = source;
+    const QModelIndex current = currentIndex();
+    if (source) {
+        // A wrapped list of equal cells, not Qt's icon mode: its static layout takes a million
+        // entries in its stride, and the arrow keys move across and down the grid.
+        if (!m_listDelegate)
+            m_listDelegate = previous;
+        setItemDelegate(new CoverDelegate(source, m_markRole, m_markOf, this));
+        setFlow(QListView::LeftToRight);
+        setWrapping(true);
+        setResizeMode(QListView::Adjust);
+        spreadCovers();
+        setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+        connect(source, &CoverSource::coversCame, viewport(), qOverload<>(&QWidget::update));
+    } else {
+        setItemDelegate(m_listDelegate);
+        m_listDelegate = nullptr;
+        setGridSize(QSize());
+        setWrapping(false);
+        setFlow(QListView::TopToBottom);
+        setResizeMode(QListView::Fixed);
+        setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    }
+    if (previous != itemDelegate() && previous != m_listDelegate)
+        previous->deleteLater();
+    if (current.isValid())
+        centreOn(current);
 }
 
 FileListBox::FileListBox(const QString &pattern, QWidget *parent) : QListView(parent), m_pattern(pattern)
@@ -70,7 +110,8 @@ bool FileListBox::viewportEvent(QEvent *event)
     initViewItemOption(&option);
     const QRect shown = visualRect(entry).intersected(viewport()->rect());
     option.rect = visualRect(entry);
-    const bool cut = itemDelegateForIndex(entry)->sizeHint(option, entry).width() > shown.width();
+    // A cover's name is cut to two lines at most: its whole name is always told.
+    const bool cut = m_covers || itemDelegateForIndex(entry)->sizeHint(option, entry).width() > shown.width();
     QStringList tip;
     if (cut)
         tip << entry.data(Qt::DisplayRole).toString();
@@ -81,6 +122,21 @@ bool FileListBox::viewportEvent(QEvent *event)
     else
         QToolTip::showText(help->globalPos(), tip.join(QLatin1Char('\n')), viewport(), shown);
     return true;
+}
+
+void FileListBox::spreadCovers()
+{
+    const QSize cell = coverCellSize(fontMetrics());
+    const int room = viewport()->width() - (verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width());
+    const int columns = std::max(1, room / cell.width());
+    setGridSize(QSize(std::max(cell.width(), room / columns), cell.height()));
+}
+
+void FileListBox::resizeEvent(QResizeEvent *event)
+{
+    QListView::resizeEvent(event);
+    if (m_covers)
+        spreadCovers();
 }
 
 void FileListBox::changeEvent(QEvent *event)

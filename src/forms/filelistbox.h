@@ -8,6 +8,8 @@
 
 namespace forms {
 
+class CoverSource;
+
 // A file list: a view of one folder's matching files (its model's edit role holds each name as
 // the file system holds it); one entry can be selected at a time. fileSelected is raised when the
 // selection changes (mouse, keyboard, or the entry gone from its folder), fileActivated on a
@@ -28,6 +30,10 @@ public:
     // Draws beside each entry the icon iconOf gives for the model's role: the model holds what
     // an entry is, the list how that looks.
     void setIconRole(int role, std::function<QIcon(const QVariant &value)> iconOf);
+    // Shows the entries as a grid of covers from source (none: as a list again). The entries,
+    // the selection, the keys and the signals stay as they are; the arrows move in the grid.
+    void showCovers(CoverSource *source);
+    bool showsCovers() const { return m_covers != nullptr; }
     int listCount() const;
     // The selected entry's name without folder; empty when nothing is selected.
     QString fileName() const;
@@ -52,10 +58,16 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles = QList<int>()) override;
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 
 private:
+    void spreadCovers(); // the grid's columns share the list's width
     QString m_pattern;
+    QAbstractItemDelegate *m_listDelegate = nullptr; // the list's own, while covers are shown
+    CoverSource *m_covers = nullptr;
+    int m_markRole = -1;
+    std::function<QIcon(const QVariant &value)> m_markOf;
     bool m_selectedGoing = false; // the selected entry is being removed
     QPersistentModelIndex m_centreWhenShown;
     QString m_typed;              // type-ahead: what was typed so far, folded
