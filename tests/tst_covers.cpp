@@ -3,7 +3,11 @@
 #include "windowtest.h"
 #include "archivewriter.h"
 
+#include <QAccessible>
 #include <QAction>
+#include <QDirIterator>
+
+#include "app/coverpictures.h"
 
 namespace {
 
@@ -56,6 +60,16 @@ QByteArray romDatabase(const std::vector<std::pair<char, QString>> &games)
 QString titlePicture(const QString &folder, const char *kind, const QString &file)
 {
     return folder + u"/Nintendo - Nintendo Entertainment System/"_s + QLatin1String(kind) + u'/' + file;
+}
+
+// The files below folder, relative to it.
+QStringList filesBelow(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    return files;
 }
 
 QImage shot(QWidget *window)
@@ -208,6 +222,108 @@ private slots:
         QTRY_COMPARE(pictureOf(u"plain.nes"_s).left(6), u"20x10 "_s); // the snapshot, not the box art
         QCOMPARE(pictureOf(u"hostile.nes"_s), u"none"_s);
         QVERIFY(f.recorder.messages.isEmpty());
+    }
+
+    // Options > Covers, by keyboard only: the arrows move across and down the grid, Enter starts
+    // the ROM, Shift+F10 opens its menu, the find line filters the grid and its count; each cover
+    // tells a screen reader its shown name, and "favourite" in its description; the covers come
+    // from box art, scaled once into a disk cache of their own; and covers come back at the next start.
+    void theCoverViewWorksByKeyboardOnly()
+    {
+        Layout f;
+        const QString games = u"abcdefg"_s;
+        std::vector<std::pair<char, QString>> titles;
+        const QString thumbnails = f.dir.filePath(u"thumbnails"_s);
+        for (const QChar fill : games) {
+            const QString title = u"Game %1 (USA)"_s.arg(fill.toUpper());
+            writeFile(f.rom(0) + fill + u".nes"_s, soundRom(char(fill.unicode())));
+            titles.emplace_back(char(fill.unicode()), title);
+            if (fill != u'c') // one without box art: a card
+                writePicture(titlePicture(thumbnails, "Named_Boxarts", title + u".png"_s), QSize(256, 360), Qt::darkGreen);
+        }
+        writeFile(f.app() + u"/dat/nes.dat"_s, romDatabase(titles));
+        writeFile(f.config(), configFor(f.rom(0), f.rom(1), f.rom(2)));
+        writeProgram(f.emulator());
+        app::AppContext context = f.recorder.context(f.app(), f.config());
+        context.datFolders = {f.app() + u"/dat"_s};
+        context.thumbnailFolders = {thumbnails};
+        context.coverCacheFolder = f.dir.filePath(u"cache/covers"_s);
+        context.selectionFile = f.dir.filePath(u"data/selection.ini"_s);
+        context.libraryFile = f.dir.filePath(u"data/quorvane.db"_s);
+        auto w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        w->showAsLeft();
+        w->resize(1100, 700);
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        MainControls c(w.get());
+        forms::FileListBox *grid = c.list(0);
+        QTRY_VERIFY(w->romFolder(0)->model()->factsAt(6)); // every ROM checked: its title known
+        w->findChild<QAction *>(u"mnuoptionscovers"_s)->trigger();
+        QVERIFY(grid->showsCovers() && grid->isWrapping() && grid->flow() == QListView::LeftToRight);
+        const int columns = grid->viewport()->width() / grid->gridSize().width();
+        QVERIFY2(columns >= 3 && columns < 7, qPrintable(QString::number(columns)));
+        QTRY_VERIFY(filesBelow(context.coverCacheFolder).size() == 7); // six covers and the marker
+
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Home);
+        QTest::keyClick(grid, Qt::Key_Space); // selects the current cover, as in a list
+        QCOMPARE(grid->fileName(), u"a.nes"_s);
+        QTest::keyClick(grid, Qt::Key_Right);
+        QCOMPARE(grid->fileName(), u"b.nes"_s);
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->currentIndex().row(), 1 + columns);
+        QTest::keyClick(grid, Qt::Key_End);
+        QCOMPARE(grid->fileName(), u"g.nes"_s);
+        QTest::keyClick(grid, Qt::Key_Return);
+        QTRY_COMPARE(f.recorder.starts.size(), 1);
+        QCOMPARE(f.recorder.starts[0].arguments.value(launch::LaunchCommand::kRomArgument), f.rom(0) + u"g.nes"_s);
+        QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(w->romMenu() && w->romMenu()->isVisible());
+        w->romMenu()->findChild<QAction *>(u"romMenuFavourite"_s)->trigger();
+        QTest::keyClick(w->romMenu(), Qt::Key_Escape);
+        QTRY_VERIFY(!w->romMenu()->isVisible());
+        w->activateWindow(); // no window manager gives it back
+        QTRY_COMPARE(QApplication::activeWindow(), w.get());
+
+        // What a screen reader is told of the selected cover.
+        QAccessibleInterface *view = QAccessible::queryAccessibleInterface(grid);
+        QVERIFY(view);
+        QTRY_VERIFY([&] {
+            for (int i = 0; i < view->childCount(); ++i) {
+                QAccessibleInterface *cell = view->child(i);
+                if (cell && cell->text(QAccessible::Name) == u"g.nes"_s)
+                    return cell->text(QAccessible::Description).contains(u"favourite"_s);
+            }
+            return false;
+        }());
+        // The covers drawn: box art where there is some, nothing for the game without.
+        forms::CoverSource *source = nullptr;
+        for (auto *candidate : w->findChildren<forms::CoverSource *>())
+            source = candidate->objectName().isEmpty() && !source ? candidate : source;
+        QVERIFY(source);
+        QTRY_COMPARE(source->coverOf(grid->model()->index(0, 0)).picture.size(), QSize(95, 134));
+        QTRY_VERIFY(!source->coverOf(grid->model()->index(2, 0)).coming);
+        QVERIFY(source->coverOf(grid->model()->index(2, 0)).picture.isNull());
+
+        QTest::keyClick(w.get(), Qt::Key_F, Qt::ControlModifier);
+        auto *line = child<QLineEdit>(w.get(), u"findLine"_s);
+        QVERIFY(line && line->hasFocus());
+        QTest::keyClicks(line, u"e"_s);
+        QCOMPARE(c.count(0)->text(), u"ROMs : 1 of 7"_s);
+        QCOMPARE(grid->fileName(), u"e.nes"_s);
+        QVERIFY(grid->showsCovers());
+        QTest::keyClick(line, Qt::Key_Escape);
+        QCOMPARE(c.count(0)->text(), u"ROMs : 7"_s);
+        QTRY_VERIFY(readAll(context.selectionFile).contains("Covers=1"));
+
+        w.reset();
+        w = std::make_unique<app::MainWindow>(context);
+        w->loadStartState();
+        QVERIFY(w->findChild<QAction *>(u"mnuoptionscovers"_s)->isChecked());
+        QTRY_VERIFY(MainControls(w.get()).list(0)->showsCovers());
+        w->findChild<QAction *>(u"mnuoptionscovers"_s)->trigger(); // a list again
+        QVERIFY(!MainControls(w.get()).list(0)->showsCovers() && !MainControls(w.get()).list(0)->isWrapping());
+        QTRY_VERIFY(readAll(context.selectionFile).contains("Covers=0"));
     }
 
     // Options > Sort By, over a play history made beforehand: most played first, last played
