@@ -71,6 +71,7 @@ namespace bench {
 // The list of slot 0..2, as the form table names it.
 forms::FileListBox *fileList(const app::MainWindow &window, int slot);
 long long monotonicNs();
+long residentKb(); // the process's resident memory now
 double median(std::vector<double> values);
 // The median time of runs of work, in ms.
 double medianMs(int runs, const std::function<void()> &work);
@@ -115,5 +116,6 @@ void benchHistory(const QTemporaryDir &dir);
 void benchDat(const QTemporaryDir &dir);
 void benchConfigRead(const QTemporaryDir &dir);
 void benchArchives(const QTemporaryDir &dir, const QString &standIn);
+void benchCovers(const QTemporaryDir &dir);
 
 } // namespace bench

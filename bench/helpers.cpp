@@ -8,6 +8,14 @@ forms::FileListBox *fileList(const app::MainWindow &window, int slot)
     return window.findChild<forms::FileListBox *>(QLatin1String(forms::kSlotControls.at(size_t(slot)).fileList));
 }
 
+long residentKb()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLong() * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
 long long monotonicNs()
 {
     timespec now{};

@@ -30,6 +30,11 @@
 //   subfolders    start-up over 3 x 10,000 ROMs spread over 300 subfolders, each folder read with
 //                 its subfolders, against a bare recursive readdir() of the same trees, side by side;
 //                 with as many other files (as the start-up part has them), then with ROMs alone
+//   covers        Options > Covers over 10,000 ROMs, all with box art, their covers in the disk cache
+//                 already: the first screen of covers from the switch until each is drawn, against a
+//                 bare grid that reads the same cached files itself; then every frame of a scroll
+//                 through the whole grid (the longest, and the 99th percentile), against the bare
+//                 grid's; and the memory the cover view took above the list view
 //   history       recording a launch in a history of 10,000 games, against a bare INSERT in its
 //                 own transaction on the same database; reading the play of the 10,000 games
 //                 against a bare SELECT of the same rows
@@ -53,7 +58,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     std::printf("Quorvane benchmark (medians of repeated runs, warm file cache; platform %s, locale %s)\n\n",
                 qPrintable(QGuiApplication::platformName()), qPrintable(QLocale().name()));
-    // --only NAME runs one part: start-up, subfolders, preview, launch, config, find, hashing, dat, history, checking, archives.
+    // --only NAME runs one part: start-up, subfolders, preview, launch, config, find, hashing, dat, history, checking, archives, covers.
     const QString only = arguments.value(arguments.indexOf(QLatin1String("--only")) + 1);
     auto wanted = [&](const char *part) { return !arguments.contains(QLatin1String("--only")) || only == QLatin1String(part); };
     if (wanted("start-up")) {
@@ -82,6 +87,8 @@ int main(int argc, char *argv[])
         benchHistory(dir);
     if (wanted("checking"))
         benchWhileChecking(dir, 100000, 30, "3 x 100,000");
+    if (wanted("covers"))
+        benchCovers(dir);
     if (wanted("archives") && QFile::exists(standIn))
         benchArchives(dir, standIn);
     if (arguments.contains(QLatin1String("--million")))

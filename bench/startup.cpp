@@ -245,18 +245,6 @@ void benchSubfolders(const QTemporaryDir &dir, bool others)
 
 // 3 x 1,000,000 ROMs: time to the window and the program's peak memory (--million only: making
 // the files takes a few minutes).
-namespace {
-
-long residentKb()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    return statm.readAll().split(' ').value(1).toLong() * (::sysconf(_SC_PAGESIZE) / 1024);
-}
-
-} // namespace
-
 int watchWindow(const QString &configFile, int seconds)
 {
     platform::returnLargeBlocksWhenFreed(); // as the program's main() does
