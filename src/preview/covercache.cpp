@@ -26,6 +26,7 @@ namespace {
 
 constexpr size_t kMostWaiting = 128;  // covers asked for and not begun: older ones are dropped
 constexpr int kCoverQuality = 90;
+constexpr int kTrimEveryWrites = 500;
 constexpr qint64 kLeftoverAgeMs = 3600 * 1000; // an unfinished write this old is no one's
 
 const QRegularExpression &coverName()
@@ -82,6 +83,8 @@ struct CoverCache::Shared {
     QString folder;              // the disk cache's; empty: none
     QStringList pictureFolders;
     QSize size;
+    qint64 cap = kCoverCacheCap;
+    int written = 0; // by the queue's job alone: covers written, for the trims of a long session
     std::atomic<bool> diskFailed{false};
 };
 
@@ -89,6 +92,7 @@ CoverCache::CoverCache(const QString &folder, const QSize &coverSize, QObject *p
     : QObject(parent), m_shared(std::make_shared<Shared>()), m_receiver(platform::Receiver::of(this))
 {
     m_shared->size = coverSize;
+    m_shared->cap = capBytes;
     if (folder.isEmpty())
         return;
     m_work.post([shared = m_shared, folder, capBytes](const platform::CancelFlag &) {
@@ -169,8 +173,14 @@ CoverCache::Lookup CoverCache::cover(const QString &title)
                 picture = loadFitted(cached, shared->size, cancelled.asCheck());
             if (picture.isNull()) {
                 picture = loadFitted(source.filePath(), shared->size, cancelled.asCheck());
-                if (!picture.isNull() && !cached.isEmpty() && !writeCover(cached, picture) && !shared->diskFailed.exchange(true))
-                    qWarning("A cover could not be kept in %s: covers are scaled again at the next start.", qPrintable(folder));
+                if (!picture.isNull() && !cached.isEmpty()) {
+                    if (!writeCover(cached, picture)) {
+                        if (!shared->diskFailed.exchange(true))
+                            qWarning("A cover could not be kept in %s: covers are scaled again at the next start.", qPrintable(folder));
+                    } else if (++shared->written % kTrimEveryWrites == 0) { // a long session keeps to the cap too
+                        trimCoverCache(folder, shared->cap);
+                    }
+                }
             }
         }
         if (cancelled.isSet())

@@ -387,20 +387,17 @@ void RomListModel::reset(const RomNames &names, const QString &folder)
 void RomListModel::update(const RomNames &names)
 {
     // A new reading comes in the names' order: the rows meet it in that order, and are put in
-    // the titles' again after.
-    if (m_order != RomOrder::Name) { // put in its order again once merged, off this thread
-        sortBy(false);
+    // the list's own again after (at once, but for the files' times, read off this thread).
+    if (!m_showTitles && m_order == RomOrder::Name) {
         updateInNameOrder(names);
-        sortSoon();
         return;
     }
-    if (m_showTitles) {
-        sortBy(false);
-        updateInNameOrder(names);
-        sortBy(true);
-        return;
-    }
+    sortBy(false);
     updateInNameOrder(names);
+    if (m_order == RomOrder::RecentlyAdded)
+        sortSoon();
+    else
+        reorder(orderedByRank(m_rows, m_buffer, shownTitles(m_showTitles), gameRanks()));
 }
 
 void RomListModel::updateInNameOrder(const RomNames &names)
