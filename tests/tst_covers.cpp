@@ -8,6 +8,7 @@
 #include <QDirIterator>
 
 #include "app/coverpictures.h"
+#include "library/folders/rememberedselection.h"
 
 namespace {
 
@@ -72,6 +73,13 @@ QStringList filesBelow(const QString &folder)
     while (it.hasNext())
         files << QDir(folder).relativeFilePath(it.next());
     return files;
+}
+
+// The window's last writes of its state are done: the next window's must not race them.
+void finishWrites(const app::MainWindow &window)
+{
+    auto *keeper = window.findChild<library::SelectionKeeper *>();
+    QVERIFY2(keeper && keeper->waitForWrites(std::chrono::milliseconds(kBackgroundMs)), "the window's state was not written in time");
 }
 
 QImage shot(QWidget *window)
@@ -156,6 +164,7 @@ private slots:
         QVERIFY(readAll(context.selectionFile).contains("Width=750\r\nHeight=488")); // the size to come back to
 
         const QByteArray config = readAll(f.config());
+        finishWrites(*w);
         w.reset();
         w = std::make_unique<app::MainWindow>(context);
         w->loadStartState();
@@ -316,6 +325,7 @@ private slots:
         QCOMPARE(c.count(0)->text(), u"ROMs : 7"_s);
         QTRY_VERIFY_WITH_TIMEOUT(readAll(context.selectionFile).contains("Covers=1"), kBackgroundMs);
 
+        finishWrites(*w);
         w.reset();
         w = std::make_unique<app::MainWindow>(context);
         w->loadStartState();
@@ -383,6 +393,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(entries(c.list(0)), (QStringList{"D.nes", "C.nes", "A.nes", "B.nes"}), kBackgroundMs);
         order("mnusortadded");
         QTRY_VERIFY_WITH_TIMEOUT(readAll(context.selectionFile).contains("SortBy=RecentlyAdded"), kBackgroundMs);
+        finishWrites(*w);
         w.reset();
         w = std::make_unique<app::MainWindow>(context);
         w->loadStartState();

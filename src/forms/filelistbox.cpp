@@ -126,8 +126,10 @@ bool FileListBox::viewportEvent(QEvent *event)
 
 void FileListBox::spreadCovers()
 {
+    // The list's own width, not its viewport's, which follows later; room is kept for the
+    // scroll bar a grid of covers mostly has.
     const QSize cell = coverCellSize(fontMetrics());
-    const int room = viewport()->width() - (verticalScrollBar()->isVisible() ? 0 : verticalScrollBar()->sizeHint().width());
+    const int room = contentsRect().width() - verticalScrollBar()->sizeHint().width();
     const int columns = std::max(1, room / cell.width());
     setGridSize(QSize(std::max(cell.width(), room / columns), cell.height()));
 }
@@ -135,8 +137,13 @@ void FileListBox::spreadCovers()
 void FileListBox::resizeEvent(QResizeEvent *event)
 {
     QListView::resizeEvent(event);
-    if (m_covers)
-        spreadCovers();
+    if (!m_covers)
+        return;
+    spreadCovers();
+    // The same scroll offset is another place in a grid of other columns: the selected cover
+    // stays in sight, once the grid is laid out again.
+    if (currentIndex().isValid())
+        QMetaObject::invokeMethod(this, [this] { scrollTo(currentIndex()); }, Qt::QueuedConnection);
 }
 
 void FileListBox::changeEvent(QEvent *event)

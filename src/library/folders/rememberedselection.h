@@ -49,6 +49,8 @@ public:
     // at most for it: what it held when it came by then (loaded is still emitted, later).
     std::optional<RememberedSelection> load(std::chrono::milliseconds patience = {});
     void keep(const RememberedSelection &selection);
+    // Waits at most timeout for the writes asked for to end; false when some had not.
+    bool waitForWrites(std::chrono::milliseconds timeout) { return m_queue.waitForIdle(timeout); }
 
 signals:
     void loaded(const library::RememberedSelection &selection);
