@@ -1,6 +1,7 @@
 #include "forms/coverdelegate.h"
 
 #include <QApplication>
+#include <QListView>
 #include <QPainter>
 
 namespace forms {
@@ -57,7 +58,9 @@ CoverDelegate::CoverDelegate(CoverSource *source, int markRole, std::function<QI
 
 QSize CoverDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
 {
-    return coverCellSize(option.fontMetrics);
+    // The whole of the grid's cell, which the grid widens to share its width.
+    const auto *view = qobject_cast<const QListView *>(option.widget);
+    return view && view->gridSize().isValid() ? view->gridSize() : coverCellSize(option.fontMetrics);
 }
 
 void CoverDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
