@@ -9,6 +9,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +50,26 @@ inline void writeProgram(const QString &path, const QByteArray &bytes = "#!/bin/
 {
     writeFile(path, bytes);
     QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner));
+}
+
+// A picture of size, all of colour, saved as a PNG at path (its folders made).
+inline void writePicture(const QString &path, QSize size, QColor colour)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    QVERIFY(image.save(path, "PNG"));
+}
+
+// The files below folder, relative to it, sorted.
+inline QStringList filesBelow(const QString &folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
 }
 
 inline QByteArray configFor(const QString &a, const QString &b, const QString &c)

@@ -4,7 +4,6 @@
 #include "preview/titlepictures.h"
 #include "testutil.h"
 
-#include <QDirIterator>
 #include <QSignalSpy>
 
 using namespace testutil;
@@ -13,28 +12,9 @@ namespace {
 
 const QSize kCover(96, 134);
 
-void writePicture(const QString &path, QSize size, QColor colour)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QVERIFY(image.save(path, "PNG"));
-}
-
 QString boxArt(const QString &folder, const QString &title)
 {
     return folder + u"/Nintendo - Nintendo Entertainment System/Named_Boxarts/"_s + preview::titlePictureName(title);
-}
-
-// The files below folder, relative to it, sorted.
-QStringList filesBelow(const QString &folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
 }
 
 // The cover of title once it has come (a null image when it has none).

@@ -5,7 +5,6 @@
 
 #include <QAccessible>
 #include <QAction>
-#include <QDirIterator>
 
 #include "app/coverpictures.h"
 #include "library/folders/rememberedselection.h"
@@ -38,15 +37,6 @@ QRect placeOf(const QWidget *window, const char *control)
 QByteArray soundRom(char fill) { return header(1, 1) + QByteArray(24 * 1024, fill); }
 QByteArray gameOf(char fill) { return QCryptographicHash::hash(QByteArray(24 * 1024, fill), QCryptographicHash::Sha1); }
 
-// A picture of size, all of colour, saved as a PNG at path (its folders made).
-void writePicture(const QString &path, QSize size, QColor colour)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QVERIFY(image.save(path, "PNG"));
-}
-
 // A ROM database (Logiqx XML) naming the sound ROMs of fills by titles.
 QByteArray romDatabase(const std::vector<std::pair<char, QString>> &games)
 {
@@ -65,21 +55,15 @@ QString titlePicture(const QString &folder, const char *kind, const QString &fil
     return folder + u"/Nintendo - Nintendo Entertainment System/"_s + QLatin1String(kind) + u'/' + file;
 }
 
-// The files below folder, relative to it.
-QStringList filesBelow(const QString &folder)
+// The program started again: the window's last writes of its state done first, so that the next
+// window's do not race them, then a new window after start-up.
+void startAgain(std::unique_ptr<app::MainWindow> &window, const app::AppContext &context)
 {
-    QStringList files;
-    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(folder).relativeFilePath(it.next());
-    return files;
-}
-
-// The window's last writes of its state are done: the next window's must not race them.
-void finishWrites(const app::MainWindow &window)
-{
-    auto *keeper = window.findChild<library::SelectionKeeper *>();
+    auto *keeper = window->findChild<library::SelectionKeeper *>();
     QVERIFY2(keeper && keeper->waitForWrites(std::chrono::milliseconds(kBackgroundMs)), "the window's state was not written in time");
+    window.reset();
+    window = std::make_unique<app::MainWindow>(context);
+    window->loadStartState();
 }
 
 QImage shot(QWidget *window)
@@ -164,10 +148,7 @@ private slots:
         QVERIFY(readAll(context.selectionFile).contains("Width=750\r\nHeight=488")); // the size to come back to
 
         const QByteArray config = readAll(f.config());
-        finishWrites(*w);
-        w.reset();
-        w = std::make_unique<app::MainWindow>(context);
-        w->loadStartState();
+        startAgain(w, context);
         w->showAsLeft();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QTRY_VERIFY_WITH_TIMEOUT(w->isMaximized(), kBackgroundMs);
@@ -325,10 +306,7 @@ private slots:
         QCOMPARE(c.count(0)->text(), u"ROMs : 7"_s);
         QTRY_VERIFY_WITH_TIMEOUT(readAll(context.selectionFile).contains("Covers=1"), kBackgroundMs);
 
-        finishWrites(*w);
-        w.reset();
-        w = std::make_unique<app::MainWindow>(context);
-        w->loadStartState();
+        startAgain(w, context);
         QVERIFY(w->findChild<QAction *>(u"mnuoptionscovers"_s)->isChecked());
         QTRY_VERIFY_WITH_TIMEOUT(MainControls(w.get()).list(0)->showsCovers(), kBackgroundMs);
         w->findChild<QAction *>(u"mnuoptionscovers"_s)->trigger(); // a list again
@@ -393,10 +371,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(entries(c.list(0)), (QStringList{"D.nes", "C.nes", "A.nes", "B.nes"}), kBackgroundMs);
         order("mnusortadded");
         QTRY_VERIFY_WITH_TIMEOUT(readAll(context.selectionFile).contains("SortBy=RecentlyAdded"), kBackgroundMs);
-        finishWrites(*w);
-        w.reset();
-        w = std::make_unique<app::MainWindow>(context);
-        w->loadStartState();
+        startAgain(w, context);
         QVERIFY(w->findChild<QAction *>(u"mnusortadded"_s)->isChecked());
         QTRY_COMPARE_WITH_TIMEOUT(entries(MainControls(w.get()).list(0)), (QStringList{"D.nes", "B.nes", "C.nes", "A.nes"}), kBackgroundMs);
     }

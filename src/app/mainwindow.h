@@ -105,6 +105,7 @@ private:
     void showCovers(bool shown);
     // The size and state the window was left in, once the file that keeps them has been read.
     void restorePlacement(const QSize &size, bool maximised);
+    void resizeAsLeft(); // to the size it was left at, within the screen; none: as it is
     void connectList(int slot);
     void tell(const QString &message);
     // "The configuration file could not be read." with the file and why.

@@ -127,10 +127,7 @@ void MainWindow::showCovers(bool shown)
 void MainWindow::showAsLeft()
 {
     adjustSize(); // the first size: the form's
-    if (m_leftSize.isValid()) {
-        const QSize room = screen() ? screen()->availableGeometry().size() : m_leftSize;
-        resize(m_leftSize.boundedTo(room).expandedTo(minimumSizeHint()));
-    }
+    resizeAsLeft();
     forms::centreOnScreen(this);
     if (m_leftMaximised)
         showMaximized();
@@ -144,10 +141,18 @@ void MainWindow::restorePlacement(const QSize &size, bool maximised)
     m_leftMaximised = maximised;
     if (!isVisible())
         return; // shown so by showAsLeft
-    if (size.isValid() && !isMaximized())
-        resize(size.expandedTo(minimumSizeHint()));
+    if (!isMaximized())
+        resizeAsLeft();
     if (maximised)
         showMaximized();
+}
+
+void MainWindow::resizeAsLeft()
+{
+    if (!m_leftSize.isValid())
+        return;
+    const QSize room = screen() ? screen()->availableGeometry().size() : m_leftSize;
+    resize(m_leftSize.boundedTo(room).expandedTo(minimumSizeHint()));
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
